@@ -1,0 +1,113 @@
+// AppState: the one application record. It is taken once at start from a
+// single-slot pool (app_create), holds the persisted Settings block and all
+// runtime state, and is reached by every subsystem. Each subsystem keeps its
+// fields in its own section below; flag bits are named constants.
+#pragma once
+
+#include <cstdint>
+
+#include <SDL/SDL.h>
+
+#include "app/settings.h"
+#include "render/gl_context.h"
+
+// Flag bits of AppState::flags.
+constexpr uint32_t APP_IN_USE = 0x1;
+constexpr uint32_t APP_RUNNING = 0x2;
+constexpr uint32_t APP_STREAMER_CONNECTED = 0x4;
+constexpr uint32_t APP_PLAYER_BUSY = 0x8;
+constexpr uint32_t APP_PLAYER_SCREEN = 0x10;
+constexpr uint32_t APP_STREAM_ACTIVE = 0x20;
+constexpr uint32_t APP_RECORDING_OPEN = 0x40;
+constexpr uint32_t APP_STREAM_BUFFERING = 0x80;
+constexpr uint32_t APP_REENTER_PLAYER = 0x100;
+constexpr uint32_t APP_REMOTE_SESSION = 0x4000;
+constexpr uint32_t APP_WANT_PREVIOUS = 0x8000;
+constexpr uint32_t APP_WANT_NEXT = 0x10000;
+
+constexpr int PLAYER_BUTTON_COUNT = 27;
+
+// SDL 1.2 event numbers the program exchanges between threads.
+constexpr int EVENT_USER = SDL_USEREVENT;             // 24: UI timer codes 5..12
+constexpr int EVENT_ALLOC_PICTURE = SDL_USEREVENT + 2; // 26
+constexpr int EVENT_SESSION_END = SDL_USEREVENT + 4;   // 28
+
+struct AppState;
+using ScreenFn = void (*)(AppState* app);
+
+struct PlayerButtonState {
+    uint8_t pressed;
+    uint8_t hover;
+};
+
+struct AppState {
+    uint32_t flags;
+    Settings settings;
+
+    // --- application frame ---
+    SDL_mutex* streamer_link_lock;
+    SDL_mutex* player_stream_lock;
+    SDL_mutex* player_audio_lock;
+    SDL_mutex* player_recording_lock;
+    ScreenFn current_screen;
+    Uint32 main_thread_id;
+
+    // --- screen and window ---
+    int32_t window_width;
+    int32_t window_height;
+    int32_t saved_width;
+    int32_t saved_height;
+    unsigned long native_window;     // X11 Window of the SDL window, 0 when none
+    void* native_display;            // X11 Display*
+    SDL_Rect window_rect;
+    SDL_Surface* ui_surface;
+
+    // --- navigation ---
+    uint8_t play_requested;
+    uint8_t abort_requested;
+    uint8_t first_pass;
+    uint8_t list_play;
+    int32_t browse_mode;
+    int32_t previous_browse_mode;
+    int32_t media_kind;
+    int32_t list_source;
+    int32_t source_kind;
+    uint8_t play_to_active;
+    uint8_t keep_player_widgets;
+    uint8_t player_fullscreen;
+    uint8_t audio_open;
+    char current_media_path[PATH_SIZE];
+    int32_t audio_stream;
+    int32_t video_stream;
+    int32_t subtitle_stream;
+    PlayerButtonState player_buttons[PLAYER_BUTTON_COUNT];
+    int32_t current_channel;
+    int32_t current_list_index;
+    // Deferred play request from the port-6100 listener, taken by the UI
+    // toolkit's registry (code 10) once it is running.
+    uint8_t pending_play_request;
+
+    // --- video output (render/) ---
+    GlContext gl;
+    int32_t orientation;
+    int32_t aspect_mode;
+
+    // --- UI toolkit (ui/) ---
+
+    // --- playback engine (engine/) ---
+
+    // --- streamer client (streamer/) ---
+    uint8_t stream_video_codec;      // 255 = none
+    uint8_t stream_audio_codec;      // 255 = none
+};
+
+// Process-wide values that are not part of the record.
+extern int32_t screen_width;
+extern int32_t screen_height;
+extern int32_t last_error;
+
+// Takes the single AppState slot: zeroes it, marks it in use and creates the
+// streamer-link mutex. Null when the slot is taken or the mutex fails.
+AppState* app_create();
+// Releases the slot taken by app_create.
+void app_destroy(AppState* app);
