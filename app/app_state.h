@@ -10,6 +10,7 @@
 
 #include "app/settings.h"
 #include "render/gl_context.h"
+#include "render/video_layout.h"
 
 // Flag bits of AppState::flags.
 constexpr uint32_t APP_IN_USE = 0x1;
@@ -89,8 +90,10 @@ struct AppState {
 
     // --- video output (render/) ---
     GlContext gl;
-    int32_t orientation;
-    int32_t aspect_mode;
+    int32_t orientation;             // 0..3, quarter turns
+    int32_t aspect_mode;             // AspectMode of the video quad
+    VideoGeometry video;             // the playing video's size and slot; zero = none
+    int32_t player_bar_height;       // taken from the area on a portrait screen
 
     // --- UI toolkit (ui/) ---
 
