@@ -96,6 +96,19 @@ struct AppState {
     int32_t player_bar_height;       // taken from the area on a portrait screen
 
     // --- UI toolkit (ui/) ---
+    // surfaces, layers and layout
+    struct TextureSlot* ui_slot;        // slot ui_surface is shown through
+    uint8_t ui_fullscreen_layer;        // player shows ui_surface through the third layer
+    struct TextureSlot* list_layer_slot; // on-screen list widget's own layer, null when none
+    int32_t title_bar_height;
+    int32_t bottom_bar_height;
+    int32_t bottom_bar_y;               // surface height - bottom bar height
+    int32_t list_pane_width;            // the right pane starts here
+    int32_t dialog_top;
+    int32_t info_pane_height;
+    int32_t info_pane_width;
+    int32_t info_pane_margin;
+    int32_t info_pane_x;                // surface width - 294
 
     // --- playback engine (engine/) ---
 

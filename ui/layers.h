@@ -1,0 +1,74 @@
+// The interface layers: software surfaces shown on screen through a GL
+// texture slot each, and the layout metrics that follow the orientation.
+//
+// create_ui_surfaces makes the landscape layer (screen_width x
+// screen_height), the portrait layer (screen_height x screen_width) and a
+// third full-screen slot the player can select instead of the landscape
+// slot. apply_orientation picks the layer for an orientation (0 and 2
+// landscape, 1 and 3 portrait), places its quad, sets the layout metrics
+// and shows it. Everything here runs on the main thread with the GL
+// context current.
+#pragma once
+
+#include <cstdint>
+
+#include "ui/surface.h"
+
+struct AppState;
+struct TextureSlot;
+
+// A software surface and the nearest-filtered RGBA slot it is shown
+// through. Either may be null (the third layer has no surface).
+struct UiLayer {
+    Surface* surface;
+    TextureSlot* slot;
+};
+
+// The process-wide layers.
+enum UiLayerId : int {
+    UI_LAYER_LANDSCAPE = 0,  // screen_width x screen_height
+    UI_LAYER_PORTRAIT = 1,   // screen_height x screen_width
+    UI_LAYER_FULLSCREEN = 2, // slot only, screen_width x screen_height
+    UI_LAYER_OVERLAY = 3,    // video overlay (window size), made on resize
+    UI_LAYER_COUNT = 4,
+};
+
+// Layout metrics (pixels); AppState holds the values of the current
+// orientation, including the ones that depend on the surface size.
+constexpr int TITLE_BAR_HEIGHT = 70;
+constexpr int BOTTOM_BAR_HEIGHT = 70;
+constexpr int LIST_PANE_WIDTH = 420;
+constexpr int DIALOG_TOP = 100;
+constexpr int INFO_PANE_HEIGHT = 160;
+constexpr int INFO_PANE_WIDTH = 284;
+constexpr int INFO_PANE_MARGIN = 80;
+constexpr int INFO_PANE_RIGHT_OFFSET = 294;  // info pane x = surface width - 294
+
+// A layer by id; never null (its fields are null while not created).
+UiLayer* ui_layer(int id);
+
+// Creates the landscape, portrait and third layers (screen_width and
+// screen_height globals). 0, or -1 when a surface or slot cannot be made
+// (nothing is kept then).
+int create_ui_surfaces();
+// Frees every layer's surface and slot (the overlay layer's too).
+void free_ui_surfaces();
+
+// Stores the orientation, turns the on-screen list layer, selects
+// ui_surface and ui_slot (unless the player shows the video overlay
+// surface), places the quad, sets the layout metrics and presents the
+// surface. Always 0.
+int apply_orientation(AppState* app, int orientation);
+
+// Places a layer slot's quad over the window in the current orientation
+// (rectangle 0, 0, width, height).
+void place_ui_layer(AppState* app, TextureSlot* slot, int width, int height);
+
+// Fills surface with alpha << 24 (0: transparent, 0xFF: opaque black) and
+// shows it in both buffers through the current layer slot; without a
+// surface clears both buffers to transparent black.
+void present_ui_layer(AppState* app, Surface* surface, int alpha);
+
+// Uploads the whole ui_surface through the current slot (the third layer's
+// while the player selected it) and presents it.
+void present_ui_surface(AppState* app);
