@@ -36,7 +36,7 @@ enum FontSet : int {
     FONT_SET_COUNT = 6,
 };
 
-constexpr int FONT_COUNT = FONT_SET_COUNT * FONT_FAMILY_COUNT;
+constexpr int FONT_COUNT = int(FONT_SET_COUNT) * int(FONT_FAMILY_COUNT);
 // Bytes of text drawn at most (the rest is cut).
 constexpr size_t TEXT_MAX_BYTES = 511;
 
