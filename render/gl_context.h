@@ -9,12 +9,14 @@
 //   gl_programs_init is called once. gl_context_destroy releases everything.
 // - gl_context_create_pbuffer makes the same kind of context on an off-screen
 //   8-8-8-8 pbuffer of the given size, without any X server: it asks Mesa for
-//   its surfaceless platform (EGL_MESA_platform_surfaceless), else the device
-//   platform (EGL_EXT_platform_device), else EGL_DEFAULT_DISPLAY. No
-//   environment is needed on Mesa 22.3 (Debian 12); setting
+//   its surfaceless platform (EGL_MESA_platform_surfaceless, llvmpipe when
+//   there is no GPU), else EGL_DEFAULT_DISPLAY. No environment variable is
+//   needed on Mesa 22.3 (Debian 12), and DISPLAY is not looked at; setting
 //   EGL_PLATFORM=surfaceless is harmless. Tests and headless drivers use it;
-//   gl_present on it does nothing visible and reads back with glReadPixels
-//   work as on a window.
+//   gl_present on it swaps nothing visible, and glReadPixels reads what was
+//   drawn.
+// - The window context names the X11 platform explicitly, so an
+//   EGL_PLATFORM set in the environment does not divert it.
 // - Uploads take tightly packed rows: RGBA rows of width * 4 bytes, luminance
 //   rows of width bytes (any width, odd included).
 // - Interface surfaces are 32-bit ARGB (bytes B,G,R,A in memory) and are

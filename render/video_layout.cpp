@@ -1,0 +1,95 @@
+// Placement of the video quad for the aspect modes.
+#include "render/video_layout.h"
+
+#include "app/app_state.h"
+#include "render/gl_context.h"
+
+bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width,
+                         int area_height, VideoRect* out) {
+    if (video.coded_width <= 0 || video.coded_height <= 0 || area_width <= 0 ||
+        area_height <= 0)
+        return false;
+    // An unknown sample aspect ratio (0:1, 0:0) means square pixels.
+    const bool sar_known = video.sar_num > 0 && video.sar_den > 0;
+    const double sar_num = sar_known ? video.sar_num : 1.0;
+    const double sar_den = sar_known ? video.sar_den : 1.0;
+    const float va = static_cast<float>((video.coded_width * sar_num) /
+                                        (video.coded_height * sar_den));
+    const float W = static_cast<float>(area_width);
+    const float H = static_cast<float>(area_height);
+    const float sa = W / H;
+
+    const VideoRect whole = {0, 0, area_width, area_height};
+    // Full width, bars (or overflow) above and below.
+    const VideoRect by_width = {0, static_cast<int32_t>((H - W / va) / 2), area_width,
+                                static_cast<int32_t>((W + 1) / va)};
+    // Full height, bars (or overflow) left and right.
+    const VideoRect by_height = {static_cast<int32_t>((W - va * H) / 2), 0,
+                                 static_cast<int32_t>(va * H), area_height};
+    const bool video_wider = sa <= va;
+    switch (mode) {
+    case ASPECT_FILL:
+        *out = whole;
+        return true;
+    case ASPECT_BOXED:
+        *out = video_wider ? by_width : by_height;
+        return true;
+    case ASPECT_CROP:
+        *out = video_wider ? by_height : by_width;
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+// Clears both buffers to transparent black so that no old picture stays in
+// the bars of the new placement.
+void clear_both_buffers() {
+    GLfloat previous[4] = {0, 0, 0, 1};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, previous);
+    glClearColor(0, 0, 0, 0);
+    for (int i = 0; i < 2; ++i) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        gl_present();
+    }
+    glClearColor(previous[0], previous[1], previous[2], previous[3]);
+}
+
+}  // namespace
+
+int apply_aspect_mode(AppState* app, int mode, int area_width, int area_height) {
+    if (!app) return -1;
+    const VideoGeometry& video = app->video;
+    if (!video.slot || video.coded_width <= 0 || video.coded_height <= 0) return -1;
+    if (mode != app->aspect_mode) {
+        clear_both_buffers();
+        app->aspect_mode = mode;
+    }
+    const int orientation = app->orientation;
+    const bool upright = orientation == 0 || orientation == 2;
+    int height = area_height;
+    if (upright && screen_width < screen_height) height -= app->player_bar_height;
+
+    VideoRect rect;
+    if (!video_rect_for_mode(video, mode, area_width, height, &rect)) return 0;
+    // The quad is placed against the whole window; without a window size the
+    // area stands for it (turned for the quarter-turn orientations).
+    int screen_w = app->window_width;
+    int screen_h = app->window_height;
+    if (screen_w <= 0 || screen_h <= 0) {
+        screen_w = upright ? area_width : area_height;
+        screen_h = upright ? area_height : area_width;
+    }
+    texture_slot_set_geometry(video.slot, orientation, rect.x, rect.y, screen_w, screen_h,
+                              rect.w, rect.h);
+    // Decoder lines can be wider than the picture: never show the padding.
+    if (video.yuv && video.display_width > video.coded_width) {
+        const float s = static_cast<float>(video.coded_width) /
+                        static_cast<float>(video.display_width);
+        video.slot->texcoords[4] = s;
+        video.slot->texcoords[6] = s;
+    }
+    return 0;
+}
