@@ -1,0 +1,6 @@
+// Opens a document or web address with the desktop's default handler
+// (xdg-open). Returns 0 when the opener was started, -1 when there is none.
+// Never waits for the opener.
+#pragma once
+
+int shell_open(const char* target);
