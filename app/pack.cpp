@@ -37,7 +37,7 @@ int pack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len)
     return 0;
 }
 
-int unpack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len)
+int unpack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len, bool* complete)
 {
     z_stream zs{};
     if (inflateInit(&zs) != Z_OK) {
@@ -59,6 +59,8 @@ int unpack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len)
             break;  // no progress: truncated input
     }
     *dst_len -= out_left;
+    if (complete)
+        *complete = rc == Z_STREAM_END;
     inflateEnd(&zs);
     return 0;
 }

@@ -8,4 +8,6 @@
 #include <cstddef>
 
 int pack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len);
-int unpack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len);
+// `complete`, when given, tells whether the stream ended whole (its own
+// trailer checked), for callers that must refuse any damage.
+int unpack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len, bool* complete = nullptr);

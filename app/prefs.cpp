@@ -69,8 +69,11 @@ bool read_payload(int fd, Settings* s)
     std::unique_ptr<uint8_t[]> packed(new (std::nothrow) uint8_t[s->packed_size]);
     if (!packed || !read_all(fd, packed.get(), static_cast<size_t>(s->packed_size)))
         return false;
+    // Any damage to the stream, its trailer included, makes the file unusable.
     size_t out = SETTINGS_PAYLOAD_SIZE;
-    return unpack_buffer(payload(s), &out, packed.get(), static_cast<size_t>(s->packed_size)) == 0;
+    bool complete = false;
+    return unpack_buffer(payload(s), &out, packed.get(), static_cast<size_t>(s->packed_size), &complete) == 0 &&
+           complete && out == SETTINGS_PAYLOAD_SIZE;
 }
 
 void fill_host_from_legacy(Settings* s)
