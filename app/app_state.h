@@ -84,9 +84,6 @@ struct AppState {
     PlayerButtonState player_buttons[PLAYER_BUTTON_COUNT];
     int32_t current_channel;
     int32_t current_list_index;
-    // Deferred play request from the port-6100 listener, taken by the UI
-    // toolkit's registry (code 10) once it is running.
-    uint8_t pending_play_request;
 
     // --- video output (render/) ---
     GlContext gl;
@@ -109,8 +106,58 @@ struct AppState {
     int32_t info_pane_width;
     int32_t info_pane_margin;
     int32_t info_pane_x;                // surface width - 294
+    // widgets, registry and input
+    int32_t list_offsets[8];            // list scroll offset per browse_mode
+    uint8_t fling_active;               // a kinetic scroll is running
+    uint8_t pointer_tracking;           // the browser tracks the pointer over its list
+    uint8_t pointer_tracking_moved;     // ... and it has moved since the press
+    uint8_t rotation_locked;            // set by the player: keep the orientation
+    uint8_t player_overlay;             // set by the player: its overlay mode is on
 
     // --- playback engine (engine/) ---
+    struct PlayerSession* session;      // the locally playing item, null when none
+    // "now playing", written by media_open and kept up to date by the engine
+    int64_t start_ms;                   // requested start (resume) position; input
+    int64_t media_start_ms;             // container start time
+    int32_t duration_ms;                // 0 = not given
+    uint8_t duration_unknown;
+    int64_t position_ms;                // position shown by the player screen
+    int64_t shown_position_ms;
+    int64_t audio_position_ms;          // the same, from the audio clock
+    int32_t video_width;                // coded size of the video (0 = none)
+    int32_t video_height;
+    int32_t video_sar_num;
+    int32_t video_sar_den;
+    int32_t video_codec_id;
+    int32_t audio_codec_id;
+    int32_t audio_track_table[32];      // audio stream indices, stream order
+    int32_t audio_track_count;
+    uint8_t audio_only;                 // no video stream (covers do not count)
+    uint8_t no_audio;
+    uint8_t still_image;                // the video is a single picture codec
+    uint8_t picture_mode;               // a still image without audio
+    uint8_t yuv_path;                   // planes uploaded as Y, U, V
+    uint8_t skip_first_picture;
+    uint8_t slideshow;                  // started by the browser's "Slide Show"
+    uint8_t no_video_open;              // the demux thread opened no video
+    uint8_t no_audio_open;              // ... no audio
+    char artist[64];
+    char album[64];
+    char genre[32];
+    char cover_path[PATH_SIZE];
+    char subtitle_path[PATH_SIZE];
+    int32_t display_width;              // size the picture entry is allocated for
+    int32_t display_height;
+    int32_t display_aspect_num;         // width x SAR num, height x SAR den
+    int32_t display_aspect_den;
+    int64_t pending_seek_ms;            // -1 once the demux thread carried a seek out
+    int32_t redraw_request_count;       // > 0: the refresh redraws the last picture
+    uint8_t controls_visible;           // set by the player loop
+    uint8_t player_screen_hidden;       // set by the player loop (library view)
+    // Player-loop hooks, null = not installed: drawing the controls over the
+    // picture (must present), and drawing the current subtitle text.
+    void (*draw_player_overlay)(AppState* app);
+    void (*draw_subtitle_text)(AppState* app, const char* text);
 
     // --- streamer client (streamer/) ---
     uint8_t stream_video_codec;      // 255 = none

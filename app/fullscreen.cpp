@@ -1,1 +1,56 @@
-// Work in progress.
+#include "app/app.h"
+#include "app/app_state.h"
+#include "app/pending.h"
+#include "platform/x11_window.h"
+
+namespace {
+
+bool window_switchable(const AppState* app, NativeWindow* nw)
+{
+    return app->native_window != 0 && !app->settings.always_fullscreen && native_window_get(nw);
+}
+
+void remember_window_rect(AppState* app, const NativeWindow& nw)
+{
+    int x = 0, y = 0, w = 0, h = 0;
+    if (window_rect(nw, &x, &y, &w, &h))
+        app->window_rect = {static_cast<Sint16>(x), static_cast<Sint16>(y),
+                            static_cast<Uint16>(w), static_cast<Uint16>(h)};
+}
+
+void leave_fullscreen(AppState* app, const NativeWindow& nw)
+{
+    window_set_decorated(nw, true);
+    window_move_resize(nw, app->window_rect.x, app->window_rect.y, app->saved_width, app->saved_height);
+}
+
+}  // namespace
+
+void set_player_fullscreen(AppState* app, int on)
+{
+    NativeWindow nw;
+    if (app->player_fullscreen == on || !window_switchable(app, &nw))
+        return;
+    app->player_fullscreen = static_cast<uint8_t>(on);
+    if (on) {
+        app->saved_width = app->window_width;
+        app->saved_height = app->window_height;
+        int w = screen_width, h = screen_height;
+        screen_metrics(&w, &h);
+        remember_window_rect(app, nw);
+        player_bar_layout(app, w, h);
+        window_set_decorated(nw, false);
+        window_move_resize(nw, 0, 0, w, h);
+    } else {
+        leave_fullscreen(app, nw);
+    }
+}
+
+void restore_player_window(AppState* app)
+{
+    NativeWindow nw;
+    if (!app->player_fullscreen || !window_switchable(app, &nw))
+        return;
+    app->player_fullscreen = 0;
+    leave_fullscreen(app, nw);
+}

@@ -17,7 +17,7 @@ constexpr uint16_t LISTENER_PORT = 6100;
 constexpr int LISTENER_READ_SIZE = 512;
 constexpr int LISTENER_RECEIVE_TIMEOUT_MS = 2000;
 
-using PlayRequestPoster = void (*)(AppState* app);
+using PlayRequestPoster = int (*)(AppState* app);
 
 // Starts the listener thread; `post` hands each accepted request to the
 // interface (the deferred play request). 0, or -1 when already running.

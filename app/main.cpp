@@ -1,1 +1,6 @@
-int main() { return 0; }
+#include "app/app.h"
+
+int main()
+{
+    return app_main() == 0 ? 0 : 1;
+}

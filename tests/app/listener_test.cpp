@@ -21,7 +21,11 @@
 namespace {
 
 std::atomic<int> g_posted{0};
-void count_post(AppState*) { ++g_posted; }
+int count_post(AppState*)
+{
+    ++g_posted;
+    return 0;
+}
 
 int open_fds()
 {

@@ -1,0 +1,48 @@
+#include "app/pending.h"
+
+#include <SDL/SDL.h>
+
+#include "app/app_state.h"
+
+namespace {
+
+SDL_mutex* g_thumb_cache_lock = nullptr;
+
+// The result an unavailable playback path reports: "media could not be opened".
+constexpr int PATH_UNAVAILABLE = -11;
+
+}  // namespace
+
+int thumb_cache_lock_create()
+{
+    g_thumb_cache_lock = SDL_CreateMutex();
+    return g_thumb_cache_lock ? 0 : -1;
+}
+
+void thumb_cache_lock_destroy()
+{
+    SDL_DestroyMutex(g_thumb_cache_lock);
+    g_thumb_cache_lock = nullptr;
+}
+
+void thumb_cache_load() {}
+void favorites_init(AppState*) {}
+int thumb_worker_start() { return 0; }
+void thumb_worker_stop() {}
+int upnp_thread_start(AppState*) { return 0; }
+void upnp_thread_stop() {}
+
+int list_step_item(AppState*) { return -1; }
+int remote_media_open(AppState*) { return PATH_UNAVAILABLE; }
+int local_player_run(AppState*) { return PATH_UNAVAILABLE; }
+int play_to_run(AppState*) { return PATH_UNAVAILABLE; }
+int stream_decoders_open(AppState*) { return PATH_UNAVAILABLE; }
+int stream_session_run(AppState*) { return PATH_UNAVAILABLE; }
+void stream_decoders_stop(AppState*) {}
+void stream_audio_codec_free(AppState*) {}
+void remote_session_close(AppState*) {}
+void recording_finish(AppState* app) { app->flags &= ~APP_RECORDING_OPEN; }
+void link_disconnect(AppState*) {}
+void player_background_draw(AppState*) {}
+void player_overlays_free(AppState*) {}
+int player_bar_layout(AppState*, int, int) { return 0; }

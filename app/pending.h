@@ -1,0 +1,35 @@
+// Entry points of subsystems that are not part of the program yet (browser
+// lists and item stepping, streamer client, DLNA, local player loop,
+// recording, thumbnails, favorites). Each is a named no-op or reports that
+// the path is unavailable, so the main loop and dispatcher keep their final
+// shape; each is replaced by its subsystem.
+#pragma once
+
+struct AppState;
+
+int thumb_cache_lock_create();
+void thumb_cache_lock_destroy();
+void thumb_cache_load();
+void favorites_init(AppState* app);
+int thumb_worker_start();
+void thumb_worker_stop();
+int upnp_thread_start(AppState* app);
+void upnp_thread_stop();
+
+// Steps to the previous or next item of the current list; -1 at the end.
+int list_step_item(AppState* app);
+// Opens any kind of item; sets source_kind to 1 for the local engine.
+int remote_media_open(AppState* app);
+int local_player_run(AppState* app);
+int play_to_run(AppState* app);
+int stream_decoders_open(AppState* app);
+int stream_session_run(AppState* app);
+void stream_decoders_stop(AppState* app);
+void stream_audio_codec_free(AppState* app);
+void remote_session_close(AppState* app);
+void recording_finish(AppState* app);
+void link_disconnect(AppState* app);
+void player_background_draw(AppState* app);
+void player_overlays_free(AppState* app);
+// Lays the player bar out for a window of the given size; 0 or -1.
+int player_bar_layout(AppState* app, int width, int height);
