@@ -4,6 +4,19 @@
 #include "app/app_state.h"
 #include "render/gl_context.h"
 
+namespace {
+
+// Truncates toward zero; absurd sizes from a damaged stream header are held
+// to a range that keeps the conversion defined.
+int32_t truncate_pixels(float value) {
+    constexpr float LIMIT = 1.0e9f;
+    if (value > LIMIT) return static_cast<int32_t>(LIMIT);
+    if (value < -LIMIT) return static_cast<int32_t>(-LIMIT);
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
 bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width,
                          int area_height, VideoRect* out) {
     if (video.coded_width <= 0 || video.coded_height <= 0 || area_width <= 0 ||
@@ -21,11 +34,11 @@ bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width,
 
     const VideoRect whole = {0, 0, area_width, area_height};
     // Full width, bars (or overflow) above and below.
-    const VideoRect by_width = {0, static_cast<int32_t>((H - W / va) / 2), area_width,
-                                static_cast<int32_t>((W + 1) / va)};
+    const VideoRect by_width = {0, truncate_pixels((H - W / va) / 2), area_width,
+                                truncate_pixels((W + 1) / va)};
     // Full height, bars (or overflow) left and right.
-    const VideoRect by_height = {static_cast<int32_t>((W - va * H) / 2), 0,
-                                 static_cast<int32_t>(va * H), area_height};
+    const VideoRect by_height = {truncate_pixels((W - va * H) / 2), 0,
+                                 truncate_pixels(va * H), area_height};
     const bool video_wider = sa <= va;
     switch (mode) {
     case ASPECT_FILL:
