@@ -12,12 +12,12 @@
 
 namespace {
 
-class Gl64 : public GlTest {
+class RenderGl : public GlTest {
 protected:
-    Gl64() : GlTest(64, 64) {}
+    RenderGl() : GlTest(64, 64) {}
 };
 
-TEST_F(Gl64, ProgramsBuildAndBrokenSourcesGiveZero) {
+TEST_F(RenderGl, ProgramsBuildAndBrokenSourcesGiveZero) {
     EXPECT_NE(gl_quad_program(), 0u);
     EXPECT_NE(gl_yuv_program(), 0u);
     EXPECT_TRUE(glIsProgram(gl_quad_program()));
@@ -38,7 +38,7 @@ TEST_F(Gl64, ProgramsBuildAndBrokenSourcesGiveZero) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(Gl64, SlotTableHoldsThirtyTwoAndRefusesTheNextWithoutATexture) {
+TEST_F(RenderGl, SlotTableHoldsThirtyTwoAndRefusesTheNextWithoutATexture) {
     std::vector<TextureSlot*> slots;
     for (int i = 0; i < TEXTURE_SLOT_COUNT; ++i) {
         TextureSlot* slot = nullptr;
@@ -81,7 +81,7 @@ TEST_F(Gl64, SlotTableHoldsThirtyTwoAndRefusesTheNextWithoutATexture) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(Gl64, NullSlotsDrawNothing) {
+TEST_F(RenderGl, NullSlotsDrawNothing) {
     glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     const uint8_t pixels[64] = {};
@@ -97,12 +97,12 @@ TEST_F(Gl64, NullSlotsDrawNothing) {
 }
 
 // A full-screen interface layer refreshed by a band of rows.
-class GlLayer : public GlTest {
+class RenderLayer : public GlTest {
 protected:
-    GlLayer() : GlTest(48, 200) {}
+    RenderLayer() : GlTest(48, 200) {}
 };
 
-TEST_F(GlLayer, NearestBandUploadChangesOnlyItsRows) {
+TEST_F(RenderLayer, NearestBandUploadChangesOnlyItsRows) {
     TextureSlot* layer = nullptr;
     texture_slot_create(&layer, 32, 48, 200, false);
     ASSERT_NE(layer, nullptr);
@@ -141,7 +141,7 @@ TEST_F(GlLayer, NearestBandUploadChangesOnlyItsRows) {
     EXPECT_EQ(pixel(again, 5, 99).g, 200);
 }
 
-TEST(QuadGeometry, OrientationsPlaceTheVertices) {
+TEST(RenderQuadGeometry, OrientationsPlaceTheVertices) {
     TextureSlot slot{};
     texture_slot_set_geometry(&slot, 0, 0, 0, 1000, 600, 1000, 600);
     const float upright[8] = {-1, 1, -1, -1, 1, 1, 1, -1};
@@ -170,9 +170,9 @@ TEST(QuadGeometry, OrientationsPlaceTheVertices) {
 }
 
 // A landscape screen showing a layer in each orientation.
-class GlTurn : public GlTest {
+class RenderTurn : public GlTest {
 protected:
-    GlTurn() : GlTest(64, 32) {}
+    RenderTurn() : GlTest(64, 32) {}
 
     // Texel colour: red from the column, green from the row.
     static std::vector<uint8_t> pattern(int w, int h) {
@@ -208,7 +208,7 @@ protected:
     }
 };
 
-TEST_F(GlTurn, EachOrientationShowsTheLayerTurned) {
+TEST_F(RenderTurn, EachOrientationShowsTheLayerTurned) {
     expect_layer(0, 64, 32, [](int x, int y) { return std::pair{x, y}; });
     expect_layer(2, 64, 32, [](int x, int y) { return std::pair{63 - x, 31 - y}; });
     // Portrait layer 32 x 64: its first row runs up the left edge (1) or down
@@ -217,7 +217,7 @@ TEST_F(GlTurn, EachOrientationShowsTheLayerTurned) {
     expect_layer(3, 32, 64, [](int x, int y) { return std::pair{y, 63 - x}; });
 }
 
-TEST_F(Gl64, ArgbSurfacesShowTheirTrueColours) {
+TEST_F(RenderGl, ArgbSurfacesShowTheirTrueColours) {
     TextureSlot* slot = nullptr;
     texture_slot_create(&slot, 32, 2, 2, false);
     ASSERT_NE(slot, nullptr);
@@ -276,7 +276,7 @@ Rgba yuv_to_rgb(int y, int u, int v) {
     return {to8(Y + 1.403 * V), to8(Y - 0.344 * U - 0.714 * V), to8(Y + 1.772 * U), 255};
 }
 
-TEST_F(Gl64, YuvProgramGivesTheMatrixColours) {
+TEST_F(RenderGl, YuvProgramGivesTheMatrixColours) {
     TextureSlot *y = nullptr, *u = nullptr, *v = nullptr;
     texture_slot_create(&y, 8, 16, 16, true);
     texture_slot_create(&u, 8, 8, 8, true);
@@ -306,7 +306,7 @@ TEST_F(Gl64, YuvProgramGivesTheMatrixColours) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(Gl64, YuvOddSizesUploadTightRowsAndFlooredChroma) {
+TEST_F(RenderGl, YuvOddSizesUploadTightRowsAndFlooredChroma) {
     // 35 x 19 luma, 17 x 9 chroma; nearest filtering so that every screen
     // pixel shows exactly one sample of each plane.
     constexpr int W = 35, H = 19, CW = W / 2, CH = H / 2;
@@ -353,7 +353,7 @@ TEST_F(Gl64, YuvOddSizesUploadTightRowsAndFlooredChroma) {
     EXPECT_EQ(pixel(screen, 50, 50).a, 255);
 }
 
-TEST(GlContextCreate, PbufferRefusesEmptySizesAndDestroyIsRepeatable) {
+TEST(RenderGlContext, PbufferRefusesEmptySizesAndDestroyIsRepeatable) {
     GlContext ctx{};
     EXPECT_FALSE(gl_context_create_pbuffer(&ctx, 0, 10));
     EXPECT_FALSE(gl_context_create_pbuffer(&ctx, 10, -1));

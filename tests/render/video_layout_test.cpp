@@ -32,7 +32,7 @@ void expect_rect(const VideoRect& r, int x, int y, int w, int h) {
     EXPECT_EQ(r.h, h);
 }
 
-TEST(VideoRect, ModesOnALandscapeWindow) {
+TEST(RenderVideoRect, ModesOnALandscapeWindow) {
     // Full HD, square pixels (and an unknown ratio, taken as square).
     for (const auto& [num, den] : {std::pair{1, 1}, std::pair{0, 1}, std::pair{0, 0}}) {
         SCOPED_TRACE(num);
@@ -57,7 +57,7 @@ TEST(VideoRect, ModesOnALandscapeWindow) {
     EXPECT_FALSE(video_rect_for_mode(video, ASPECT_BOXED, 1000, 0, &r));
 }
 
-TEST(VideoRect, HostileHeaderValuesStayBounded) {
+TEST(RenderVideoRect, HostileHeaderValuesStayBounded) {
     std::mt19937 random(12345);
     const int extremes[] = {INT_MIN, -1, 0, 1, 2, 3, 255, 65535, INT_MAX};
     std::uniform_int_distribution<int> pick(0, 8);
@@ -84,9 +84,9 @@ TEST(VideoRect, HostileHeaderValuesStayBounded) {
     }
 }
 
-class AspectOnScreen : public GlTest {
+class RenderAspect : public GlTest {
 protected:
-    AspectOnScreen() : GlTest(100, 60) {}
+    RenderAspect() : GlTest(100, 60) {}
 
     void SetUp() override {
         GlTest::SetUp();
@@ -104,7 +104,7 @@ protected:
     TextureSlot* slot_ = nullptr;
 };
 
-TEST_F(AspectOnScreen, PlacesTheQuadAndCropsTheStride) {
+TEST_F(RenderAspect, PlacesTheQuadAndCropsTheStride) {
     ASSERT_EQ(apply_aspect_mode(app_.get(), ASPECT_BOXED, 1000, 600), 0);
     EXPECT_EQ(app_->aspect_mode, ASPECT_BOXED);
     // (0, 18, 1000, 563) on a 1000 x 600 window.
@@ -139,7 +139,7 @@ TEST_F(AspectOnScreen, PlacesTheQuadAndCropsTheStride) {
     EXPECT_FLOAT_EQ(rgba->positions[0], 1.0f - 2.0f * -33 / 1000.0f);
 }
 
-TEST_F(AspectOnScreen, PortraitScreenLeavesRoomForThePlayerBar) {
+TEST_F(RenderAspect, PortraitScreenLeavesRoomForThePlayerBar) {
     screen_width = 600;
     screen_height = 1000;
     app_->window_width = 600;
@@ -151,7 +151,7 @@ TEST_F(AspectOnScreen, PortraitScreenLeavesRoomForThePlayerBar) {
     EXPECT_FLOAT_EQ(slot_->positions[3], 1.0f - 1800.0f / 1000.0f);
 }
 
-TEST_F(AspectOnScreen, NoVideoIsRefused) {
+TEST_F(RenderAspect, NoVideoIsRefused) {
     auto empty = std::make_unique<AppState>();
     EXPECT_EQ(apply_aspect_mode(empty.get(), ASPECT_BOXED, 1000, 600), -1);
     EXPECT_EQ(apply_aspect_mode(nullptr, ASPECT_BOXED, 1000, 600), -1);
@@ -161,7 +161,7 @@ TEST_F(AspectOnScreen, NoVideoIsRefused) {
     EXPECT_EQ(app_->aspect_mode, ASPECT_FILL);
 }
 
-TEST_F(AspectOnScreen, ChangingTheModeClearsToTransparentBlack) {
+TEST_F(RenderAspect, ChangingTheModeClearsToTransparentBlack) {
     auto fill_red = [] {
         glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
