@@ -1,0 +1,55 @@
+// Socket ownership and the readiness wait.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/net.h"
+
+namespace {
+
+bool is_open(int fd) { return fcntl(fd, F_GETFD) != -1; }
+
+TEST(Socket, ClosesExactlyOnce)
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    {
+        Socket a(fd);
+        Socket b(std::move(a));
+        EXPECT_FALSE(a.valid());
+        EXPECT_EQ(b.fd(), fd);
+        Socket c;
+        c = std::move(b);
+        EXPECT_TRUE(is_open(fd));
+    }
+    EXPECT_FALSE(is_open(fd));
+}
+
+TEST(Socket, ListenerWakesOnAConnection)
+{
+    Socket l = tcp_listen(0, 5);
+    ASSERT_TRUE(l.valid());
+    sockaddr_in a{};
+    socklen_t len = sizeof(a);
+    getsockname(l.fd(), reinterpret_cast<sockaddr*>(&a), &len);
+    EXPECT_EQ(wait_readable(l.fd(), 10), 0);
+    Socket c(socket(AF_INET, SOCK_STREAM, 0));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(c.fd(), reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0);
+    EXPECT_EQ(wait_readable(l.fd(), 5000), 1);
+}
+
+TEST(Socket, ListeningTwiceOnOnePortFails)
+{
+    Socket first = tcp_listen(0, 5);
+    sockaddr_in a{};
+    socklen_t len = sizeof(a);
+    getsockname(first.fd(), reinterpret_cast<sockaddr*>(&a), &len);
+    Socket second = tcp_listen(ntohs(a.sin_port), 5);
+    EXPECT_FALSE(second.valid());
+}
+
+}  // namespace
