@@ -1,0 +1,1257 @@
+// The modal loop, event dispatch to the registry, the UI timer thread and
+// the keyboard, pointer and accelerometer state.
+#include "ui/events.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+
+#include <GLES2/gl2.h>
+
+#include "app/app_state.h"
+#include "ui/artwork.h"
+#include "ui/layers.h"
+#include "ui/list_gl.h"
+#include "ui/text.h"
+#include "ui/widget.h"
+
+namespace {
+
+// ---- injectable time and events ------------------------------------------------
+
+int sdl_peep(SDL_Event* events, int n, Uint32 mask)
+{
+    return SDL_PeepEvents(events, n, SDL_PEEKEVENT, mask);
+}
+
+const EventSource SDL_SOURCE = {SDL_PollEvent, sdl_peep, SDL_PushEvent};
+const EventSource* g_source = &SDL_SOURCE;
+Uint32 (*g_clock)() = SDL_GetTicks;
+void (*g_delay)(Uint32) = SDL_Delay;
+
+// ---- keyboard and pointer state ----------------------------------------------------
+
+int g_last_key = -1;
+Uint32 g_last_key_time;
+bool g_key_down;
+bool g_sticky_alt;
+bool g_sticky_shift;
+int g_saved_repeat_delay = -1;
+int g_saved_repeat_interval = -1;
+Widget* g_focused;
+Widget* g_current_list;
+
+// ---- accelerometer -------------------------------------------------------------------
+
+constexpr int AXIS_UNKNOWN = 0x7FFFFFFF;
+int g_axes[3] = {AXIS_UNKNOWN, AXIS_UNKNOWN, AXIS_UNKNOWN};
+int g_orientation;
+int g_candidate = -1;
+Uint32 g_candidate_since;
+
+// ---- play requests ---------------------------------------------------------------------
+
+void (*g_play_handler)(AppState*) = play_request_keep_path;
+
+// ---- UI timer ------------------------------------------------------------------------------
+
+SDL_Thread* g_timer_thread;
+volatile int g_timer_run;
+
+struct LockGuard {
+    SDL_mutex* m;
+    explicit LockGuard(SDL_mutex* mutex) : m(mutex) { if (m) SDL_mutexP(m); }
+    ~LockGuard() { if (m) SDL_mutexV(m); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+};
+
+// ---- helpers ---------------------------------------------------------------------------
+
+bool inside(const Widget* w, int x, int y, int tolerance)
+{
+    return x >= w->x - tolerance && x < w->x + w->width + tolerance &&
+           y >= w->y - tolerance && y < w->y + w->height + tolerance;
+}
+
+RegistrySlot* find_slot(const Widget* w, int32_t code)
+{
+    RegistrySlot* slots = registry_slots();
+    for (int i = 0; i < REGISTRY_SIZE; ++i)
+        if (slots[i].active && slots[i].widget == w && slots[i].code == code)
+            return &slots[i];
+    return nullptr;
+}
+
+bool registered(const Widget* w)
+{
+    RegistrySlot* slots = registry_slots();
+    for (int i = 0; i < REGISTRY_SIZE; ++i)
+        if (slots[i].active && slots[i].widget == w)
+            return true;
+    return false;
+}
+
+// An action to run once the registry lock is released.
+struct PendingAction {
+    SlotAction action = nullptr;
+    RegistrySlot* slot = nullptr;
+    void set(RegistrySlot* s)
+    {
+        if (s && s->action && !action) {
+            action = s->action;
+            slot = s;
+        }
+    }
+    void run(AppState* app) const
+    {
+        if (action)
+            action(app, slot);
+    }
+};
+
+void save_key_repeat()
+{
+    if (g_saved_repeat_delay < 0) {
+        int delay = 0;
+        int interval = 0;
+        SDL_GetKeyRepeat(&delay, &interval);
+        g_saved_repeat_delay = delay;
+        g_saved_repeat_interval = interval;
+    }
+    SDL_EnableKeyRepeat(500, 30);
+}
+
+void restore_key_repeat()
+{
+    if (g_saved_repeat_delay >= 0)
+        SDL_EnableKeyRepeat(g_saved_repeat_delay, g_saved_repeat_interval);
+    g_saved_repeat_delay = -1;
+    g_saved_repeat_interval = -1;
+}
+
+int browse_mode_index(const AppState* app)
+{
+    return app->browse_mode >= 0 && app->browse_mode < BROWSE_MODE_COUNT ? app->browse_mode : -1;
+}
+
+void remember_offset(AppState* app, const Widget* list)
+{
+    int mode = browse_mode_index(app);
+    if (mode >= 0)
+        app->list_offsets[mode] = list->list.offset;
+}
+
+// Redraws only the list: through its GL layers when it has them, else into
+// the surface and present.
+void redraw_list(AppState* app, SDL_Surface* surface, Widget* list)
+{
+    if (list_gl_redraw(app, list))
+        return;
+    widget_draw(surface, list);
+    present(app);
+}
+
+void caret_from_pointer(Widget* box, int px)
+{
+    char shown[EDIT_TEXT_SIZE];
+    edit_shown_text(box, shown, sizeof shown);
+    int len = int(std::strlen(shown));
+    int start = std::clamp<int>(box->edit.first_shown, 0, len);
+    int target = px - (box->x + 6);
+    int best = start;
+    int best_dist = std::abs(target);
+    char part[EDIT_TEXT_SIZE];
+    for (int i = start + 1; i <= len; ++i) {
+        std::memcpy(part, shown + start, size_t(i - start));
+        part[i - start] = 0;
+        int w = 0;
+        int h = 0;
+        text_size(box->font, part, &w, &h);
+        int dist = std::abs(target - w);
+        if (dist < best_dist) {
+            best = i;
+            best_dist = dist;
+        }
+    }
+    box->edit.caret_index = best;
+}
+
+// ---- pointer down --------------------------------------------------------------------------
+
+void list_press(AppState* app, Widget* w, int x, int y)
+{
+    ListFields& l = w->list;
+    Uint32 now = ui_ticks();
+    w->press_x = x;
+    w->press_y = y;
+    int row = list_row_at(w, y);
+    l.long_fired = 0;
+    if (row >= 0 && find_slot(w, SLOT_ROW_TAP))
+        l.pressed_row = row;
+    if (row >= 0 && find_slot(w, SLOT_LONG_PRESS)) {
+        l.pressed_row = row;
+        l.held = 1;
+        l.long_fired = 0;
+        l.long_press_at = now + LONG_PRESS_MS;
+    }
+    if (find_slot(w, SLOT_DRAG) && !l.drag_armed) {
+        l.drag_armed = 1;
+        l.dragging = 0;
+        l.moved = 0;
+        l.drag_start_time = now;
+        l.drag_start_y = y;
+        l.drag_start_offset = l.offset;
+        l.last_y = y;
+        l.prev_y = y;
+        l.last_motion_time = now;
+        l.prev_motion_time = now;
+        l.velocity = 0;
+    }
+    (void)app;
+}
+
+void pointer_down(AppState* app, SDL_Surface* surface, int x, int y)
+{
+    PendingAction pending;
+    bool show = false;
+    {
+        LockGuard guard(ui_registry_lock());
+        if (g_focused && !inside(g_focused, x, y, HIT_TOLERANCE)) {
+            Widget* box = g_focused;
+            edit_unfocus();
+            widget_draw(surface, box);
+            show = true;
+        }
+        RegistrySlot* slots = registry_slots();
+        for (int i = 0; i < REGISTRY_SIZE && !pending.action; ++i) {
+            RegistrySlot& slot = slots[i];
+            Widget* w = slot.widget;
+            if (!slot.active || !w || !w->in_use || !inside(w, x, y, HIT_TOLERANCE))
+                continue;
+            switch (w->kind) {
+            case WIDGET_BUTTON:
+                if (slot.code != SLOT_PRESS || w->pressed)
+                    continue;
+                w->pressed = 1;
+                w->state = 1;
+                w->press_x = x;
+                w->press_y = y;
+                widget_draw(surface, w);
+                show = true;
+                break;
+            case WIDGET_TOGGLE:
+                w->state ^= 1;
+                widget_draw(surface, w);
+                show = true;
+                pending.set(&slot);
+                break;
+            case WIDGET_CHECKBOX:
+                if (w->disabled)
+                    continue;
+                w->state ^= 1;
+                widget_draw(surface, w);
+                show = true;
+                pending.set(&slot);
+                break;
+            case WIDGET_SELECTOR3:
+            case WIDGET_SELECTOR: {
+                int count = std::max(1, int(w->choice_count));
+                int rel = std::clamp(x - w->x, 0, std::max(0, w->width - 1));
+                w->state = uint8_t(std::min(count - 1, rel * count / std::max(1, w->width)));
+                widget_draw(surface, w);
+                show = true;
+                pending.set(&slot);
+                break;
+            }
+            case WIDGET_COLOUR_PICKER: {
+                int step = w->vertical ? w->cell_height + w->cell_gap : w->cell_size + w->cell_gap;
+                int rel = w->vertical ? y - w->y : x - w->x;
+                w->state = uint8_t(std::clamp(rel / std::max(1, step), 0, COLOUR_PICKER_CELLS - 1));
+                widget_draw(surface, w);
+                show = true;
+                pending.set(&slot);
+                break;
+            }
+            case WIDGET_EDIT_BOX:
+                if (w->disabled)
+                    continue;
+                g_sticky_alt = false;
+                g_sticky_shift = false;
+                edit_focus(w);
+                caret_from_pointer(w, x);
+                edit_place_caret(w);
+                widget_draw(surface, w);
+                show = true;
+                break;
+            case WIDGET_LIST:
+                list_press(app, w, x, y);
+                break;
+            case WIDGET_IMAGE:
+                if (slot.code == SLOT_DRAG) {
+                    w->drag.active = 1;
+                    w->press_x = x;
+                    w->press_y = y;
+                    break;
+                }
+                [[fallthrough]];
+            default:
+                if (slot.code != SLOT_PRESS)
+                    continue;
+                restore_key_repeat();
+                w->press_x = x;
+                w->press_y = y;
+                pending.set(&slot);
+                show = true;
+                break;
+            }
+            // One widget takes the press (all of a list's slots were handled above).
+            break;
+        }
+    }
+    pending.run(app);
+    if (show)
+        present(app);
+}
+
+// ---- kinetic scrolling ------------------------------------------------------------------------
+
+bool pointer_down_waiting()
+{
+    SDL_Event peek[4];
+    return g_source->peep(peek, 4, SDL_EVENTMASK(SDL_MOUSEBUTTONDOWN)) > 0;
+}
+
+int toward_zero(int speed, int by)
+{
+    if (speed > 0)
+        return std::max(0, speed - by);
+    return std::min(0, speed + by);
+}
+
+bool more_rows(AppState* app, Widget* list)
+{
+    if (!list->list.load_more)
+        return false;
+    return list->list.load_more(app, list, 0) > 0;
+}
+
+void fling(AppState* app, SDL_Surface* surface, Widget* list, float v)
+{
+    ListFields& l = list->list;
+    {
+        LockGuard guard(ui_registry_lock());
+        app->fling_active = 1;
+    }
+    v = std::clamp(v, -4.0f, 4.0f);
+    int speed = int(v * 5.0f * 5.0f);
+    speed = std::clamp(speed, -100, 100);
+    int countdown = 5;
+    bool overscroll = false;
+    bool first_overscroll_step = true;
+    bool bouncing = false;
+    int offset = l.offset;
+    l.overscroll = 1;
+    while (!pointer_down_waiting()) {
+        bool ran_out = countdown <= 0;
+        if (!ran_out)
+            --countdown;
+        if (ran_out && !overscroll) {
+            countdown = 1;
+            speed = toward_zero(speed, 2);
+        } else if (ran_out && first_overscroll_step) {
+            speed = std::clamp(speed, -24, 24);
+            first_overscroll_step = false;
+        } else if (ran_out) {
+            countdown = 0;
+            speed = toward_zero(speed, 12);
+        }
+        offset += speed;
+        int last = list_last_offset(list);
+        if (!overscroll) {
+            if (offset >= last) {
+                if (more_rows(app, list))
+                    last = list_last_offset(list);
+                else
+                    overscroll = true;
+            }
+            if (offset < 0)
+                overscroll = true;
+        }
+        if (bouncing) {
+            if (std::abs(offset - last) <= 16)
+                offset = last;
+            else if (std::abs(offset) <= 16)
+                offset = 0;
+        }
+        l.offset = offset;
+        remember_offset(app, list);
+        redraw_list(app, surface, list);
+        if (overscroll && std::abs(speed) < 13) {
+            bouncing = true;
+            speed = offset >= 0 ? -16 : 16;
+        }
+        if (!overscroll && std::abs(speed) < 3)
+            break;
+        if (bouncing && (offset == 0 || offset == last))
+            break;
+        ui_delay(5);
+    }
+    l.overscroll = 0;
+    list_set_offset(list, l.offset);
+    remember_offset(app, list);
+    LockGuard guard(ui_registry_lock());
+    app->fling_active = 0;
+}
+
+// Ends a drag: flings when the pointer was still moving fast at release.
+void end_drag(AppState* app, SDL_Surface* surface, Widget* list, int y)
+{
+    ListFields& l = list->list;
+    Uint32 now = ui_ticks();
+    bool moving = l.dragging && l.moved && now - l.last_motion_time < 200;
+    float v = 0;
+    if (moving) {
+        // Velocity over the last motion step, up to the release point.
+        int from_y = l.prev_y;
+        Uint32 from_t = l.prev_motion_time;
+        if (y == l.last_y && l.prev_motion_time == l.last_motion_time)
+            moving = false;
+        Uint32 ms = std::max<Uint32>(1, now - from_t);
+        v = float(from_y - y) / float(ms);
+    }
+    l.drag_armed = 0;
+    l.dragging = 0;
+    if (moving && std::fabs(v) > 0.3f) {
+        fling(app, surface, list, v);
+        redraw_list(app, surface, list);
+    }
+    widget_draw(surface, list);
+    present(app);
+}
+
+// ---- pointer up and motion ------------------------------------------------------------------
+
+void pointer_up(AppState* app, SDL_Surface* surface, int x, int y)
+{
+    PendingAction pending;
+    Widget* drag_list = nullptr;
+    bool show = false;
+    {
+        LockGuard guard(ui_registry_lock());
+        RegistrySlot* slots = registry_slots();
+        for (int i = 0; i < REGISTRY_SIZE; ++i) {
+            RegistrySlot& slot = slots[i];
+            Widget* w = slot.widget;
+            if (!slot.active || !w || !w->in_use)
+                continue;
+            if (w->kind == WIDGET_BUTTON && w->pressed) {
+                w->pressed = 0;
+                w->state = 0;
+                widget_draw(surface, w);
+                show = true;
+                if (slot.code == SLOT_PRESS && inside(w, x, y, HIT_TOLERANCE))
+                    pending.set(&slot);
+            } else if (w->kind == WIDGET_LIST) {
+                ListFields& l = w->list;
+                if (slot.code == SLOT_ROW_TAP && l.pressed_row >= 0 && !l.dragging &&
+                    !l.long_fired)
+                    pending.set(&slot);
+                if (slot.code == SLOT_LONG_PRESS && l.pressed_row >= 0 && l.long_fired &&
+                    !l.dragging)
+                    pending.set(&slot);
+                if (slot.code == SLOT_DRAG && l.drag_armed)
+                    drag_list = w;
+            } else if (w->kind == WIDGET_IMAGE && slot.code == SLOT_DRAG) {
+                w->drag.active = 0;
+            }
+        }
+        for (int i = 0; i < REGISTRY_SIZE; ++i) {
+            Widget* w = slots[i].widget;
+            if (slots[i].active && w && w->kind == WIDGET_LIST) {
+                w->list.held = 0;
+                w->list.pressed_row = -1;
+            }
+        }
+    }
+    if (drag_list)
+        end_drag(app, surface, drag_list, y);
+    if (show && !pending.action)
+        present(app);
+    pending.run(app);
+}
+
+void pointer_motion(AppState* app, SDL_Surface* surface, int y)
+{
+    PendingAction pending;
+    Widget* scrolled = nullptr;
+    {
+        LockGuard guard(ui_registry_lock());
+        RegistrySlot* slots = registry_slots();
+        Uint32 now = ui_ticks();
+        for (int i = 0; i < REGISTRY_SIZE && !scrolled && !pending.action; ++i) {
+            RegistrySlot& slot = slots[i];
+            Widget* w = slot.widget;
+            if (!slot.active || !w || !w->in_use || slot.code != SLOT_DRAG)
+                continue;
+            if (w->kind == WIDGET_IMAGE && w->drag.active) {
+                w->drag.value = std::clamp(y - w->y, 0, w->height);
+                if (std::abs(w->drag.value - w->drag.reported) > DRAG_THRESHOLD ||
+                    (w->drag.value == 0 && w->drag.reported != 0)) {
+                    w->drag.reported = w->drag.value;
+                    pending.set(&slot);
+                }
+                continue;
+            }
+            if (w->kind != WIDGET_LIST || !w->list.drag_armed)
+                continue;
+            ListFields& l = w->list;
+            if (!l.dragging && std::abs(y - l.drag_start_y) <= DRAG_THRESHOLD)
+                continue;
+            if (!l.dragging) {
+                l.dragging = 1;
+                l.pressed_row = -1;
+                l.held = 0;
+            }
+            l.moved = 1;
+            l.prev_y = l.last_y;
+            l.prev_motion_time = l.last_motion_time;
+            l.last_y = y;
+            l.last_motion_time = now;
+            int wanted = l.drag_start_offset + (l.drag_start_y - y);
+            if (wanted >= list_last_offset(w))
+                more_rows(app, w);
+            wanted = std::clamp(wanted, 0, list_last_offset(w));
+            if (std::abs(wanted - l.offset) > DRAG_THRESHOLD) {
+                l.offset = wanted;
+                remember_offset(app, w);
+                scrolled = w;
+            }
+        }
+    }
+    if (scrolled)
+        redraw_list(app, surface, scrolled);
+    pending.run(app);
+}
+
+// ---- keys -----------------------------------------------------------------------------------
+
+bool key_filtered(const SDL_KeyboardEvent& key)
+{
+    if (key.type == SDL_KEYUP) {
+        g_key_down = false;
+        return false;
+    }
+    Uint32 now = ui_ticks();
+    if (g_key_down && key.keysym.sym == g_last_key && now - g_last_key_time < KEY_REPEAT_FILTER_MS)
+        return true;
+    g_last_key = key.keysym.sym;
+    g_last_key_time = now;
+    g_key_down = true;
+    return false;
+}
+
+// The character a printable key inserts, or 0 when the box refuses it.
+int typed_char(const Widget* box, const SDL_keysym& ks)
+{
+    int ch = ks.unicode ? (ks.unicode & 0x7F) : int(ks.sym);
+    if (ch < 0x20 || ch > 0x7E)
+        return 0;
+    bool modifier = (ks.mod & (KMOD_SHIFT | KMOD_CTRL | KMOD_ALT)) != 0;
+    if ((ks.mod & KMOD_SHIFT) && std::islower(ch))
+        ch = std::toupper(ch);
+    else if (g_sticky_alt && !modifier)
+        ch = alt_map(ch);
+    else if (g_sticky_shift && !modifier && std::islower(ch))
+        ch = std::toupper(ch);
+    if (box->edit.digits_only && !std::isdigit(ch))
+        return 0;
+    return ch;
+}
+
+// Applies one key to the focused edit box; true when the text changed.
+bool edit_key(Widget* box, const SDL_keysym& ks, bool* focus_ended)
+{
+    EditFields& e = box->edit;
+    int len = int(std::strlen(e.text));
+    int caret = std::clamp<int>(e.caret_index, 0, len);
+    switch (ks.sym) {
+    case SDLK_RALT:
+        g_sticky_alt = !g_sticky_alt;
+        if (g_sticky_alt)
+            g_sticky_shift = false;
+        return false;
+    case SDLK_LSHIFT:
+        g_sticky_shift = !g_sticky_shift;
+        if (g_sticky_shift)
+            g_sticky_alt = false;
+        return false;
+    case SDLK_TAB:
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+        *focus_ended = true;
+        return false;
+    case SDLK_BACKSPACE:
+        if (caret == 0)
+            return false;
+        std::memmove(e.text + caret - 1, e.text + caret, size_t(len - caret + 1));
+        e.caret_index = caret - 1;
+        e.reveal_last = 0;
+        return true;
+    case SDLK_DELETE:
+        if (caret >= len)
+            return false;
+        std::memmove(e.text + caret, e.text + caret + 1, size_t(len - caret));
+        e.reveal_last = 0;
+        return true;
+    case SDLK_LEFT:
+        e.caret_index = std::max(0, caret - 1);
+        e.reveal_last = 0;
+        return false;
+    case SDLK_RIGHT:
+        e.caret_index = std::min(len, caret + 1);
+        return false;
+    case SDLK_HOME:
+        e.caret_index = 0;
+        return false;
+    case SDLK_END:
+        e.caret_index = len;
+        return false;
+    default:
+        break;
+    }
+    if (ks.sym < 0x20 || ks.sym > 0x7E || len >= e.limit || len >= EDIT_TEXT_SIZE - 1)
+        return false;
+    int ch = typed_char(box, ks);
+    if (!ch)
+        return false;
+    std::memmove(e.text + caret + 1, e.text + caret, size_t(len - caret + 1));
+    e.text[caret] = char(ch);
+    e.caret_index = caret + 1;
+    e.reveal_last = uint8_t(caret == len);
+    return true;
+}
+
+void edit_key_event(AppState* app, SDL_Surface* surface, const SDL_keysym& ks)
+{
+    PendingAction pending;
+    {
+        LockGuard guard(ui_registry_lock());
+        Widget* box = g_focused;
+        if (!box || !registered(box))
+            return;
+        bool focus_ended = false;
+        bool changed = edit_key(box, ks, &focus_ended);
+        if (focus_ended) {
+            edit_unfocus();
+        } else {
+            box->edit.caret_visible = 1;
+            box->edit.blink_time = ui_ticks() + CARET_BLINK_MS;
+        }
+        edit_place_caret(box);
+        widget_draw(surface, box);
+        if (changed)
+            pending.set(find_slot(box, SLOT_KEYS));
+    }
+    present(app);
+    pending.run(app);
+}
+
+bool row_matches(const ListRow& row, const char* search)
+{
+    const char* name = row.name.text;
+    if (!name)
+        return false;
+    size_t n = std::strlen(search);
+    for (const char* p = name; *p; ++p) {
+        size_t i = 0;
+        while (i < n && p[i] && std::tolower((unsigned char)p[i]) == std::tolower((unsigned char)search[i]))
+            ++i;
+        if (i == n)
+            return true;
+    }
+    return n == 0;
+}
+
+void list_key_event(AppState* app, SDL_Surface* surface, Widget* list, const SDL_keysym& ks)
+{
+    ListFields& l = list->list;
+    size_t len = std::strlen(l.search);
+    if (ks.sym == SDLK_BACKSPACE) {
+        if (len == 0)
+            return;
+        l.search[len - 1] = 0;
+    } else {
+        int ch = ks.unicode ? (ks.unicode & 0x7F) : int(ks.sym);
+        if (ch < 0x20 || ch > 0x7E || len >= LIST_SEARCH_SIZE - 1)
+            return;
+        if (l.load_more)
+            while (l.load_more(app, list, 1) > 0) {
+            }
+        l.search[len] = char(ch);
+        l.search[len + 1] = 0;
+    }
+    std::memcpy(l.header, l.search, sizeof l.header);
+    l.header_height = l.header[0] ? LIST_ROW_HEIGHT : 0;
+    if (l.search[0]) {
+        for (int i = 0; i < l.row_count; ++i) {
+            if (row_matches(l.rows[i], l.search)) {
+                list_set_offset(list, i * l.row_height);
+                remember_offset(app, list);
+                break;
+            }
+        }
+    }
+    widget_draw(surface, list);
+    present(app);
+}
+
+void key_down(AppState* app, SDL_Surface* surface, const SDL_keysym& ks)
+{
+    if (g_focused) {
+        edit_key_event(app, surface, ks);
+        return;
+    }
+    Widget* list = nullptr;
+    {
+        LockGuard guard(ui_registry_lock());
+        if (g_current_list && g_current_list->in_use && registered(g_current_list))
+            list = g_current_list;
+    }
+    if (list)
+        list_key_event(app, surface, list, ks);
+}
+
+// ---- user events --------------------------------------------------------------------------
+
+void long_press_tick(AppState* app, SDL_Surface* surface)
+{
+    Widget* fired = nullptr;
+    int row = -1;
+    {
+        LockGuard guard(ui_registry_lock());
+        Uint32 now = ui_ticks();
+        RegistrySlot* slots = registry_slots();
+        for (int i = 0; i < REGISTRY_SIZE && !fired; ++i) {
+            Widget* w = slots[i].widget;
+            if (!slots[i].active || !w || w->kind != WIDGET_LIST || !w->list.held)
+                continue;
+            if (int32_t(now - w->list.long_press_at) < 0)
+                continue;
+            w->list.held = 0;
+            w->list.long_fired = 1;
+            fired = w;
+            row = w->list.pressed_row;
+        }
+    }
+    if (!fired)
+        return;
+    if (!(app->flags & APP_PLAYER_SCREEN) && fired->list.on_long_press)
+        fired->list.on_long_press(app, fired, row);
+    if (fired->in_use) {
+        widget_draw(surface, fired);
+        present(app);
+    }
+}
+
+void caret_tick(AppState* app, SDL_Surface* surface)
+{
+    LockGuard guard(ui_registry_lock());
+    Widget* box = g_focused;
+    if (!box || !registered(box))
+        return;
+    Uint32 now = ui_ticks();
+    if (int32_t(now - box->edit.blink_time) < 0)
+        return;
+    box->edit.blink_time = now + CARET_BLINK_MS;
+    box->edit.caret_visible ^= 1;
+    widget_draw(surface, box);
+    present(app);
+}
+
+void spinner_tick(AppState* app, SDL_Surface* surface)
+{
+    PendingAction pending;
+    {
+        LockGuard guard(ui_registry_lock());
+        Uint32 now = ui_ticks();
+        RegistrySlot* slots = registry_slots();
+        for (int i = 0; i < REGISTRY_SIZE && !pending.action; ++i) {
+            Widget* w = slots[i].widget;
+            if (!slots[i].active || !w || w->kind != WIDGET_SPINNER || !w->spinner.running)
+                continue;
+            SpinnerFields& s = w->spinner;
+            bool ended = app->abort_requested || s.job_done ||
+                         (s.listing_rows && *s.listing_rows >= 256);
+            if (slots[i].action && ended) {
+                s.running = 0;
+                if (s.job_done && s.job_thread) {
+                    SDL_WaitThread(s.job_thread, nullptr);
+                    s.job_thread = nullptr;
+                    s.job_running = 0;
+                }
+                pending.set(&slots[i]);
+                break;
+            }
+            if (int32_t(now - s.next_frame_time) >= 0) {
+                w->state = uint8_t((w->state + 1) % SPINNER_FRAMES);
+                s.next_frame_time = now + UI_TIMER_PERIOD_MS;
+                widget_draw(surface, w);
+                present(app);
+            }
+        }
+    }
+    pending.run(app);
+}
+
+void periodic_tick(AppState* app)
+{
+    PendingAction pending;
+    {
+        LockGuard guard(ui_registry_lock());
+        Uint32 now = ui_ticks();
+        RegistrySlot* slots = registry_slots();
+        for (int i = 0; i < REGISTRY_SIZE; ++i) {
+            Widget* w = slots[i].widget;
+            if (!slots[i].active || slots[i].code != SLOT_PERIODIC || !w ||
+                w->kind != WIDGET_PERIODIC || w->periodic.done)
+                continue;
+            PeriodicFields& p = w->periodic;
+            if (int32_t(now - p.next_time) < 0)
+                continue;
+            ++p.count;
+            if (p.limit > 0 && p.count >= p.limit)
+                p.done = 1;
+            p.next_time += p.period;
+            pending.set(&slots[i]);
+            break;
+        }
+    }
+    pending.run(app);
+}
+
+void thumbnail_ready(AppState* app, SDL_Surface* surface)
+{
+    Widget* list = nullptr;
+    {
+        LockGuard guard(ui_registry_lock());
+        if (g_current_list && g_current_list->in_use && registered(g_current_list))
+            list = g_current_list;
+    }
+    if (list) {
+        widget_draw(surface, list);
+        present(app);
+    }
+}
+
+void user_event(AppState* app, SDL_Surface* surface, int code)
+{
+    switch (code) {
+    case UI_EVENT_LONG_PRESS:
+        long_press_tick(app, surface);
+        break;
+    case UI_EVENT_CARET:
+        caret_tick(app, surface);
+        break;
+    case UI_EVENT_SPINNER:
+        spinner_tick(app, surface);
+        break;
+    case UI_EVENT_PERIODIC:
+        periodic_tick(app);
+        break;
+    case UI_EVENT_THUMBNAIL:
+        thumbnail_ready(app, surface);
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- accelerometer and play requests ------------------------------------------------------
+
+void joystick_axis(AppState* app, const SDL_JoyAxisEvent& axis)
+{
+    if (app->rotation_locked || !app->settings.auto_rotate || app->player_overlay)
+        return;
+    if (axis.which != 0 || axis.axis > 2)
+        return;
+    g_axes[axis.axis] = axis.value;
+    if (g_axes[0] == AXIS_UNKNOWN || g_axes[1] == AXIS_UNKNOWN || g_axes[2] == AXIS_UNKNOWN)
+        return;
+    if (g_axes[2] <= -16385 || g_axes[2] >= 16384)
+        return;
+    g_orientation = app->orientation;
+    int o = orientation_from_axes(g_axes[0], g_axes[1]);
+    if (o != app->orientation)
+        apply_orientation(app, o);
+}
+
+// Honours a pending play request; true when there was one.
+bool take_play_request(AppState* app)
+{
+    bool found = false;
+    {
+        LockGuard guard(ui_registry_lock());
+        RegistrySlot* slots = registry_slots();
+        for (int i = 0; i < REGISTRY_SIZE; ++i) {
+            if (slots[i].active && slots[i].code == SLOT_PLAY_REQUEST) {
+                slots[i].code = SLOT_PLAY_TAKEN;
+                found = true;
+                break;
+            }
+        }
+    }
+    if (found && g_play_handler)
+        g_play_handler(app);
+    return found;
+}
+
+void noop_action(AppState*, RegistrySlot*) {}
+
+// ---- window -----------------------------------------------------------------------------------
+
+void window_resized(AppState* app, int width, int height)
+{
+    bool portrait = app->orientation == 1 || app->orientation == 3;
+    if (width <= 0 || height <= 0 || artwork_fit_window(width, height, portrait) != 0)
+        return;
+    app->window_width = width;
+    app->window_height = height;
+    if (app->gl.context)
+        glViewport(0, 0, width, height);
+    apply_orientation(app, app->orientation);
+    ui_set_resize_redraw(1);
+    registry_clear(app, 0);
+    widgets_clear(app, 0);
+    if (app->current_screen)
+        app->current_screen(app);
+    ui_set_resize_redraw(0);
+}
+
+int timer_thread(void*)
+{
+    while (g_timer_run) {
+        if (SDL_sem* sem = ui_timer_semaphore())
+            SDL_SemWaitTimeout(sem, UI_TIMER_PERIOD_MS);
+        else
+            SDL_Delay(UI_TIMER_PERIOD_MS);
+        if (!g_timer_run)
+            break;
+        ui_timer_scan();
+    }
+    return 0;
+}
+
+}  // namespace
+
+// ---- time and events ----------------------------------------------------------------------------
+
+void ui_set_clock(Uint32 (*ticks)()) { g_clock = ticks ? ticks : SDL_GetTicks; }
+void ui_set_delay(void (*delay)(Uint32)) { g_delay = delay ? delay : SDL_Delay; }
+void ui_set_event_source(const EventSource* source) { g_source = source ? source : &SDL_SOURCE; }
+Uint32 ui_ticks() { return g_clock(); }
+void ui_delay(Uint32 ms) { g_delay(ms); }
+
+int ui_push_event(SDL_Event* event) { return g_source->push(event); }
+
+int ui_push_user_event(int code)
+{
+    SDL_Event ev{};
+    ev.type = SDL_USEREVENT;
+    ev.user.code = code;
+    return g_source->push(&ev);
+}
+
+// ---- modal loop ----------------------------------------------------------------------------------
+
+int modal_loop(AppState* app, int* done)
+{
+    while (!app->play_requested) {
+        SDL_Event ev;
+        while (g_source->poll(&ev)) {
+            switch (ev.type) {
+            case SDL_QUIT:
+                if (done)
+                    g_source->push(&ev);   // the outer loop ends too
+                return 1;
+            case SDL_VIDEORESIZE:
+                window_resized(app, ev.resize.w, ev.resize.h);
+                break;
+            case SDL_VIDEOEXPOSE:
+                present(app);
+                break;
+            default:
+                handle_event(app, app->ui_surface, &ev);
+                break;
+            }
+            if (app->play_requested)
+                return 0;
+        }
+        if (done && (*done || app->abort_requested))
+            return 0;
+        ui_delay(10);
+    }
+    return 0;
+}
+
+void handle_event(AppState* app, SDL_Surface* surface, SDL_Event* event)
+{
+    if (!app || !event)
+        return;
+    // 1. Key repeat filter.
+    if (event->type == SDL_KEYDOWN || event->type == SDL_KEYUP) {
+        if (key_filtered(event->key))
+            return;
+    }
+    // 2. Pointer coordinates follow the display orientation.
+    int px = 0;
+    int py = 0;
+    bool pointer = false;
+    if (event->type == SDL_MOUSEMOTION) {
+        px = event->motion.x;
+        py = event->motion.y;
+        pointer = true;
+    } else if (event->type == SDL_MOUSEBUTTONDOWN || event->type == SDL_MOUSEBUTTONUP) {
+        px = event->button.x;
+        py = event->button.y;
+        pointer = true;
+    }
+    if (pointer)
+        map_pointer(app->orientation, &px, &py);
+    // 3. Accelerometer.
+    if (event->type == SDL_JOYAXISMOTION)
+        joystick_axis(app, event->jaxis);
+    // 4. The browser's own pointer tracking over its list.
+    if (pointer && app->pointer_tracking && g_current_list && g_current_list->in_use &&
+        inside(g_current_list, px, py, 0)) {
+        LockGuard guard(ui_screen_lock());
+        app->pointer_tracking = 0;
+        app->pointer_tracking_moved = 0;
+        return;
+    }
+    // 5. The player owns the screen.
+    if ((app->flags & APP_PLAYER_SCREEN) && !app->keep_player_widgets)
+        return;
+    // 6. A pending play request goes first.
+    if (take_play_request(app))
+        return;
+    // 7. Widgets.
+    switch (event->type) {
+    case SDL_MOUSEBUTTONDOWN:
+        if (event->button.button == SDL_BUTTON_LEFT)
+            pointer_down(app, surface, px, py);
+        break;
+    case SDL_MOUSEBUTTONUP:
+        if (event->button.button == SDL_BUTTON_LEFT)
+            pointer_up(app, surface, px, py);
+        break;
+    case SDL_MOUSEMOTION:
+        if (event->motion.state & SDL_BUTTON(SDL_BUTTON_LEFT))
+            pointer_motion(app, surface, py);
+        break;
+    case SDL_KEYDOWN:
+        key_down(app, surface, event->key.keysym);
+        break;
+    case SDL_USEREVENT:
+        user_event(app, surface, event->user.code);
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- UI timer -------------------------------------------------------------------------------------
+
+unsigned ui_timer_scan()
+{
+    unsigned want = 0;
+    {
+        LockGuard guard(ui_registry_lock());
+        Uint32 now = ui_ticks();
+        RegistrySlot* slots = registry_slots();
+        for (int i = 0; i < REGISTRY_SIZE; ++i) {
+            const RegistrySlot& slot = slots[i];
+            if (!slot.active)
+                continue;
+            if (slot.code == SLOT_PLAY_REQUEST)
+                want |= 1u << UI_EVENT_PLAY_REQUEST;
+            const Widget* w = slot.widget;
+            if (!w || !w->in_use)
+                continue;
+            if (w->kind == WIDGET_LIST && w->list.held)
+                want |= 1u << UI_EVENT_LONG_PRESS;
+            if (w->kind == WIDGET_EDIT_BOX && w->edit.focused)
+                want |= 1u << UI_EVENT_CARET;
+            if (w->kind == WIDGET_SPINNER && w->spinner.running)
+                want |= 1u << UI_EVENT_SPINNER;
+            if (slot.code == SLOT_PERIODIC && w->kind == WIDGET_PERIODIC && !w->periodic.done &&
+                int32_t(now - w->periodic.next_time) >= 0)
+                want |= 1u << UI_EVENT_PERIODIC;
+        }
+    }
+    unsigned pushed = 0;
+    for (int code : {UI_EVENT_LONG_PRESS, UI_EVENT_CARET, UI_EVENT_SPINNER, UI_EVENT_PLAY_REQUEST,
+                     UI_EVENT_PERIODIC}) {
+        if ((want & (1u << code)) && ui_push_user_event(code) == 0)
+            pushed |= 1u << code;
+    }
+    return pushed;
+}
+
+int ui_timer_start()
+{
+    if (g_timer_thread)
+        return 0;
+    g_timer_run = 1;
+    g_timer_thread = SDL_CreateThread(timer_thread, nullptr);
+    if (!g_timer_thread) {
+        g_timer_run = 0;
+        return -1;
+    }
+    return 0;
+}
+
+void ui_timer_stop()
+{
+    if (!g_timer_thread)
+        return;
+    g_timer_run = 0;
+    if (SDL_sem* sem = ui_timer_semaphore())
+        SDL_SemPost(sem);
+    SDL_WaitThread(g_timer_thread, nullptr);
+    g_timer_thread = nullptr;
+}
+
+// ---- deferred requests ------------------------------------------------------------------------------
+
+int post_deferred(Widget* w, int32_t code, SlotAction action)
+{
+    LockGuard guard(ui_registry_lock());
+    return registry_add(w, code, action);
+}
+
+int post_play_request(AppState*)
+{
+    LockGuard guard(ui_registry_lock());
+    RegistrySlot* slots = registry_slots();
+    for (int i = 0; i < REGISTRY_SIZE; ++i)
+        if (slots[i].active && slots[i].code == SLOT_PLAY_REQUEST)
+            return 0;
+    int r = registry_add(nullptr, SLOT_PLAY_REQUEST, noop_action);
+    if (r == 0 && ui_timer_semaphore())
+        SDL_SemPost(ui_timer_semaphore());
+    return r;
+}
+
+void ui_set_play_request_handler(void (*handler)(AppState* app))
+{
+    g_play_handler = handler ? handler : play_request_keep_path;
+}
+
+void play_request_keep_path(AppState*) {}
+
+// ---- pointer, keyboard, accelerometer -------------------------------------------------------------
+
+void map_pointer(int orientation, int* x, int* y)
+{
+    int ox = *x;
+    int oy = *y;
+    switch (orientation) {
+    case 1:
+        *x = oy;
+        *y = screen_width - ox;
+        break;
+    case 2:
+        *x = screen_width - ox;
+        *y = screen_height - oy;
+        break;
+    case 3:
+        *x = screen_height - oy;
+        *y = ox;
+        break;
+    default:
+        break;
+    }
+}
+
+int orientation_from_axes(int x_axis, int y_axis)
+{
+    double angle = std::atan2(double(y_axis), double(x_axis));
+    int candidate = angle >= -1.5 && angle <= 1.5 ? 2 : 0;
+    Uint32 now = ui_ticks();
+    if (candidate == g_orientation) {
+        g_candidate = -1;
+        return g_orientation;
+    }
+    if (candidate != g_candidate) {
+        g_candidate = candidate;
+        g_candidate_since = now;
+        return g_orientation;
+    }
+    if (now - g_candidate_since > ORIENTATION_DEBOUNCE_MS) {
+        g_orientation = candidate;
+        g_candidate = -1;
+    }
+    return g_orientation;
+}
+
+void orientation_reset(int current)
+{
+    g_axes[0] = g_axes[1] = g_axes[2] = AXIS_UNKNOWN;
+    g_orientation = current;
+    g_candidate = -1;
+}
+
+int alt_map(int key)
+{
+    static const char MAP[27] = {
+        '0',                                                      // @
+        '&', '#', '8', '4', '1', '5', '6', '$', '%', '!', ':', '\'', ';',  // A..M
+        '?', '"', '=', '/', '2', '-', '3', ')', '9', '+', '7', '(', '*',   // N..Z
+    };
+    if (key >= 'a' && key <= 'z')
+        key = key - 'a' + 'A';
+    else if (key == ',')
+        key = '_';
+    if (key >= '@' && key <= 'Z')
+        return MAP[key - '@'];
+    return key;
+}
+
+bool sticky_alt_on() { return g_sticky_alt; }
+bool sticky_shift_on() { return g_sticky_shift; }
+
+void edit_focus(Widget* box)
+{
+    if (g_focused && g_focused != box)
+        g_focused->edit.focused = 0;
+    save_key_repeat();
+    g_focused = box;
+    box->edit.focused = 1;
+    box->edit.caret_visible = 1;
+    box->edit.blink_time = ui_ticks() + CARET_BLINK_MS;
+}
+
+void edit_unfocus()
+{
+    restore_key_repeat();
+    if (g_focused) {
+        g_focused->edit.focused = 0;
+        g_focused->edit.caret_visible = 0;
+        g_focused->edit.reveal_last = 0;
+    }
+    g_focused = nullptr;
+}
+
+Widget* focused_edit_box() { return g_focused; }
+Widget* current_list_widget() { return g_current_list; }
+void set_current_list_widget(Widget* list) { g_current_list = list; }
+
+void events_forget_widget(Widget* w)
+{
+    if (w == g_focused)
+        edit_unfocus();
+    if (w == g_current_list)
+        g_current_list = nullptr;
+}
