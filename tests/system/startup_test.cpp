@@ -154,10 +154,18 @@ TEST_F(WholeProgram, AlwaysFullscreenIsBorderlessAtScreenSize)
     EXPECT_EQ(player.terminate(), 0);
 }
 
+// Whether something accepts connections on the play-request port.
+bool play_port_open()
+{
+    return !harness::run("ss -ltn 'sport = :6100' | grep -c LISTEN").starts_with("0");
+}
+
 TEST_F(WholeProgram, GarbageOnThePlayPortLeavesItRunning)
 {
     Player player(display_, folder_);
     ASSERT_FALSE(player.wait_window().empty());
+    for (int i = 0; i < 300 && !play_port_open(); ++i)
+        usleep(100000);  // the listener starts once the artwork is loaded
     std::mt19937 rng(5);
     int connected = 0;
     for (int i = 0; i < 300; ++i) {
