@@ -59,7 +59,7 @@ bool add_tile(SDL_Surface* surface, const HomeTile& tile, int x, int y, int tile
     SDL_Surface* icon = artwork(tile.icon);
     int icon_x = icon ? (tile_width - icon->w) / 2 : 0;
     Widget* w = create_button(x, y, -1, -1, ART_SQUARE_BUTTON, icon, icon_x, ICON_TOP, tile.label,
-                              font_get(FONT_SET_LABEL, FONT_PRELUDE), TEXT_WHITE, 0);
+                              font_get(FONT_SET_LABEL, FONT_PRELUDE), TEXT_WHITE, 1);
     if (!w)
         return false;
     widget_draw(surface, w);
@@ -69,7 +69,7 @@ bool add_tile(SDL_Surface* surface, const HomeTile& tile, int x, int y, int tile
 
 bool add_corner_button(SDL_Surface* surface, ArtId art, int x, SlotAction action)
 {
-    Widget* w = create_button(x, CORNER_Y, -1, -1, art, nullptr, 0, 0, nullptr, nullptr, 0, 0);
+    Widget* w = create_button(x, CORNER_Y, -1, -1, art, nullptr, 0, 0, nullptr, nullptr, 0, 1);
     if (!w)
         return false;
     widget_draw(surface, w);
