@@ -129,19 +129,19 @@ void draw_quad() {
 }
 
 // Creates the context on an initialised display and surface and makes it
-// current; on failure destroys the surface and terminates the display.
+// current; on failure destroys the surface. Displays are never terminated:
+// that would unload the driver under any other context of the process, and
+// the next context would pay to load it again.
 bool finish_context(GlContext* ctx, EGLDisplay display, EGLConfig config, EGLSurface surface) {
     const EGLint context_attributes[] = {EGL_CONTEXT_CLIENT_VERSION, 2, EGL_NONE};
     EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, context_attributes);
     if (context == EGL_NO_CONTEXT) {
         eglDestroySurface(display, surface);
-        eglTerminate(display);
         return false;
     }
     if (!eglMakeCurrent(display, surface, surface, context)) {
         eglDestroyContext(display, context);
         eglDestroySurface(display, surface);
-        eglTerminate(display);
         return false;
     }
     ctx->display = display;
@@ -183,10 +183,7 @@ bool gl_context_create(GlContext* ctx) {
     if (!eglInitialize(display, &major, &minor)) return false;
 
     EGLint config_count = 0;
-    if (!eglGetConfigs(display, nullptr, 0, &config_count)) {
-        eglTerminate(display);
-        return false;
-    }
+    if (!eglGetConfigs(display, nullptr, 0, &config_count)) return false;
     // Asks for RGB565; drivers without it answer with their nearest config.
     const EGLint config_attributes[] = {
         EGL_RED_SIZE, 5, EGL_GREEN_SIZE, 6, EGL_BLUE_SIZE, 5,
@@ -195,17 +192,12 @@ bool gl_context_create(GlContext* ctx) {
     };
     EGLConfig config = nullptr;
     EGLint chosen = 0;
-    if (!eglChooseConfig(display, config_attributes, &config, 1, &chosen) || chosen < 1) {
-        eglTerminate(display);
+    if (!eglChooseConfig(display, config_attributes, &config, 1, &chosen) || chosen < 1)
         return false;
-    }
     const EGLint surface_attributes[] = {EGL_NONE};
     EGLSurface surface = eglCreateWindowSurface(
         display, config, static_cast<EGLNativeWindowType>(ctx->window), surface_attributes);
-    if (surface == EGL_NO_SURFACE) {
-        eglTerminate(display);
-        return false;
-    }
+    if (surface == EGL_NO_SURFACE) return false;
     return finish_context(ctx, display, config, surface);
 }
 
@@ -239,16 +231,10 @@ bool gl_context_create_pbuffer(GlContext* ctx, int width, int height) {
             if (r == 8 && g == 8 && b == 8 && a == 8) config = configs[i];
         }
     }
-    if (!config) {
-        eglTerminate(display);
-        return false;
-    }
+    if (!config) return false;
     const EGLint surface_attributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     EGLSurface surface = eglCreatePbufferSurface(display, config, surface_attributes);
-    if (surface == EGL_NO_SURFACE) {
-        eglTerminate(display);
-        return false;
-    }
+    if (surface == EGL_NO_SURFACE) return false;
     if (!finish_context(ctx, display, config, surface)) return false;
     ctx->width = width;
     ctx->height = height;
@@ -261,7 +247,6 @@ void gl_context_destroy(GlContext* ctx) {
         eglMakeCurrent(ctx->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         if (ctx->context != EGL_NO_CONTEXT) eglDestroyContext(ctx->display, ctx->context);
         if (ctx->surface != EGL_NO_SURFACE) eglDestroySurface(ctx->display, ctx->surface);
-        eglTerminate(ctx->display);
         eglReleaseThread();
     }
     *ctx = GlContext{};

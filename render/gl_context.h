@@ -43,11 +43,15 @@ struct GlContext {
 
 // Creates the EGL display, window surface and GLES 2 context on ctx->window
 // and makes it current. Fields are stored only on success; false on any EGL
-// failure (nothing is left allocated then).
+// failure (no surface or context is left behind then).
 bool gl_context_create(GlContext* ctx);
 // Same, on a width x height pbuffer with 8 bits per channel; no X needed.
 bool gl_context_create_pbuffer(GlContext* ctx, int width, int height);
-// Releases the EGL context, surface and display; the record is zeroed.
+// Releases the EGL context and surface; the record is zeroed. Call it before
+// the X window is destroyed. The EGL display stays initialised for the life
+// of the process: terminating it would unload the driver under any other
+// context, and the next create reuses it. Closing the X display afterwards
+// is safe; a process opens its X display once.
 void gl_context_destroy(GlContext* ctx);
 
 // Sets the fixed GL state, builds both programs and zeroes the slot table.
