@@ -231,8 +231,9 @@ def round_button(name, size, state="normal", style="plain"):
 
 def text_button(w, h, state="normal"):
     w, h = int(w), int(h)
+    # gentle gradients: the frame is stretched by repeating its middle row
     if state == "pressed":
-        defs = vgrad("face", ACCENT_HI, ACCENT)
+        defs = vgrad("face", "#EA5D1D", "#DA4A0C")
         edge = f'stroke="{ACCENT_DEEP}"'
     else:
         defs = vgrad("face", "#343841", "#272A31")
