@@ -1,0 +1,186 @@
+// Fixture for the widget and event tests: the real artwork and fonts from the
+// build's run folder, a 1000 x 600 interface surface, a clock the test moves
+// by hand and an event queue the test fills and reads.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <SDL/SDL.h>
+#include <SDL/SDL_ttf.h>
+
+#include "app/app_state.h"
+#include "ui/artwork.h"
+#include "ui/dialogs.h"
+#include "ui/events.h"
+#include "ui/surface.h"
+#include "ui/text.h"
+#include "ui/widget.h"
+
+namespace toolkit_test {
+
+inline Uint32 g_now = 100000;
+inline std::deque<SDL_Event> g_queue;
+inline int g_delay_calls = 0;
+
+inline Uint32 fake_ticks() { return g_now; }
+inline void fake_delay(Uint32 ms)
+{
+    g_now += ms;
+    ++g_delay_calls;
+}
+inline int fake_poll(SDL_Event* ev)
+{
+    if (g_queue.empty())
+        return 0;
+    *ev = g_queue.front();
+    g_queue.pop_front();
+    return 1;
+}
+inline int fake_peep(SDL_Event* events, int n, Uint32 mask)
+{
+    int found = 0;
+    for (const SDL_Event& ev : g_queue)
+        if ((SDL_EVENTMASK(ev.type) & mask) && found < n)
+            events[found++] = ev;
+    return found;
+}
+inline int fake_push(SDL_Event* ev)
+{
+    g_queue.push_back(*ev);
+    return 0;
+}
+inline const EventSource FAKE_SOURCE = {fake_poll, fake_peep, fake_push};
+
+inline SDL_Event mouse_button(Uint8 type, int x, int y)
+{
+    SDL_Event ev{};
+    ev.type = type;
+    ev.button.type = type;
+    ev.button.button = SDL_BUTTON_LEFT;
+    ev.button.x = Uint16(x);
+    ev.button.y = Uint16(y);
+    return ev;
+}
+inline SDL_Event mouse_motion(int x, int y)
+{
+    SDL_Event ev{};
+    ev.type = SDL_MOUSEMOTION;
+    ev.motion.state = SDL_BUTTON(SDL_BUTTON_LEFT);
+    ev.motion.x = Uint16(x);
+    ev.motion.y = Uint16(y);
+    return ev;
+}
+inline SDL_Event key(SDLKey sym, Uint16 unicode = 0, SDLMod mod = KMOD_NONE, Uint8 type = SDL_KEYDOWN)
+{
+    SDL_Event ev{};
+    ev.type = type;
+    ev.key.type = type;
+    ev.key.keysym.sym = sym;
+    ev.key.keysym.unicode = unicode;
+    ev.key.keysym.mod = mod;
+    return ev;
+}
+inline SDL_Event user(int code)
+{
+    SDL_Event ev{};
+    ev.type = SDL_USEREVENT;
+    ev.user.code = code;
+    return ev;
+}
+
+// Counts of actions run, by tag.
+inline int g_actions[8];
+inline RegistrySlot* g_last_slot;
+template <int Tag>
+void count_action(AppState*, RegistrySlot* slot)
+{
+    ++g_actions[Tag];
+    g_last_slot = slot;
+}
+
+class ToolkitTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(chdir(VELMORA_RUN_DIR), 0);
+        screen_width = 1000;
+        screen_height = 600;
+        ASSERT_EQ(TTF_Init(), 0);
+        ASSERT_EQ(load_artwork_and_fonts(), 0) << "artwork or fonts missing in " VELMORA_RUN_DIR;
+        ASSERT_EQ(ui_toolkit_init(), 0);
+    }
+    static void TearDownTestSuite()
+    {
+        ui_toolkit_free();
+        free_artwork_and_fonts();
+        TTF_Quit();
+    }
+
+    void SetUp() override
+    {
+        app_ = std::make_unique<AppState>();
+        std::memset(app_.get(), 0, sizeof(AppState));
+        app_->ui_surface = surface_create(1000, 600);
+        app_->title_bar_height = 70;
+        app_->window_width = 1000;
+        app_->window_height = 600;
+        app_->browse_mode = 2;
+        g_now = 100000;
+        g_queue.clear();
+        g_delay_calls = 0;
+        std::memset(g_actions, 0, sizeof g_actions);
+        g_last_slot = nullptr;
+        ui_set_clock(fake_ticks);
+        ui_set_delay(fake_delay);
+        ui_set_event_source(&FAKE_SOURCE);
+        orientation_reset(0);
+    }
+    void TearDown() override
+    {
+        // Leave the process-wide tables empty for the next test.
+        registry_slots_reset();
+        widgets_clear(app_.get(), 1);
+        edit_unfocus();
+        ui_set_clock(nullptr);
+        ui_set_delay(nullptr);
+        ui_set_event_source(nullptr);
+        ui_set_message_box_observer(nullptr);
+        surface_free(app_->ui_surface);
+    }
+    static void registry_slots_reset()
+    {
+        RegistrySlot* slots = registry_slots();
+        for (int i = 0; i < REGISTRY_SIZE; ++i)
+            slots[i] = RegistrySlot{};
+    }
+
+    AppState* app() { return app_.get(); }
+    SDL_Surface* surface() { return app_->ui_surface; }
+    void send(SDL_Event ev) { handle_event(app(), surface(), &ev); }
+    int active_slots() const
+    {
+        int n = 0;
+        for (int i = 0; i < REGISTRY_SIZE; ++i)
+            n += registry_slots()[i].active;
+        return n;
+    }
+    int widgets_in_use() const
+    {
+        int n = 0;
+        for (int i = 0; i < WIDGET_POOL_SIZE; ++i)
+            n += widget_pool()[i].in_use;
+        return n;
+    }
+
+    std::unique_ptr<AppState> app_;
+};
+
+}  // namespace toolkit_test

@@ -1,0 +1,427 @@
+// The widget pool, the registry and its clear rules, constructors, drawing,
+// message boxes and error messages, with the real artwork and fonts.
+#include "toolkit_fixture.h"
+
+#include <set>
+#include <string>
+
+namespace {
+
+using namespace toolkit_test;
+
+class WidgetPool : public ToolkitTest {};
+
+TEST_F(WidgetPool, SixtyFifthWidgetIsNullAndFortyFirstRegistrationFails)
+{
+    std::set<Widget*> seen;
+    for (int i = 0; i < WIDGET_POOL_SIZE; ++i) {
+        Widget* w = widget_alloc();
+        ASSERT_NE(w, nullptr) << i;
+        EXPECT_EQ(w->in_use, 1);
+        seen.insert(w);
+    }
+    EXPECT_EQ(seen.size(), size_t(WIDGET_POOL_SIZE));
+    EXPECT_EQ(widget_alloc(), nullptr);
+    EXPECT_EQ(create_checkbox(0, 0), nullptr);
+    EXPECT_EQ(create_button(0, 0, -1, -1, ART_BUTTON, nullptr, 0, 0, "x", nullptr, 0, 0), nullptr);
+
+    Widget* w = *seen.begin();
+    for (int i = 0; i < REGISTRY_SIZE; ++i)
+        ASSERT_EQ(registry_add(w, SLOT_PRESS, nullptr), 0) << i;
+    EXPECT_EQ(registry_add(w, SLOT_PRESS, nullptr), -1);
+    EXPECT_EQ(active_slots(), REGISTRY_SIZE);
+
+    // A freed record is handed out again, zeroed.
+    w->state = 7;
+    widget_free(w);
+    Widget* again = widget_alloc();
+    EXPECT_EQ(again, w);
+    EXPECT_EQ(again->state, 0);
+}
+
+TEST_F(WidgetPool, ButtonTakesArtworkSizeOrStretchedCopiesThatItOwns)
+{
+    SDL_Surface* art = artwork(ART_BUTTON);
+    Widget* own = create_button(10, 20, -1, -1, ART_BUTTON, nullptr, 0, 0, "Own", nullptr, 0, 0);
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(own->width, art->w);
+    EXPECT_EQ(own->height, art->h);
+    EXPECT_EQ(own->images[0], art);
+    EXPECT_EQ(own->images[1], artwork(ART_BUTTON_PRESSED));
+    EXPECT_EQ(own->owns_images, 0);
+
+    Widget* same = create_button(0, 0, art->w, art->h, ART_BUTTON, nullptr, 0, 0, nullptr, nullptr, 0, 0);
+    ASSERT_NE(same, nullptr);
+    EXPECT_EQ(same->images[0], art);
+
+    Widget* big = create_button(0, 0, 300, 90, ART_BUTTON, nullptr, 0, 0, "Big", nullptr, 0, 0);
+    ASSERT_NE(big, nullptr);
+    EXPECT_EQ(big->owns_images, 1);
+    ASSERT_NE(big->images[0], nullptr);
+    EXPECT_NE(big->images[0], art);
+    EXPECT_EQ(big->images[0]->w, 300);
+    EXPECT_EQ(big->images[1]->h, 90);
+    // Freed with the widget (the sanitizer build reports a leak otherwise);
+    // the shared artwork stays intact.
+    widget_free(big);
+    EXPECT_EQ(big->in_use, 0);
+    EXPECT_EQ(artwork(ART_BUTTON)->w, art->w);
+
+    // A label longer than 31 bytes is cut and terminated.
+    Widget* lab = create_button(0, 0, -1, -1, ART_BUTTON, nullptr, 0, 0,
+                                "0123456789012345678901234567890123456789", nullptr, 0, 0);
+    ASSERT_NE(lab, nullptr);
+    EXPECT_EQ(std::strlen(lab->label), 31u);
+    // An index at the end of the table has no pressed partner.
+    EXPECT_EQ(create_button(0, 0, -1, -1, ART_COUNT - 1, nullptr, 0, 0, nullptr, nullptr, 0, 0), nullptr);
+    EXPECT_EQ(create_button(0, 0, -1, -1, -3, nullptr, 0, 0, nullptr, nullptr, 0, 0), nullptr);
+}
+
+TEST_F(WidgetPool, ConstructorSizes)
+{
+    Widget* cb = create_checkbox(5, 6);
+    ASSERT_NE(cb, nullptr);
+    EXPECT_EQ(cb->kind, WIDGET_CHECKBOX);
+    EXPECT_EQ(cb->width, artwork(ART_CHECKBOX)->w);
+    Widget* sel = create_selector3(0, 0, "Small", "Large", nullptr, TEXT_WHITE, TEXT_BLACK);
+    ASSERT_NE(sel, nullptr);
+    EXPECT_EQ(sel->kind, WIDGET_SELECTOR3);
+    EXPECT_STREQ(sel->choices[1], "Medium");
+    EXPECT_EQ(sel->width, artwork(ART_SEL_1_3)->w);
+    Widget* picker = create_colour_picker(0, 0, 40, 30);
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(picker->width, 6 * 40 + 100);
+    EXPECT_EQ(picker->height, 30);
+    Widget* spin = create_spinner(0, 0);
+    ASSERT_NE(spin, nullptr);
+    EXPECT_EQ(spin->spinner.running, 1);
+    EXPECT_EQ(spin->width, artwork(ART_SPINNER_1)->w);
+
+    TTF_Font* font = font_get(FONT_SET_MAIN, FONT_PRELUDE);
+    std::string long_text(400, 'a');
+    Widget* box = create_edit_box(100, 50, 300, 50, long_text.c_str(), font, TEXT_BLACK, 0);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->edit.limit, 255);
+    EXPECT_EQ(std::strlen(box->edit.text), 255u);
+    EXPECT_EQ(box->edit.caret_index, 255);
+    EXPECT_EQ(box->owns_images, 1);
+    // The caret stays inside the box however long the text.
+    EXPECT_GE(box->edit.caret_x, box->x);
+    EXPECT_LE(box->edit.caret_x, box->x + box->width);
+
+    Widget* short_box = create_edit_box(100, 150, 300, 50, "abc", font, TEXT_BLACK, 2);
+    ASSERT_NE(short_box, nullptr);
+    EXPECT_STREQ(short_box->edit.text, "ab");
+    int w = 0, h = 0;
+    text_size(font, "ab", &w, &h);
+    EXPECT_EQ(short_box->edit.caret_x, 100 + 6 + w);
+}
+
+TEST_F(WidgetPool, PartialClearKeepsPersistentWidgetsAndPlayRequestSurvivesEveryClear)
+{
+    Widget* keep = create_checkbox(0, 0);
+    Widget* drop = create_checkbox(50, 0);
+    keep->persistent = 1;
+    ASSERT_EQ(registry_add(keep, SLOT_PRESS, count_action<0>), 0);
+    ASSERT_EQ(registry_add(drop, SLOT_PRESS, count_action<1>), 0);
+    ASSERT_EQ(post_play_request(app()), 0);
+    ASSERT_EQ(post_play_request(app()), 0);   // one request is kept pending
+    EXPECT_EQ(active_slots(), 3);
+
+    registry_clear(app(), 0);
+    widgets_clear(app(), 0);
+    EXPECT_EQ(keep->in_use, 1);
+    EXPECT_EQ(drop->in_use, 0);
+    EXPECT_EQ(active_slots(), 2);
+    EXPECT_EQ(keep->slot->widget, keep);
+
+    registry_clear(app(), 1);
+    widgets_clear(app(), 1);
+    EXPECT_EQ(keep->in_use, 0);
+    ASSERT_EQ(active_slots(), 1);
+    bool pending = false;
+    for (int i = 0; i < REGISTRY_SIZE; ++i)
+        pending |= registry_slots()[i].active && registry_slots()[i].code == SLOT_PLAY_REQUEST;
+    EXPECT_TRUE(pending);
+
+    // Screens filling the registry afterwards cannot overwrite it.
+    Widget* w = create_checkbox(0, 0);
+    int added = 0;
+    while (registry_add(w, SLOT_PRESS, nullptr) == 0)
+        ++added;
+    EXPECT_EQ(added, REGISTRY_SIZE - 1);
+}
+
+int slow_job(void* arg)
+{
+    auto* gate = static_cast<volatile int*>(arg);
+    while (!*gate)
+        SDL_Delay(1);
+    return 0;
+}
+
+TEST_F(WidgetPool, ResizeRedrawKeepsRunningSpinnerAndClearCancelsItsJob)
+{
+    volatile int gate = 0;
+    Widget* spin = create_spinner(10, 10);
+    ASSERT_EQ(spinner_start_job(spin, slow_job, const_cast<int*>(&gate)), 0);
+    ASSERT_EQ(registry_add(spin, SLOT_PRESS, count_action<0>), 0);
+
+    ui_set_resize_redraw(1);
+    registry_clear(app(), 1);
+    widgets_clear(app(), 1);
+    ui_set_resize_redraw(0);
+    EXPECT_EQ(spin->in_use, 1);
+    EXPECT_EQ(active_slots(), 1);
+
+    // An ordinary clear raises the job's cancel request and waits for it.
+    gate = 1;
+    widgets_clear(app(), 1);
+    EXPECT_EQ(spin->in_use, 0);
+    registry_clear(app(), 1);
+    EXPECT_EQ(active_slots(), 0);
+}
+
+TEST_F(WidgetPool, DrawingEveryKindStaysInsideTheSurface)
+{
+    TTF_Font* font = font_get(FONT_SET_MAIN, FONT_PRELUDE);
+    SDL_Surface* s = surface();
+    // Widgets placed partly or wholly off the surface must not write outside it.
+    std::vector<Widget*> ws = {
+        create_button(-30, -20, 200, 60, ART_BUTTON, artwork(ART_MOVIE), 5, 5, "Edge", font, TEXT_WHITE, 1),
+        create_toggle(960, 580, artwork(ART_LOCK), artwork(ART_LOCKP), 1),
+        create_selector3(900, 10, "Small", "Large", font, TEXT_WHITE, TEXT_BLACK),
+        create_colour_picker(800, 590, 40, 30),
+        create_edit_box(-50, 300, 300, 50, "hidden", font, TEXT_BLACK, 0),
+        create_spinner(990, 590),
+        create_checkbox(-10, -10),
+        create_image(700, 500, artwork(ART_DIALOG), 1),
+    };
+    for (Widget* w : ws) {
+        ASSERT_NE(w, nullptr);
+        w->state = 1;
+        widget_draw(s, w);
+        widget_draw(s, w);
+    }
+    widget_draw(nullptr, ws[0]);
+    widget_draw(s, nullptr);
+}
+
+TEST_F(WidgetPool, ButtonWithSaveUnderRestoresItsBackground)
+{
+    SDL_Surface* s = surface();
+    fill_rect(s, 0, 0, 1000, 600, 0xFF336699);
+    Widget* b = create_button(100, 100, -1, -1, ART_STANDBY, nullptr, 0, 0, nullptr, nullptr, 0, 1);
+    ASSERT_NE(b, nullptr);
+    widget_draw(s, b);
+    SurfacePtr normal(surface_create(b->width, b->height));
+    SDL_Rect r{100, 100, Uint16(b->width), Uint16(b->height)};
+    copy_rect(normal.get(), 0, 0, s, &r);
+    b->state = 1;
+    widget_draw(s, b);
+    b->state = 0;
+    widget_draw(s, b);
+    SurfacePtr again(surface_create(b->width, b->height));
+    copy_rect(again.get(), 0, 0, s, &r);
+    for (int y = 0; y < b->height; ++y)
+        for (int x = 0; x < b->width; ++x)
+            ASSERT_EQ(get_pixel(normal.get(), x, y), get_pixel(again.get(), x, y)) << x << "," << y;
+}
+
+TEST_F(WidgetPool, ColourPickerFramesTheChosenCell)
+{
+    SDL_Surface* s = surface();
+    Widget* p = create_colour_picker(100, 100, 40, 30);
+    p->state = 3;
+    widget_draw(s, p);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(get_pixel(s, 100 + i * 60 + 20, 115), SUBTITLE_COLOURS[i]) << i;
+    // The frame lies in the gap around cell 3 only.
+    EXPECT_NE(get_pixel(s, 100 + 3 * 60 - 2, 115), get_pixel(s, 100 + 2 * 60 - 2, 115));
+}
+
+// ---- message boxes and errors ----------------------------------------------------------
+
+struct Seen {
+    std::string text;
+    int top = -1;
+    int width = -1;
+    int count = 0;
+};
+Seen g_seen;
+void observe(const char* text, int top, int width)
+{
+    g_seen.text = text;
+    g_seen.top = top;
+    g_seen.width = width;
+    ++g_seen.count;
+}
+
+class Dialogs : public ToolkitTest {
+protected:
+    void SetUp() override
+    {
+        ToolkitTest::SetUp();
+        g_seen = Seen{};
+        ui_set_message_box_observer(observe);
+    }
+};
+
+TEST_F(Dialogs, DefaultWidthIsFourHundredCentredInTheListPane)
+{
+    SDL_Surface* s = surface();
+    fill_rect(s, 0, 0, 1000, 600, 0xFF000000);
+    message_box(app(), s, "Hello there", 160, 0, nullptr);
+    EXPECT_EQ(g_seen.width, 400);
+    // The dialog frame covers x 10..409 at the box's middle row and nothing
+    // just outside it.
+    int row = 160 + 20;
+    EXPECT_EQ(get_pixel(s, 9, row) & 0xFFFFFF, 0u);
+    EXPECT_EQ(get_pixel(s, 410, row) & 0xFFFFFF, 0u);
+    EXPECT_NE(get_pixel(s, 12, row) & 0xFFFFFF, 0u);
+    EXPECT_NE(get_pixel(s, 407, row) & 0xFFFFFF, 0u);
+    // Menu and OK are registered, OK centred in the pane below the text.
+    int buttons = 0;
+    for (int i = 0; i < REGISTRY_SIZE; ++i) {
+        const RegistrySlot& slot = registry_slots()[i];
+        if (!slot.active)
+            continue;
+        ++buttons;
+        if (std::strcmp(slot.widget->label, "OK") == 0) {
+            EXPECT_EQ(slot.widget->x, (420 - artwork(ART_BUTTON)->w) / 2);
+            EXPECT_GT(slot.widget->y, 180);
+        } else {
+            EXPECT_STREQ(slot.widget->label, "Menu");
+            EXPECT_EQ(slot.widget->x, 1000 - 106);
+            EXPECT_EQ(slot.widget->y, 8);
+            EXPECT_EQ(slot.widget->height, 54);
+        }
+    }
+    EXPECT_EQ(buttons, 2);
+}
+
+int g_screen_calls = 0;
+void fake_screen(AppState*) { ++g_screen_calls; }
+int g_home_calls = 0;
+void fake_home(AppState*) { ++g_home_calls; }
+
+TEST_F(Dialogs, OkReturnsToTheScreenThatRaisedTheMessage)
+{
+    g_screen_calls = 0;
+    g_home_calls = 0;
+    ui_set_home_screen(fake_home);
+    app()->current_screen = fake_screen;
+    show_error(app(), -20);
+    Widget* ok = nullptr;
+    Widget* menu = nullptr;
+    for (int i = 0; i < REGISTRY_SIZE; ++i) {
+        Widget* w = registry_slots()[i].widget;
+        if (registry_slots()[i].active && w)
+            (std::strcmp(w->label, "OK") == 0 ? ok : menu) = w;
+    }
+    ASSERT_NE(ok, nullptr);
+    ASSERT_NE(menu, nullptr);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, ok->x + 5, ok->y + 5));
+    send(mouse_button(SDL_MOUSEBUTTONUP, ok->x + 5, ok->y + 5));
+    EXPECT_EQ(g_screen_calls, 1);
+
+    show_error(app(), -13);
+    for (int i = 0; i < REGISTRY_SIZE; ++i) {
+        Widget* w = registry_slots()[i].widget;
+        if (registry_slots()[i].active && w && std::strcmp(w->label, "OK") == 0)
+            ok = w;
+    }
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, ok->x + 5, ok->y + 5));
+    send(mouse_button(SDL_MOUSEBUTTONUP, ok->x + 5, ok->y + 5));
+    EXPECT_EQ(g_home_calls, 1);
+    ui_set_home_screen(nullptr);
+}
+
+TEST_F(Dialogs, EveryErrorCodeShowsItsText)
+{
+    struct Case {
+        int code;
+        int list_source;
+        int browse_mode;
+        int media_kind;
+        const char* starts;
+        int top;
+    };
+    const Case cases[] = {
+        {-1, 0, 2, 2, "The destination file/folder could not be opened successfully. Please make sure the file/folder", 160},
+        {-1, 1, 0, 2, "The destination file/folder could not be opened successfully. Please make sure the file/folder", 160},
+        {-1, 1, 3, 2, "Could not connect to the streaming server.", 160},
+        {-1, 2, 5, 2, "The destination file/folder could not be opened successfully. Please make sure your device has network connectivity.", 160},
+        {-2, 0, 2, 2, "Velmora Media Streamer is not running on your PC", 160},
+        {-8, 0, 2, 2, "No shared media files could be found on the current path.", 160},
+        {-9, 0, 2, 2, "Could not communicate with the Velmora directory service.", 160},
+        {-10, 0, 2, 2, "No network connection was detected. Please turn on network and try again.", 160},
+        {-11, 0, 2, 2, "Media could not be opened. It might be corrupt", 160},
+        {-11, 0, 4, 0, "Streaming could not start. Please make sure the channel is set up correctly", 100},
+        {-11, 1, 3, 1, "Streaming could not start. Please make sure the file is still accessible on the server.", 160},
+        {-12, 0, 2, 2, "This feature is to stream media from a remote PC.", 160},
+        {-13, 0, 2, 2, "No live channels could be found on the streaming server", 160},
+        {-15, 0, 2, 2, "There is not enough memory for this operation.", 160},
+        {-16, 0, 2, 2, "An unrecoverable error was encountered while decoding the stream.", 160},
+        {-19, 0, 2, 2, "Out of buffer space for progressive download.", 160},
+        {-20, 0, 2, 2, "An error was detected while playing the stream.", 160},
+        {-21, 0, 2, 2, "An error occurred while communicating with the streaming server.", 160},
+        {-23, 0, 5, 2, "Could not find any DLNA/UPNP servers on the network.", 160},
+        {-3, 0, 2, 2, "Unexpected error. Please contact us at", 160},
+        {-99, 0, 2, 2, "Unexpected error. Please contact us at", 160},
+    };
+    for (const Case& c : cases) {
+        app()->list_source = c.list_source;
+        app()->browse_mode = c.browse_mode;
+        app()->media_kind = c.media_kind;
+        g_seen = Seen{};
+        show_error(app(), c.code);
+        ASSERT_EQ(g_seen.count, 1) << c.code;
+        EXPECT_EQ(g_seen.text.rfind(c.starts, 0), 0u) << c.code << ": " << g_seen.text;
+        EXPECT_EQ(g_seen.top, c.top) << c.code;
+        EXPECT_EQ(g_seen.width, 400);
+    }
+    // The two messages that ask the user to get in touch end with the address.
+    for (int code : {-11, -4}) {
+        app()->media_kind = 2;
+        show_error(app(), code);
+        EXPECT_EQ(g_seen.text.substr(g_seen.text.size() - std::strlen(SUPPORT_ADDRESS)),
+                  SUPPORT_ADDRESS);
+        EXPECT_NE(g_seen.text.find("contact us at "), std::string::npos);
+    }
+}
+
+TEST_F(Dialogs, CancelledOperationsShowOnlyTheStreamingErrors)
+{
+    app()->abort_requested = 1;
+    Widget* w = create_checkbox(0, 0);
+    ASSERT_EQ(registry_add(w, SLOT_PRESS, nullptr), 0);
+    for (int code : {-1, -2, -8, -9, -10, -13, -23, -99}) {
+        g_seen = Seen{};
+        show_error(app(), code);
+        EXPECT_EQ(g_seen.count, 0) << code;
+    }
+    // Nothing shown means nothing cleared either.
+    EXPECT_EQ(w->in_use, 1);
+    EXPECT_EQ(active_slots(), 1);
+    for (int code : {-11, -12, -15, -16, -19, -20, -21}) {
+        g_seen = Seen{};
+        show_error(app(), code);
+        EXPECT_EQ(g_seen.count, 1) << code;
+    }
+}
+
+TEST_F(Dialogs, HugeTextAndOddWidthsNeverCrash)
+{
+    std::string text(5000, 'w');
+    for (size_t i = 0; i < text.size(); i += 7)
+        text[i] = ' ';
+    message_box(app(), surface(), text.c_str(), 160, 0, nullptr);
+    message_box(app(), surface(), "x", 590, 1200, nullptr);
+    message_box(app(), surface(), "x", -50, 30, nullptr);
+    message_box(app(), nullptr, "x", 100, 0, nullptr);
+    message_box(app(), surface(), nullptr, 100, 0, nullptr);
+    SUCCEED();
+}
+
+}  // namespace
