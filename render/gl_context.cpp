@@ -372,7 +372,10 @@ void texture_slot_create(TextureSlot** out, int bits_per_pixel, int width, int h
 
 void texture_slot_free(TextureSlot* slot) {
     if (!slot) return;
+    // The name is forgotten with the texture: GL hands freed names out again,
+    // so a second free must not delete another slot's texture.
     if (slot->texture) glDeleteTextures(1, &slot->texture);
+    slot->texture = 0;
     slot->in_use = 0;
 }
 

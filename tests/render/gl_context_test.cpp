@@ -73,6 +73,16 @@ TEST_F(RenderGl, SlotTableHoldsThirtyTwoAndRefusesTheNextWithoutATexture) {
     texture_slot_create(&again, 32, 4, 4, false);
     EXPECT_EQ(again, freed);
     EXPECT_TRUE(glIsTexture(again->texture));
+    // Drivers may hand a deleted name out again. A second free of a slot must
+    // not delete the texture that now carries its old name.
+    TextureSlot* stale = slots[9];
+    const GLuint stale_name = stale->texture;
+    texture_slot_free(stale);
+    glBindTexture(GL_TEXTURE_2D, stale_name);  // someone else now owns the name
+    ASSERT_TRUE(glIsTexture(stale_name));
+    texture_slot_free(stale);
+    EXPECT_TRUE(glIsTexture(stale_name));
+    glDeleteTextures(1, &stale_name);
     // Default quad: first texel at vertex 0.
     const float positions[8] = {1, 1, -1, 1, 1, -1, -1, -1};
     const float texcoords[8] = {0, 0, 0, 1, 1, 0, 1, 1};
