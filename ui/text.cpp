@@ -35,6 +35,39 @@ size_t cut_length(const char* text, size_t limit)
     return is_continuation(static_cast<unsigned char>(text[n])) ? limit : n;
 }
 
+// The text as the font renderer can take it: well-formed UTF-8 of the
+// basic multilingual plane. Malformed bytes and characters beyond it (which
+// the renderer cannot hold) become "?", so no glyph run is misread.
+std::string renderable(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = text[i];
+        const size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : 0;
+        bool ok = n > 0 && i + n <= text.size();
+        for (size_t k = 1; ok && k < n; ++k)
+            ok = is_continuation(static_cast<unsigned char>(text[i + k]));
+        if (ok && n == 2)
+            ok = c >= 0xC2;  // no overlong forms
+        if (ok && n == 3) {
+            const unsigned char c1 = text[i + 1];
+            ok = !(c == 0xE0 && c1 < 0xA0) && !(c == 0xED && c1 >= 0xA0);  // overlong, surrogates
+        }
+        if (ok) {
+            out.append(text.substr(i, n));
+            i += n;
+            continue;
+        }
+        out += '?';
+        // Skip the rest of a malformed or out-of-plane sequence.
+        ++i;
+        while (i < text.size() && is_continuation(static_cast<unsigned char>(text[i])))
+            ++i;
+    }
+    return out;
+}
+
 // The family a text's first deciding byte asks for, -1 when none does.
 int family_for_text(std::string_view text)
 {
@@ -220,8 +253,9 @@ int text_size(TTF_Font* font, const char* text, int* width, int* height)
     int w = 0, h = 0;
     if (!font || !text)
         return -1;
-    const std::string s(text, cut_length(text, TEXT_MAX_BYTES));
-    TTF_Font* f = font_for(s, font);
+    const std::string_view cut(text, cut_length(text, TEXT_MAX_BYTES));
+    TTF_Font* f = font_for(cut, font);
+    const std::string s = renderable(cut);
     if (s.empty())
         h = TTF_FontHeight(f);
     else if (TTF_SizeUTF8(f, s.c_str(), &w, &h) != 0)
@@ -238,8 +272,9 @@ int draw_text(Surface* dst, const char* text, TTF_Font* font, int x, int y, int 
 {
     if (!dst || !text || !font || x >= dst->w || y >= dst->h)
         return y;
-    const std::string buf(text, cut_length(text, TEXT_MAX_BYTES));
-    TTF_Font* f = font_for(buf, font);
+    const std::string_view cut(text, cut_length(text, TEXT_MAX_BYTES));
+    TTF_Font* f = font_for(cut, font);
+    const std::string buf = renderable(cut);
     const int line_height = font_line_height(f);
     const int wrap_width = std::max(box_width, 1);
 
@@ -288,8 +323,9 @@ size_t shorten_text_line(const char* text, TTF_Font* font, int max_width, char* 
     out[0] = '\0';
     if (!text || !font)
         return 0;
-    std::string s(text, cut_length(text, TEXT_MAX_BYTES));
-    TTF_Font* f = font_for(s, font);
+    const std::string_view cut(text, cut_length(text, TEXT_MAX_BYTES));
+    TTF_Font* f = font_for(cut, font);
+    std::string s = renderable(cut);
     // Drops the last whole UTF-8 character (back to its lead byte).
     auto drop_last = [&s] {
         size_t n = s.size() - 1;
@@ -298,8 +334,24 @@ size_t shorten_text_line(const char* text, TTF_Font* font, int max_width, char* 
         s.resize(n);
     };
     bool shortened = false;
-    while (!s.empty() && width_of(f, s) > max_width) {
-        drop_last();
+    if (width_of(f, s) > max_width) {
+        // Longest prefix of whole characters that fits (binary search over
+        // the character starts; widths grow with the prefix).
+        std::vector<size_t> starts;
+        for (size_t i = 0; i < s.size(); ++i)
+            if (!is_continuation(static_cast<unsigned char>(s[i])))
+                starts.push_back(i);
+        size_t lo = 0, hi = starts.size();  // prefix ending before starts[k], k in [lo, hi)
+        while (lo + 1 < hi) {
+            const size_t mid = (lo + hi) / 2;
+            if (width_of(f, s.substr(0, starts[mid])) <= max_width)
+                lo = mid;
+            else
+                hi = mid;
+        }
+        s.resize(starts.empty() ? 0 : starts[lo]);
+        while (!s.empty() && width_of(f, s) > max_width)
+            drop_last();
         shortened = true;
     }
     if (shortened) {

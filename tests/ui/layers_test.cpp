@@ -1,0 +1,205 @@
+// Interface layers through a real GLES 2 context on a Mesa pbuffer: the
+// surfaces reach the framebuffer in their true colours, orientations turn
+// them, and the layout follows the chosen surface.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/app_state.h"
+#include "render/gl_context.h"
+#include "tests/render/gl_test_support.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/layers.h"
+
+namespace {
+
+constexpr int W = 320;
+constexpr int H = 200;
+
+class UiLayers : public GlTest {
+protected:
+    UiLayers() : GlTest(W, H) {}
+
+    void SetUp() override
+    {
+        GlTest::SetUp();
+        screen_width = W;
+        screen_height = H;
+        app_ = std::make_unique<AppState>();
+        app_->window_width = W;
+        app_->window_height = H;
+        ASSERT_EQ(create_ui_surfaces(), 0);
+    }
+    void TearDown() override
+    {
+        free_ui_surfaces();
+        GlTest::TearDown();
+    }
+
+    // Red top-left quadrant, green elsewhere.
+    static void paint_quadrant(Surface* s)
+    {
+        fill_rect(s, 0, 0, s->w, s->h, 0xFF00FF00u);
+        fill_rect(s, 0, 0, s->w / 2, s->h / 2, 0xFFFF0000u);
+    }
+    static bool is_red(Rgba p) { return p.r > 240 && p.g < 15 && p.b < 15; }
+    static bool is_green(Rgba p) { return p.g > 240 && p.r < 15 && p.b < 15; }
+
+    std::unique_ptr<AppState> app_;
+};
+
+TEST_F(UiLayers, LandscapeSurfaceShowsItsColoursUpright)
+{
+    EXPECT_EQ(apply_orientation(app_.get(), 0), 0);
+    Surface* s = app_->ui_surface;
+    ASSERT_EQ(s, ui_layer(UI_LAYER_LANDSCAPE)->surface);
+    ASSERT_EQ(s->w, W);
+    ASSERT_EQ(s->h, H);
+    EXPECT_EQ(app_->ui_slot, ui_layer(UI_LAYER_LANDSCAPE)->slot);
+
+    fill_rect(s, 0, 0, W, H, 0xFFFF0000u);
+    present_ui_surface(app_.get());
+    auto screen = read_screen();
+    EXPECT_TRUE(is_red(pixel(screen, 0, 0)));
+    EXPECT_TRUE(is_red(pixel(screen, W - 1, H - 1)));
+
+    paint_quadrant(s);
+    present_ui_surface(app_.get());
+    screen = read_screen();
+    EXPECT_TRUE(is_red(pixel(screen, 2, 2)));
+    EXPECT_TRUE(is_green(pixel(screen, W - 3, H - 3)));
+    EXPECT_TRUE(is_green(pixel(screen, W - 3, 2)));
+}
+
+TEST_F(UiLayers, OrientationTwoTurnsTheLayerHalfRound)
+{
+    apply_orientation(app_.get(), 2);
+    EXPECT_EQ(app_->orientation, 2);
+    Surface* s = app_->ui_surface;
+    ASSERT_EQ(s, ui_layer(UI_LAYER_LANDSCAPE)->surface);
+    paint_quadrant(s);
+    present_ui_surface(app_.get());
+    const auto screen = read_screen();
+    EXPECT_TRUE(is_red(pixel(screen, W - 3, H - 3)));
+    EXPECT_TRUE(is_green(pixel(screen, 2, 2)));
+}
+
+TEST_F(UiLayers, PortraitOrientationsUseThePortraitSurfaceAndLayout)
+{
+    apply_orientation(app_.get(), 1);
+    Surface* s = app_->ui_surface;
+    ASSERT_EQ(s, ui_layer(UI_LAYER_PORTRAIT)->surface);
+    EXPECT_EQ(s->w, H);
+    EXPECT_EQ(s->h, W);
+    EXPECT_EQ(app_->bottom_bar_y, W - BOTTOM_BAR_HEIGHT);
+    EXPECT_EQ(app_->info_pane_x, H - 294);
+    // The whole portrait surface covers the window, turned a quarter.
+    fill_rect(s, 0, 0, s->w, s->h, 0xFFFF0000u);
+    present_ui_surface(app_.get());
+    auto screen = read_screen();
+    EXPECT_TRUE(is_red(pixel(screen, 0, 0)));
+    EXPECT_TRUE(is_red(pixel(screen, W - 1, H - 1)));
+    EXPECT_TRUE(is_red(pixel(screen, W / 2, H / 2)));
+
+    apply_orientation(app_.get(), 0);
+    EXPECT_EQ(app_->ui_surface, ui_layer(UI_LAYER_LANDSCAPE)->surface);
+    EXPECT_EQ(app_->title_bar_height, 70);
+    EXPECT_EQ(app_->bottom_bar_height, 70);
+    EXPECT_EQ(app_->bottom_bar_y, H - 70);
+    EXPECT_EQ(app_->list_pane_width, 420);
+    EXPECT_EQ(app_->dialog_top, 100);
+    EXPECT_EQ(app_->info_pane_height, 160);
+    EXPECT_EQ(app_->info_pane_width, 284);
+    EXPECT_EQ(app_->info_pane_margin, 80);
+    EXPECT_EQ(app_->info_pane_x, W - 294);
+}
+
+TEST_F(UiLayers, ListLayerIsTurnedWithTheOrientation)
+{
+    TextureSlot* list = nullptr;
+    texture_slot_create(&list, 32, 8, 8, false);
+    ASSERT_NE(list, nullptr);
+    app_->list_layer_slot = list;
+    apply_orientation(app_.get(), 0);
+    const float upright[8] = {-1, 1, -1, -1, 1, 1, 1, -1};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(list->positions[i], upright[i]);
+    apply_orientation(app_.get(), 2);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(list->positions[i], -upright[i]);
+    texture_slot_free(list);
+}
+
+TEST_F(UiLayers, VideoOverlaySurfaceStaysSelected)
+{
+    UiLayer* overlay = ui_layer(UI_LAYER_OVERLAY);
+    overlay->surface = surface_create(W, H);
+    texture_slot_create(&overlay->slot, 32, W, H, false);
+    app_->ui_surface = overlay->surface;
+    apply_orientation(app_.get(), 2);
+    EXPECT_EQ(app_->ui_surface, overlay->surface);
+    EXPECT_EQ(app_->ui_slot, overlay->slot);
+    // free_ui_surfaces releases it with the rest.
+}
+
+TEST_F(UiLayers, PresentLayerFillsWithAlphaOverBlack)
+{
+    apply_orientation(app_.get(), 0);
+    Surface* s = app_->ui_surface;
+    fill_rect(s, 0, 0, W, H, 0xFFFFFFFFu);
+    present_ui_layer(app_.get(), s, 0xFF);
+    EXPECT_EQ(get_pixel(s, 5, 5), 0xFF000000u);
+    auto screen = read_screen();
+    EXPECT_EQ(pixel(screen, 10, 10).r, 0);
+    EXPECT_EQ(pixel(screen, 10, 10).a, 255);
+
+    present_ui_layer(app_.get(), s, 0);
+    EXPECT_EQ(get_pixel(s, W - 1, H - 1), 0u);
+    screen = read_screen();
+    EXPECT_EQ(pixel(screen, 10, 10).a, 0);
+
+    glClearColor(0.5f, 0.5f, 0.5f, 1);
+    present_ui_layer(app_.get(), nullptr, 0);
+    screen = read_screen();
+    EXPECT_EQ(pixel(screen, 3, 3).r, 0);
+    EXPECT_EQ(pixel(screen, 3, 3).a, 0);
+    GLfloat clear[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    EXPECT_FLOAT_EQ(clear[0], 0.5f);  // the caller's clear colour is kept
+}
+
+TEST_F(UiLayers, FailureToGetSlotsLeavesNothingBehind)
+{
+    free_ui_surfaces();
+    std::vector<TextureSlot*> taken;
+    for (;;) {
+        TextureSlot* slot = nullptr;
+        texture_slot_create(&slot, 32, 4, 4, false);
+        if (!slot)
+            break;
+        taken.push_back(slot);
+    }
+    // Leave room for two of the three layers.
+    texture_slot_free(taken.back());
+    taken.pop_back();
+    texture_slot_free(taken.back());
+    taken.pop_back();
+    EXPECT_EQ(create_ui_surfaces(), -1);
+    EXPECT_EQ(ui_layer(UI_LAYER_LANDSCAPE)->surface, nullptr);
+    EXPECT_EQ(ui_layer(UI_LAYER_LANDSCAPE)->slot, nullptr);
+    EXPECT_EQ(ui_layer(UI_LAYER_PORTRAIT)->slot, nullptr);
+    // Both slots came back to the table.
+    TextureSlot* a = nullptr;
+    TextureSlot* b = nullptr;
+    texture_slot_create(&a, 32, 4, 4, false);
+    texture_slot_create(&b, 32, 4, 4, false);
+    EXPECT_NE(a, nullptr);
+    EXPECT_NE(b, nullptr);
+    texture_slot_free(a);
+    texture_slot_free(b);
+    for (TextureSlot* slot : taken)
+        texture_slot_free(slot);
+    EXPECT_EQ(ui_layer(99)->surface, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,385 @@
+// Pixel operations on real SDL software surfaces: fills, blends, copies with
+// clipping, bilinear scaling, frame stretching and image loading.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+
+#include <SDL/SDL_image.h>
+
+#include "tests/ui/ui_test_support.h"
+#include "ui/surface.h"
+
+namespace {
+
+TEST(SurfaceFill, TranslucentBlackHalvesAndTransparentClears)
+{
+    SurfacePtr s = filled(8, 8, argb(255, 0xC8, 0x80, 0x40));
+    fill_rect(s.get(), 0, 0, 4, 8, 0x80000000u);
+    const uint32_t half = get_pixel(s.get(), 1, 1);
+    EXPECT_EQ(red_of(half), 0x64u);
+    EXPECT_EQ(green_of(half), 0x40u);
+    EXPECT_EQ(blue_of(half), 0x20u);
+    EXPECT_EQ(alpha_of(half), 255u);
+    EXPECT_EQ(get_pixel(s.get(), 4, 1), argb(255, 0xC8, 0x80, 0x40));  // outside the rectangle
+
+    fill_rect(s.get(), 4, 0, 4, 8, 0x00000000u);
+    EXPECT_EQ(get_pixel(s.get(), 7, 7), 0u);
+    fill_rect(s.get(), 2, 2, 1, 1, 0xFF123456u);
+    EXPECT_EQ(get_pixel(s.get(), 2, 2), 0xFF123456u);
+}
+
+TEST(SurfaceFill, TranslucentColourOnTransparentSurfaceBecomesVisible)
+{
+    SurfacePtr s(surface_create(2, 2));
+    fill_rect(s.get(), 0, 0, 2, 2, 0x80FF0000u);
+    const uint32_t p = get_pixel(s.get(), 0, 0);
+    EXPECT_EQ(alpha_of(p), 0x80u);
+    EXPECT_GT(red_of(p), 0x70u);
+}
+
+TEST(SurfaceFill, RectanglesAreClippedOnEverySide)
+{
+    SurfacePtr s = filled(6, 5, argb(255, 1, 2, 3));
+    fill_rect(s.get(), -3, -3, 5, 5, 0xFFFFFFFFu);   // top-left corner 2 x 2
+    fill_rect(s.get(), 4, 3, 100, 100, 0xFF000000u); // bottom-right 2 x 2
+    fill_rect(s.get(), 6, 0, 3, 3, 0xFF00FF00u);     // wholly outside
+    fill_rect(s.get(), 0, -10, 3, 3, 0xFF00FF00u);   // wholly outside
+    fill_rect(s.get(), 0, 0, 0x7FFFFFFF, -1, 0xFF00FF00u);
+    int white = 0, black = 0;
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 6; ++x) {
+            white += get_pixel(s.get(), x, y) == 0xFFFFFFFFu;
+            black += get_pixel(s.get(), x, y) == 0xFF000000u;
+        }
+    EXPECT_EQ(white, 4);
+    EXPECT_EQ(black, 4);
+    EXPECT_EQ(get_pixel(s.get(), 1, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(get_pixel(s.get(), 5, 4), 0xFF000000u);
+    fill_rect(nullptr, 0, 0, 1, 1, 0xFFFFFFFFu);
+}
+
+TEST(SurfaceFill, GradientStepsLinearlyAndSkipsNegativeLines)
+{
+    SurfacePtr s = filled(12, 4, 0xFF000000u);
+    fill_gradient(s.get(), -2, 0, 12, 3, 0xFF000000u, 0xFFF0F0F0u, 0);
+    // Lines -2 and -1 are skipped; x = 0 holds line 2 = 2 * 240 / 12.
+    EXPECT_EQ(red_of(get_pixel(s.get(), 0, 0)), 40u);
+    EXPECT_EQ(red_of(get_pixel(s.get(), 9, 2)), 220u);
+    EXPECT_EQ(get_pixel(s.get(), 10, 0), 0xFF000000u);  // past the gradient
+    EXPECT_EQ(get_pixel(s.get(), 0, 3), 0xFF000000u);   // below its thickness
+    for (int x = 1; x < 10; ++x)
+        EXPECT_GE(red_of(get_pixel(s.get(), x, 1)), red_of(get_pixel(s.get(), x - 1, 1)));
+
+    SurfacePtr v = filled(3, 5, 0xFF000000u);
+    fill_gradient(v.get(), 0, 0, 5, 3, 0xFF0000FFu, 0xFF0000FFu, 1);
+    EXPECT_EQ(get_pixel(v.get(), 2, 4), 0xFF0000FFu);
+}
+
+TEST(SurfaceLines, HorizontalAndVerticalOnlyAndClipped)
+{
+    SurfacePtr s(surface_create(5, 5));
+    draw_line(s.get(), 4, 2, -10, 2, 0xFF505050u);
+    draw_line(s.get(), 1, 100, 1, -100, 0xFFFFFFFFu);
+    draw_line(s.get(), 0, 0, 4, 4, 0xFF00FF00u);  // diagonal: nothing
+    draw_line(s.get(), 9, 9, 20, 9, 0xFF00FF00u);
+    EXPECT_EQ(get_pixel(s.get(), 0, 2), 0xFF505050u);
+    EXPECT_EQ(get_pixel(s.get(), 4, 2), 0xFF505050u);
+    EXPECT_EQ(get_pixel(s.get(), 1, 0), 0xFFFFFFFFu);
+    EXPECT_EQ(get_pixel(s.get(), 1, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(get_pixel(s.get(), 3, 3), 0u);
+}
+
+TEST(SurfacePixels, GetAndPutForEveryDepthAndOutOfRange)
+{
+    for (int bpp : {8, 16, 24, 32}) {
+        SurfacePtr s(SDL_CreateRGBSurface(SDL_SWSURFACE, 3, 2, bpp, 0, 0, 0, 0));
+        ASSERT_TRUE(s);
+        const uint32_t value = bpp == 32 ? 0xA1B2C3D4u : (1u << bpp) - 3;
+        put_pixel(s.get(), 2, 1, value);
+        EXPECT_EQ(get_pixel(s.get(), 2, 1), value) << bpp;
+        put_pixel(s.get(), 3, 1, value);
+        put_pixel(s.get(), -1, 0, value);
+        put_pixel(s.get(), 0, 2, value);
+        EXPECT_EQ(get_pixel(s.get(), 3, 1), 0u);
+        EXPECT_EQ(get_pixel(s.get(), 0, -1), 0u);
+    }
+    put_pixel(nullptr, 0, 0, 1);
+    EXPECT_EQ(get_pixel(nullptr, 0, 0), 0u);
+}
+
+TEST(SurfaceBlend, BlendOverUsesShiftByEightAndKeepsDestinationAlpha)
+{
+    SurfacePtr dst = filled(3, 1, argb(0x40, 100, 50, 0));
+    SurfacePtr src(surface_create(3, 1));
+    put_pixel(src.get(), 0, 0, argb(0, 200, 200, 200));
+    put_pixel(src.get(), 1, 0, argb(128, 200, 250, 255));
+    put_pixel(src.get(), 2, 0, argb(255, 7, 8, 9));
+    blend_over(dst.get(), src.get(), 0, 0);
+    EXPECT_EQ(get_pixel(dst.get(), 0, 0), argb(0x40, 100, 50, 0));
+    // (200 * 128 + 100 * 127) >> 8 = 149, (250 * 128 + 50 * 127) >> 8 = 149,
+    // (255 * 128) >> 8 = 127
+    EXPECT_EQ(get_pixel(dst.get(), 1, 0), argb(0x40, 149, 149, 127));
+    EXPECT_EQ(get_pixel(dst.get(), 2, 0), argb(255, 7, 8, 9));
+}
+
+TEST(SurfaceBlend, BlendOverClipsRowsAndColumnsOutsideTheDestination)
+{
+    SurfacePtr src = filled(4, 4, argb(255, 9, 9, 9));
+    for (auto [x, y] : {std::pair{-2, -2}, {3, 3}, {-2, 3}, {3, -2}, {10, 0}, {0, 10}, {-4, 0}}) {
+        SurfacePtr dst(surface_create(5, 5));
+        blend_over(dst.get(), src.get(), x, y);
+        for (int yy = 0; yy < 5; ++yy)
+            for (int xx = 0; xx < 5; ++xx) {
+                const bool inside = xx >= x && xx < x + 4 && yy >= y && yy < y + 4;
+                EXPECT_EQ(get_pixel(dst.get(), xx, yy) != 0, inside) << x << "," << y;
+            }
+    }
+    blend_over(nullptr, src.get(), 0, 0);
+    blend_over(src.get(), nullptr, 0, 0);
+}
+
+TEST(SurfaceBlend, BlitAlphaComposesOverOpaqueAndTransparent)
+{
+    SurfacePtr src(surface_create(2, 1));
+    put_pixel(src.get(), 0, 0, argb(128, 255, 0, 0));
+    put_pixel(src.get(), 1, 0, argb(0, 255, 255, 255));
+    SurfacePtr opaque = filled(2, 1, argb(255, 0, 0, 255));
+    blit_alpha(opaque.get(), src.get(), 0, 0);
+    const uint32_t p = get_pixel(opaque.get(), 0, 0);
+    EXPECT_EQ(alpha_of(p), 255u);
+    EXPECT_NEAR(red_of(p), 128, 1);
+    EXPECT_NEAR(blue_of(p), 127, 1);
+    EXPECT_EQ(get_pixel(opaque.get(), 1, 0), argb(255, 0, 0, 255));
+
+    SurfacePtr clear(surface_create(2, 1));
+    blit_alpha(clear.get(), src.get(), 0, 0);
+    EXPECT_EQ(get_pixel(clear.get(), 0, 0), argb(128, 255, 0, 0));
+
+    // A part of the source, partly off the destination.
+    SurfacePtr big = filled(4, 4, argb(255, 0, 255, 0));
+    SDL_Rect part{2, 2, 2, 2};
+    SurfacePtr dst(surface_create(3, 3));
+    blit_alpha_part(dst.get(), big.get(), &part, 2, -1);
+    EXPECT_EQ(get_pixel(dst.get(), 2, 0), argb(255, 0, 255, 0));
+    EXPECT_EQ(get_pixel(dst.get(), 2, 1), 0u);
+    EXPECT_EQ(get_pixel(dst.get(), 1, 0), 0u);
+}
+
+// Source pixel value identifying its position.
+uint32_t mark(int x, int y) { return argb(255, x + 1, y + 1, 0x5A); }
+
+TEST(SurfaceCopy, CopyPixelsClipsOnAllFourSides)
+{
+    SurfacePtr src(surface_create(4, 4));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            put_pixel(src.get(), x, y, mark(x, y));
+    put_pixel(src.get(), 0, 0, 0x00000000u);  // alpha 0 copied too
+    for (int x : {-3, -2, 0, 3, 5, 7, 9})
+        for (int y : {-3, -1, 0, 4, 6, 8}) {
+            SurfacePtr dst = filled(8, 7, 0xFFFFFFFFu);
+            copy_pixels(dst.get(), src.get(), x, y);
+            for (int dy = 0; dy < 7; ++dy)
+                for (int dx = 0; dx < 8; ++dx) {
+                    const int sx = dx - x, sy = dy - y;
+                    const bool inside = sx >= 0 && sx < 4 && sy >= 0 && sy < 4;
+                    const uint32_t expect =
+                        !inside ? 0xFFFFFFFFu : (sx == 0 && sy == 0 ? 0u : mark(sx, sy));
+                    ASSERT_EQ(get_pixel(dst.get(), dx, dy), expect)
+                        << "at " << x << "," << y << " pixel " << dx << "," << dy;
+                }
+        }
+}
+
+TEST(SurfaceCopy, CopyRectClipsToBothSurfaces)
+{
+    SurfacePtr src(surface_create(4, 4));
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            put_pixel(src.get(), x, y, mark(x, y));
+    SurfacePtr dst(surface_create(3, 3));
+    SDL_Rect r{-1, 2, 10, 10};  // clipped to src: x 0..3, y 2..3
+    copy_rect(dst.get(), 1, 0, src.get(), &r);
+    // The source rectangle's (-1, 2) would land on (1, 0): (0, 2) lands on (2, 0).
+    EXPECT_EQ(get_pixel(dst.get(), 2, 0), mark(0, 2));
+    EXPECT_EQ(get_pixel(dst.get(), 2, 1), mark(0, 3));
+    EXPECT_EQ(get_pixel(dst.get(), 1, 0), 0u);
+    EXPECT_EQ(get_pixel(dst.get(), 2, 2), 0u);
+
+    // Copying within one surface downwards keeps the source rows intact.
+    SurfacePtr self(surface_create(1, 4));
+    for (int y = 0; y < 4; ++y)
+        put_pixel(self.get(), 0, y, mark(0, y));
+    SDL_Rect top{0, 0, 1, 3};
+    copy_rect(self.get(), 0, 1, self.get(), &top);
+    for (int y = 1; y < 4; ++y)
+        EXPECT_EQ(get_pixel(self.get(), 0, y), mark(0, y - 1));
+}
+
+TEST(SurfaceCopy, RgbSourceGetsOpaqueAlpha)
+{
+    // 24 bits with red in the lowest byte, as image decoders deliver RGB.
+    SurfacePtr rgb(SDL_CreateRGBSurface(SDL_SWSURFACE, 2, 2, 24, 0xFF, 0xFF00, 0xFF0000, 0));
+    ASSERT_TRUE(rgb);
+    put_pixel(rgb.get(), 1, 1, 0x332211);  // r 0x11, g 0x22, b 0x33
+    SurfacePtr dst(surface_create(3, 3));
+    copy_pixels_rgb(dst.get(), rgb.get(), 1, 1);
+    EXPECT_EQ(get_pixel(dst.get(), 2, 2), argb(255, 0x11, 0x22, 0x33));
+    EXPECT_EQ(get_pixel(dst.get(), 1, 1), argb(255, 0, 0, 0));
+    EXPECT_EQ(get_pixel(dst.get(), 0, 0), 0u);
+    put_pixel(rgb.get(), 0, 1, 0x665544);
+    copy_pixels_rgb(dst.get(), rgb.get(), 2, -1);  // clipped: only source (0, 1) lands
+    EXPECT_EQ(get_pixel(dst.get(), 2, 0), argb(255, 0x44, 0x55, 0x66));
+    EXPECT_EQ(get_pixel(dst.get(), 0, 0), 0u);
+}
+
+TEST(SurfaceScale, OnePixelBecomesUniformInEveryChannel)
+{
+    Surface* one = surface_create(1, 1);
+    put_pixel(one, 0, 0, argb(0x7F, 0x12, 0xAB, 0xFE));
+    SurfacePtr big(scale_surface(one, 100, 100));
+    ASSERT_TRUE(big);
+    ASSERT_EQ(big->w, 100);
+    ASSERT_EQ(big->h, 100);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x)
+            ASSERT_EQ(get_pixel(big.get(), x, y), argb(0x7F, 0x12, 0xAB, 0xFE));
+
+    Surface* rgb = SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, 24, 0xFF0000, 0xFF00, 0xFF, 0);
+    put_pixel(rgb, 0, 0, 0x102030);
+    SurfacePtr from24(scale_surface(rgb, 0, -5));  // sizes below 1 become 1
+    ASSERT_TRUE(from24);
+    EXPECT_EQ(from24->w, 1);
+    EXPECT_EQ(from24->format->BitsPerPixel, 32);
+    EXPECT_EQ(get_pixel(from24.get(), 0, 0), 0xFF102030u);
+}
+
+TEST(SurfaceScale, UnsupportedSourceIsLeftIntact)
+{
+    SurfacePtr eight(SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 8, 0, 0, 0, 0));
+    EXPECT_EQ(scale_surface(eight.get(), 8, 8), nullptr);
+    EXPECT_EQ(eight->w, 4);
+    EXPECT_EQ(scale_surface(nullptr, 8, 8), nullptr);
+}
+
+// A horizontal red ramp and a vertical green ramp, 16 steps of 17.
+Surface* ramp(int w, int h)
+{
+    Surface* s = surface_create(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            put_pixel(s, x, y, argb(255, x * 255 / (w - 1), y * 255 / (h - 1), 0));
+    return s;
+}
+
+TEST(SurfaceScale, GradientStaysMonotonicWithExactOrigin)
+{
+    for (auto [tw, th] : {std::pair{100, 60}, {7, 5}, {16, 16}, {1000, 3}}) {
+        SurfacePtr s(scale_surface(ramp(16, 16), tw, th));
+        ASSERT_TRUE(s);
+        EXPECT_EQ(get_pixel(s.get(), 0, 0), argb(255, 0, 0, 0));
+        // Positions advance by (source - 1) / target, so the far corner falls
+        // short of the source's by at most one target step.
+        const uint32_t far = get_pixel(s.get(), tw - 1, th - 1);
+        EXPECT_GE(int(red_of(far)), 255 - 255 / tw - 3) << tw;
+        EXPECT_GE(int(green_of(far)), 255 - 255 / th - 3) << th;
+        EXPECT_EQ(red_of(get_pixel(s.get(), 0, th - 1)), 0u);
+        EXPECT_EQ(green_of(get_pixel(s.get(), tw - 1, 0)), 0u);
+        for (int y = 0; y < th; ++y)
+            for (int x = 1; x < tw; ++x) {
+                ASSERT_GE(red_of(get_pixel(s.get(), x, y)), red_of(get_pixel(s.get(), x - 1, y)));
+                ASSERT_EQ(green_of(get_pixel(s.get(), x, y)), green_of(get_pixel(s.get(), 0, y)));
+            }
+        for (int y = 1; y < th; ++y)
+            ASSERT_GE(green_of(get_pixel(s.get(), 0, y)), green_of(get_pixel(s.get(), 0, y - 1)));
+    }
+}
+
+TEST(SurfaceScale, PositionsFollowTheSixteenSixteenSteps)
+{
+    // 3 -> 4: step = 2 * 65536 / 4 = 0.5 source pixels: 0, 0.5, 1, 1.5.
+    Surface* s = surface_create(3, 1);
+    put_pixel(s, 0, 0, argb(255, 0, 0, 0));
+    put_pixel(s, 1, 0, argb(255, 100, 0, 0));
+    put_pixel(s, 2, 0, argb(255, 200, 0, 0));
+    SurfacePtr out(scale_surface(s, 4, 1));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(red_of(get_pixel(out.get(), 0, 0)), 0u);
+    EXPECT_EQ(red_of(get_pixel(out.get(), 1, 0)), 50u);
+    EXPECT_EQ(red_of(get_pixel(out.get(), 2, 0)), 100u);
+    EXPECT_EQ(red_of(get_pixel(out.get(), 3, 0)), 150u);
+}
+
+TEST(SurfaceStretch, CornersKeepTheirShapeAndTheMiddleRepeats)
+{
+    SurfacePtr src(surface_create(5, 5));
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 5; ++x)
+            put_pixel(src.get(), x, y, mark(x, y));
+    SurfacePtr big(stretch_frame(src.get(), 20, 12));
+    ASSERT_TRUE(big);
+    EXPECT_EQ(src->w, 5);  // the source stays
+    // Left/top halves are 2 pixels, right/bottom halves 3.
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) {
+            EXPECT_EQ(get_pixel(big.get(), x, y), mark(x, y));
+            EXPECT_EQ(get_pixel(big.get(), 17 + x, 9 + y), mark(2 + x, 2 + y));
+            EXPECT_EQ(get_pixel(big.get(), 17 + x, y), mark(2 + x, y));
+            EXPECT_EQ(get_pixel(big.get(), x, 9 + y), mark(x, 2 + y));
+        }
+    EXPECT_EQ(get_pixel(big.get(), 19, 11), mark(4, 4));
+    EXPECT_EQ(get_pixel(big.get(), 10, 6), mark(2, 2));
+    EXPECT_EQ(get_pixel(big.get(), 10, 0), mark(2, 0));
+    EXPECT_EQ(get_pixel(big.get(), 0, 6), mark(0, 2));
+
+    SurfacePtr small(stretch_frame(src.get(), 2, 3));
+    ASSERT_TRUE(small);
+    EXPECT_EQ(get_pixel(small.get(), 0, 0), mark(0, 0));
+    EXPECT_EQ(get_pixel(small.get(), 1, 2), mark(4, 4));
+
+    EXPECT_EQ(stretch_frame(src.get(), 0, 10), nullptr);
+    EXPECT_EQ(stretch_frame(src.get(), 10, 1025), nullptr);
+    EXPECT_EQ(stretch_frame(src.get(), -1, 10), nullptr);
+    SurfacePtr limit(stretch_frame(src.get(), 1024, 1));
+    EXPECT_TRUE(limit);
+}
+
+TEST(SurfaceLoad, PngFilesBecomeArgbAndBadFilesGiveNull)
+{
+    TempDir dir;
+    const std::string rgba = dir.path() + "/rgba.png", rgb = dir.path() + "/rgb.png";
+    ASSERT_TRUE(write_png(rgba, 3, 2, true, [](int x, int y) { return argb(x * 80, 10, 20 + y, 30); }));
+    ASSERT_TRUE(write_png(rgb, 2, 2, false, [](int, int) { return argb(255, 0xAA, 0xBB, 0xCC); }));
+    SurfacePtr a(load_image(rgba.c_str()));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->format->BitsPerPixel, 32);
+    EXPECT_EQ(a->format->Rmask, SURFACE_RMASK);
+    EXPECT_EQ(a->format->Amask, SURFACE_AMASK);
+    EXPECT_EQ(get_pixel(a.get(), 2, 1), argb(160, 10, 21, 30));
+    SurfacePtr b(load_image(rgb.c_str()));
+    ASSERT_TRUE(b);
+    EXPECT_EQ(get_pixel(b.get(), 1, 1), argb(255, 0xAA, 0xBB, 0xCC));
+
+    EXPECT_EQ(load_image((dir.path() + "/missing.png").c_str()), nullptr);
+    EXPECT_EQ(load_image(nullptr), nullptr);
+
+    // Truncated and scrambled copies of a valid file never crash the loader.
+    std::ifstream in(rgba, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::mt19937 rng(7);
+    const std::string bad = dir.path() + "/bad.png";
+    for (int i = 0; i < 200; ++i) {
+        std::string copy = bytes.substr(0, rng() % (bytes.size() + 1));
+        for (int k = 0; k < 4 && !copy.empty(); ++k)
+            copy[rng() % copy.size()] = static_cast<char>(rng());
+        std::ofstream(bad, std::ios::binary | std::ios::trunc) << copy;
+        SurfacePtr img(load_image(bad.c_str()));
+        if (img) {
+            EXPECT_EQ(img->format->BitsPerPixel, 32);
+        }
+    }
+}
+
+}  // namespace

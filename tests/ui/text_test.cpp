@@ -1,0 +1,342 @@
+// Text drawing with the real font files from the run folder: font choice by
+// script, cutting, line breaking, alignment, modes and ellipsis shortening.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "tests/ui/ui_test_support.h"
+#include "ui/text.h"
+
+namespace {
+
+using TextFonts = FontTest;
+
+TEST_F(TextFonts, ThirtyDistinctFontsWithMeasuredLineHeights)
+{
+    std::vector<TTF_Font*> all;
+    for (int set = 1; set <= FONT_SET_COUNT; ++set)
+        for (int family = 0; family < FONT_FAMILY_COUNT; ++family) {
+            TTF_Font* f = font_get(set, family);
+            ASSERT_NE(f, nullptr) << set << "/" << family;
+            EXPECT_EQ(font_set_of(f), set);
+            all.push_back(f);
+        }
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(std::unique(all.begin(), all.end()), all.end());
+    EXPECT_EQ(font_get(0, 0), nullptr);
+    EXPECT_EQ(font_get(7, 0), nullptr);
+    EXPECT_EQ(font_get(1, 5), nullptr);
+    EXPECT_EQ(font_set_size(4), 20);
+    EXPECT_EQ(font_set_size(6), 36);
+
+    int w = 0, h = 0;
+    TTF_SizeUTF8(font_get(FONT_SET_SMALL, FONT_PRELUDE), "fontsize", &w, &h);
+    EXPECT_EQ(font_line_height(font_get(FONT_SET_SMALL, FONT_PRELUDE)), h);
+    EXPECT_GT(h, 10);
+    EXPECT_GT(font_line_height(font_get(FONT_SET_HUGE, FONT_DEJAVU)), h);
+}
+
+TEST_F(TextFonts, FirstDecidingLeadBytePicksTheCompanion)
+{
+    TTF_Font* main = main_font();
+    EXPECT_EQ(pick_font_for_text("Hello world", main), main);
+    EXPECT_EQ(pick_font_for_text("Song \xEC\x95\x88\xEB\x85\x95 \xE4\xB8\xAD", main),
+              font_get(FONT_SET_MAIN, FONT_DOTUM));  // Korean first, then Chinese
+    EXPECT_EQ(pick_font_for_text("Film \xE4\xB8\xAD\xE6\x96\x87", main),
+              font_get(FONT_SET_MAIN, FONT_HEIS));
+    EXPECT_EQ(pick_font_for_text("\xD0\x9F\xD1\x80\xD0\xB8", main),
+              font_get(FONT_SET_MAIN, FONT_DEJAVU));  // Cyrillic
+    EXPECT_EQ(pick_font_for_text("\xE0\xB8\xAA\xE0\xB8\xA7", main),
+              font_get(FONT_SET_MAIN, FONT_GARUDA));  // Thai
+    EXPECT_EQ(pick_font_for_text("\xE1\xBC\x80", main), font_get(FONT_SET_MAIN, FONT_DEJAVU));
+    // Every family of a set finds the same set's companions.
+    EXPECT_EQ(pick_font_for_text("\xEC\x95\x88", font_get(FONT_SET_LABEL, FONT_DEJAVU)),
+              font_get(FONT_SET_LABEL, FONT_DOTUM));
+    EXPECT_EQ(pick_font_for_text(nullptr, main), main);
+
+    // A font outside the table uses the 36-point companions.
+    TTF_Font* other = TTF_OpenFont(font_file(FONT_PRELUDE), 12);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(font_set_of(other), 0);
+    EXPECT_EQ(pick_font_for_text("\xEC\x95\x88", other), font_get(FONT_SET_HUGE, FONT_DOTUM));
+    EXPECT_EQ(pick_font_for_text("plain", other), other);
+    TTF_CloseFont(other);
+}
+
+TEST_F(TextFonts, LatinTextWithAKoreanWordIsDrawnInTheKoreanFace)
+{
+    const char* text = "Playlist \xEC\x9D\x8C\xEC\x95\x85 2024";  // "music" in Korean
+    SurfacePtr by_main(surface_create(400, 60));
+    SurfacePtr by_dotum(surface_create(400, 60));
+    SurfacePtr by_prelude(surface_create(400, 60));
+    draw_text(by_main.get(), text, main_font(), 0, 0, 400, 60, ALIGN_LEFT, TEXT_BLEND, 0xFFFFFF);
+    draw_text(by_dotum.get(), text, font_get(FONT_SET_MAIN, FONT_DOTUM), 0, 0, 400, 60, ALIGN_LEFT,
+              TEXT_BLEND, 0xFFFFFF);
+    SDL_Color white{255, 255, 255, 0};
+    SurfacePtr plain(TTF_RenderUTF8_Blended(main_font(), text, white));
+    blit_alpha(by_prelude.get(), plain.get(), 0, 0);
+    EXPECT_TRUE(same_pixels(by_main.get(), by_dotum.get()));
+    EXPECT_FALSE(same_pixels(by_main.get(), by_prelude.get()));
+}
+
+// Number of lines draw_text reports for a text in a wide box.
+int lines_of(const std::string& text, int box_width = 100000)
+{
+    TTF_Font* f = pick_font_for_text(text.c_str(), font_get(FONT_SET_MAIN, FONT_PRELUDE));
+    SurfacePtr s(surface_create(64, 64));
+    const int bottom = draw_text(s.get(), text.c_str(), font_get(FONT_SET_MAIN, FONT_PRELUDE), 0,
+                                 0, box_width, 64, ALIGN_LEFT, TEXT_MEASURE, 0xFFFFFF);
+    return bottom / TTF_FontHeight(f);
+}
+
+TEST_F(TextFonts, LinesSplitAtNewlinesAndTextIsCutAt511Bytes)
+{
+    EXPECT_EQ(lines_of("one"), 1);
+    EXPECT_EQ(lines_of("one\ntwo\r\nthree"), 3);
+    EXPECT_EQ(lines_of("one\n\nthree"), 3);
+    EXPECT_EQ(lines_of(std::string(509, 'a') + "\nbb"), 2);  // 511 bytes keep "\nb"
+    EXPECT_EQ(lines_of(std::string(510, 'a') + "\nbb"), 1);  // the second line is cut off
+    // A cut never splits a character: 170 three-byte characters are 510 bytes.
+    std::string han;
+    for (int i = 0; i < 172; ++i)
+        han += "\xE4\xB8\xAD";
+    int w_cut = 0, w_510 = 0;
+    ASSERT_EQ(text_size(main_font(), han.c_str(), &w_cut, nullptr), 0);
+    ASSERT_EQ(text_size(main_font(), han.substr(0, 510).c_str(), &w_510, nullptr), 0);
+    EXPECT_EQ(w_cut, w_510);
+}
+
+TEST_F(TextFonts, LongLinesBreakAtSpacesAndUnbreakableWordsOverflow)
+{
+    TTF_Font* f = main_font();
+    const int line = TTF_FontHeight(f);
+    int pair_w = 0;
+    TTF_SizeUTF8(f, "word word", &pair_w, nullptr);
+    SurfacePtr s(surface_create(600, 200));
+    EXPECT_EQ(draw_text(s.get(), "word word word word", f, 10, 5, pair_w, 200, ALIGN_LEFT,
+                        TEXT_MEASURE, 0xFFFFFF),
+              5 + 2 * line);
+    EXPECT_EQ(draw_text(s.get(), "word word word word", f, 10, 5, pair_w - 1, 200, ALIGN_LEFT,
+                        TEXT_MEASURE, 0xFFFFFF),
+              5 + 4 * line);
+
+    const char* word = "Supercalifragilisticexpialidocious";
+    int long_w = 0;
+    TTF_SizeUTF8(f, word, &long_w, nullptr);
+    EXPECT_EQ(draw_text(s.get(), word, f, 10, 5, 60, 200, ALIGN_LEFT, TEXT_BLEND, 0xFFFFFF),
+              5 + line);
+    auto [first, last] = ink_columns(s.get());
+    EXPECT_LE(first, 14);
+    EXPECT_GT(last, 10 + 60 + (long_w - 60) / 2);  // drawn whole, past the box
+}
+
+TEST_F(TextFonts, AlignmentsPlaceTheText)
+{
+    TTF_Font* f = main_font();
+    int w = 0;
+    TTF_SizeUTF8(f, "Menu", &w, nullptr);
+    auto span = [&](int align) {
+        SurfacePtr s(surface_create(300, 100));
+        draw_text(s.get(), "Menu", f, 50, 0, 200, 100, align, TEXT_BLEND, 0xFFFFFF);
+        return ink_columns(s.get());
+    };
+    EXPECT_NEAR(span(ALIGN_LEFT).first, 50, 3);
+    EXPECT_NEAR(span(ALIGN_LEFT_MIDDLE).first, 50, 3);
+    EXPECT_NEAR(span(ALIGN_RIGHT).second, 250, 3);
+    EXPECT_NEAR(span(ALIGN_CENTRE).first, 50 + (200 - w) / 2, 3);
+
+    // Vertical centring moves the first line down by (box - lines * height) / 2.
+    SurfacePtr s(surface_create(300, 100));
+    const int lh = font_line_height(f);
+    EXPECT_EQ(draw_text(s.get(), "Menu", f, 50, 0, 200, 100, ALIGN_CENTRE_MIDDLE, TEXT_MEASURE, 0),
+              (100 - lh) / 2 + TTF_FontHeight(f));
+    // A box lower than the text never moves it up.
+    EXPECT_EQ(draw_text(s.get(), "Menu", f, 50, 7, 200, 2, ALIGN_CENTRE_MIDDLE, TEXT_MEASURE, 0),
+              7 + TTF_FontHeight(f));
+}
+
+TEST_F(TextFonts, ModesBlendBoxReplaceAndMeasure)
+{
+    TTF_Font* f = main_font();
+    const uint32_t red_bg = argb(255, 200, 0, 0);
+    SurfacePtr blend = filled(200, 40, red_bg);
+    SurfacePtr boxed = filled(200, 40, red_bg);
+    SurfacePtr replaced = filled(200, 40, red_bg);
+    SurfacePtr measured = filled(200, 40, red_bg);
+    const int y0 = draw_text(blend.get(), "Ok", f, 10, 2, 180, 40, ALIGN_LEFT, TEXT_BLEND, 0x00FF00);
+    EXPECT_EQ(draw_text(boxed.get(), "Ok", f, 10, 2, 180, 40, ALIGN_LEFT, TEXT_BOXED, 0x00FF00), y0);
+    EXPECT_EQ(draw_text(replaced.get(), "Ok", f, 10, 2, 180, 40, ALIGN_LEFT, TEXT_REPLACE, 0x00FF00),
+              y0);
+    EXPECT_EQ(draw_text(measured.get(), "Ok", f, 10, 2, 180, 40, ALIGN_LEFT, TEXT_MEASURE, 0x00FF00),
+              y0);
+
+    EXPECT_EQ(get_pixel(blend.get(), 8, 3), red_bg);
+    EXPECT_EQ(get_pixel(boxed.get(), 8, 3), 0xFF000000u);  // the box starts 2 left of the text
+    EXPECT_EQ(get_pixel(boxed.get(), 7, 3), red_bg);
+    EXPECT_EQ(alpha_of(get_pixel(replaced.get(), 10, 2)), 0u);  // transparent glyph background
+    EXPECT_TRUE(same_pixels(measured.get(), filled(200, 40, red_bg).get()));
+
+}
+
+TEST_F(TextFonts, ColourHasRedInTheLowestByte)
+{
+    for (uint32_t colour : {0x0000FFu, 0xFF0000u}) {
+        SurfacePtr s = filled(100, 40, 0xFF000000u);
+        draw_text(s.get(), "Red", main_font(), 5, 5, 90, 30, ALIGN_LEFT, TEXT_BLEND, colour);
+        uint32_t strongest = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 100; ++x) {
+                const uint32_t p = get_pixel(s.get(), x, y);
+                if (red_of(p) + blue_of(p) > red_of(strongest) + blue_of(strongest))
+                    strongest = p;
+            }
+        const bool red = colour == 0x0000FFu;
+        EXPECT_GT(red ? red_of(strongest) : blue_of(strongest), 200u) << std::hex << colour;
+        EXPECT_LT(red ? blue_of(strongest) : red_of(strongest), 20u) << std::hex << colour;
+    }
+}
+
+TEST_F(TextFonts, MissingInputsAndEmptyBoxesDrawNothing)
+{
+    SurfacePtr s(surface_create(20, 20));
+    EXPECT_EQ(draw_text(nullptr, "x", main_font(), 0, 3, 10, 10, 0, 0, 0), 3);
+    EXPECT_EQ(draw_text(s.get(), nullptr, main_font(), 0, 3, 10, 10, 0, 0, 0), 3);
+    EXPECT_EQ(draw_text(s.get(), "x", main_font(), 20, 3, 10, 10, 0, 0, 0), 3);
+    EXPECT_EQ(draw_text(s.get(), "x", main_font(), 0, 20, 10, 10, 0, 0, 0), 20);
+    EXPECT_EQ(draw_text(s.get(), "", main_font(), 0, 4, 10, 10, 0, 0, 0), 4);
+    draw_text_line(s.get(), nullptr, main_font(), 0, 0, 10, 0);
+    draw_text_line(s.get(), "x", nullptr, 0, 0, 10, 0);
+    EXPECT_EQ(ink_columns(s.get()).first, -1);
+}
+
+TEST_F(TextFonts, FittingLineIsDrawnUnchanged)
+{
+    const char* text = "Local Media";
+    char out[600];
+    EXPECT_EQ(shorten_text_line(text, main_font(), 400, out, sizeof out), strlen(text));
+    EXPECT_STREQ(out, text);
+    SurfacePtr a(surface_create(400, 40)), b(surface_create(400, 40));
+    draw_text_line(a.get(), text, main_font(), 5, 3, 400, 0xFFFFFF);
+    draw_text(b.get(), text, main_font(), 5, 3, 400, 40, ALIGN_LEFT, TEXT_BLEND, 0xFFFFFF);
+    EXPECT_TRUE(same_pixels(a.get(), b.get()));
+}
+
+TEST_F(TextFonts, TooWideLineEndsInEllipsisWithinTheWidth)
+{
+    char out[600];
+    const char* text = "A very long file name that cannot fit in the list row.mkv";
+    shorten_text_line(text, main_font(), 150, out, sizeof out);
+    const std::string s = out;
+    ASSERT_GE(s.size(), 3u);
+    EXPECT_EQ(s.substr(s.size() - 3), "...");
+    EXPECT_EQ(std::string(text).rfind(s.substr(0, s.size() - 3), 0), 0u);
+    int w = 0;
+    text_size(main_font(), out, &w, nullptr);
+    EXPECT_LE(w, 150);
+
+    // Very short texts and widths never underflow.
+    for (const char* tiny : {"ab", "\xEA\xB0\x80", "\xEA\xB0\x80\xEA\xB0\x80", "x"}) {
+        for (int width : {-5, 0, 1, 8}) {
+            const size_t n = shorten_text_line(tiny, main_font(), width, out, sizeof out);
+            EXPECT_EQ(n, strlen(out));
+            EXPECT_TRUE(std::string(out) == "..." || std::string(out) == tiny) << out;
+        }
+    }
+    // A small output buffer still gets a whole-character, terminated result.
+    char small[5];
+    shorten_text_line("\xEA\xB0\x80\xEA\xB0\x80\xEA\xB0\x80", main_font(), 1000, small, sizeof small);
+    EXPECT_STREQ(small, "\xEA\xB0\x80");
+}
+
+// True when s is well-formed UTF-8 (1 to 4 byte sequences).
+bool valid_utf8(const std::string& s)
+{
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = s[i];
+        const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size())
+            return false;
+        for (int k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += n;
+    }
+    return true;
+}
+
+void append_code_point(std::string& s, uint32_t cp)
+{
+    if (cp < 0x80) {
+        s += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        s += static_cast<char>(0xC0 | cp >> 6);
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        s += static_cast<char>(0xE0 | cp >> 12);
+        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        s += static_cast<char>(0xF0 | cp >> 18);
+        s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+TEST_F(TextFonts, ShorteningRandomCjkAndKoreanTextKeepsWholeCharacters)
+{
+    std::mt19937 rng(20261206);
+    const uint32_t ranges[][2] = {{0x20, 0x7E},     {0xAC00, 0xD7A3}, {0x4E00, 0x9FFF},
+                                  {0x3040, 0x30FF}, {0x0400, 0x04FF}, {0x0E00, 0x0E7F},
+                                  {0x1F300, 0x1F5FF}};
+    char out[600];
+    SurfacePtr s(surface_create(300, 40));
+    for (int round = 0; round < 200; ++round) {
+        std::string text;
+        const int count = 1 + rng() % 260;  // up to ~1000 bytes: the 511-byte cut is crossed
+        for (int i = 0; i < count; ++i) {
+            const auto& r = ranges[rng() % std::size(ranges)];
+            append_code_point(text, r[0] + rng() % (r[1] - r[0] + 1));
+        }
+        const int width = static_cast<int>(rng() % 400) - 20;
+        const size_t n = shorten_text_line(text.c_str(), main_font(), width, out, sizeof out);
+        ASSERT_EQ(n, strlen(out));
+        ASSERT_LE(n, TEXT_MAX_BYTES + 3);
+        ASSERT_TRUE(valid_utf8(out)) << "round " << round;
+        int w = 0;
+        TTF_Font* face = pick_font_for_text(text.c_str(), main_font());
+        if (n > 3 && TTF_SizeUTF8(face, out, &w, nullptr) == 0) {
+            EXPECT_LE(w, std::max(width, 0)) << "round " << round;
+        }
+        draw_text_line(s.get(), text.c_str(), main_font(), 0, 0, width, 0xFFFFFF);
+    }
+}
+
+TEST_F(TextFonts, ArbitraryBytesNeverBreakDrawing)
+{
+    std::mt19937 rng(99);
+    SurfacePtr s(surface_create(120, 80));
+    char out[600];
+    for (int round = 0; round < 400; ++round) {
+        std::string text(rng() % 700, '\0');
+        for (char& c : text) {
+            const uint32_t r = rng();
+            c = static_cast<char>(r % 5 == 0 ? ' ' : r % 7 == 0 ? '\n' : (r >> 8));
+            if (c == '\0')
+                c = 'z';
+        }
+        TTF_Font* f = font_get(1 + rng() % FONT_SET_COUNT, rng() % FONT_FAMILY_COUNT);
+        const int x = static_cast<int>(rng() % 200) - 60, y = static_cast<int>(rng() % 120) - 30;
+        const int bw = static_cast<int>(rng() % 200) - 20, bh = static_cast<int>(rng() % 200) - 20;
+        const int modes[] = {0, 1, 2, 255};
+        const int bottom = draw_text(s.get(), text.c_str(), f, x, y, bw, bh, rng() % 8,
+                                     modes[rng() % 4], rng());
+        EXPECT_GE(bottom, y);
+        draw_text_line(s.get(), text.c_str(), f, x, y, bw, rng());
+        shorten_text_line(text.c_str(), f, bw, out, sizeof out);
+        EXPECT_LE(strlen(out), TEXT_MAX_BYTES + 3);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+// Helpers for the ui/ graphics tests: surfaces filled with known pixels,
+// PNG files written with libpng, and a fixture that opens the fonts from
+// the build's run folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <png.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <SDL/SDL_ttf.h>
+
+#include "ui/surface.h"
+#include "ui/text.h"
+
+inline uint32_t argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b)
+{
+    return a << 24 | r << 16 | g << 8 | b;
+}
+inline uint32_t alpha_of(uint32_t p) { return p >> 24; }
+inline uint32_t red_of(uint32_t p) { return (p >> 16) & 0xFF; }
+inline uint32_t green_of(uint32_t p) { return (p >> 8) & 0xFF; }
+inline uint32_t blue_of(uint32_t p) { return p & 0xFF; }
+
+inline SurfacePtr filled(int w, int h, uint32_t value)
+{
+    SurfacePtr s(surface_create(w, h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            put_pixel(s.get(), x, y, value);
+    return s;
+}
+
+// Writes an 8-bit RGBA (or RGB when alpha is false) PNG; pixel(x, y) gives ARGB.
+template <typename PixelFn>
+bool write_png(const std::string& path, int w, int h, bool alpha, PixelFn pixel)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(f);
+        return false;
+    }
+    png_init_io(png, f);
+    png_set_IHDR(png, info, w, h, 8, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(static_cast<size_t>(w) * 4);
+    for (int y = 0; y < h; ++y) {
+        png_byte* p = row.data();
+        for (int x = 0; x < w; ++x) {
+            const uint32_t v = pixel(x, y);
+            *p++ = red_of(v);
+            *p++ = green_of(v);
+            *p++ = blue_of(v);
+            if (alpha)
+                *p++ = alpha_of(v);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(f) == 0;
+}
+
+// A fresh temporary folder, removed with its contents at the end.
+class TempDir {
+public:
+    TempDir()
+    {
+        char tmpl[] = "/tmp/velmora-ui-XXXXXX";
+        const char* made = mkdtemp(tmpl);
+        path_ = made ? made : "";
+    }
+    ~TempDir()
+    {
+        if (!path_.empty())
+            std::system(("rm -rf '" + path_ + "'").c_str());
+    }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Runs in the build's run folder with the 30 fonts open.
+class FontTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(chdir(VELMORA_RUN_DIR), 0);
+        ASSERT_EQ(TTF_Init(), 0);
+        ASSERT_EQ(fonts_open(), 0) << "fonts missing in " VELMORA_RUN_DIR;
+    }
+    static void TearDownTestSuite()
+    {
+        fonts_close();
+        TTF_Quit();
+    }
+    static TTF_Font* main_font() { return font_get(FONT_SET_MAIN, FONT_PRELUDE); }
+};
+
+// Columns that hold any visible (alpha > 0) pixel: [first, last], or -1s.
+inline std::pair<int, int> ink_columns(Surface* s)
+{
+    int first = -1, last = -1;
+    for (int x = 0; x < s->w; ++x)
+        for (int y = 0; y < s->h; ++y)
+            if (alpha_of(get_pixel(s, x, y)) > 0 && get_pixel(s, x, y) != 0) {
+                if (first < 0)
+                    first = x;
+                last = x;
+                break;
+            }
+    return {first, last};
+}
+
+inline bool same_pixels(Surface* a, Surface* b)
+{
+    if (a->w != b->w || a->h != b->h)
+        return false;
+    for (int y = 0; y < a->h; ++y)
+        for (int x = 0; x < a->w; ++x)
+            if (get_pixel(a, x, y) != get_pixel(b, x, y))
+                return false;
+    return true;
+}
