@@ -71,9 +71,9 @@ def glyph(name, ink, accent):
     f = f'fill="{ink}"'
     a = f'fill="{accent}"'
     tri = '<path d="M8.6 6.2 C8.6 5.2 9.6 4.7 10.4 5.2 L18.2 10.9 C19 11.5 19 12.5 18.2 13.1 L10.4 18.8 C9.6 19.3 8.6 18.8 8.6 17.8 Z" '
-    jump = (f'<path d="M18.06 8.5 A7 7 0 1 1 12 5" fill="none" {s}/>'
-            f'<path d="M9.6 2.6 L12.2 5 L9.6 7.4" fill="none" {s}/>'
-            f'<path d="M10 10 L12 12 L10 14 M13 10 L15 12 L13 14" fill="none" {s}/>')
+    jump = (f'<path d="M18.93 8 A8 8 0 1 1 12 4" fill="none" {s}/>'
+            f'<path d="M9.4 1.4 L12.1 4 L9.4 6.6" fill="none" {s}/>'
+            f'<path d="M7.9 9.3 L12 12.2 L7.9 15.1 Z M12 9.3 L16.1 12.2 L12 15.1 Z" {f} stroke="none"/>')
     skip = (f'<path d="M6 6.6 C6 5.9 6.8 5.5 7.4 5.9 L14.6 11.2 C15.2 11.6 15.2 12.4 14.6 12.8 '
             f'L7.4 18.1 C6.8 18.5 6 18.1 6 17.4 Z" {f} stroke="none"/>'
             f'<rect x="16.6" y="5.8" width="2.6" height="12.4" rx="1.3" {f} stroke="none"/>')
@@ -100,15 +100,14 @@ def glyph(name, ink, accent):
                f'<path d="M6.8 12 V9.3 H9.6 M17.2 12 V14.7 H14.4" fill="none" {s}/>'),
         "fullscreen": (f'<path d="M4 9 V5.6 A1.6 1.6 0 0 1 5.6 4 H9 M15 4 H18.4 A1.6 1.6 0 0 1 20 5.6 V9 '
                        f'M20 15 V18.4 A1.6 1.6 0 0 1 18.4 20 H15 M9 20 H5.6 A1.6 1.6 0 0 1 4 18.4 V15" fill="none" {s}/>'),
-        "library": (f'<rect x="3.6" y="4.6" width="4.4" height="4.4" rx="1" {f} stroke="none"/>'
-                    f'<rect x="3.6" y="9.8" width="4.4" height="4.4" rx="1" {f} stroke="none"/>'
-                    f'<rect x="3.6" y="15" width="4.4" height="4.4" rx="1" {f} stroke="none"/>'
-                    f'<path d="M11 6.8 H20.4 M11 12 H20.4 M11 17.2 H17" fill="none" {s}/>'),
+        "library": ("".join(f'<rect x="3.6" y="{y}" width="3.8" height="3.8" rx="0.9" {f} stroke="none"/>'
+                            for y in (4.7, 10.1, 15.5))
+                    + f'<path d="M10.8 6.6 H20.4 M10.8 12 H20.4 M10.8 17.4 H17" fill="none" {s}/>'),
         "record": f'<circle cx="12" cy="12" r="6" {a} stroke="none"/>',
         "stoprec": (f'<circle cx="12" cy="12" r="7.6" fill="none" {s}/>'
                     f'<rect x="8.6" y="8.6" width="6.8" height="6.8" rx="1.4" {a} stroke="none"/>'),
         "volon": speaker + (f'<path d="M14.8 9.2 A4 4 0 0 1 14.8 14.8 M17.4 6.6 A7.6 7.6 0 0 1 17.4 17.4" fill="none" {s}/>'),
-        "voloff": speaker + f'<path d="M15 9.5 L20 14.5 M20 9.5 L15 14.5" fill="none" {s}/>',
+        "voloff": speaker + f'<path d="M14.8 9 L20.8 15 M20.8 9 L14.8 15" fill="none" {s}/>',
         "help": (f'<path d="M9.1 9.3 A2.95 2.95 0 1 1 13.3 12 C12.5 12.4 12 13 12 13.9 V14.4" fill="none" {s}/>'
                  f'<circle cx="12" cy="17.7" r="1.15" {f} stroke="none"/>'),
         "standby": f'<path d="M12 3.6 V11.2 M7.5 6.8 A7.2 7.2 0 1 0 16.5 6.8" fill="none" {s}/>',
