@@ -70,6 +70,9 @@ int main(int argc, char** argv) {
         const int row = (i * BAND) % (HEIGHT - BAND);
         texture_slot_draw(layer, band.data(), row, WIDTH, BAND, true, true, true, true);
     });
+    const double draw_only = time_ms(rounds, [&](int) {
+        texture_slot_draw(layer, nullptr, 0, 0, 0, false, true, true, true);
+    });
     const double full_upload = time_ms(rounds, [&](int i) {
         full[0] = static_cast<uint8_t>(i);
         texture_slot_draw(layer, full.data(), 0, WIDTH, HEIGHT, true, false, false, false);
@@ -105,6 +108,7 @@ int main(int argc, char** argv) {
     std::printf("%-44s %10s\n", "operation", "ms/op");
     std::printf("%-44s %10.3f\n", "layer present (upload + draw + swap)", present);
     std::printf("%-44s %10.3f\n", "60-row band present (upload + draw + swap)", band_present);
+    std::printf("%-44s %10.3f\n", "layer draw only (clear + draw + swap)", draw_only);
     std::printf("%-44s %10.3f\n", "full layer upload only", full_upload);
     std::printf("%-44s %10.3f\n", "60-row band upload only", band_upload);
     std::printf("%-44s %10.3f\n", "YUV 1280x720 frame (upload + draw + swap)", yuv);

@@ -274,6 +274,24 @@ TEST_F(RenderGl, ArgbSurfacesShowTheirTrueColours) {
     const Rgba v = pixel(screen, 40, 40);
     EXPECT_TRUE(v.r == 10 && v.g == 20 && v.b == 250);
     EXPECT_EQ(video->width, 3);
+
+    // Blending starts off: a half-transparent layer replaces what is below.
+    // With the player's blending on, the picture shows through it.
+    std::vector<uint8_t> veil(4);
+    put_argb(veil, 0, 0, 0, 255, 0x80);
+    texture_slot_set_geometry(slot, 0, 0, 0, 64, 64, 64, 64);
+    texture_slot_draw(slot, veil.data(), 0, 1, 1, true, true, false, false);
+    screen = read_screen();
+    const Rgba replaced = pixel(screen, 5, 5);
+    EXPECT_TRUE(replaced.r == 0 && replaced.b == 255 && replaced.a == 0x80);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    texture_slot_draw(video, frame.data(), 0, 3, 5, true, true, false, true);
+    texture_slot_draw(slot, nullptr, 0, 0, 0, false, true, false, false);
+    screen = read_screen();
+    const Rgba mixed = pixel(screen, 5, 5);
+    EXPECT_TRUE(near(mixed.r, 5, 2) && near(mixed.g, 10, 2) && near(mixed.b, 252, 2))
+        << int(mixed.r) << "," << int(mixed.g) << "," << int(mixed.b);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
