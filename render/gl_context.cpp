@@ -4,6 +4,7 @@
 
 #include <EGL/eglext.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -122,6 +123,22 @@ void set_texture_parameters(GLint filter) {
 
 GLenum slot_format(const TextureSlot* slot) {
     return slot->luminance ? GL_LUMINANCE : GL_RGBA;
+}
+
+// Replaces rows row_offset .. row_offset + height - 1 of a bound texture;
+// rows of the band that fall outside the texture are dropped, the rest still
+// arrive (GL would refuse the whole band).
+void upload_rows(const TextureSlot* slot, GLenum format, const void* pixels, int row_offset,
+                 int width, int height) {
+    if (!pixels || width <= 0 || height <= 0) return;
+    const int64_t skipped = row_offset < 0 ? -static_cast<int64_t>(row_offset) : 0;
+    const int64_t first = static_cast<int64_t>(row_offset) + skipped;
+    const int64_t count = std::min<int64_t>(height - skipped, slot->height - first);
+    if (count <= 0) return;
+    const size_t row_bytes = static_cast<size_t>(width) * (format == GL_RGBA ? 4 : 1);
+    const auto* rows = static_cast<const uint8_t*>(pixels) + skipped * row_bytes;
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, static_cast<GLint>(first), width,
+                    static_cast<GLsizei>(count), format, GL_UNSIGNED_BYTE, rows);
 }
 
 void draw_quad() {
@@ -402,10 +419,7 @@ void texture_slot_draw(TextureSlot* slot, const void* pixels, int row_offset, in
     } else {
         glBindTexture(GL_TEXTURE_2D, slot->texture);
         set_quad_attributes(slot, g_programs.a_position, g_programs.a_texcoord);
-        if (upload) {
-            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, row_offset, width, height, format,
-                            GL_UNSIGNED_BYTE, pixels);
-        }
+        if (upload) upload_rows(slot, format, pixels, row_offset, width, height);
     }
     if (draw) draw_quad();
     if (present) gl_present();

@@ -93,7 +93,8 @@ void texture_slot_free(TextureSlot* slot);
 
 // The one way interface layers and RGBA video frames reach the screen.
 // clear: glClear first. upload: a nearest slot replaces rows row_offset ..
-// row_offset + height - 1 with pixels (width x height); a linear slot gets a
+// row_offset + height - 1 with pixels (width x height; rows of the band
+// outside the texture are dropped, the others still arrive); a linear slot gets a
 // new texture of width x height (row_offset unused). A linear slot is drawn
 // only in the call that uploads it. draw: draw the quad. present: swap.
 void texture_slot_draw(TextureSlot* slot, const void* pixels, int row_offset, int width,

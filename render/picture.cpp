@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <cstdlib>
 
 #include "app/app_state.h"
 #include "engine/player_session.h"
@@ -35,6 +36,7 @@ bool create_textures(PlayerSession* s, int w, int h, bool yuv)
         texture_slot_create(&s->tex_y, 8, w, h, true);
         texture_slot_create(&s->tex_u, 8, w / 2, h / 2, true);
         texture_slot_create(&s->tex_v, 8, w / 2, h / 2, true);
+        if (getenv("XNEAREST")) for (TextureSlot* t : {s->tex_y, s->tex_u, s->tex_v}) if (t) { glBindTexture(GL_TEXTURE_2D, t->texture); glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST); glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);}
         return s->tex_y && s->tex_u && s->tex_v;
     }
     texture_slot_create(&s->tex_y, 32, w, h, true);

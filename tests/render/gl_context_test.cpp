@@ -143,6 +143,33 @@ TEST_F(RenderLayer, NearestBandUploadChangesOnlyItsRows) {
     }
     EXPECT_EQ(changed_rows, 50);
 
+    // Bands reaching past either edge keep their rows that fit; bands wholly
+    // outside, empty or without pixels change nothing.
+    std::vector<uint8_t> edge(48 * 30 * 4);
+    for (size_t i = 0; i < 48 * 30; ++i) put_argb(edge, i, 0, 0, static_cast<uint8_t>(i / 48));
+    texture_slot_draw(layer, edge.data(), 185, 48, 30, true, false, false, false);
+    texture_slot_draw(layer, edge.data(), -20, 48, 30, true, false, false, false);
+    for (const int offset : {200, 5000, -30, -2147483647 - 1, 2147483647})
+        texture_slot_draw(layer, edge.data(), offset, 48, 30, true, false, false, false);
+    texture_slot_draw(layer, edge.data(), 10, 48, 0, true, false, false, false);
+    texture_slot_draw(layer, edge.data(), 10, 48, -5, true, false, false, false);
+    texture_slot_draw(layer, nullptr, 10, 48, 5, true, false, false, false);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    texture_slot_draw(layer, nullptr, 0, 0, 0, false, true, false, true);
+    const auto edges = read_screen();
+    for (int row = 0; row < 200; ++row) {
+        const Rgba p = pixel(edges, 7, row);
+        if (row >= 185) {
+            ASSERT_TRUE(p.b == row - 185 && p.g == 0) << row;   // band rows 0..14
+        } else if (row < 10) {
+            ASSERT_TRUE(p.b == row + 20 && p.g == 0) << row;    // band rows 20..29
+        } else if (row >= 100 && row < 150) {
+            ASSERT_EQ(p.r, 220) << row;
+        } else {
+            ASSERT_EQ(p.g, 200) << row;
+        }
+    }
+
     // Drawing without upload shows the texture as it stands.
     glClear(GL_COLOR_BUFFER_BIT);
     texture_slot_draw(layer, nullptr, 0, 0, 0, false, true, false, false);
