@@ -141,6 +141,18 @@ void upload_rows(const TextureSlot* slot, GLenum format, const void* pixels, int
                     static_cast<GLsizei>(count), format, GL_UNSIGNED_BYTE, rows);
 }
 
+// Binds a plane's texture to a unit and replaces its top-left width x height
+// samples; a missing plane keeps the slot's last picture.
+void upload_plane(GLenum unit, const TextureSlot* slot, const void* pixels, int width,
+                  int height) {
+    glActiveTexture(unit);
+    glBindTexture(GL_TEXTURE_2D, slot->texture);
+    if (pixels && width > 0 && height > 0) {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_LUMINANCE, GL_UNSIGNED_BYTE,
+                        pixels);
+    }
+}
+
 void draw_quad() {
     glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_SHORT, QUAD_INDICES);
 }
@@ -450,20 +462,9 @@ void yuv_planes_draw(TextureSlot* y, TextureSlot* u, TextureSlot* v, const void*
     glClear(GL_COLOR_BUFFER_BIT);
     glUseProgram(g_programs.yuv);
     set_quad_attributes(y, g_programs.in_pos, g_programs.in_tc);
-    const int chroma_width = width / 2;
-    const int chroma_height = height / 2;
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, y->texture);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_LUMINANCE, GL_UNSIGNED_BYTE,
-                    y_pixels);
-    glActiveTexture(GL_TEXTURE1);
-    glBindTexture(GL_TEXTURE_2D, u->texture);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, chroma_width, chroma_height, GL_LUMINANCE,
-                    GL_UNSIGNED_BYTE, u_pixels);
-    glActiveTexture(GL_TEXTURE2);
-    glBindTexture(GL_TEXTURE_2D, v->texture);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, chroma_width, chroma_height, GL_LUMINANCE,
-                    GL_UNSIGNED_BYTE, v_pixels);
+    upload_plane(GL_TEXTURE0, y, y_pixels, width, height);
+    upload_plane(GL_TEXTURE1, u, u_pixels, width / 2, height / 2);
+    upload_plane(GL_TEXTURE2, v, v_pixels, width / 2, height / 2);
     draw_quad();
     glActiveTexture(GL_TEXTURE0);
 }
