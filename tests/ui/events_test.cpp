@@ -1,0 +1,834 @@
+// Event dispatch with a hand-moved clock and a test-filled event queue:
+// buttons and their tolerance, key repeat filtering, edit boxes, lists
+// (taps, long presses, dragging, flinging, search), timer events, play
+// requests, the modal loop, pointer rotation and the accelerometer rule.
+#include "toolkit_fixture.h"
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace toolkit_test;
+
+class Events : public ToolkitTest {
+protected:
+    TTF_Font* font() { return font_get(FONT_SET_MAIN, FONT_PRELUDE); }
+
+    Widget* focused_box(int limit = 0, bool digits = false)
+    {
+        Widget* box = create_edit_box(100, 100, 300, 50, "", font(), TEXT_BLACK, limit);
+        EXPECT_NE(box, nullptr);
+        box->edit.digits_only = digits;
+        registry_add(box, SLOT_PRESS, nullptr);
+        registry_add(box, SLOT_KEYS, count_action<2>);
+        registry_add(box, SLOT_CARET, nullptr);
+        send(mouse_button(SDL_MOUSEBUTTONDOWN, 150, 120));
+        send(mouse_button(SDL_MOUSEBUTTONUP, 150, 120));
+        EXPECT_EQ(focused_edit_box(), box);
+        return box;
+    }
+    // Types one key: down and up, the clock moved past the repeat filter.
+    void type(SDLKey sym, Uint16 unicode = 0, SDLMod mod = KMOD_NONE)
+    {
+        send(key(sym, unicode, mod));
+        send(key(sym, unicode, mod, SDL_KEYUP));
+        g_now += 10;
+    }
+};
+
+// ---- buttons and simple widgets -------------------------------------------------------
+
+TEST_F(Events, ButtonPressedWithinTenPixelsRunsOnlyIfReleasedWithinTen)
+{
+    Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE, 1);
+    ASSERT_EQ(registry_add(b, SLOT_PRESS, count_action<0>), 0);
+    int left = b->x - 8;
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, left, b->y + 5));
+    EXPECT_EQ(b->pressed, 1);
+    EXPECT_EQ(b->press_x, left);
+    send(mouse_button(SDL_MOUSEBUTTONUP, b->x - 12, b->y + 5));
+    EXPECT_EQ(b->pressed, 0);
+    EXPECT_EQ(g_actions[0], 0);
+
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, left, b->y + 5));
+    send(mouse_button(SDL_MOUSEBUTTONUP, b->x + b->width + 9, b->y + b->height + 9));
+    EXPECT_EQ(g_actions[0], 1);
+
+    // Eleven pixels outside is not a press at all.
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, b->x - 11, b->y + 5));
+    EXPECT_EQ(b->pressed, 0);
+    send(mouse_button(SDL_MOUSEBUTTONUP, b->x + 5, b->y + 5));
+    EXPECT_EQ(g_actions[0], 1);
+    // Other buttons of the mouse do nothing.
+    SDL_Event right = mouse_button(SDL_MOUSEBUTTONDOWN, b->x + 5, b->y + 5);
+    right.button.button = SDL_BUTTON_RIGHT;
+    send(right);
+    EXPECT_EQ(b->pressed, 0);
+}
+
+TEST_F(Events, UnregisteredOrFreedWidgetsIgnoreThePointer)
+{
+    Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE, 1);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110));
+    EXPECT_EQ(b->pressed, 0);
+    registry_add(b, SLOT_PRESS, count_action<0>);
+    widget_free(b);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110));
+    send(mouse_button(SDL_MOUSEBUTTONUP, 110, 110));
+    EXPECT_EQ(g_actions[0], 0);
+}
+
+TEST_F(Events, TogglesCheckBoxesSelectorsAndColourPickerChooseByPointer)
+{
+    Widget* toggle = create_toggle(10, 10, artwork(ART_LOCK), artwork(ART_LOCKP), 0);
+    Widget* check = create_checkbox(10, 200);
+    Widget* disabled = create_checkbox(10, 300);
+    disabled->disabled = 1;
+    Widget* sel3 = create_selector3(300, 10, "Small", "Large", font(), TEXT_WHITE, TEXT_BLACK);
+    const char* two[] = {"On", "Off"};
+    Widget* sel2 = create_selector(300, 200, two, 2, font(), TEXT_WHITE, TEXT_BLACK);
+    Widget* picker = create_colour_picker(300, 400, 40, 30);
+    for (Widget* w : {toggle, check, disabled, sel3, sel2, picker})
+        ASSERT_EQ(registry_add(w, SLOT_PRESS, count_action<1>), 0);
+
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, toggle->x + 2, toggle->y + 2));
+    EXPECT_EQ(toggle->state, 1);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, check->x + 2, check->y + 2));
+    EXPECT_EQ(check->state, 1);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, disabled->x + 2, disabled->y + 2));
+    EXPECT_EQ(disabled->state, 0);
+    EXPECT_EQ(g_actions[1], 2);
+
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, sel3->x + sel3->width - 3, sel3->y + 3));
+    EXPECT_EQ(sel3->state, 2);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, sel3->x + sel3->width / 2, sel3->y + 3));
+    EXPECT_EQ(sel3->state, 1);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, sel2->x + sel2->width * 3 / 4, sel2->y + 3));
+    EXPECT_EQ(sel2->state, 1);
+    // Within the tolerance left of the selector: the first choice.
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, sel2->x - 5, sel2->y + 3));
+    EXPECT_EQ(sel2->state, 0);
+
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, picker->x + 4 * 60 + 10, picker->y + 5));
+    EXPECT_EQ(picker->state, 4);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, picker->x + picker->width + 8, picker->y + 5));
+    EXPECT_EQ(picker->state, 5);
+    EXPECT_EQ(g_actions[1], 8);
+}
+
+TEST_F(Events, VerticalDragControlReportsChangesAboveFivePixels)
+{
+    Widget* bar = create_image(500, 100, artwork(ART_PANEL), 0);
+    bar->height = 200;
+    ASSERT_EQ(registry_add(bar, SLOT_DRAG, count_action<3>), 0);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 505, 150));
+    send(mouse_motion(505, 153));
+    EXPECT_EQ(g_actions[3], 1);   // 53 from the previous report of 0
+    send(mouse_motion(505, 156));
+    EXPECT_EQ(g_actions[3], 1);
+    send(mouse_motion(505, 160));
+    EXPECT_EQ(g_actions[3], 2);
+    send(mouse_motion(505, 90));  // back to 0
+    EXPECT_EQ(g_actions[3], 3);
+    EXPECT_EQ(bar->drag.value, 0);
+    send(mouse_button(SDL_MOUSEBUTTONUP, 505, 90));
+    send(mouse_motion(505, 250));
+    EXPECT_EQ(g_actions[3], 3);
+}
+
+// ---- keys and edit boxes ---------------------------------------------------------------
+
+TEST_F(Events, HeldKeyGivesOnePressUnlessFiveHundredMillisecondsPass)
+{
+    Widget* box = focused_box();
+    send(key(SDLK_a, 'a'));
+    g_now += 30;
+    send(key(SDLK_a, 'a'));
+    g_now += 400;
+    send(key(SDLK_a, 'a'));
+    EXPECT_STREQ(box->edit.text, "a");
+    g_now += 70;   // 500 ms after the accepted press
+    send(key(SDLK_a, 'a'));
+    EXPECT_STREQ(box->edit.text, "aa");
+    // Releasing and pressing again is a new press at once.
+    send(key(SDLK_a, 'a', KMOD_NONE, SDL_KEYUP));
+    send(key(SDLK_a, 'a'));
+    EXPECT_STREQ(box->edit.text, "aaa");
+    // Another key is never filtered.
+    send(key(SDLK_b, 'b'));
+    EXPECT_STREQ(box->edit.text, "aaab");
+    EXPECT_EQ(g_actions[2], 4);
+}
+
+TEST_F(Events, FocusTurnsKeyRepeatOnAndLosingItRestoresTheSetting)
+{
+    SDL_EnableKeyRepeat(0, 0);
+    focused_box();
+    int delay = -1, interval = -1;
+    SDL_GetKeyRepeat(&delay, &interval);
+    EXPECT_EQ(delay, 500);
+    EXPECT_EQ(interval, 30);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 800, 500));
+    EXPECT_EQ(focused_edit_box(), nullptr);
+    SDL_GetKeyRepeat(&delay, &interval);
+    EXPECT_EQ(delay, 0);
+
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 150, 120));
+    Widget* box = focused_edit_box();
+    ASSERT_NE(box, nullptr);
+    type(SDLK_TAB);
+    EXPECT_EQ(focused_edit_box(), nullptr);
+    EXPECT_EQ(box->edit.focused, 0);
+    SDL_GetKeyRepeat(&delay, &interval);
+    EXPECT_EQ(delay, 0);
+}
+
+TEST_F(Events, StickyAltTurnsEIntoOneInADigitsOnlyBoxAndRefusesQ)
+{
+    Widget* box = focused_box(0, true);
+    type(SDLK_e, 'e');
+    EXPECT_STREQ(box->edit.text, "");
+    type(SDLK_5, '5');
+    EXPECT_STREQ(box->edit.text, "5");
+    type(SDLK_RALT);
+    EXPECT_TRUE(sticky_alt_on());
+    type(SDLK_e, 'e');
+    EXPECT_STREQ(box->edit.text, "51");
+    type(SDLK_q, 'q');   // its alternate is a slash
+    EXPECT_STREQ(box->edit.text, "51");
+    type(SDLK_x, 'x');   // 7
+    EXPECT_STREQ(box->edit.text, "517");
+    // Shift toggles Alt off.
+    type(SDLK_LSHIFT);
+    EXPECT_TRUE(sticky_shift_on());
+    EXPECT_FALSE(sticky_alt_on());
+    type(SDLK_e, 'e');
+    EXPECT_STREQ(box->edit.text, "517");
+}
+
+TEST_F(Events, StickyShiftHeldShiftLimitAndEditingKeys)
+{
+    Widget* box = focused_box(5);
+    type(SDLK_a, 'a');
+    type(SDLK_LSHIFT);
+    type(SDLK_b, 'b');
+    type(SDLK_2, '2');
+    type(SDLK_LSHIFT);
+    type(SDLK_c, 'c', KMOD_LSHIFT);
+    EXPECT_STREQ(box->edit.text, "aB2C");
+    type(SDLK_RALT);
+    type(SDLK_d, 'd', KMOD_LCTRL);   // a held modifier bypasses the alternate map
+    type(SDLK_e, 'e');              // would be the sixth character
+    EXPECT_STREQ(box->edit.text, "aB2Cd");
+    type(SDLK_RALT);
+    type(SDLK_LEFT);
+    type(SDLK_LEFT);
+    type(SDLK_BACKSPACE);
+    EXPECT_STREQ(box->edit.text, "aBCd");
+    EXPECT_EQ(box->edit.caret_index, 2);
+    type(SDLK_DELETE);
+    EXPECT_STREQ(box->edit.text, "aBd");
+    type(SDLK_HOME);
+    type(SDLK_BACKSPACE);
+    EXPECT_STREQ(box->edit.text, "aBd");
+    type(SDLK_END);
+    type(SDLK_DELETE);
+    EXPECT_STREQ(box->edit.text, "aBd");
+    // Keys outside the printable range insert nothing.
+    type(SDLK_F1);
+    type(SDLK_ESCAPE, 27);
+    EXPECT_STREQ(box->edit.text, "aBd");
+}
+
+TEST_F(Events, PasswordBoxesShowStarsAndModeTwoTheCharacterJustTyped)
+{
+    Widget* box = focused_box();
+    box->edit.password_mode = 1;
+    type(SDLK_x, 'x');
+    type(SDLK_y, 'y');
+    char shown[EDIT_TEXT_SIZE];
+    edit_shown_text(box, shown, sizeof shown);
+    EXPECT_STREQ(shown, "**");
+    box->edit.password_mode = 2;
+    type(SDLK_z, 'z');
+    edit_shown_text(box, shown, sizeof shown);
+    EXPECT_STREQ(shown, "**z");
+    type(SDLK_BACKSPACE);
+    edit_shown_text(box, shown, sizeof shown);
+    EXPECT_STREQ(shown, "**");
+    EXPECT_STREQ(box->edit.text, "xy");
+}
+
+TEST_F(Events, CaretGoesToTheNearestCharacterAndBlinksEveryFiveHundredMilliseconds)
+{
+    Widget* box = create_edit_box(100, 100, 300, 50, "hello world", font(), TEXT_BLACK, 0);
+    registry_add(box, SLOT_PRESS, nullptr);
+    int w5 = 0, h = 0;
+    text_size(font(), "hello", &w5, &h);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 100 + 6 + w5 + 1, 120));
+    EXPECT_EQ(box->edit.caret_index, 5);
+    EXPECT_EQ(box->edit.caret_x, 100 + 6 + w5);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 95, 120));
+    EXPECT_EQ(box->edit.caret_index, 0);
+    EXPECT_EQ(box->edit.caret_visible, 1);
+    send(user(UI_EVENT_CARET));
+    EXPECT_EQ(box->edit.caret_visible, 1);
+    g_now += 500;
+    send(user(UI_EVENT_CARET));
+    EXPECT_EQ(box->edit.caret_visible, 0);
+    g_now += 200;
+    send(user(UI_EVENT_CARET));
+    EXPECT_EQ(box->edit.caret_visible, 0);
+    g_now += 300;
+    send(user(UI_EVENT_CARET));
+    EXPECT_EQ(box->edit.caret_visible, 1);
+}
+
+TEST_F(Events, AltMapTable)
+{
+    const std::string keys = "@ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const std::string gives = "0&#84156$%!:';?\"=/2-3)9+7(*";
+    ASSERT_EQ(keys.size(), gives.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        EXPECT_EQ(alt_map(keys[i]), gives[i]) << keys[i];
+        if (keys[i] != '@') {
+            EXPECT_EQ(alt_map(keys[i] - 'A' + 'a'), gives[i]) << keys[i];
+        }
+    }
+    EXPECT_EQ(alt_map(','), '_');
+    for (int c : {int('1'), int('.'), int(' '), int('['), int('`'), int('{'), int('~'), 0, 200})
+        EXPECT_EQ(alt_map(c), c);
+}
+
+// ---- lists ------------------------------------------------------------------------------
+
+class Lists : public Events {
+protected:
+    std::vector<ListRow> rows;
+    std::vector<std::string> names;
+    int last_row_count = 0;
+
+    Widget* list(int count, int height = 300)
+    {
+        names.clear();
+        rows.assign(size_t(count), ListRow{});
+        for (int i = 0; i < count; ++i)
+            names.push_back("Item " + std::to_string(i) + (i == 17 ? " Bravo" : ""));
+        for (int i = 0; i < count; ++i)
+            rows[size_t(i)].name.text = names[size_t(i)].c_str();
+        Widget* w = create_list(app(), 0, 120, 420, height, rows.data(), count, 1);
+        EXPECT_NE(w, nullptr);
+        return w;
+    }
+    void drag(int from_y, const std::vector<int>& path, Uint32 step_ms)
+    {
+        send(mouse_button(SDL_MOUSEBUTTONDOWN, 100, from_y));
+        for (int y : path) {
+            g_now += step_ms;
+            send(mouse_motion(100, y));
+        }
+    }
+};
+
+Widget* g_watched;
+int g_max_offset;
+int g_min_offset;
+void watching_delay(Uint32 ms)
+{
+    g_now += ms;
+    ++g_delay_calls;
+    g_max_offset = std::max(g_max_offset, g_watched->list.offset);
+    g_min_offset = std::min(g_min_offset, g_watched->list.offset);
+}
+
+TEST_F(Lists, TapRunsTheRowActionButNotAfterADrag)
+{
+    Widget* w = list(50);
+    registry_add(w, SLOT_ROW_TAP, count_action<0>);
+    registry_add(w, SLOT_DRAG, nullptr);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 100, 120 + 2 * 60 + 10));
+    EXPECT_EQ(w->list.pressed_row, 2);
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 120 + 2 * 60 + 12));
+    EXPECT_EQ(g_actions[0], 1);
+    EXPECT_EQ(w->press_y, 120 + 130);
+
+    drag(300, {290, 250}, 10);
+    EXPECT_EQ(w->list.offset, 50);
+    EXPECT_EQ(app()->list_offsets[2], 50);
+    g_now += 300;
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 250));
+    EXPECT_EQ(g_actions[0], 1);
+    EXPECT_EQ(g_delay_calls, 0);   // released long after the last motion: no fling
+    EXPECT_EQ(w->list.offset, 50);
+}
+
+TEST_F(Lists, DragClampsToTheEnds)
+{
+    Widget* w = list(10);   // 600 pixels of rows in 300
+    registry_add(w, SLOT_DRAG, nullptr);
+    drag(400, {390, 100, 10}, 300);
+    EXPECT_EQ(w->list.offset, list_last_offset(w));
+    EXPECT_EQ(list_last_offset(w), 300);
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 10));
+    drag(150, {160, 500}, 300);
+    EXPECT_EQ(w->list.offset, 0);
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 500));
+}
+
+TEST_F(Lists, FlickReleasedTwoHundredMillisecondsAfterTheLastMotionDoesNotFling)
+{
+    Widget* w = list(100);
+    registry_add(w, SLOT_DRAG, nullptr);
+    drag(400, {390, 350, 300}, 10);
+    g_now += 200;
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 300));
+    EXPECT_EQ(g_delay_calls, 0);
+    EXPECT_EQ(w->list.offset, 100);
+    // The same flick released at once flings.
+    drag(400, {390, 350, 300}, 10);
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 300));
+    EXPECT_GT(g_delay_calls, 0);
+    EXPECT_GT(w->list.offset, 300);
+    EXPECT_EQ(app()->fling_active, 0);
+    // A slow drag (0.3 pixels per millisecond or less) does not fling.
+    g_delay_calls = 0;
+    int before = w->list.offset;
+    drag(300, {290, 284, 278}, 20);
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 278));
+    EXPECT_EQ(g_delay_calls, 0);
+    EXPECT_EQ(w->list.offset, before + 22);
+}
+
+TEST_F(Lists, FlingPastTheEndOvershootsAndRestsExactlyAtTheLastOffset)
+{
+    Widget* w = list(20);   // last offset 900
+    registry_add(w, SLOT_DRAG, nullptr);
+    g_watched = w;
+    g_max_offset = 0;
+    g_min_offset = 0;
+    ui_set_delay(watching_delay);
+    drag(400, {380, 330, 280}, 10);
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 280));
+    EXPECT_GT(g_max_offset, list_last_offset(w));
+    EXPECT_EQ(w->list.offset, list_last_offset(w));
+    EXPECT_EQ(app()->list_offsets[2], list_last_offset(w));
+    EXPECT_EQ(app()->fling_active, 0);
+    EXPECT_EQ(w->list.overscroll, 0);
+    EXPECT_LT(g_delay_calls, 1000);
+
+    // And past the start it comes back to rest at 0.
+    g_delay_calls = 0;
+    drag(150, {170, 220, 270}, 10);
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 270));
+    EXPECT_LT(g_min_offset, 0);
+    EXPECT_EQ(w->list.offset, 0);
+}
+
+TEST_F(Lists, FlingStopsWhenANewPressIsWaiting)
+{
+    Widget* w = list(200);
+    registry_add(w, SLOT_DRAG, nullptr);
+    drag(400, {380, 330, 280}, 10);
+    g_queue.push_back(mouse_button(SDL_MOUSEBUTTONDOWN, 100, 200));
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 280));
+    EXPECT_EQ(g_delay_calls, 0);
+    EXPECT_EQ(app()->fling_active, 0);
+    EXPECT_EQ(g_queue.size(), 1u);
+}
+
+int g_total_rows;
+int load_ten(AppState*, Widget* w, int all)
+{
+    int added = 0;
+    do {
+        if (w->list.row_count >= g_total_rows)
+            break;
+        int n = std::min(10, g_total_rows - w->list.row_count);
+        w->list.row_count += n;
+        added += n;
+    } while (all);
+    return added;
+}
+
+TEST_F(Lists, IncrementalListLoadsMoreRowsAtTheEnd)
+{
+    Widget* w = list(60);
+    g_total_rows = 60;
+    w->list.row_count = 10;
+    w->list.load_more = load_ten;
+    registry_add(w, SLOT_DRAG, nullptr);
+    drag(400, {390, 100}, 300);
+    EXPECT_EQ(w->list.row_count, 20);
+    EXPECT_EQ(w->list.offset, 300);
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 100));
+    // A fling keeps loading while rows remain, then settles on the true end.
+    drag(410, {400, 300, 200}, 10);
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 200));
+    EXPECT_GT(w->list.row_count, 20);
+    EXPECT_LE(w->list.offset, list_last_offset(w));
+    // Type-ahead search loads everything first.
+    registry_add(w, SLOT_ROW_TAP, nullptr);
+    type(SDLK_i, 'i');
+    EXPECT_EQ(w->list.row_count, 60);
+}
+
+TEST_F(Lists, TypeAheadSearchScrollsToTheFirstMatchIgnoringCase)
+{
+    Widget* w = list(100);
+    registry_add(w, SLOT_ROW_TAP, nullptr);
+    type(SDLK_b, 'b');
+    type(SDLK_r, 'R');
+    EXPECT_STREQ(w->list.search, "bR");
+    EXPECT_STREQ(w->list.header, "bR");
+    EXPECT_EQ(w->list.offset, 17 * 60);
+    EXPECT_EQ(app()->list_offsets[2], 17 * 60);
+    type(SDLK_BACKSPACE);
+    type(SDLK_BACKSPACE);
+    type(SDLK_BACKSPACE);
+    EXPECT_STREQ(w->list.search, "");
+    for (int i = 0; i < 40; ++i)
+        type(SDLK_z, 'z');
+    EXPECT_EQ(std::strlen(w->list.search), size_t(LIST_SEARCH_SIZE - 1));
+}
+
+int g_long_row = -1;
+void on_long(AppState*, Widget*, int row) { g_long_row = row; }
+
+TEST_F(Lists, LongPressFiresAfterFiveHundredMillisecondsAndReleaseRunsTheAction)
+{
+    Widget* w = list(20);
+    w->list.on_long_press = on_long;
+    registry_add(w, SLOT_LONG_PRESS, count_action<4>);
+    g_long_row = -1;
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 100, 120 + 65));
+    EXPECT_EQ(w->list.held, 1);
+    EXPECT_NE(ui_timer_scan() & (1u << UI_EVENT_LONG_PRESS), 0u);
+    g_queue.clear();
+    g_now += 499;
+    send(user(UI_EVENT_LONG_PRESS));
+    EXPECT_EQ(g_long_row, -1);
+    g_now += 1;
+    send(user(UI_EVENT_LONG_PRESS));
+    EXPECT_EQ(g_long_row, 1);
+    EXPECT_EQ(w->list.held, 0);
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 120 + 65));
+    EXPECT_EQ(g_actions[4], 1);
+
+    // A short press runs nothing.
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 100, 120 + 65));
+    g_now += 100;
+    send(user(UI_EVENT_LONG_PRESS));
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 120 + 65));
+    EXPECT_EQ(g_actions[4], 1);
+}
+
+TEST_F(Lists, DrawingClampsTheOffsetAndSkipsMissingRows)
+{
+    Widget* w = list(3, 300);
+    w->list.offset = 5000;
+    widget_draw(surface(), w);
+    EXPECT_EQ(w->list.offset, 0);
+    Widget* empty = create_list(app(), 420, 120, 400, 300, nullptr, 50, 0);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->list.row_count, 0);
+    widget_draw(surface(), empty);
+    Widget* long_list = list(30);
+    long_list->list.offset = 29 * 60;
+    widget_draw(surface(), long_list);
+    EXPECT_EQ(long_list->list.offset, list_last_offset(long_list));
+    // Separator of the first visible row at its bottom in 0x505050.
+    long_list->list.offset = 0;
+    widget_draw(surface(), long_list);
+    EXPECT_EQ(get_pixel(surface(), 5, 120 + 59) & 0xFFFFFF, 0x505050u);
+}
+
+// ---- timer events, spinners, periodic widgets ----------------------------------------------
+
+int quick_job(void*) { return 0; }
+
+TEST_F(Events, SpinnerAdvancesEveryTwoHundredMillisecondsAndCompletesOnce)
+{
+    Widget* idle = create_spinner(10, 10);
+    registry_add(idle, SLOT_PRESS, nullptr);
+    EXPECT_NE(ui_timer_scan() & (1u << UI_EVENT_SPINNER), 0u);
+    send(user(UI_EVENT_SPINNER));
+    EXPECT_EQ(idle->state, 0);
+    g_now += 200;
+    send(user(UI_EVENT_SPINNER));
+    EXPECT_EQ(idle->state, 1);
+    for (int i = 0; i < 7; ++i) {
+        g_now += 200;
+        send(user(UI_EVENT_SPINNER));
+    }
+    EXPECT_EQ(idle->state, 0);
+
+    Widget* job = create_spinner(100, 10);
+    registry_add(job, SLOT_PRESS, count_action<5>);
+    ASSERT_EQ(spinner_start_job(job, quick_job, nullptr), 0);
+    while (!job->spinner.job_done)
+        SDL_Delay(1);
+    send(user(UI_EVENT_SPINNER));
+    send(user(UI_EVENT_SPINNER));
+    EXPECT_EQ(g_actions[5], 1);
+    EXPECT_EQ(job->spinner.running, 0);
+    EXPECT_EQ(job->spinner.job_thread, nullptr);
+}
+
+TEST_F(Events, SpinnerOfAListingJobCompletesAtTwoHundredFiftySixRowsOrOnAbort)
+{
+    volatile int rows = 255;
+    Widget* spin = create_spinner(10, 10);
+    spin->spinner.listing_rows = &rows;
+    registry_add(spin, SLOT_PRESS, count_action<5>);
+    send(user(UI_EVENT_SPINNER));
+    EXPECT_EQ(g_actions[5], 0);
+    rows = 256;
+    send(user(UI_EVENT_SPINNER));
+    EXPECT_EQ(g_actions[5], 1);
+
+    Widget* other = create_spinner(100, 10);
+    registry_add(other, SLOT_PRESS, count_action<6>);
+    app()->abort_requested = 1;
+    send(user(UI_EVENT_SPINNER));
+    EXPECT_EQ(g_actions[6], 1);
+}
+
+TEST_F(Events, PeriodicWidgetRunsOnScheduleUntilItsLimit)
+{
+    Widget* p = create_periodic(1000, 3);
+    ASSERT_EQ(post_deferred(p, SLOT_PERIODIC, count_action<7>), 0);
+    EXPECT_EQ(ui_timer_scan() & (1u << UI_EVENT_PERIODIC), 0u);
+    g_now += 1000;
+    EXPECT_NE(ui_timer_scan() & (1u << UI_EVENT_PERIODIC), 0u);
+    g_queue.clear();
+    for (int i = 0; i < 5; ++i) {
+        send(user(UI_EVENT_PERIODIC));
+        g_now += 1000;
+    }
+    EXPECT_EQ(g_actions[7], 3);
+    EXPECT_EQ(p->periodic.count, 3);
+    EXPECT_EQ(p->periodic.done, 1);
+    EXPECT_EQ(ui_timer_scan() & (1u << UI_EVENT_PERIODIC), 0u);
+}
+
+TEST_F(Events, TimerPushesAtMostOneEventOfEachCode)
+{
+    Widget* a = create_spinner(0, 0);
+    Widget* b = create_spinner(100, 0);
+    registry_add(a, SLOT_PRESS, nullptr);
+    registry_add(b, SLOT_PRESS, nullptr);
+    focused_box();
+    post_play_request(app());
+    unsigned pushed = ui_timer_scan();
+    EXPECT_EQ(pushed, (1u << UI_EVENT_SPINNER) | (1u << UI_EVENT_CARET) | (1u << UI_EVENT_PLAY_REQUEST));
+    EXPECT_EQ(g_queue.size(), 3u);
+    // The request stays until honoured, so a full queue loses nothing.
+    g_queue.clear();
+    EXPECT_NE(ui_timer_scan() & (1u << UI_EVENT_PLAY_REQUEST), 0u);
+}
+
+// ---- play requests and the modal loop ----------------------------------------------------
+
+int g_play_calls;
+void count_play(AppState* app)
+{
+    ++g_play_calls;
+    app->play_requested = 1;
+}
+
+TEST_F(Events, PendingPlayRequestIsHonouredOnceEvenUnderADialog)
+{
+    g_play_calls = 0;
+    ui_set_play_request_handler(count_play);
+    message_box(app(), surface(), "A dialog", 160, 0, nullptr);
+    ASSERT_EQ(post_play_request(app()), 0);
+    registry_clear(app(), 1);
+    g_queue.push_back(user(UI_EVENT_PLAY_REQUEST));
+    EXPECT_EQ(modal_loop(app(), nullptr), 0);
+    EXPECT_EQ(g_play_calls, 1);
+    bool taken = false;
+    for (int i = 0; i < REGISTRY_SIZE; ++i)
+        taken |= registry_slots()[i].active && registry_slots()[i].code == SLOT_PLAY_TAKEN;
+    EXPECT_TRUE(taken);
+    app()->play_requested = 0;
+    send(user(UI_EVENT_PLAY_REQUEST));
+    EXPECT_EQ(g_play_calls, 1);
+    // While the player owns the screen, the request waits.
+    app()->flags |= APP_PLAYER_SCREEN;
+    post_play_request(app());
+    send(mouse_motion(10, 10));
+    EXPECT_EQ(g_play_calls, 1);
+    app()->flags &= ~APP_PLAYER_SCREEN;
+    send(mouse_motion(10, 10));
+    EXPECT_EQ(g_play_calls, 2);
+    ui_set_play_request_handler(nullptr);
+}
+
+TEST_F(Events, ModalLoopEndsOnQuitDoneAbortOrPlayRequested)
+{
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    g_queue.push_back(quit);
+    EXPECT_EQ(modal_loop(app(), nullptr), 1);
+    EXPECT_TRUE(g_queue.empty());
+    // A nested wait passes the quit on to the loop below it.
+    g_queue.push_back(quit);
+    int done = 0;
+    EXPECT_EQ(modal_loop(app(), &done), 1);
+    ASSERT_EQ(g_queue.size(), 1u);
+    EXPECT_EQ(g_queue.front().type, SDL_QUIT);
+    g_queue.clear();
+
+    done = 1;
+    EXPECT_EQ(modal_loop(app(), &done), 0);
+    done = 0;
+    app()->abort_requested = 1;
+    EXPECT_EQ(modal_loop(app(), &done), 0);
+    app()->abort_requested = 0;
+
+    Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Play", font(), TEXT_WHITE, 1);
+    registry_add(b, SLOT_PRESS, [](AppState* a, RegistrySlot*) { a->play_requested = 1; });
+    g_queue.push_back(mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110));
+    g_queue.push_back(mouse_button(SDL_MOUSEBUTTONUP, 110, 110));
+    g_queue.push_back(mouse_motion(1, 1));
+    EXPECT_EQ(modal_loop(app(), nullptr), 0);
+    EXPECT_EQ(app()->play_requested, 1);
+    EXPECT_EQ(g_queue.size(), 1u);   // the loop stopped right after the request
+}
+
+// ---- orientation ---------------------------------------------------------------------------------
+
+TEST_F(Events, MapPointerForTheFourOrientations)
+{
+    auto mapped = [](int o, int x, int y) {
+        map_pointer(o, &x, &y);
+        return std::make_pair(x, y);
+    };
+    EXPECT_EQ(mapped(0, 10, 20), std::make_pair(10, 20));
+    EXPECT_EQ(mapped(1, 10, 20), std::make_pair(20, 990));
+    EXPECT_EQ(mapped(2, 10, 20), std::make_pair(990, 580));
+    EXPECT_EQ(mapped(3, 10, 20), std::make_pair(580, 10));
+    EXPECT_EQ(mapped(7, 10, 20), std::make_pair(10, 20));
+
+    // In orientation 2 a tap on the turned screen hits the button where it is drawn.
+    Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE, 1);
+    registry_add(b, SLOT_PRESS, count_action<0>);
+    app()->orientation = 2;
+    int rx = 1000 - (b->x + 5);
+    int ry = 600 - (b->y + 5);
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, rx, ry));
+    send(mouse_button(SDL_MOUSEBUTTONUP, rx, ry));
+    EXPECT_EQ(g_actions[0], 1);
+}
+
+TEST_F(Events, OrientationFollowsTheAxesOnlyAfterFiveHundredMillisecondsOfTheSameCandidate)
+{
+    orientation_reset(0);
+    EXPECT_EQ(orientation_from_axes(10000, 0), 0);   // candidate 2 first seen
+    g_now += 300;
+    EXPECT_EQ(orientation_from_axes(10000, 100), 0);
+    g_now += 200;                                     // exactly 500: not yet
+    EXPECT_EQ(orientation_from_axes(10000, 100), 0);
+    g_now += 1;
+    EXPECT_EQ(orientation_from_axes(10000, 100), 2);
+    // A change of candidate restarts the wait.
+    EXPECT_EQ(orientation_from_axes(-10000, 0), 2);
+    g_now += 400;
+    EXPECT_EQ(orientation_from_axes(10000, 0), 2);    // back to the current one
+    g_now += 400;
+    EXPECT_EQ(orientation_from_axes(-10000, 0), 2);   // seen anew
+    g_now += 501;
+    EXPECT_EQ(orientation_from_axes(-10000, 0), 0);
+    // The boundary angles: 1.5 rad is still orientation 2.
+    orientation_reset(0);
+    orientation_from_axes(1000, int(1000 * std::tan(1.49)));
+    g_now += 501;
+    EXPECT_EQ(orientation_from_axes(1000, int(1000 * std::tan(1.49))), 2);
+}
+
+TEST_F(Events, JoystickAxesTurnTheDisplayOnlyWhenAutoRotateIsOn)
+{
+    auto axis = [&](int a, int v) {
+        SDL_Event ev{};
+        ev.type = SDL_JOYAXISMOTION;
+        ev.jaxis.which = 0;
+        ev.jaxis.axis = Uint8(a);
+        ev.jaxis.value = Sint16(v);
+        send(ev);
+    };
+    SDL_Surface* mine = app()->ui_surface;
+    axis(0, 20000);
+    axis(1, 0);
+    axis(2, 0);
+    g_now += 600;
+    axis(0, 20000);
+    EXPECT_EQ(app()->orientation, 0);
+    app()->settings.auto_rotate = 1;
+    axis(0, 20000);
+    axis(1, 0);
+    axis(2, 20000);   // lying flat: ignored
+    g_now += 600;
+    axis(0, 20000);
+    EXPECT_EQ(app()->orientation, 0);
+    axis(2, 0);
+    g_now += 600;
+    axis(0, 20000);
+    EXPECT_EQ(app()->orientation, 2);
+    app()->ui_surface = mine;
+}
+
+// ---- fuzz ------------------------------------------------------------------------------------------
+
+TEST_F(Events, RandomEventsOnAFullScreenNeverBreakTheWidgets)
+{
+    std::vector<ListRow> rows(40);
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i)
+        names.push_back("Row " + std::to_string(i));
+    for (int i = 0; i < 40; ++i)
+        rows[size_t(i)].name.text = names[size_t(i)].c_str();
+    Widget* l = create_list(app(), 0, 120, 420, 400, rows.data(), 40, 1);
+    registry_add(l, SLOT_ROW_TAP, count_action<0>);
+    registry_add(l, SLOT_DRAG, nullptr);
+    Widget* box = create_edit_box(500, 100, 300, 50, "", font(), TEXT_BLACK, 12);
+    registry_add(box, SLOT_PRESS, nullptr);
+    registry_add(box, SLOT_KEYS, nullptr);
+    registry_add(box, SLOT_CARET, nullptr);
+    Widget* digits = create_edit_box(500, 200, 300, 50, "", font(), TEXT_BLACK, 0);
+    digits->edit.digits_only = 1;
+    digits->edit.password_mode = 2;
+    registry_add(digits, SLOT_PRESS, nullptr);
+    Widget* b = create_button(600, 400, -1, -1, ART_BUTTON, nullptr, 0, 0, "B", font(), TEXT_WHITE, 1);
+    registry_add(b, SLOT_PRESS, count_action<1>);
+    registry_add(create_selector3(500, 300, "a", "b", font(), 0, 0), SLOT_PRESS, nullptr);
+    registry_add(create_colour_picker(450, 500, 30, 30), SLOT_PRESS, nullptr);
+
+    std::mt19937 rng(1234);
+    auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    for (int i = 0; i < 6000; ++i) {
+        g_now += Uint32(pick(300));
+        SDL_Event ev{};
+        switch (pick(6)) {
+        case 0: ev = mouse_button(SDL_MOUSEBUTTONDOWN, pick(1100) - 50, pick(700) - 50); break;
+        case 1: ev = mouse_button(SDL_MOUSEBUTTONUP, pick(1100) - 50, pick(700) - 50); break;
+        case 2: ev = mouse_motion(pick(1000), pick(600)); break;
+        case 3: ev = key(SDLKey(pick(330)), Uint16(pick(0x10000)), SDLMod(pick(0x1000))); break;
+        case 4: ev = key(SDLKey(pick(330)), 0, KMOD_NONE, SDL_KEYUP); break;
+        default: ev = user(pick(14)); break;
+        }
+        if (ev.type == SDL_MOUSEBUTTONDOWN && pick(4) == 0)
+            ev.button.button = Uint8(pick(6));
+        send(ev);
+        g_queue.clear();
+        ASSERT_LE(std::strlen(box->edit.text), 12u);
+        ASSERT_GE(l->list.offset, 0);
+        ASSERT_LE(l->list.offset, list_last_offset(l));
+        for (char c : std::string(digits->edit.text))
+            ASSERT_TRUE(c >= '0' && c <= '9') << digits->edit.text;
+        ASSERT_EQ(app()->fling_active, 0);
+    }
+}
+
+}  // namespace
