@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/app_state.h"
 #include "render/gl_context.h"
+#include "render/video_layout.h"
 #include "tests/render/gl_test_support.h"
 
 namespace {
@@ -101,6 +103,20 @@ TEST(RenderWindow, LayerReachesTheX11WindowInTrueColours) {
     XSync(display, False);
     EXPECT_EQ(window_pixel(display, window, 10, 10), 0xFF0000ul);
     EXPECT_EQ(window_pixel(display, window, 150, 90), 0x0000FFul);
+
+    // A new aspect mode wipes the window to black, and the next swap shows
+    // no old picture either.
+    auto app = std::make_unique<AppState>();
+    app->window_width = W;
+    app->window_height = H;
+    app->video = {layer, false, 1920, 1080, 1, 1, 1920};
+    ASSERT_EQ(apply_aspect_mode(app.get(), ASPECT_BOXED, W, H), 0);
+    XSync(display, False);
+    EXPECT_EQ(window_pixel(display, window, 10, 10), 0x000000ul);
+    gl_present();
+    glFinish();
+    XSync(display, False);
+    EXPECT_EQ(window_pixel(display, window, 150, 90), 0x000000ul);
 
     gl_programs_free();
     gl_context_destroy(&ctx);
