@@ -91,7 +91,7 @@ std::pair<int, int> opaque_rows(const std::string& name)
     return {first, last};
 }
 
-class ArtworkTest : public ::testing::Test {
+class ArtworkImages : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -105,7 +105,7 @@ protected:
     std::vector<std::string> names_;
 };
 
-TEST_F(ArtworkTest, EveryListedImageIsBuiltAndDecodes)
+TEST_F(ArtworkImages, EveryListedImageIsBuiltAndDecodes)
 {
     std::set<std::string> unique(names_.begin(), names_.end());
     EXPECT_EQ(unique.size(), names_.size()) << "a name is listed twice";
@@ -128,7 +128,7 @@ TEST_F(ArtworkTest, EveryListedImageIsBuiltAndDecodes)
     }
 }
 
-TEST_F(ArtworkTest, CoversEveryNameTheProgramOpens)
+TEST_F(ArtworkImages, CoversEveryNameTheProgramOpens)
 {
     for (int id = 0; id < ART_COUNT; ++id) {
         const std::string path = artwork_path(static_cast<ArtId>(id));
@@ -142,7 +142,7 @@ TEST_F(ArtworkTest, CoversEveryNameTheProgramOpens)
         EXPECT_TRUE(listed(name)) << name;
 }
 
-TEST_F(ArtworkTest, StatesOfOneControlShareTheirSize)
+TEST_F(ArtworkImages, StatesOfOneControlShareTheirSize)
 {
     std::vector<std::vector<std::string>> groups = {
         {"button.png", "button-pressed.png"},
@@ -175,7 +175,7 @@ TEST_F(ArtworkTest, StatesOfOneControlShareTheirSize)
 }
 
 // Pressed, focused and ticked states must look clearly different.
-TEST_F(ArtworkTest, StateImagesDifferVisibly)
+TEST_F(ArtworkImages, StateImagesDifferVisibly)
 {
     const std::vector<std::pair<std::string, std::string>> pairs = {
         {"button.png", "button-pressed.png"}, {"editbox.png", "editbox-sel.png"},
@@ -198,7 +198,7 @@ TEST_F(ArtworkTest, StateImagesDifferVisibly)
 }
 
 // The images placed by fixed layouts fit those layouts in a 1000 x 600 window.
-TEST_F(ArtworkTest, SizesFitTheScreenLayouts)
+TEST_F(ArtworkImages, SizesFitTheScreenLayouts)
 {
     EXPECT_EQ(size_of("background2.png").w, 1000);
     EXPECT_EQ(size_of("background2.png").h, 600);
@@ -233,7 +233,7 @@ TEST_F(ArtworkTest, SizesFitTheScreenLayouts)
 
 // The player bar with the row of controls laid out at the bottom of a
 // 1000-pixel-wide window, and the seek track and knob drawn into it.
-TEST_F(ArtworkTest, PlayerBarHoldsTrackKnobAndControls)
+TEST_F(ArtworkImages, PlayerBarHoldsTrackKnobAndControls)
 {
     const int width = 1000;
     const Size bar = size_of("playerbar-wide.png");
@@ -292,7 +292,7 @@ TEST_F(ArtworkTest, PlayerBarHoldsTrackKnobAndControls)
 
 // Frames are stretched by repeating their middle row and column, so the
 // band around the middle must be uniform.
-TEST_F(ArtworkTest, StretchedFramesHaveUniformMiddles)
+TEST_F(ArtworkImages, StretchedFramesHaveUniformMiddles)
 {
     for (const char* name : {"button.png", "button-pressed.png", "dialog.png", "panel.png", "editbox.png",
                              "editbox-sel.png"}) {
@@ -313,7 +313,7 @@ TEST_F(ArtworkTest, StretchedFramesHaveUniformMiddles)
 
 // Edit boxes and selectors are drawn over a copy of the dark screen
 // background, so they must cover it completely.
-TEST_F(ArtworkTest, BoxesDrawnOverTheBackgroundAreOpaque)
+TEST_F(ArtworkImages, BoxesDrawnOverTheBackgroundAreOpaque)
 {
     for (const char* name : {"editbox.png", "editbox-sel.png", "sel-1-2.png", "sel-2-2.png", "sel-1-3.png",
                              "sel-2-3.png", "sel-3-3.png"}) {
@@ -329,7 +329,7 @@ TEST_F(ArtworkTest, BoxesDrawnOverTheBackgroundAreOpaque)
 
 // The window icon: white is its transparent colour, so its background is
 // pure white and no light pixel borders the keyed area.
-TEST_F(ArtworkTest, WindowIconKeysOutOnWhite)
+TEST_F(ArtworkImages, WindowIconKeysOutOnWhite)
 {
     Image icon = load("icon.bmp");
     ASSERT_TRUE(icon) << SDL_GetError();
