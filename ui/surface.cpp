@@ -137,6 +137,14 @@ uint32_t over_pixel(uint32_t s, uint32_t d)
     if (sa == 255)
         return s;
     const uint32_t da = d >> 24;
+    if (da == 255) {
+        uint32_t out = 0xFF000000u;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const uint32_t sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
+            out |= ((sc * sa + dc * (255 - sa) + 127) / 255) << shift;
+        }
+        return out;
+    }
     const uint32_t dw = da * (255 - sa);            // destination weight, x255
     const uint32_t oa = sa * 255 + dw;              // output alpha, x255
     uint32_t out = ((oa + 127) / 255) << 24;
@@ -147,21 +155,32 @@ uint32_t over_pixel(uint32_t s, uint32_t d)
     return out;
 }
 
-// Translucent colour onto an ARGB pixel: colour channels move by alpha/256
-// towards the colour, alpha composes as "over".
-uint32_t tint_pixel(uint32_t d, uint32_t argb)
-{
-    const int a = static_cast<int>(argb >> 24);
-    uint32_t out = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const int sc = static_cast<int>((argb >> shift) & 0xFF);
-        const int dc = static_cast<int>((d >> shift) & 0xFF);
-        out |= static_cast<uint32_t>(dc + (((sc - dc) * a) >> 8)) << shift;
+// Translucent colour laid on ARGB pixels: colour channels move by
+// alpha / 256 towards the colour, alpha composes as "over". Tables per
+// channel make each pixel four look-ups.
+class Tint {
+public:
+    explicit Tint(uint32_t argb)
+    {
+        const int a = static_cast<int>(argb >> 24);
+        for (int v = 0; v < 256; ++v) {
+            for (int c = 0; c < 3; ++c) {
+                const int sc = static_cast<int>((argb >> (8 * c)) & 0xFF);
+                channel_[c][v] = static_cast<uint8_t>(v + (((sc - v) * a) >> 8));
+            }
+            alpha_[v] = static_cast<uint8_t>(a + (v * (255 - a) + 127) / 255);
+        }
     }
-    const uint32_t da = d >> 24;
-    const uint32_t oa = static_cast<uint32_t>(a) + (da * (255 - a) + 127) / 255;
-    return out | oa << 24;
-}
+    uint32_t operator()(uint32_t d) const
+    {
+        return uint32_t(alpha_[d >> 24]) << 24 | uint32_t(channel_[2][(d >> 16) & 0xFF]) << 16 |
+               uint32_t(channel_[1][(d >> 8) & 0xFF]) << 8 | channel_[0][d & 0xFF];
+    }
+
+private:
+    uint8_t channel_[3][256];
+    uint8_t alpha_[256];
+};
 
 void fill_raw(Surface* dst, int x, int y, int w, int h, uint32_t value)
 {
@@ -186,6 +205,30 @@ void position_table(int src, int dst, std::vector<int>& index, std::vector<uint3
         }
         index[t] = std::min(i, src - 1);
         frac[t] = f;
+    }
+}
+
+// One target row of the bilinear scale: each channel is mixed across the
+// two columns with weights (65536 - fx, fx), then across the two rows with
+// (65536 - fy, fy), each sum shifted right by 16.
+template <int BPP>
+void scale_row(const uint8_t* r0, const uint8_t* r1, uint32_t fy, const int* left,
+               const int* right, const uint32_t* fx, int width, uint32_t* out)
+{
+    const uint32_t gy = 65536 - fy;
+    for (int tx = 0; tx < width; ++tx) {
+        const uint8_t* a0 = r0 + left[tx];
+        const uint8_t* a1 = r0 + right[tx];
+        const uint8_t* b0 = r1 + left[tx];
+        const uint8_t* b1 = r1 + right[tx];
+        const uint32_t wx = fx[tx], gx = 65536 - wx;
+        uint32_t px = BPP == 4 ? 0 : 0xFF000000u;
+        for (int c = 0; c < BPP; ++c) {
+            const uint32_t top = (a0[c] * gx + a1[c] * wx) >> 16;
+            const uint32_t bot = (b0[c] * gx + b1[c] * wx) >> 16;
+            px |= ((top * gy + bot * fy) >> 16) << (8 * c);
+        }
+        out[tx] = px;
     }
 }
 
@@ -250,27 +293,22 @@ Surface* scale_surface(Surface* src, int width, int height)
     std::vector<uint32_t> xf, yf;
     position_table(src->w, width, xi, xf);
     position_table(src->h, height, yi, yf);
+    // Byte offsets of each target column's two source neighbours.
+    std::vector<int> left(width), right(width);
+    for (int tx = 0; tx < width; ++tx) {
+        left[tx] = xi[tx] * bpp;
+        right[tx] = std::min(xi[tx] + 1, src->w - 1) * bpp;
+    }
     {
         PixelLock lock(src);
-        const uint32_t opaque = bpp == 4 ? 0 : 0xFF000000u;
-        const int channels = bpp;
         for (int ty = 0; ty < height; ++ty) {
             const uint8_t* r0 = row_at(src, yi[ty]);
             const uint8_t* r1 = row_at(src, std::min(yi[ty] + 1, src->h - 1));
-            const uint32_t fy = yf[ty];
             uint32_t* d = pixel32_at(out, 0, ty);
-            for (int tx = 0; tx < width; ++tx) {
-                const int x0 = xi[tx] * bpp;
-                const int x1 = std::min(xi[tx] + 1, src->w - 1) * bpp;
-                const uint32_t fx = xf[tx];
-                uint32_t px = opaque;
-                for (int c = 0; c < channels; ++c) {
-                    const uint32_t top = (r0[x0 + c] * (65536 - fx) + r0[x1 + c] * fx) >> 16;
-                    const uint32_t bot = (r1[x0 + c] * (65536 - fx) + r1[x1 + c] * fx) >> 16;
-                    px |= ((top * (65536 - fy) + bot * fy) >> 16) << (8 * c);
-                }
-                d[tx] = px;
-            }
+            if (bpp == 4)
+                scale_row<4>(r0, r1, yf[ty], left.data(), right.data(), xf.data(), width, d);
+            else
+                scale_row<3>(r0, r1, yf[ty], left.data(), right.data(), xf.data(), width, d);
         }
     }
     SDL_FreeSurface(src);
@@ -359,11 +397,19 @@ void blend_over(Surface* dst, Surface* src, int x, int y)
             }
             const uint32_t dp = dr[c];
             uint32_t out = dp & amask;
-            for (int shift = 0; shift < 32; shift += 8) {
-                if (shift == ashift)
-                    continue;
-                const uint32_t sc = (sp32 >> shift) & 0xFF, dc = (dp >> shift) & 0xFF;
-                out |= ((sc * a + dc * (255 - a)) >> 8) << shift;
+            if (ashift == 24) {
+                // Red and blue in one multiply, green in another; each channel's
+                // sum stays below 2^16 of its lane, so no lane spills.
+                const uint32_t rb = (sp32 & 0xFF00FF) * a + (dp & 0xFF00FF) * (255 - a);
+                const uint32_t g = (sp32 & 0x00FF00) * a + (dp & 0x00FF00) * (255 - a);
+                out |= ((rb >> 8) & 0xFF00FF) | ((g >> 8) & 0x00FF00);
+            } else {
+                for (int shift = 0; shift < 32; shift += 8) {
+                    if (shift == ashift)
+                        continue;
+                    const uint32_t sc = (sp32 >> shift) & 0xFF, dc = (dp >> shift) & 0xFF;
+                    out |= ((sc * a + dc * (255 - a)) >> 8) << shift;
+                }
             }
             dr[c] = out;
         }
@@ -440,10 +486,11 @@ void fill_rect(Surface* dst, int x, int y, int w, int h, uint32_t argb)
         fill_raw(dst, x, y, w, h, argb);
         return;
     }
+    const Tint tint(argb);
     for (int r = 0; r < h; ++r) {
         uint32_t* d = pixel32_at(dst, x, y + r);
         for (int c = 0; c < w; ++c)
-            d[c] = tint_pixel(d[c], argb);
+            d[c] = tint(d[c]);
     }
 }
 
