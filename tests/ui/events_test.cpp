@@ -306,18 +306,22 @@ TEST_F(Events, AltMapTable)
 
 class Lists : public Events {
 protected:
-    std::vector<ListRow> rows;
-    std::vector<std::string> names;
-    int last_row_count = 0;
+    // Rows outlive their lists (freed in TearDown); one table per list.
+    std::deque<std::vector<ListRow>> tables;
+    std::deque<std::string> names;
 
+    void TearDown() override
+    {
+        widgets_clear(app(), 1);
+        Events::TearDown();
+    }
     Widget* list(int count, int height = 300)
     {
-        names.clear();
-        rows.assign(size_t(count), ListRow{});
-        for (int i = 0; i < count; ++i)
+        std::vector<ListRow>& rows = tables.emplace_back(size_t(count), ListRow{});
+        for (int i = 0; i < count; ++i) {
             names.push_back("Item " + std::to_string(i) + (i == 17 ? " Bravo" : ""));
-        for (int i = 0; i < count; ++i)
-            rows[size_t(i)].name.text = names[size_t(i)].c_str();
+            rows[size_t(i)].name.text = names.back().c_str();
+        }
         Widget* w = create_list(app(), 0, 120, 420, height, rows.data(), count, 1);
         EXPECT_NE(w, nullptr);
         return w;
@@ -829,6 +833,7 @@ TEST_F(Events, RandomEventsOnAFullScreenNeverBreakTheWidgets)
             ASSERT_TRUE(c >= '0' && c <= '9') << digits->edit.text;
         ASSERT_EQ(app()->fling_active, 0);
     }
+    widgets_clear(app(), 1);   // before the rows go
 }
 
 }  // namespace
