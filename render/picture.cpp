@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <cstdlib>
 
 #include "app/app_state.h"
 #include "engine/player_session.h"
@@ -13,6 +12,8 @@
 namespace {
 
 constexpr uint32_t SUBTITLE_SHOW_MS = 3000;
+
+VideoPath g_video_path = VIDEO_PATH_AUTO;
 constexpr double SUBTITLE_WINDOW_S = 3.0;
 
 using Clock = std::chrono::steady_clock;
@@ -36,7 +37,6 @@ bool create_textures(PlayerSession* s, int w, int h, bool yuv)
         texture_slot_create(&s->tex_y, 8, w, h, true);
         texture_slot_create(&s->tex_u, 8, w / 2, h / 2, true);
         texture_slot_create(&s->tex_v, 8, w / 2, h / 2, true);
-        if (getenv("XNEAREST")) for (TextureSlot* t : {s->tex_y, s->tex_u, s->tex_v}) if (t) { glBindTexture(GL_TEXTURE_2D, t->texture); glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST); glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);}
         return s->tex_y && s->tex_u && s->tex_v;
     }
     texture_slot_create(&s->tex_y, 32, w, h, true);
@@ -136,6 +136,24 @@ void present(PlayerSession* s)
 }
 
 }  // namespace
+
+void video_path_override(VideoPath path)
+{
+    g_video_path = path;
+}
+
+bool video_yuv_path_preferred()
+{
+    if (g_video_path != VIDEO_PATH_AUTO)
+        return g_video_path == VIDEO_PATH_YUV;
+    // A software rasterizer runs the three-texture YUV program several times
+    // slower than swscale converts to BGRA plus a plain textured quad.
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (!renderer)
+        return true;
+    return !(std::strstr(renderer, "llvmpipe") || std::strstr(renderer, "softpipe") ||
+             std::strstr(renderer, "swrast"));
+}
 
 bool video_textures_prepare(PlayerSession* s)
 {

@@ -23,6 +23,14 @@
 struct PlayerSession;
 struct VideoPicture;
 
+// Whether pictures take the planar YUV path (zero-copy when the decoder
+// gives plain 4:2:0): yes on a GPU; on a software rasterizer (llvmpipe,
+// softpipe) the pictures are converted to BGRA by swscale instead. The
+// override is for drivers and tests.
+enum VideoPath { VIDEO_PATH_AUTO, VIDEO_PATH_YUV, VIDEO_PATH_RGB };
+void video_path_override(VideoPath path);
+bool video_yuv_path_preferred();
+
 bool video_textures_prepare(PlayerSession* s);
 void video_image_display(PlayerSession* s, VideoPicture* vp);
 void video_output_free(PlayerSession* s);

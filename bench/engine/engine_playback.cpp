@@ -1,0 +1,272 @@
+// engine_playback: plays one file or URL through the playback engine without a
+// window and prints one JSON line about it.
+//
+//   engine_playback [options] MEDIA
+//     --seek-at S --seek-to T   at position S seconds, seek to T seconds
+//     --mute                    play with sound off (the device gets zeros)
+//     --pause-at S --pause-for W  pause at position S for W wall seconds
+//     --close-on-alloc          never answer the first picture allocation;
+//                               close the session while the video waits
+//     --video-path yuv|rgb      force the picture path (default: by renderer)
+//     --timeout W               give up after W wall seconds (default 120)
+//
+// The main thread does what the player loop does for the engine: it answers
+// EVENT_ALLOC_PICTURE with alloc_picture, runs video_refresh every 5 ms and
+// stops at EVENT_SESSION_END. Pictures go through an EGL pbuffer; audio goes
+// to the SDL driver the environment names (SDL_AUDIODRIVER=disk writes
+// SDL_DISKAUDIOFILE). Exit status 0 when the media played to its end.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include <SDL/SDL.h>
+
+#include "app/app_state.h"
+#include "engine/audio.h"
+#include "engine/demux.h"
+#include "engine/media_open.h"
+#include "engine/player_session.h"
+#include "engine/video.h"
+#include "render/gl_context.h"
+#include "render/picture.h"
+
+namespace {
+
+constexpr int SCREEN_W = 1000;
+constexpr int SCREEN_H = 600;
+
+struct Options {
+    const char* media = nullptr;
+    double seek_at = -1;
+    double seek_to = -1;
+    double pause_at = -1;
+    double pause_for = 0;
+    bool mute = false;
+    bool close_on_alloc = false;
+    double timeout = 120;
+    VideoPath video_path = VIDEO_PATH_AUTO;
+};
+
+bool parse(int argc, char** argv, Options* o)
+{
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        bool has_value = i + 1 < argc;
+        if (a == "--mute")
+            o->mute = true;
+        else if (a == "--close-on-alloc")
+            o->close_on_alloc = true;
+        else if (a == "--seek-at" && has_value)
+            o->seek_at = std::atof(argv[++i]);
+        else if (a == "--seek-to" && has_value)
+            o->seek_to = std::atof(argv[++i]);
+        else if (a == "--pause-at" && has_value)
+            o->pause_at = std::atof(argv[++i]);
+        else if (a == "--pause-for" && has_value)
+            o->pause_for = std::atof(argv[++i]);
+        else if (a == "--video-path" && has_value) {
+            std::string v = argv[++i];
+            if (v != "yuv" && v != "rgb")
+                return false;
+            o->video_path = v == "yuv" ? VIDEO_PATH_YUV : VIDEO_PATH_RGB;
+        } else if (a == "--timeout" && has_value)
+            o->timeout = std::atof(argv[++i]);
+        else if (a.rfind("--", 0) == 0 || o->media)
+            return false;
+        else
+            o->media = argv[i];
+    }
+    return o->media != nullptr;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point t)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+double cpu_seconds()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+struct Report {
+    int end_status = 0;
+    int64_t frames_shown = 0;
+    int64_t frames_decoded = 0;
+    double audio_seconds = 0;
+    int duration_ms = 0;
+    double wall_seconds = 0;
+    double max_av_drift_ms = 0;
+    int device_rate = 0;
+    int device_channels = 0;
+    double seek_landed_ms = -1;
+    double pause_drift_ms = 0;
+    bool closed_waiting_alloc = false;
+    double decode_ms = 0, convert_ms = 0, upload_ms = 0, present_ms = 0, finish_ms = 0;
+    int display_width = 0, display_height = 0;
+    bool yuv_path = false;
+};
+
+void print_report(const Report& r)
+{
+    std::printf("{\"frames_shown\": %lld, \"frames_decoded\": %lld, \"audio_seconds\": %.3f, "
+                "\"duration_ms\": %d, \"wall_seconds\": %.3f, \"max_av_drift_ms\": %.1f, "
+                "\"end_status\": %d, \"device_rate\": %d, \"device_channels\": %d, "
+                "\"seek_landed_ms\": %.0f, \"closed_waiting_alloc\": %s, "
+                "\"video_path\": \"%s\", \"display_width\": %d, \"display_height\": %d, "
+                "\"decode_ms_total\": %.1f, \"convert_ms_total\": %.1f, "
+                "\"upload_ms_total\": %.1f, \"present_ms_total\": %.1f, \"finish_ms_total\": %.1f, "
+                "\"cpu_seconds\": %.3f}\n",
+                static_cast<long long>(r.frames_shown), static_cast<long long>(r.frames_decoded),
+                r.audio_seconds, r.duration_ms, r.wall_seconds, r.max_av_drift_ms, r.end_status,
+                r.device_rate, r.device_channels, r.seek_landed_ms,
+                r.closed_waiting_alloc ? "true" : "false", r.yuv_path ? "yuv" : "rgb", r.display_width, r.display_height,
+                r.decode_ms, r.convert_ms, r.upload_ms, r.present_ms, r.finish_ms, cpu_seconds());
+    std::fflush(stdout);
+}
+
+void collect(PlayerSession* s, AppState* app, Report* r)
+{
+    r->frames_shown = s->stats.frames_shown;
+    r->frames_decoded = s->stats.frames_decoded;
+    AudioDeviceInfo dev = audio_device_info(s);
+    r->device_rate = dev.freq;
+    r->device_channels = dev.channels;
+    if (dev.freq > 0 && dev.channels > 0)
+        r->audio_seconds = s->stats.audio_bytes_out / (2.0 * dev.freq * dev.channels);
+    r->max_av_drift_ms = s->stats.max_av_drift * 1000;
+    r->decode_ms = s->stats.decode_us / 1000.0;
+    r->convert_ms = s->stats.convert_us / 1000.0;
+    r->upload_ms = s->stats.upload_us / 1000.0;
+    r->present_ms = s->stats.present_us / 1000.0;
+    r->display_width = app->display_width;
+    r->display_height = app->display_height;
+    r->yuv_path = app->yuv_path;
+}
+
+// Runs the session until it ends, times out or is closed by an option.
+void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::time_point start)
+{
+    PlayerSession* s = app->session;
+    bool seek_done = false, paused_once = false, landed = false;
+    std::chrono::steady_clock::time_point pause_start;
+    for (;;) {
+        SDL_Event ev;
+        bool ended = false, alloc_refused = false;
+        while (SDL_PollEvent(&ev)) {
+            if (ev.type == EVENT_SESSION_END && ev.user.data1 == s) {
+                r->end_status = s->error;
+                ended = true;
+            } else if (ev.type == EVENT_ALLOC_PICTURE && ev.user.data1 == s) {
+                if (o.close_on_alloc && s->has_video) {
+                    alloc_refused = true;
+                } else {
+                    s->display_area_width = screen_width;
+                    s->display_area_height = screen_height;
+                    alloc_picture(s);
+                }
+            }
+        }
+        if (ended)
+            break;
+        if (alloc_refused) {
+            // Let the video thread settle into its wait, then close under it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            r->closed_waiting_alloc = true;
+            break;
+        }
+        double position = get_master_clock(s) - app->media_start_ms / 1000.0;
+        if (o.seek_at >= 0 && !seek_done && position >= o.seek_at) {
+            stream_seek(s, app, static_cast<int64_t>(o.seek_to * 1000), 0);
+            seek_done = true;
+        }
+        if (o.pause_at >= 0 && !paused_once && position >= o.pause_at) {
+            toggle_pause(s);
+            paused_once = true;
+            pause_start = std::chrono::steady_clock::now();
+        }
+        if (s->paused && seconds_since(pause_start) >= o.pause_for)
+            toggle_pause(s);
+        double last_pts = s->frame_last_pts;
+        int64_t shown = s->stats.frames_shown;
+        video_refresh(s);
+        // A pbuffer's swap flushes nothing; a window's would. Flush so that
+        // every shown picture is really drawn (and its cost counted).
+        if (s->stats.frames_shown > shown) {
+            auto t = std::chrono::steady_clock::now();
+            glFinish();
+            r->finish_ms += seconds_since(t) * 1000;
+        }
+        if (seek_done && !landed && last_pts == PTS_UNKNOWN && s->stats.frames_shown > shown) {
+            r->seek_landed_ms = s->frame_last_pts * 1000 - app->media_start_ms;
+            landed = true;
+        }
+        if (seconds_since(start) > o.timeout) {
+            r->end_status = -2;
+            break;
+        }
+        SDL_Delay(5);
+    }
+    collect(s, app, r);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    if (!parse(argc, argv, &o)) {
+        std::fprintf(stderr, "usage: engine_playback [--seek-at S --seek-to T] [--mute] "
+                             "[--pause-at S --pause-for W] [--close-on-alloc] [--video-path yuv|rgb] "
+                             "[--timeout W] MEDIA\n");
+        return 2;
+    }
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    // The disk driver waits 150 ms between buffers unless told otherwise;
+    // 42 ms keeps it close to real time for 2,048-sample buffers at 48 kHz.
+    setenv("SDL_DISKAUDIODELAY", "42", 0);
+    if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0) {
+        std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
+        return 3;
+    }
+    av_log_set_level(AV_LOG_QUIET);
+    AppState* app = app_create();
+    screen_width = SCREEN_W;
+    screen_height = SCREEN_H;
+    app->window_width = SCREEN_W;
+    app->window_height = SCREEN_H;
+    app->settings.sound_on = o.mute ? 0 : 1;
+    app->video_stream = app->audio_stream = app->subtitle_stream = -1;
+    if (!gl_context_create_pbuffer(&app->gl, SCREEN_W, SCREEN_H)) {
+        std::fprintf(stderr, "no EGL pbuffer context\n");
+        return 3;
+    }
+    gl_programs_init();
+    video_path_override(o.video_path);
+
+    Report r;
+    auto start = std::chrono::steady_clock::now();
+    int status = media_open(app, o.media);
+    if (status < 0) {
+        r.end_status = status;
+    } else {
+        r.duration_ms = app->duration_ms;
+        run(o, app, &r, start);
+        stream_close(app->session);
+    }
+    r.wall_seconds = seconds_since(start);
+    print_report(r);
+
+    gl_programs_free();
+    gl_context_destroy(&app->gl);
+    app_destroy(app);
+    SDL_Quit();
+    return r.end_status == 0 ? 0 : 1;
+}

@@ -1,0 +1,29 @@
+// The demux thread of a session and the seek requests it carries out.
+//
+// Contract:
+// - demux_thread_main picks the streams (av_find_best_stream), opens audio,
+//   video and subtitle components in that order, and reads packets into the
+//   queues until the end of the media, an error or abort_request. It throttles
+//   at 15 MiB queued (or when every open queue is comfortably full), pauses
+//   network reads while paused, and carries out seeks by flushing the queues
+//   and queueing the flush packet.
+// - When it ends on its own it stores the result in session->error (0 at the
+//   end of the media) and posts EVENT_SESSION_END with the session as data1.
+//   An abort from outside posts nothing.
+// - decode_interrupt ends blocking I/O once the session is aborted.
+#pragma once
+
+#include <cstdint>
+
+struct AppState;
+struct PlayerSession;
+
+void demux_thread_main(PlayerSession* s);
+
+// Main thread: asks for a seek to position_ms from the media start. relative
+// is the jump step in milliseconds (either direction), 0 for an absolute
+// position. A request while one is pending only moves the shown position.
+void stream_seek(PlayerSession* s, AppState* app, int64_t position_ms, int64_t relative);
+
+// Interrupt callback for the format context; opaque is the session.
+int decode_interrupt(void* opaque);

@@ -1,0 +1,35 @@
+// Opening one media item for local playback: the demuxing context, the
+// "now playing" fields of AppState (sizes, codecs, audio track table, tags,
+// cover picture, still-image and picture modes), then the session.
+//
+// Contract:
+// - media_open (main thread) returns 0 with app->session running, or -1 when
+//   the item cannot be opened or the session cannot start.
+// - Local names are opened through the file protocol only. A URL is opened
+//   with a network whitelist (http, https, tcp, tls, crypto, httpproxy): a
+//   remote resource can never pull in local files, concat, data or subfile.
+// - media_open_cancel (any thread) makes a blocking network open give up.
+// - cover_from_attached_picture writes the stream's attached picture, fitted
+//   to 480 px on its long side, as a PNG at the cover path of the item
+//   ("data/thumbnails/" + 16-letter name + "_big") and points cover_path at it.
+//   When that file already exists it only points cover_path at it (false).
+#pragma once
+
+#include <cstddef>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+struct AppState;
+
+int media_open(AppState* app, const char* name);
+void media_open_cancel();
+
+bool cover_from_attached_picture(AppState* app, AVFormatContext* ic, int stream_index,
+                                 const char* media_name);
+
+// "data/thumbnails/" + the 16-letter name of media_path + "_big".
+void cover_thumb_path(const char* media_path, char* out, size_t out_size);
+// The 16-letter thumbnail name of a media path (letters a to p).
+void thumb_name_of(const char* media_path, char out[17]);
