@@ -1,0 +1,144 @@
+// The list's GL fast path on a real GLES context (EGL pbuffer, read back with
+// glReadPixels): what it puts on screen must be exactly what drawing the
+// list into the interface surface and presenting it shows, in both
+// landscape orientations, including rows cut by the list's edges.
+#include "toolkit_fixture.h"
+
+#include <GLES2/gl2.h>
+
+#include "render/gl_context.h"
+#include "ui/layers.h"
+#include "ui/list_gl.h"
+
+namespace {
+
+using namespace toolkit_test;
+
+class ListGl : public ToolkitTest {
+protected:
+    void SetUp() override
+    {
+        ToolkitTest::SetUp();
+        ASSERT_TRUE(gl_context_create_pbuffer(&app()->gl, 1000, 600));
+        gl_programs_init();
+        ASSERT_EQ(create_ui_surfaces(), 0);
+        own_surface_ = app()->ui_surface;
+        apply_orientation(app(), 0);
+        ASSERT_NE(app()->ui_slot, nullptr);
+        for (int i = 0; i < 40; ++i) {
+            names_.push_back("Row number " + std::to_string(i));
+            rows_[i].name.text = names_.back().c_str();
+        }
+    }
+    void TearDown() override
+    {
+        widgets_clear(app(), 1);
+        free_ui_surfaces();
+        gl_programs_free();
+        gl_context_destroy(&app()->gl);
+        app()->ui_surface = own_surface_;
+        ToolkitTest::TearDown();
+    }
+    // The screen as RGBA bytes, top row first.
+    std::vector<uint8_t> read_screen()
+    {
+        std::vector<uint8_t> px(1000 * 600 * 4);
+        glReadPixels(0, 0, 1000, 600, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        std::vector<uint8_t> flipped(px.size());
+        for (int y = 0; y < 600; ++y)
+            std::memcpy(&flipped[size_t(y) * 4000], &px[size_t(599 - y) * 4000], 4000);
+        return flipped;
+    }
+    static uint32_t rgb_at(const std::vector<uint8_t>& screen, int x, int y)
+    {
+        const uint8_t* p = &screen[(size_t(y) * 1000 + size_t(x)) * 4];
+        return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    }
+    // Pixels of the list rectangle that differ between the two screens.
+    static int differences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+    {
+        int n = 0;
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 1000; ++x)
+                n += rgb_at(a, x, y) != rgb_at(b, x, y);
+        return n;
+    }
+    Widget* make_list()
+    {
+        SDL_Surface* s = app()->ui_surface;
+        copy_rect(s, 0, 0, artwork(ART_BACKGROUND2), nullptr);
+        Widget* w = create_list(app(), 0, 120, 420, 300, rows_, 40, 1);
+        w->list.selected = 3;
+        registry_add(w, SLOT_DRAG, nullptr);
+        widget_draw(s, w);
+        present(app());
+        return w;
+    }
+    void compare_paths(Widget* w, int offset)
+    {
+        w->list.offset = offset;
+        ASSERT_TRUE(list_gl_redraw(app(), w));
+        std::vector<uint8_t> fast = read_screen();
+        widget_draw(app()->ui_surface, w);
+        present(app());
+        std::vector<uint8_t> slow = read_screen();
+        EXPECT_EQ(differences(fast, slow), 0) << "offset " << offset;
+    }
+
+    SDL_Surface* own_surface_ = nullptr;
+    ListRow rows_[40] = {};
+    std::deque<std::string> names_;
+};
+
+TEST_F(ListGl, FastRedrawShowsExactlyWhatTheSurfaceShows)
+{
+    Widget* w = make_list();
+    for (int offset : {130, 0, 59, 61, 1337, list_last_offset(w)})
+        compare_paths(w, offset);
+    EXPECT_GT(w->list.row_layer_count, 0);
+    EXPECT_LE(w->list.row_layer_count, 300 / 60 + 3);
+}
+
+TEST_F(ListGl, FastRedrawFollowsTheHalfTurn)
+{
+    apply_orientation(app(), 2);
+    Widget* w = make_list();
+    for (int offset : {0, 95, 700})
+        compare_paths(w, offset);
+    // The turned screen shows the list's first row at the bottom right.
+    w->list.offset = 0;
+    widget_draw(app()->ui_surface, w);
+    present(app());
+    std::vector<uint8_t> screen = read_screen();
+    uint32_t surface_px = get_pixel(app()->ui_surface, 5, 125) & 0xFFFFFF;
+    EXPECT_EQ(rgb_at(screen, 999 - 5, 599 - 125), surface_px);
+}
+
+TEST_F(ListGl, DragThroughTheEventHandlerUsesTheFastPathAndEndsInTheSurface)
+{
+    Widget* w = make_list();
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 100, 400));
+    g_now += 300;
+    send(mouse_motion(100, 300));
+    EXPECT_EQ(w->list.offset, 100);
+    EXPECT_GT(w->list.row_layer_count, 0);   // the rows went through their layers
+    std::vector<uint8_t> during = read_screen();
+    g_now += 300;
+    send(mouse_button(SDL_MOUSEBUTTONUP, 100, 300));
+    std::vector<uint8_t> after = read_screen();
+    EXPECT_EQ(differences(during, after), 0);
+}
+
+TEST_F(ListGl, PortraitOrAResizedWindowFallsBackToTheSurface)
+{
+    Widget* w = make_list();
+    app()->window_width = 900;
+    EXPECT_FALSE(list_gl_redraw(app(), w));
+    app()->window_width = 1000;
+    app()->orientation = 1;
+    EXPECT_FALSE(list_gl_redraw(app(), w));
+    app()->orientation = 0;
+    EXPECT_TRUE(list_gl_redraw(app(), w));
+}
+
+}  // namespace
