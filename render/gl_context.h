@@ -6,7 +6,8 @@
 // - gl_context_create makes a GLES 2 context on the X11 window ctx->window of
 //   the X11 display ctx->native_display (both taken from SDL_GetWMInfo by
 //   start-up); width/height are copied from the screen size. Then
-//   gl_programs_init is called once. gl_context_destroy releases everything.
+//   gl_programs_init is called once; at shutdown gl_programs_free, then
+//   gl_context_destroy.
 // - gl_context_create_pbuffer makes the same kind of context on an off-screen
 //   8-8-8-8 pbuffer of the given size, without any X server: it asks Mesa for
 //   its surfaceless platform (EGL_MESA_platform_surfaceless, llvmpipe when
@@ -42,8 +43,8 @@ struct GlContext {
 };
 
 // Creates the EGL display, window surface and GLES 2 context on ctx->window
-// and makes it current. Fields are stored only on success; false on any EGL
-// failure (no surface or context is left behind then).
+// and makes it current. display, surface and context are stored only on
+// success; false on any EGL failure (no surface or context is left behind).
 bool gl_context_create(GlContext* ctx);
 // Same, on a width x height pbuffer with 8 bits per channel; no X needed.
 bool gl_context_create_pbuffer(GlContext* ctx, int width, int height);
