@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "render/gl_context.h"
+#include "ui/artwork.h"
 
 namespace {
 
@@ -129,6 +130,34 @@ int apply_orientation(AppState* app, int orientation)
     set_layout(app, surface);
     present_ui_surface(app);
     return 0;
+}
+
+int resize_layers(AppState* app, int width, int height)
+{
+    if (!app || width < 1 || height < 1)
+        return -1;
+    if (width != app->window_width || height != app->window_height)
+        present_ui_layer(app, app->ui_surface, 0xFF);
+    UiLayer& overlay = g_layers[UI_LAYER_OVERLAY];
+    const bool overlay_shown = overlay.surface && app->ui_surface == overlay.surface;
+    free_layer(overlay);
+    const bool portrait = app->orientation == 1 || app->orientation == 3;
+    if (overlay_shown) {
+        const UiLayer& own = g_layers[portrait ? UI_LAYER_PORTRAIT : UI_LAYER_LANDSCAPE];
+        app->ui_surface = own.surface;
+        app->ui_slot = own.slot;
+    }
+    if (width != screen_width || height != screen_height) {
+        if (!make_layer(overlay, width, height, true)) {
+            free_layer(overlay);
+            return -1;
+        }
+        if (overlay_shown) {
+            app->ui_surface = overlay.surface;
+            app->ui_slot = overlay.slot;
+        }
+    }
+    return artwork_fit_window(width, height, portrait);
 }
 
 void present_ui_surface(AppState* app)

@@ -69,6 +69,14 @@ void place_ui_layer(AppState* app, TextureSlot* slot, int width, int height);
 // surface clears both buffers to transparent black.
 void present_ui_layer(AppState* app, Surface* surface, int alpha);
 
+// Rebuilds the window-sized parts for a new window size: shows the current
+// layer as opaque black when the size changes, replaces the video overlay
+// layer (made only when the size differs from the screen; ui_surface follows
+// it when it showed the old one) and refits the window-sized artwork. The
+// caller then stores the window size, sets the viewport and applies the
+// orientation again. 0, or -1 when the overlay or the artwork fails.
+int resize_layers(AppState* app, int width, int height);
+
 // Uploads the whole ui_surface through the current slot (the third layer's
 // while the player selected it) and presents it.
 void present_ui_surface(AppState* app);

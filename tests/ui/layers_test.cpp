@@ -142,6 +142,33 @@ TEST_F(UiLayers, VideoOverlaySurfaceStaysSelected)
     // free_ui_surfaces releases it with the rest.
 }
 
+TEST_F(UiLayers, ResizeReplacesTheOverlayAndKeepsUiSurfaceValid)
+{
+    apply_orientation(app_.get(), 0);
+    // No artwork is loaded here, so the artwork refit reports failure after
+    // the overlay has been made.
+    EXPECT_EQ(resize_layers(app_.get(), 400, 250), -1);
+    UiLayer* overlay = ui_layer(UI_LAYER_OVERLAY);
+    ASSERT_NE(overlay->surface, nullptr);
+    ASSERT_NE(overlay->slot, nullptr);
+    EXPECT_EQ(overlay->surface->w, 400);
+    EXPECT_EQ(overlay->surface->h, 250);
+    EXPECT_EQ(app_->ui_surface, ui_layer(UI_LAYER_LANDSCAPE)->surface);  // not selected
+
+    // The player shows the overlay; a new size replaces it and ui_surface follows.
+    app_->ui_surface = overlay->surface;
+    resize_layers(app_.get(), 480, 300);
+    EXPECT_EQ(app_->ui_surface, ui_layer(UI_LAYER_OVERLAY)->surface);
+    EXPECT_EQ(app_->ui_surface->w, 480);
+    EXPECT_EQ(app_->ui_slot, ui_layer(UI_LAYER_OVERLAY)->slot);
+
+    // Back at the screen size there is no overlay: the landscape layer returns.
+    resize_layers(app_.get(), W, H);
+    EXPECT_EQ(ui_layer(UI_LAYER_OVERLAY)->surface, nullptr);
+    EXPECT_EQ(app_->ui_surface, ui_layer(UI_LAYER_LANDSCAPE)->surface);
+    EXPECT_EQ(resize_layers(app_.get(), 0, 10), -1);
+}
+
 TEST_F(UiLayers, PresentLayerFillsWithAlphaOverBlack)
 {
     apply_orientation(app_.get(), 0);
