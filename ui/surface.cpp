@@ -50,11 +50,12 @@ bool same_format32(const Surface* a, const Surface* b)
            f->Gmask == g->Gmask && f->Bmask == g->Bmask && f->Amask == g->Amask;
 }
 
-// A copy of any surface as 32-bit ARGB (colour key and palette honoured,
-// alpha 255 where the source has none).
-Surface* convert_to_argb(Surface* src)
+// A copy of any surface as 32 bits in the channel layout of `format`
+// (colour key and palette honoured, alpha 255 where the source has none).
+Surface* convert_to(Surface* src, const SDL_PixelFormat* format)
 {
-    Surface* out = surface_create(src->w, src->h);
+    Surface* out = SDL_CreateRGBSurface(SDL_SWSURFACE, src->w, src->h, 32, format->Rmask,
+                                        format->Gmask, format->Bmask, format->Amask);
     if (!out)
         return nullptr;
     PixelLock lock(src);
@@ -68,10 +69,16 @@ Surface* convert_to_argb(Surface* src)
             SDL_GetRGBA(raw, src->format, &r, &g, &b, &a);
             if (keyed && raw == f->colorkey)
                 a = 0;
-            d[x] = uint32_t(a) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+            d[x] = SDL_MapRGBA(out->format, r, g, b, a);
         }
     }
     return out;
+}
+
+Surface* convert_to_argb(Surface* src)
+{
+    SurfacePtr model(surface_create(1, 1));
+    return model ? convert_to(src, model->format) : nullptr;
 }
 
 // src as a surface in dst's 32-bit layout: src itself when it already is,
@@ -80,10 +87,10 @@ Surface* in_layout_of(Surface* dst, Surface* src, SurfacePtr& holder)
 {
     if (same_format32(dst, src))
         return src;
-    holder.reset(convert_to_argb(src));
-    if (!holder || is_argb32(dst))
-        return holder.get();
-    return nullptr;
+    if (dst->format->BytesPerPixel != 4)
+        return nullptr;
+    holder.reset(convert_to(src, dst->format));
+    return holder.get();
 }
 
 // A source rectangle placed on a destination, clipped to both surfaces.

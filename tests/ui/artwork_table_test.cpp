@@ -41,7 +41,7 @@ Made made_for(int id)
     }
 }
 
-class Artwork : public ::testing::Test {
+class ArtworkTable : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -73,7 +73,7 @@ protected:
     char previous_[4096] = {};
 };
 
-TEST_F(Artwork, LoadsEveryImageScalesTheWindowOnesAndDrawsTheSeekTrack)
+TEST_F(ArtworkTable, LoadsEveryImageScalesTheWindowOnesAndDrawsTheSeekTrack)
 {
     ASSERT_EQ(load_artwork_and_fonts(), 0);
     for (int id = 0; id < ART_COUNT; ++id) {
@@ -113,7 +113,7 @@ TEST_F(Artwork, LoadsEveryImageScalesTheWindowOnesAndDrawsTheSeekTrack)
     EXPECT_EQ(font_get(FONT_SET_MAIN, FONT_PRELUDE), nullptr);
 }
 
-TEST_F(Artwork, AnyMissingFileFailsAndKeepsNothing)
+TEST_F(ArtworkTable, AnyMissingFileFailsAndKeepsNothing)
 {
     for (ArtId gone : {ART_BACKGROUND_TALL, ART_SPINNER_5, ART_CHECKBOX_SEL}) {
         const std::string path = dir_.path() + "/" + artwork_path(gone);
@@ -132,7 +132,7 @@ TEST_F(Artwork, AnyMissingFileFailsAndKeepsNothing)
     EXPECT_EQ(font_get(1, FONT_PRELUDE), nullptr);
 }
 
-TEST_F(Artwork, FittingToANewWindowReplacesTheWindowSizedImages)
+TEST_F(ArtworkTable, FittingToANewWindowReplacesTheWindowSizedImages)
 {
     ASSERT_EQ(load_artwork_and_fonts(), 0);
     ASSERT_EQ(artwork_fit_window(800, 480, false), 0);

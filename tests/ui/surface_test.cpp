@@ -124,6 +124,27 @@ TEST(SurfaceBlend, BlendOverUsesShiftByEightAndKeepsDestinationAlpha)
     EXPECT_EQ(get_pixel(dst.get(), 2, 0), argb(255, 7, 8, 9));
 }
 
+TEST(SurfaceBlend, OtherChannelLayoutsBlendPerChannel)
+{
+    // Bytes R, G, B, A in memory, as image decoders deliver RGBA.
+    auto rgba = [](int w, int h) {
+        return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0xFF, 0xFF00, 0xFF0000,
+                                               0xFF000000u));
+    };
+    SurfacePtr dst = rgba(2, 1);
+    put_pixel(dst.get(), 0, 0, 0xFF000064u);  // red 100
+    put_pixel(dst.get(), 1, 0, 0xFF000064u);
+    SurfacePtr same = rgba(1, 1);
+    put_pixel(same.get(), 0, 0, 0x800000C8u);  // red 200, alpha 128
+    blend_over(dst.get(), same.get(), 0, 0);
+    EXPECT_EQ(get_pixel(dst.get(), 0, 0), 0xFF000095u);  // (200 * 128 + 100 * 127) >> 8 = 149
+
+    SurfacePtr argb_src(surface_create(1, 1));
+    put_pixel(argb_src.get(), 0, 0, argb(128, 200, 0, 0));
+    blend_over(dst.get(), argb_src.get(), 1, 0);  // converted to the destination's layout
+    EXPECT_EQ(get_pixel(dst.get(), 1, 0), 0xFF000095u);
+}
+
 TEST(SurfaceBlend, BlendOverClipsRowsAndColumnsOutsideTheDestination)
 {
     SurfacePtr src = filled(4, 4, argb(255, 9, 9, 9));
