@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "render/gl_context.h"
 #include "tests/render/gl_test_support.h"
@@ -176,6 +180,53 @@ TEST_F(RenderLayer, NearestBandUploadChangesOnlyItsRows) {
     const auto again = read_screen();
     EXPECT_EQ(pixel(again, 5, 120).r, 220);
     EXPECT_EQ(pixel(again, 5, 99).g, 200);
+}
+
+// A buffer that ends exactly at a guard page: any read past the band the
+// caller handed over faults instead of passing unnoticed inside the driver.
+class GuardedBuffer {
+public:
+    explicit GuardedBuffer(size_t bytes) {
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        span_ = (bytes + page - 1) / page * page + 2 * page;
+        base_ = static_cast<uint8_t*>(
+            mmap(nullptr, span_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        mprotect(base_, page, PROT_NONE);
+        mprotect(base_ + span_ - page, page, PROT_NONE);
+        data_ = base_ + span_ - page - bytes;
+        std::memset(data_, 0x5A, bytes);
+    }
+    ~GuardedBuffer() { munmap(base_, span_); }
+    uint8_t* data() const { return data_; }
+
+private:
+    uint8_t* base_;
+    uint8_t* data_;
+    size_t span_;
+};
+
+TEST_F(RenderLayer, RandomBandsNeverReadPastTheirPixels) {
+    TextureSlot* layer = nullptr;
+    texture_slot_create(&layer, 32, 48, 200, false);
+    TextureSlot* luma = nullptr;
+    texture_slot_create(&luma, 8, 33, 200, false);
+    ASSERT_TRUE(layer && luma);
+    std::mt19937 random(99);
+    std::uniform_int_distribution<int> offset(-300, 500);
+    std::uniform_int_distribution<int> rows(-5, 260);
+    for (int i = 0; i < 400; ++i) {
+        TextureSlot* slot = i % 2 ? layer : luma;
+        const int width = slot->width;
+        const int height = rows(random);
+        const size_t bytes = static_cast<size_t>(std::max(height, 0)) * width *
+                             (slot->luminance ? 1 : 4);
+        GuardedBuffer band(bytes);
+        texture_slot_draw(slot, band.data(), offset(random), width, height, true, i % 7 == 0,
+                          false, false);
+    }
+    glGetError();  // bands wider than nothing may be refused; only faults matter
+    const auto screen = read_screen();
+    EXPECT_EQ(screen.size(), 48u * 200u);
 }
 
 TEST(RenderQuadGeometry, OrientationsPlaceTheVertices) {
