@@ -55,10 +55,12 @@ bool native_window_get(NativeWindow* out)
 
 bool screen_metrics(int* width, int* height)
 {
-    const SDL_VideoInfo* vi = SDL_GetVideoInfo();
-    if (vi && vi->current_w > 0 && vi->current_h > 0) {
-        *width = vi->current_w;
-        *height = vi->current_h;
+    NativeWindow nw;
+    if (native_window_get(&nw)) {
+        X11Lock lock;
+        Display* d = dpy(nw);
+        *width = DisplayWidth(d, DefaultScreen(d));
+        *height = DisplayHeight(d, DefaultScreen(d));
         return true;
     }
     Display* d = XOpenDisplay(nullptr);

@@ -149,6 +149,12 @@ TEST_F(WholeProgram, AlwaysFullscreenIsBorderlessAtScreenSize)
     std::string id = player.wait_window();
     ASSERT_FALSE(id.empty());
     auto g = geometry(display_, id);
+    for (int i = 0; i < 50 && (g[2] != 1280 || g[3] != 800); ++i) {
+        usleep(100000);  // the window may still be settling
+        g = geometry(display_, id);
+    }
+    EXPECT_EQ(g[0], 0);
+    EXPECT_EQ(g[1], 0);
     EXPECT_EQ(g[2], 1280);
     EXPECT_EQ(g[3], 800);
     EXPECT_EQ(player.terminate(), 0);
