@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include <EGL/egl.h>
 #include <GLES2/gl2.h>
 
 #include "app/app_state.h"
@@ -197,6 +198,7 @@ void list_press(AppState* app, Widget* w, int x, int y)
         l.long_press_at = now + LONG_PRESS_MS;
     }
     if (find_slot(w, SLOT_DRAG) && !l.drag_armed) {
+        list_gl_screen_changed();
         l.drag_armed = 1;
         l.dragging = 0;
         l.moved = 0;
@@ -911,8 +913,29 @@ void noop_action(AppState*, RegistrySlot*) {}
 
 // ---- window -----------------------------------------------------------------------------------
 
+// The size GL really draws into: the window surface keeps its own size on
+// some EGL platforms when the X window is resized, and layout must follow
+// the drawable, not the request, or the picture lands offset in the window.
+void drawable_size(const AppState* app, int* width, int* height)
+{
+    if (!app->gl.display || !app->gl.surface)
+        return;
+    EGLint w = 0;
+    EGLint h = 0;
+    if (eglQuerySurface(app->gl.display, app->gl.surface, EGL_WIDTH, &w) &&
+        eglQuerySurface(app->gl.display, app->gl.surface, EGL_HEIGHT, &h) && w > 0 && h > 0) {
+        *width = w;
+        *height = h;
+    }
+}
+
 void window_resized(AppState* app, int width, int height)
 {
+    // SDL keeps its own idea of the window size and reports only changes from
+    // it: tell it the new size (the X window and its GL surface are kept).
+    if (SDL_Surface* video = SDL_GetVideoSurface())
+        SDL_SetVideoMode(width, height, video->format->BitsPerPixel, video->flags);
+    drawable_size(app, &width, &height);
     bool portrait = app->orientation == 1 || app->orientation == 3;
     if (width <= 0 || height <= 0 || artwork_fit_window(width, height, portrait) != 0)
         return;
@@ -927,6 +950,8 @@ void window_resized(AppState* app, int width, int height)
     if (app->current_screen)
         app->current_screen(app);
     ui_set_resize_redraw(0);
+    // Both buffers must hold the redrawn screen.
+    present(app);
 }
 
 int timer_thread(void*)

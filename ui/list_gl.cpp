@@ -12,6 +12,11 @@
 
 namespace {
 
+// Frames that must still repaint the whole interface layer: after a full
+// present only one buffer holds the current interface, so the first two
+// fast frames draw it; later ones redraw only the list's rectangle.
+int g_full_frames = 2;
+
 bool fast_path_applies(const AppState* app)
 {
     return app->gl.context && app->ui_slot && !app->ui_fullscreen_layer &&
@@ -43,6 +48,8 @@ bool ensure_row_layers(Widget* w)
 
 }  // namespace
 
+void list_gl_screen_changed() { g_full_frames = 2; }
+
 void list_gl_invalidate(Widget* list)
 {
     for (int i = 0; i < LIST_MAX_ROW_LAYERS; ++i)
@@ -62,8 +69,11 @@ bool list_gl_redraw(AppState* app, Widget* w)
     if (bottom <= top)
         return false;
 
-    glClear(GL_COLOR_BUFFER_BIT);
-    texture_slot_draw(app->ui_slot, nullptr, 0, W, H, false, true, false, false);
+    if (g_full_frames > 0) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        texture_slot_draw(app->ui_slot, nullptr, 0, W, H, false, true, false, false);
+        --g_full_frames;
+    }
 
     // Clip to the rows' area (window coordinates, origin bottom-left).
     int sx = app->orientation == 0 ? w->x : W - w->x - w->width;

@@ -14,5 +14,8 @@ struct AppState;
 struct Widget;
 
 bool list_gl_redraw(AppState* app, Widget* list);
+// The whole interface was shown anew (present): the next fast frames
+// repaint it in both buffers before drawing only the list again.
+void list_gl_screen_changed();
 // Forgets the rows cached in the list's layers (their content changed).
 void list_gl_invalidate(Widget* list);

@@ -364,6 +364,8 @@ void widget_draw(SDL_Surface* surface, Widget* w)
 
 void present(AppState* app)
 {
-    if (app)
-        present_ui_surface(app);
+    if (!app)
+        return;
+    present_ui_surface(app);
+    list_gl_screen_changed();
 }

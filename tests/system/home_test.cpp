@@ -69,7 +69,8 @@ protected:
         return std::atof(harness::run("convert " + png + " -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null").c_str());
     }
     // Pixels that differ between two screenshots inside a rectangle.
-    long differing(const std::string& a, const std::string& b, int x, int y, int w, int h)
+    long differing(const std::string& a, const std::string& b, int x, int y, int w, int h,
+                   int fuzz_percent = 0)
     {
         std::string crop = " -crop " + std::to_string(w) + "x" + std::to_string(h) + "+" +
                            std::to_string(x) + "+" + std::to_string(y) + " +repage ";
@@ -77,7 +78,8 @@ protected:
         std::string cb = folder_.file("crop_b.png");
         harness::run("convert " + a + crop + ca);
         harness::run("convert " + b + crop + cb);
-        std::string out = harness::run("compare -metric AE " + ca + " " + cb + " null: 2>&1");
+        std::string out = harness::run("compare -metric AE -fuzz " + std::to_string(fuzz_percent) +
+                                       "% " + ca + " " + cb + " null: 2>&1");
         return std::atol(out.c_str());
     }
     void click(const std::string& id, int x, int y)
@@ -179,6 +181,33 @@ TEST_F(HomeScreen, ExitButtonEndsTheProgramWithStatusZero)
     EXPECT_EQ(player.wait_exit(), 0);
     struct stat st;
     EXPECT_EQ(::stat(folder_.file("data/prefs.dat").c_str(), &st), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(HomeScreen, ResizingTheWindowAndBackRedrawsTheSameScreen)
+{
+    Player player(display_, folder_);
+    std::string id = start(player);
+    ASSERT_FALSE(id.empty()) << slurp(folder_.file("player.log"));
+    std::string before = shot("before.png");
+    display_.run("xdotool windowsize " + id + " 800 500");
+    long shown = -1;
+    // The smaller window shows the top-left part of the same screen (its
+    // background rescaled to the window, hence the tolerance).
+    for (int i = 0; i < 100 && shown != 0; ++i)
+        shown = differing(before, shot("small.png"), 0, 0, 780, 480, 10);
+    EXPECT_EQ(shown, 0);
+    display_.run("xdotool windowsize " + id + " 1000 600");
+    long left = -1;
+    for (int i = 0; i < 100 && left != 0; ++i)
+        left = differing(before, shot("after.png"), 0, 0, 1000, 600);
+    EXPECT_EQ(left, 0) << "the screen was not redrawn after growing back";
+    EXPECT_TRUE(player.running());
+    click(id, 45, 30);
+    EXPECT_EQ(player.wait_exit(), 0);
 }
 
 }  // namespace

@@ -837,3 +837,59 @@ TEST_F(Events, RandomEventsOnAFullScreenNeverBreakTheWidgets)
 }
 
 }  // namespace
+
+namespace {
+
+using namespace toolkit_test;
+
+// A queue the timer thread may push into.
+SDL_mutex* g_locked_mutex;
+std::deque<SDL_Event> g_locked_queue;
+int locked_push(SDL_Event* ev)
+{
+    SDL_mutexP(g_locked_mutex);
+    g_locked_queue.push_back(*ev);
+    SDL_mutexV(g_locked_mutex);
+    return 0;
+}
+int locked_poll(SDL_Event* ev)
+{
+    SDL_mutexP(g_locked_mutex);
+    bool any = !g_locked_queue.empty();
+    if (any) {
+        *ev = g_locked_queue.front();
+        g_locked_queue.pop_front();
+    }
+    SDL_mutexV(g_locked_mutex);
+    return any;
+}
+int no_peep(SDL_Event*, int, Uint32) { return 0; }
+const EventSource LOCKED_SOURCE = {locked_poll, no_peep, locked_push};
+
+class UiTimer : public ToolkitTest {};
+
+TEST_F(UiTimer, ThreadTurnsAPlayRequestIntoAnEventAndStopsOnRequest)
+{
+    g_locked_mutex = SDL_CreateMutex();
+    g_locked_queue.clear();
+    ui_set_event_source(&LOCKED_SOURCE);
+    ASSERT_EQ(ui_timer_start(), 0);
+    EXPECT_EQ(ui_timer_start(), 0);   // already running
+    ASSERT_EQ(post_play_request(app()), 0);
+    bool seen = false;
+    // Bounded by count, not by time: the request wakes the timer at once.
+    for (int i = 0; i < 5000 && !seen; ++i) {
+        SDL_Event ev;
+        while (locked_poll(&ev))
+            seen |= ev.type == SDL_USEREVENT && ev.user.code == UI_EVENT_PLAY_REQUEST;
+        if (!seen)
+            SDL_Delay(2);
+    }
+    ui_timer_stop();
+    ui_timer_stop();
+    EXPECT_TRUE(seen);
+    ui_set_event_source(nullptr);
+    SDL_DestroyMutex(g_locked_mutex);
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+// Times one redraw of a scrolled list (420 x 480, 60-pixel rows) on an EGL
+// pbuffer: the list's own row layers (rows uploaded once, moved each frame)
+// against drawing the list into the interface surface and uploading the
+// whole surface. Run from anywhere; it reads artwork and fonts from the run
+// folder. Prints milliseconds per redraw (glFinish included).
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <GLES2/gl2.h>
+#include <SDL/SDL_ttf.h>
+
+#include "app/app_state.h"
+#include "render/gl_context.h"
+#include "ui/artwork.h"
+#include "ui/layers.h"
+#include "ui/list_gl.h"
+#include "ui/widget.h"
+
+namespace {
+
+double ms_per_frame(int frames, AppState* app, Widget* list, bool fast)
+{
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < frames; ++i) {
+        list->list.offset = (i * 7) % list_last_offset(list);
+        if (!fast || !list_gl_redraw(app, list)) {
+            widget_draw(app->ui_surface, list);
+            present(app);
+        }
+        glFinish();
+    }
+    std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    return took.count() / frames;
+}
+
+}  // namespace
+
+int main()
+{
+    if (chdir(VELMORA_RUN_DIR) != 0)
+        return 1;
+    screen_width = 1000;
+    screen_height = 600;
+    auto app = std::make_unique<AppState>();
+    app->window_width = 1000;
+    app->window_height = 600;
+    if (TTF_Init() != 0 || load_artwork_and_fonts() != 0 || ui_toolkit_init() != 0 ||
+        !gl_context_create_pbuffer(&app->gl, 1000, 600))
+        return 1;
+    gl_programs_init();
+    if (create_ui_surfaces() != 0)
+        return 1;
+    apply_orientation(app.get(), 0);
+    std::vector<std::string> names;
+    std::vector<ListRow> rows(200);
+    for (int i = 0; i < 200; ++i)
+        names.push_back("A fairly long file name number " + std::to_string(i) + ".mkv");
+    for (int i = 0; i < 200; ++i)
+        rows[size_t(i)].name.text = names[size_t(i)].c_str();
+    Widget* list = create_list(app.get(), 0, 120, 420, 480, rows.data(), 200, 1);
+    widget_draw(app->ui_surface, list);
+    present(app.get());
+    const int frames = 200;
+    ms_per_frame(10, app.get(), list, true);
+    double fast = ms_per_frame(frames, app.get(), list, true);
+    double slow = ms_per_frame(frames, app.get(), list, false);
+    std::printf("list redraw, row layers:        %.2f ms\n", fast);
+    std::printf("list redraw, surface + upload:  %.2f ms\n", slow);
+    widgets_clear(app.get(), 1);
+    free_ui_surfaces();
+    gl_programs_free();
+    gl_context_destroy(&app->gl);
+    free_artwork_and_fonts();
+    ui_toolkit_free();
+    TTF_Quit();
+    return 0;
+}
