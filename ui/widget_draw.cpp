@@ -14,6 +14,14 @@
 namespace {
 
 constexpr int EDIT_TEXT_INSET = 6;
+constexpr int STICKY_ROOM = 40;   // room kept for the "alt"/"shft" mark
+
+// Width available to the text of an edit box.
+int edit_text_room(const Widget* w)
+{
+    bool mark = w->edit.focused && (sticky_alt_on() || sticky_shift_on());
+    return w->width - 2 * EDIT_TEXT_INSET - (mark ? STICKY_ROOM : 0);
+}
 constexpr int ROW_TEXT_LEFT = 70;
 
 int text_width(TTF_Font* font, const char* text)
@@ -116,14 +124,17 @@ void draw_edit_box(SDL_Surface* surface, Widget* w)
         int line = font_line_height(w->font);
         int ty = w->y + (w->height - line) / 2;
         draw_text_line(surface, shown + start, w->font, w->x + EDIT_TEXT_INSET, ty,
-                       w->width - 2 * EDIT_TEXT_INSET, w->colour);
+                       edit_text_room(w), w->colour);
     }
     if (focused && e.caret_visible)
         draw_line(surface, e.caret_x, w->y + 6, e.caret_x, w->y + w->height - 7, 0xFF000000);
     if (focused && (sticky_alt_on() || sticky_shift_on())) {
         TTF_Font* small = font_get(FONT_SET_SMALL, FONT_PRELUDE);
-        draw_text(surface, sticky_alt_on() ? "alt" : "shft", small, w->x + 4, w->y + 1, 40, 20,
-                  ALIGN_LEFT, TEXT_BOXED, 0x00C0FF);
+        // At the box's right end, in the room the text leaves for it.
+        int h = font_line_height(small);
+        draw_text(surface, sticky_alt_on() ? "alt" : "shft", small,
+                  w->x + w->width - EDIT_TEXT_INSET - STICKY_ROOM + 4, w->y + (w->height - h) / 2,
+                  STICKY_ROOM - 4, h + 4, ALIGN_CENTRE, TEXT_BOXED, 0x00C0FF);
     }
 }
 
@@ -297,7 +308,7 @@ void edit_place_caret(Widget* box)
     int len = int(std::strlen(shown));
     e.caret_index = std::clamp<int>(e.caret_index, 0, len);
     e.first_shown = std::clamp<int>(e.first_shown, 0, e.caret_index);
-    int room = box->width - 2 * EDIT_TEXT_INSET - 2;
+    int room = edit_text_room(box) - 2;
     char part[EDIT_TEXT_SIZE];
     auto width_between = [&](int from, int to) {
         std::memcpy(part, shown + from, size_t(to - from));
