@@ -72,7 +72,8 @@ FormatContextPtr open_input(const char* name)
         url = name;
         av_dict_set(&opts, "protocol_whitelist", NETWORK_PROTOCOLS, 0);
     } else {
-        url = is_url(name, &scheme) ? std::string(name) : std::string("file:") + name;
+        bool file_url = std::strncmp(name, "file:", 5) == 0;
+        url = file_url ? std::string(name) : std::string("file:") + name;
         av_dict_set(&opts, "protocol_whitelist", "file", 0);
     }
     int ret = avformat_open_input(&raw, url.c_str(), nullptr, &opts);
@@ -229,7 +230,8 @@ bool surface_to_rgb24(SDL_Surface* surf, int w, int h, std::vector<uint8_t>* out
                               SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!sws)
         return false;
-    out->resize(static_cast<size_t>(w) * h * 3);
+    // Room after the last row: swscale's vector code may write past it.
+    out->resize(static_cast<size_t>(w) * h * 3 + 256);
     const uint8_t* src[1] = {static_cast<const uint8_t*>(surf->pixels)};
     int src_stride[1] = {surf->pitch};
     uint8_t* dst[1] = {out->data()};

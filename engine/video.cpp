@@ -8,6 +8,7 @@
 
 extern "C" {
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include "app/app_state.h"
@@ -222,18 +223,33 @@ bool planar_420(AVPixelFormat f)
     return f == AV_PIX_FMT_YUV420P || f == AV_PIX_FMT_YUVJ420P;
 }
 
-// Allocates the converted copy at the display size; false when out of memory.
+// swscale's vector code may write a little past the end of a plane's last
+// row, so every plane gets this much room after it.
+constexpr int CONVERSION_PLANE_PADDING = 256;
+
+// Allocates the converted copy at the display size, planes tightly packed
+// (the upload needs rows of exactly the plane's width); false when out of memory.
 bool alloc_conversion(VideoPicture* vp, int w, int h)
 {
-    int size = av_image_get_buffer_size(vp->dst_format, w, h, 1);
-    if (size <= 0)
+    int linesize[4] = {};
+    if (av_image_fill_linesizes(linesize, vp->dst_format, w) < 0)
         return false;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(vp->dst_format);
+    int offsets[4] = {};
+    int total = 0;
+    for (int i = 0; i < 4 && linesize[i] > 0; i++) {
+        int rows = (i == 1 || i == 2) ? AV_CEIL_RSHIFT(h, desc->log2_chroma_h) : h;
+        offsets[i] = total;
+        total += FFALIGN(linesize[i] * rows + CONVERSION_PLANE_PADDING, 64);
+    }
     vp->conv_frame.reset(av_frame_alloc());
-    vp->conv_buffer.reset(static_cast<uint8_t*>(av_malloc(size)));
+    vp->conv_buffer.reset(static_cast<uint8_t*>(av_malloc(total)));
     if (!vp->conv_frame || !vp->conv_buffer)
         return false;
-    av_image_fill_arrays(vp->conv_frame->data, vp->conv_frame->linesize, vp->conv_buffer.get(),
-                         vp->dst_format, w, h, 1);
+    for (int i = 0; i < 4 && linesize[i] > 0; i++) {
+        vp->conv_frame->data[i] = vp->conv_buffer.get() + offsets[i];
+        vp->conv_frame->linesize[i] = linesize[i];
+    }
     vp->conv_frame->width = w;
     vp->conv_frame->height = h;
     vp->conv_frame->format = vp->dst_format;

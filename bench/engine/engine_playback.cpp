@@ -182,12 +182,14 @@ void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::
             r->closed_waiting_alloc = true;
             break;
         }
-        double position = get_master_clock(s) - app->media_start_ms / 1000.0;
-        if (o.seek_at >= 0 && !seek_done && position >= o.seek_at) {
+        // The clocks mean something once a picture was shown or sound went out.
+        bool clock_running = s->stats.frames_shown > 0 || s->stats.audio_bytes_out > 0;
+        double position = clock_running ? get_master_clock(s) - app->media_start_ms / 1000.0 : 0;
+        if (o.seek_at >= 0 && !seek_done && clock_running && position >= o.seek_at) {
             stream_seek(s, app, static_cast<int64_t>(o.seek_to * 1000), 0);
             seek_done = true;
         }
-        if (o.pause_at >= 0 && !paused_once && position >= o.pause_at) {
+        if (o.pause_at >= 0 && !paused_once && clock_running && position >= o.pause_at) {
             toggle_pause(s);
             paused_once = true;
             pause_start = std::chrono::steady_clock::now();

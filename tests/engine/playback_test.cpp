@@ -1,0 +1,212 @@
+// Whole playbacks through engine_playback: pictures shown, audio handed to the
+// SDL disk driver (checked in the file it writes), device formats, mute,
+// pause, seek, closing under a waiting video thread, and damaged media.
+// Counts and bounds only: the machine may be loaded.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "engine_test_util.h"
+
+namespace {
+
+class PlaybackTest : public ::testing::Test {
+protected:
+    std::string disk_env(const std::string& name = "audio.raw") const
+    {
+        return "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + dir.file(name);
+    }
+    // Runs the driver; the JSON line is in .output.
+    CommandResult play(const std::string& options, const std::string& media)
+    {
+        return run_playback(disk_env(), options, media);
+    }
+
+    ScratchDir dir;
+};
+
+int64_t count_nonzero(const std::string& bytes)
+{
+    int64_t n = 0;
+    for (char c : bytes)
+        n += c != 0;
+    return n;
+}
+
+TEST_F(PlaybackTest, ClipPlaysToItsEndWithEveryPictureAndAllItsSound)
+{
+    std::string clip = dir.file("clip.mp4");
+    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi "
+                           "-i sine=frequency=440:sample_rate=48000 -t 3 -c:v libx264 -c:a aac " + clip));
+    CommandResult r = play("", clip);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(json_number(r.output, "end_status"), 0);
+    EXPECT_GE(json_number(r.output, "frames_shown"), 72);
+    EXPECT_LE(json_number(r.output, "frames_shown"), 75);
+    EXPECT_NEAR(json_number(r.output, "audio_seconds"), 3.0, 0.2);
+    EXPECT_NEAR(json_number(r.output, "duration_ms"), 3000, 100);
+    EXPECT_EQ(json_number(r.output, "device_rate"), 48000);
+    EXPECT_EQ(json_number(r.output, "device_channels"), 1);
+    // The tone reached the device: most of the written samples are not zero.
+    std::string pcm = read_file(dir.file("audio.raw"));
+    EXPECT_GT(pcm.size(), 48000u * 2 * 2);
+    EXPECT_GT(count_nonzero(pcm), static_cast<int64_t>(pcm.size() / 2));
+}
+
+TEST_F(PlaybackTest, SurroundAacOpensAStereoDevice)
+{
+    std::string clip = dir.file("surround.mp4");
+    ASSERT_TRUE(make_media("-f lavfi -i sine=frequency=300:sample_rate=48000 -t 1.5 "
+                           "-af \"pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0\" -c:a aac " + clip));
+    CommandResult r = play("", clip);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(json_number(r.output, "device_channels"), 2);
+    EXPECT_EQ(json_number(r.output, "device_rate"), 48000);
+    EXPECT_NEAR(json_number(r.output, "audio_seconds"), 1.5, 0.2);
+    EXPECT_EQ(json_number(r.output, "frames_shown"), 0);
+}
+
+TEST_F(PlaybackTest, MonoAt22050OpensAMonoDeviceAtThatRate)
+{
+    std::string wav = dir.file("mono.wav");
+    ASSERT_TRUE(make_media("-f lavfi -i sine=frequency=500:sample_rate=22050 -t 1.5 "
+                           "-c:a pcm_s16le " + wav));
+    CommandResult r = play("", wav);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(json_number(r.output, "device_rate"), 22050);
+    EXPECT_EQ(json_number(r.output, "device_channels"), 1);
+    EXPECT_NEAR(json_number(r.output, "audio_seconds"), 1.5, 0.2);
+    // Without a resampler the file holds the decoder's samples unchanged
+    // (after the silence the device plays before it is started).
+    std::string pcm = read_file(dir.file("audio.raw"));
+    std::string src = read_file(wav);
+    size_t first = pcm.find_first_not_of('\0');
+    ASSERT_NE(first, std::string::npos);
+    first &= ~size_t{1};
+    ASSERT_GT(pcm.size(), first + 12000);
+    EXPECT_NE(src.find(pcm.substr(first + 4000, 8000)), std::string::npos);
+}
+
+TEST_F(PlaybackTest, MuteWritesZerosWhileTheClockRuns)
+{
+    std::string clip = dir.file("clip.mp4");
+    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
+                           "-i sine=frequency=440:sample_rate=48000 -t 2 -c:v libx264 -c:a aac " + clip));
+    CommandResult r = play("--mute", clip);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_GE(json_number(r.output, "frames_shown"), 48);
+    EXPECT_NEAR(json_number(r.output, "audio_seconds"), 2.0, 0.2);
+    std::string pcm = read_file(dir.file("audio.raw"));
+    EXPECT_GT(pcm.size(), 48000u * 2);
+    EXPECT_EQ(count_nonzero(pcm), 0);
+}
+
+TEST_F(PlaybackTest, PauseHoldsThePictureAndPlaysSilence)
+{
+    std::string clip = dir.file("clip.mp4");
+    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
+                           "-i sine=frequency=440:sample_rate=48000 -t 2 -c:v libx264 -c:a aac " + clip));
+    CommandResult r = play("--pause-at 0.5 --pause-for 1", clip);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_GE(json_number(r.output, "frames_shown"), 48);
+    EXPECT_GE(json_number(r.output, "wall_seconds"), 2.5);
+    // The device kept running: more than the media's sound went out, the
+    // rest as zeros (about a second of them).
+    std::string pcm = read_file(dir.file("audio.raw"));
+    int64_t samples = static_cast<int64_t>(pcm.size() / 2);
+    EXPECT_GT(samples, 48000 * 2.5);
+    int64_t zeros = 0;
+    for (size_t i = 0; i + 1 < pcm.size(); i += 2)
+        zeros += pcm[i] == 0 && pcm[i + 1] == 0;
+    EXPECT_GE(zeros, 48000 * 0.8);
+    EXPECT_LE(zeros, 48000 * 2.0);
+}
+
+TEST_F(PlaybackTest, SeekLandsWithinASecondOfItsTarget)
+{
+    std::string clip = dir.file("long.mp4");
+    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
+                           "-i sine=frequency=440:sample_rate=48000 -t 6 -c:v libx264 -g 25 "
+                           "-c:a aac " + clip));
+    CommandResult r = play("--seek-at 0.5 --seek-to 4", clip);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    double landed = json_number(r.output, "seek_landed_ms");
+    EXPECT_NEAR(landed, 4000, 1000) << r.output;
+    // The skipped stretch is not shown: about 0.5 s before and 2 s after.
+    EXPECT_LT(json_number(r.output, "frames_shown"), 100);
+    EXPECT_GE(json_number(r.output, "frames_shown"), 50);
+}
+
+TEST_F(PlaybackTest, BackwardSeekLandsBeforeItsStart)
+{
+    std::string clip = dir.file("long.mp4");
+    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
+                           "-i sine=frequency=440:sample_rate=48000 -t 5 -c:v libx264 -g 25 "
+                           "-c:a aac " + clip));
+    CommandResult r = play("--seek-at 3 --seek-to 1", clip);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_NEAR(json_number(r.output, "seek_landed_ms"), 1000, 1000) << r.output;
+    EXPECT_GE(json_number(r.output, "frames_shown"), 150);
+}
+
+TEST_F(PlaybackTest, ClosingWhileTheVideoWaitsForAllocationReturns)
+{
+    std::string clip = dir.file("clip.mp4");
+    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
+                           "-i sine -t 3 -c:v libx264 -c:a aac " + clip));
+    CommandResult r = play("--close-on-alloc", clip);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(json_text(r.output, "closed_waiting_alloc"), "true");
+    EXPECT_EQ(json_number(r.output, "frames_shown"), 0);
+}
+
+TEST_F(PlaybackTest, AudioOnlyFileEndsCleanly)
+{
+    std::string mp3 = dir.file("song.mp3");
+    ASSERT_TRUE(make_media("-f lavfi -i sine=frequency=440:sample_rate=44100 -t 1.5 "
+                           "-c:a libmp3lame " + mp3));
+    CommandResult r = play("", mp3);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(json_number(r.output, "frames_shown"), 0);
+    EXPECT_EQ(json_number(r.output, "device_rate"), 44100);
+    EXPECT_GE(json_number(r.output, "audio_seconds"), 1.3);
+}
+
+TEST_F(PlaybackTest, DamagedFilesEndWithACleanStatus)
+{
+    std::string clip = dir.file("src.mp4");
+    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
+                           "-i sine -t 1.5 -c:v libx264 -g 10 -c:a aac " + clip));
+    std::string good = read_file(clip);
+    std::mt19937 rng(7);
+    struct Case {
+        std::string name;
+        std::string bytes;
+    };
+    std::string scrambled = good;
+    for (int i = 0; i < 200; i++)
+        scrambled[good.size() / 4 + rng() % (good.size() * 3 / 4)] = static_cast<char>(rng());
+    std::string garbage(20000, '\0');
+    for (char& c : garbage)
+        c = static_cast<char>(rng());
+    for (const Case& c : {Case{"half.mp4", good.substr(0, good.size() / 2)},
+                          Case{"head.mp4", good.substr(0, 200)},
+                          Case{"scrambled.mp4", scrambled}, Case{"garbage.mp4", garbage},
+                          Case{"empty.mp4", ""}}) {
+        std::string path = dir.file(c.name);
+        { std::ofstream(path, std::ios::binary) << c.bytes; }
+        CommandResult r = play("", path);
+        // 0 or 1 from the driver: never a signal, never the hang guard.
+        EXPECT_TRUE(r.exit_code == 0 || r.exit_code == 1) << c.name << ": " << r.output;
+        double status = json_number(r.output, "end_status");
+        EXPECT_FALSE(std::isnan(status)) << c.name;
+        EXPECT_NE(status, -2) << c.name << " hung";
+    }
+}
+
+}  // namespace
