@@ -537,6 +537,29 @@ void pointer_motion(AppState* app, SDL_Surface* surface, int y)
     pending.run(app);
 }
 
+// A mouse wheel over a drag-scroll list moves it by one row.
+void wheel(AppState* app, SDL_Surface* surface, int x, int y, int rows)
+{
+    Widget* list = nullptr;
+    {
+        LockGuard guard(ui_registry_lock());
+        Widget* w = g_current_list;
+        if (!w || !w->in_use || !find_slot(w, SLOT_DRAG) || !inside(w, x, y, 0) ||
+            w->list.drag_armed)
+            return;
+        int wanted = w->list.offset + rows * w->list.row_height;
+        if (wanted >= list_last_offset(w))
+            more_rows(app, w);
+        wanted = std::clamp(wanted, 0, list_last_offset(w));
+        if (wanted == w->list.offset)
+            return;
+        w->list.offset = wanted;
+        remember_offset(app, w);
+        list = w;
+    }
+    redraw_list(app, surface, list);
+}
+
 // ---- keys -----------------------------------------------------------------------------------
 
 bool key_filtered(const SDL_KeyboardEvent& key)
@@ -1066,6 +1089,10 @@ void handle_event(AppState* app, SDL_Surface* surface, SDL_Event* event)
     case SDL_MOUSEBUTTONDOWN:
         if (event->button.button == SDL_BUTTON_LEFT)
             pointer_down(app, surface, px, py);
+        else if (event->button.button == SDL_BUTTON_WHEELUP)
+            wheel(app, surface, px, py, -1);
+        else if (event->button.button == SDL_BUTTON_WHEELDOWN)
+            wheel(app, surface, px, py, 1);
         break;
     case SDL_MOUSEBUTTONUP:
         if (event->button.button == SDL_BUTTON_LEFT)

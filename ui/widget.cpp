@@ -164,7 +164,7 @@ Widget* widget_alloc()
 
 void widget_free(Widget* w)
 {
-    if (!w || !w->in_use)
+    if (!w || !w->in_use || survives_resize(w))
         return;
     RegistryGuard guard;
     free_record(w);
@@ -432,6 +432,8 @@ Widget* create_list(AppState* app, int x, int y, int width, int height, ListRow*
         row = -1;
     if (app)
         l.hide_extensions = app->settings.hide_extensions;
+    if (app)
+        l.selected = app->current_list_index;
     if (app && app->browse_mode >= 0 && app->browse_mode < BROWSE_MODE_COUNT)
         l.offset = app->list_offsets[app->browse_mode];
     set_current_list_widget(w);

@@ -381,6 +381,29 @@ TEST_F(Lists, DragClampsToTheEnds)
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 500));
 }
 
+TEST_F(Lists, MouseWheelMovesTheListByOneRowWithinItsEnds)
+{
+    Widget* w = list(8);   // last offset 180
+    registry_add(w, SLOT_DRAG, nullptr);
+    auto wheel = [&](Uint8 button, int y) {
+        SDL_Event ev = mouse_button(SDL_MOUSEBUTTONDOWN, 100, y);
+        ev.button.button = button;
+        send(ev);
+    };
+    wheel(SDL_BUTTON_WHEELDOWN, 200);
+    EXPECT_EQ(w->list.offset, 60);
+    wheel(SDL_BUTTON_WHEELDOWN, 200);
+    wheel(SDL_BUTTON_WHEELDOWN, 200);
+    wheel(SDL_BUTTON_WHEELDOWN, 200);
+    EXPECT_EQ(w->list.offset, 180);
+    EXPECT_EQ(app()->list_offsets[2], 180);
+    wheel(SDL_BUTTON_WHEELUP, 600);   // outside the list
+    EXPECT_EQ(w->list.offset, 180);
+    for (int i = 0; i < 5; ++i)
+        wheel(SDL_BUTTON_WHEELUP, 200);
+    EXPECT_EQ(w->list.offset, 0);
+}
+
 TEST_F(Lists, FlickReleasedTwoHundredMillisecondsAfterTheLastMotionDoesNotFling)
 {
     Widget* w = list(100);
