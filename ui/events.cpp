@@ -201,15 +201,12 @@ void list_press(AppState* app, Widget* w, int x, int y)
         list_gl_screen_changed();
         l.drag_armed = 1;
         l.dragging = 0;
-        l.moved = 0;
-        l.drag_start_time = now;
         l.drag_start_y = y;
         l.drag_start_offset = l.offset;
         l.last_y = y;
         l.prev_y = y;
         l.last_motion_time = now;
         l.prev_motion_time = now;
-        l.velocity = 0;
     }
     (void)app;
 }
@@ -412,7 +409,7 @@ void end_drag(AppState* app, SDL_Surface* surface, Widget* list, int y)
 {
     ListFields& l = list->list;
     Uint32 now = ui_ticks();
-    bool moving = l.dragging && l.moved && now - l.last_motion_time < 200;
+    bool moving = l.dragging && now - l.last_motion_time < 200;
     float v = 0;
     if (moving) {
         // Velocity over the last motion step, up to the release point.
@@ -516,7 +513,6 @@ void pointer_motion(AppState* app, SDL_Surface* surface, int y)
                 l.pressed_row = -1;
                 l.held = 0;
             }
-            l.moved = 1;
             l.prev_y = l.last_y;
             l.prev_motion_time = l.last_motion_time;
             l.last_y = y;

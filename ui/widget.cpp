@@ -424,7 +424,6 @@ Widget* create_list(AppState* app, int x, int y, int width, int height, ListRow*
     l.highlight = uint8_t(highlight != 0);
     l.separator_colour = LIST_SEPARATOR_COLOUR;
     l.background_colour = LIST_BACKGROUND_COLOUR;
-    l.background_kind = LIST_BACKGROUND_PLAIN;
     l.font = font_get(FONT_SET_MAIN, FONT_PRELUDE);
     l.text_colour = TEXT_WHITE;
     l.pressed_row = -1;

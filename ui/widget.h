@@ -53,7 +53,6 @@ constexpr uint32_t TEXT_BLACK = 0x000000;
 constexpr uint32_t LIST_SEPARATOR_COLOUR = 0xFF505050;
 constexpr uint32_t LIST_BACKGROUND_COLOUR = 0xFF202020;
 constexpr uint32_t LIST_HIGHLIGHT_COLOUR = 0x80E04F0F;
-constexpr int32_t LIST_BACKGROUND_PLAIN = 86;   // background is a plain fill
 
 // The six subtitle colours of the colour picker, in cell order (ARGB).
 extern const uint32_t SUBTITLE_COLOURS[COLOUR_PICKER_CELLS];
@@ -119,7 +118,6 @@ struct ListFields {
     uint8_t highlight;
     uint32_t separator_colour;
     uint32_t background_colour;
-    int32_t background_kind;
     TTF_Font* font;
     uint32_t text_colour;
     uint8_t hide_extensions;  // video and audio names drawn without extension
@@ -131,16 +129,13 @@ struct ListFields {
     Uint32 long_press_at;
     uint8_t drag_armed;       // pressed on a drag-scroll list
     uint8_t dragging;         // moved more than 5 pixels since the press
-    Uint32 drag_start_time;
     int32_t drag_start_y;
     int32_t drag_start_offset;
     int32_t last_y;
     Uint32 last_motion_time;
-    uint8_t moved;
     int32_t prev_y;           // the motion sample before last_y
     Uint32 prev_motion_time;
     uint8_t overscroll;       // a fling shows the list past its ends
-    float velocity;
     char search[LIST_SEARCH_SIZE];
     // Incremental loading: load_more adds rows (all of them when all is 1)
     // and returns how many it added; null for a fully loaded list.
@@ -216,7 +211,6 @@ struct Widget {
     int32_t cell_size;
     int32_t cell_height;
     int32_t cell_gap;
-    int32_t first_index;
     uint8_t vertical;
     EditFields edit;
     ListFields list;
