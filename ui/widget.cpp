@@ -95,6 +95,10 @@ void free_record(Widget* w)
     if (w->kind == WIDGET_SPINNER)
         stop_spinner_job(w);
     events_forget_widget(w);
+    // A slot left pointing at a freed record would act for its next owner.
+    for (RegistrySlot& slot : g_registry)
+        if (slot.widget == w)
+            slot = RegistrySlot{};
     std::memset(w, 0, sizeof *w);
 }
 

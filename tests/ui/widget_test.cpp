@@ -152,6 +152,21 @@ TEST_F(WidgetPool, PartialClearKeepsPersistentWidgetsAndPlayRequestSurvivesEvery
     EXPECT_EQ(added, REGISTRY_SIZE - 1);
 }
 
+TEST_F(WidgetPool, FreedWidgetTakesItsSlotsAlongSoTheRecordsNextOwnerStaysQuiet)
+{
+    Widget* old = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Old", nullptr, 0, 0);
+    ASSERT_EQ(registry_add(old, SLOT_PRESS, count_action<0>), 0);
+    widgets_clear(app(), 0);   // a screen that forgets registry_clear
+    EXPECT_EQ(active_slots(), 0);
+    Widget* reused = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "New", nullptr, 0, 0);
+    ASSERT_EQ(reused, old);
+    SDL_Event down = mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110);
+    SDL_Event up = mouse_button(SDL_MOUSEBUTTONUP, 110, 110);
+    handle_event(app(), surface(), &down);
+    handle_event(app(), surface(), &up);
+    EXPECT_EQ(g_actions[0], 0);
+}
+
 int slow_job(void* arg)
 {
     auto* gate = static_cast<volatile int*>(arg);
