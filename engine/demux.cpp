@@ -85,8 +85,8 @@ int open_streams(PlayerSession* s)
     if (subtitle >= 0)
         stream_component_open(s, subtitle);  // a subtitle that cannot open is ignored
 
-    app->no_video_open = s->video_stream < 0;
-    app->no_audio_open = s->audio_stream < 0;
+    std::atomic_ref<uint8_t>(app->no_video_open).store(s->video_stream < 0);
+    std::atomic_ref<uint8_t>(app->no_audio_open).store(s->audio_stream < 0);
     if (s->video_stream < 0 && s->audio_stream < 0 && s->subtitle_stream < 0)
         return -1;
     if (s->audio_stream >= 0 && s->video_stream < 0)
@@ -241,7 +241,6 @@ int decode_interrupt(void* opaque)
 
 void demux_thread_main(PlayerSession* s)
 {
-    AppState* app = s->app;
     AVFormatContext* ic = s->ic.get();
     ic->interrupt_callback.callback = decode_interrupt;
     ic->interrupt_callback.opaque = s;
@@ -249,11 +248,9 @@ void demux_thread_main(PlayerSession* s)
     if (ic->pb)
         ic->pb->eof_reached = 0;
 
+    // The duration was taken from the same context by media_open; it does
+    // not change here, so the main thread's copy is left alone.
     seek_to_start(s);
-    if (!app->still_image) {
-        app->duration_ms = ic->duration > 0 ? static_cast<int32_t>(ic->duration / 1000) : 0;
-        app->duration_unknown = app->duration_ms == 0;
-    }
 
     int ret = open_streams(s);
     if (ret == 0)

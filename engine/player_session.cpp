@@ -191,10 +191,11 @@ int stream_component_open(PlayerSession* s, int stream_index)
         st->discard = AVDISCARD_DEFAULT;
         int sar_num = par->sample_aspect_ratio.num > 0 ? par->sample_aspect_ratio.num : 1;
         int sar_den = par->sample_aspect_ratio.den > 0 ? par->sample_aspect_ratio.den : 1;
-        app->display_aspect_num = par->width * sar_num;
-        app->display_aspect_den = par->height * sar_den;
-        if (app->display_aspect_num == 0 || app->display_aspect_den == 0)
-            app->display_aspect_num = app->display_aspect_den = 1;
+        int num = par->width * sar_num, den = par->height * sar_den;
+        if (num == 0 || den == 0)
+            num = den = 1;
+        std::atomic_ref<int32_t>(app->display_aspect_num).store(num);
+        std::atomic_ref<int32_t>(app->display_aspect_den).store(den);
         packet_queue_init(&s->videoq);
         s->has_video = true;
         if (!start_thread(&s->video_thread, video_thread_main, s))

@@ -35,6 +35,17 @@
 #include "render/gl_context.h"
 #include "render/picture.h"
 
+#if defined(__SANITIZE_THREAD__)
+// FFmpeg's frame threads and SDL's audio thread synchronise with atomics the
+// race detector cannot see in uninstrumented code; the engine's own races are
+// still reported.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "race:libavcodec.so\nrace:libavutil.so\nrace:libswresample.so\nrace:libSDL-1.2.so\n"
+           "called_from_lib:libavcodec.so\ncalled_from_lib:swrast_dri.so\ndeadlock:libLLVM-15.so\n";
+}
+#endif
+
 namespace {
 
 constexpr int SCREEN_W = 1000;

@@ -1,4 +1,5 @@
 #include "engine_test_util.h"
+#include "tsan_suppressions.h"
 
 #include <sys/wait.h>
 
