@@ -58,7 +58,7 @@ void (*g_play_handler)(AppState*) = play_request_keep_path;
 // ---- UI timer ------------------------------------------------------------------------------
 
 SDL_Thread* g_timer_thread;
-volatile int g_timer_run;
+int g_timer_run;   // shared_flag_load/store
 
 struct LockGuard {
     SDL_mutex* m;
@@ -803,11 +803,12 @@ void spinner_tick(AppState* app, SDL_Surface* surface)
             if (!slots[i].active || !w || w->kind != WIDGET_SPINNER || !w->spinner.running)
                 continue;
             SpinnerFields& s = w->spinner;
-            bool ended = app->abort_requested || s.job_done ||
-                         (s.listing_rows && *s.listing_rows >= 256);
+            bool done = shared_flag_load(&s.job_done) != 0;
+            bool ended = app->abort_requested || done ||
+                         (s.listing_rows && shared_flag_load(s.listing_rows) >= 256);
             if (slots[i].action && ended) {
                 s.running = 0;
-                if (s.job_done && s.job_thread) {
+                if (done && s.job_thread) {
                     SDL_WaitThread(s.job_thread, nullptr);
                     s.job_thread = nullptr;
                     s.job_running = 0;
@@ -975,12 +976,12 @@ void window_resized(AppState* app, int width, int height)
 
 int timer_thread(void*)
 {
-    while (g_timer_run) {
+    while (shared_flag_load(&g_timer_run)) {
         if (SDL_sem* sem = ui_timer_semaphore())
             SDL_SemWaitTimeout(sem, UI_TIMER_PERIOD_MS);
         else
             SDL_Delay(UI_TIMER_PERIOD_MS);
-        if (!g_timer_run)
+        if (!shared_flag_load(&g_timer_run))
             break;
         ui_timer_scan();
     }
@@ -1151,10 +1152,10 @@ int ui_timer_start()
 {
     if (g_timer_thread)
         return 0;
-    g_timer_run = 1;
+    shared_flag_store(&g_timer_run, 1);
     g_timer_thread = SDL_CreateThread(timer_thread, nullptr);
     if (!g_timer_thread) {
-        g_timer_run = 0;
+        shared_flag_store(&g_timer_run, 0);
         return -1;
     }
     return 0;
@@ -1164,7 +1165,7 @@ void ui_timer_stop()
 {
     if (!g_timer_thread)
         return;
-    g_timer_run = 0;
+    shared_flag_store(&g_timer_run, 0);
     if (SDL_sem* sem = ui_timer_semaphore())
         SDL_SemPost(sem);
     SDL_WaitThread(g_timer_thread, nullptr);

@@ -36,7 +36,8 @@ struct RegistryGuard {
 
 bool spinner_job_running(const Widget* w)
 {
-    return w->kind == WIDGET_SPINNER && w->spinner.job_running && !w->spinner.job_done;
+    return w->kind == WIDGET_SPINNER && w->spinner.job_running &&
+           !shared_flag_load(&w->spinner.job_done);
 }
 
 // A spinner that must survive the clears of a resize redraw.
@@ -73,7 +74,7 @@ void stop_spinner_job(Widget* w)
 {
     SpinnerFields& s = w->spinner;
     if (s.job_running) {
-        s.job_cancel = 1;
+        shared_flag_store(&s.job_cancel, 1);
         if (s.job_thread)
             SDL_WaitThread(s.job_thread, nullptr);
     }
@@ -481,13 +482,18 @@ int spinner_thread(void* arg)
 {
     Widget* w = static_cast<Widget*>(arg);
     w->spinner.job(w->spinner.job_arg);
-    w->spinner.job_done = 1;
+    shared_flag_store(&w->spinner.job_done, 1);
     if (SDL_sem* sem = ui_timer_semaphore())
         SDL_SemPost(sem);   // let the timer notice the end without waiting a period
     return 0;
 }
 
 }  // namespace
+
+bool spinner_cancel_requested(const Widget* spinner)
+{
+    return spinner && shared_flag_load(&spinner->spinner.job_cancel) != 0;
+}
 
 int spinner_start_job(Widget* spinner, int (*job)(void*), void* arg)
 {
@@ -496,8 +502,8 @@ int spinner_start_job(Widget* spinner, int (*job)(void*), void* arg)
     SpinnerFields& s = spinner->spinner;
     s.job = job;
     s.job_arg = arg;
-    s.job_cancel = 0;
-    s.job_done = 0;
+    shared_flag_store(&s.job_cancel, 0);
+    shared_flag_store(&s.job_done, 0);
     s.job_running = 1;
     s.job_thread = SDL_CreateThread(spinner_thread, spinner);
     if (!s.job_thread) {

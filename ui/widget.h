@@ -154,13 +154,13 @@ struct ListFields {
 struct SpinnerFields {
     uint8_t running;
     Uint32 next_frame_time;
-    volatile int job_cancel;      // read by the job
-    volatile int job_done;        // set when the job function returned
+    int job_cancel;               // shared with the job: use spinner_cancel_requested
+    int job_done;                 // set by the job thread when the job returned
     uint8_t job_running;
     SDL_Thread* job_thread;
     int (*job)(void* arg);
     void* job_arg;
-    const volatile int* listing_rows;   // a listing job is done at 256 rows
+    const int* listing_rows;      // rows of a listing job (done at 256); read atomically
 };
 
 struct PeriodicFields {
@@ -271,8 +271,16 @@ Widget* create_spinner(int x, int y);
 Widget* create_periodic(Uint32 period_ms, int limit);
 
 // Starts job(arg) on a thread owned by the spinner; the spinner's completion
-// action runs on the main thread once the job has returned. 0 or -1.
+// action runs on the main thread once the job has returned. 0 or -1. The
+// job must not take the widget-registry lock: freeing the spinner waits for
+// the job under that lock.
 int spinner_start_job(Widget* spinner, int (*job)(void*), void* arg);
+// True once the spinner's widget has been freed or cleared while its job
+// ran: the job should stop early. Safe from the job thread.
+bool spinner_cancel_requested(const Widget* spinner);
+// Flags shared between the main thread and worker threads.
+inline int shared_flag_load(const int* flag) { return __atomic_load_n(flag, __ATOMIC_ACQUIRE); }
+inline void shared_flag_store(int* flag, int value) { __atomic_store_n(flag, value, __ATOMIC_RELEASE); }
 
 // ---- drawing --------------------------------------------------------------
 

@@ -594,7 +594,7 @@ TEST_F(Events, SpinnerAdvancesEveryTwoHundredMillisecondsAndCompletesOnce)
     Widget* job = create_spinner(100, 10);
     registry_add(job, SLOT_PRESS, count_action<5>);
     ASSERT_EQ(spinner_start_job(job, quick_job, nullptr), 0);
-    while (!job->spinner.job_done)
+    while (!shared_flag_load(&job->spinner.job_done))
         SDL_Delay(1);
     send(user(UI_EVENT_SPINNER));
     send(user(UI_EVENT_SPINNER));
@@ -605,13 +605,13 @@ TEST_F(Events, SpinnerAdvancesEveryTwoHundredMillisecondsAndCompletesOnce)
 
 TEST_F(Events, SpinnerOfAListingJobCompletesAtTwoHundredFiftySixRowsOrOnAbort)
 {
-    volatile int rows = 255;
+    int rows = 255;
     Widget* spin = create_spinner(10, 10);
     spin->spinner.listing_rows = &rows;
     registry_add(spin, SLOT_PRESS, count_action<5>);
     send(user(UI_EVENT_SPINNER));
     EXPECT_EQ(g_actions[5], 0);
-    rows = 256;
+    shared_flag_store(&rows, 256);
     send(user(UI_EVENT_SPINNER));
     EXPECT_EQ(g_actions[5], 1);
 
@@ -912,6 +912,63 @@ TEST_F(UiTimer, ThreadTurnsAPlayRequestIntoAnEventAndStopsOnRequest)
     ui_timer_stop();
     EXPECT_TRUE(seen);
     ui_set_event_source(nullptr);
+    SDL_DestroyMutex(g_locked_mutex);
+}
+
+}  // namespace
+
+namespace {
+
+int listener_like(void*)
+{
+    for (int i = 0; i < 3000; ++i) {
+        post_play_request(nullptr);
+        if (i % 100 == 0)
+            SDL_Delay(1);
+    }
+    return 0;
+}
+
+class Concurrency : public ToolkitTest {};
+
+// The listener posting requests, the UI timer scanning and the main thread
+// rebuilding screens all share the registry; the thread sanitizer build
+// checks that they do so under its lock.
+TEST_F(Concurrency, ListenerTimerAndScreensShareTheRegistry)
+{
+    g_locked_mutex = SDL_CreateMutex();
+    g_locked_queue.clear();
+    ui_set_event_source(&LOCKED_SOURCE);
+    ASSERT_EQ(ui_timer_start(), 0);
+    SDL_Thread* listener = SDL_CreateThread(listener_like, nullptr);
+    ASSERT_NE(listener, nullptr);
+    int honoured = 0;
+    ui_set_play_request_handler([](AppState* a) { ++a->current_channel; });
+    for (int round = 0; round < 400; ++round) {
+        registry_clear(app(), round % 2);
+        widgets_clear(app(), round % 2);
+        Widget* spin = create_spinner(10, 10);
+        Widget* box = create_edit_box(100, 100, 200, 40, "x", nullptr, 0, 0);
+        if (spin)
+            registry_add(spin, SLOT_PRESS, nullptr);
+        if (box) {
+            box->persistent = uint8_t(round % 3 == 0);
+            registry_add(box, SLOT_CARET, nullptr);
+        }
+        SDL_Event ev;
+        while (locked_poll(&ev))
+            handle_event(app(), surface(), &ev);
+        SDL_Event motion = mouse_motion(5, 5);
+        handle_event(app(), surface(), &motion);
+        SDL_SemPost(ui_timer_semaphore());
+    }
+    SDL_WaitThread(listener, nullptr);
+    ui_timer_stop();
+    honoured = app()->current_channel;
+    EXPECT_GT(honoured, 0);
+    ui_set_play_request_handler(nullptr);
+    ui_set_event_source(nullptr);
+    registry_clear(app(), 1);
     SDL_DestroyMutex(g_locked_mutex);
 }
 

@@ -167,33 +167,33 @@ TEST_F(WidgetPool, FreedWidgetTakesItsSlotsAlongSoTheRecordsNextOwnerStaysQuiet)
     EXPECT_EQ(g_actions[0], 0);
 }
 
-int slow_job(void* arg)
+// Runs until its spinner asks it to stop.
+int job_until_cancelled(void* arg)
 {
-    auto* gate = static_cast<volatile int*>(arg);
-    while (!*gate)
+    auto* spinner = static_cast<Widget*>(arg);
+    while (!spinner_cancel_requested(spinner))
         SDL_Delay(1);
     return 0;
 }
 
 TEST_F(WidgetPool, ResizeRedrawKeepsRunningSpinnerAndClearCancelsItsJob)
 {
-    volatile int gate = 0;
     Widget* spin = create_spinner(10, 10);
-    ASSERT_EQ(spinner_start_job(spin, slow_job, const_cast<int*>(&gate)), 0);
+    ASSERT_EQ(spinner_start_job(spin, job_until_cancelled, spin), 0);
+    EXPECT_EQ(spinner_start_job(spin, job_until_cancelled, spin), -1);   // one job at a time
     ASSERT_EQ(registry_add(spin, SLOT_PRESS, count_action<0>), 0);
 
     ui_set_resize_redraw(1);
     registry_clear(app(), 1);
     widgets_clear(app(), 1);
+    widget_free(spin);
     ui_set_resize_redraw(0);
     EXPECT_EQ(spin->in_use, 1);
     EXPECT_EQ(active_slots(), 1);
 
     // An ordinary clear raises the job's cancel request and waits for it.
-    gate = 1;
     widgets_clear(app(), 1);
     EXPECT_EQ(spin->in_use, 0);
-    registry_clear(app(), 1);
     EXPECT_EQ(active_slots(), 0);
 }
 
