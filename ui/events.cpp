@@ -21,8 +21,11 @@ namespace {
 
 // ---- injectable time and events ------------------------------------------------
 
+// Looks at the queue after fetching what the window system has pending, so
+// that a fling (which keeps the modal loop from pumping) sees a new press.
 int sdl_peep(SDL_Event* events, int n, Uint32 mask)
 {
+    SDL_PumpEvents();
     return SDL_PeepEvents(events, n, SDL_PEEKEVENT, mask);
 }
 
