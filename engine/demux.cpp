@@ -21,13 +21,17 @@ void sleep_ms(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-void post_event(int type, PlayerSession* s)
+bool session_aborted(PlayerSession* s)
 {
-    SDL_Event ev{};
-    ev.type = static_cast<Uint8>(type);
-    ev.user.type = static_cast<Uint8>(type);
-    ev.user.data1 = s;
-    SDL_PushEvent(&ev);
+    return s->abort_request.load();
+}
+
+// The end of the session is reported for up to a second, so that a closer
+// that never reads events (or a queue that stays full) cannot keep the
+// thread alive.
+bool end_report_expired(PlayerSession* s)
+{
+    return ++s->end_report_tries > 100;
 }
 
 bool is_real_video(const AVStream* st)
@@ -90,7 +94,7 @@ int open_streams(PlayerSession* s)
     if (s->video_stream < 0 && s->audio_stream < 0 && s->subtitle_stream < 0)
         return -1;
     if (s->audio_stream >= 0 && s->video_stream < 0)
-        post_event(EVENT_ALLOC_PICTURE, s);
+        post_session_event(EVENT_ALLOC_PICTURE, s, session_aborted);
     return 0;
 }
 
@@ -257,7 +261,7 @@ void demux_thread_main(PlayerSession* s)
         ret = read_loop(s);
     if (ret != 0) {
         s->error = ret == AVERROR_EOF ? 0 : ret;
-        post_event(EVENT_SESSION_END, s);
+        post_session_event(EVENT_SESSION_END, s, end_report_expired);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "engine/player_session.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
@@ -94,6 +95,20 @@ void stream_close(PlayerSession* s)
     if (app && app->session == s)
         app->session = nullptr;
     delete s;
+}
+
+bool post_session_event(int type, PlayerSession* s, bool (*give_up)(PlayerSession*))
+{
+    SDL_Event ev{};
+    ev.type = static_cast<Uint8>(type);
+    ev.user.type = static_cast<Uint8>(type);
+    ev.user.data1 = s;
+    while (SDL_PushEvent(&ev) < 0) {
+        if (give_up(s))
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 void picture_queue_next(PlayerSession* s)

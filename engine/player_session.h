@@ -163,6 +163,7 @@ struct PlayerSession {
     int64_t seek_rel = 0;                 // jump step in microseconds, signed by direction; 0 = absolute
     std::atomic<int> read_pause_return{0};
     std::atomic<int> eof{0};
+    int end_report_tries = 0;             // demux thread only
 
     FormatContextPtr ic;
     int audio_stream = -1;
@@ -227,6 +228,12 @@ void stream_close(PlayerSession* s);
 // Open returns 0, or ENGINE_ERR_DECODER for a bad index or decoder.
 int stream_component_open(PlayerSession* s, int stream_index);
 void stream_component_close(PlayerSession* s, int stream_index);
+
+// Posts an engine event (EVENT_ALLOC_PICTURE, EVENT_SESSION_END) with the
+// session as data1. SDL's event queue can be full for a moment, so it retries
+// every 10 ms until it succeeds or give_up() says the answer is no longer
+// wanted; false when it was not posted.
+bool post_session_event(int type, PlayerSession* s, bool (*give_up)(PlayerSession*));
 
 // Main thread, after showing or dropping the queued picture.
 void picture_queue_next(PlayerSession* s);

@@ -14,6 +14,7 @@ extern "C" {
 #include "app/app_state.h"
 #include "engine/player_session.h"
 #include "render/picture.h"
+#include "render/gl_context.h"
 #include "render/video_layout.h"
 
 std::atomic<int> g_picture_counter{0};
@@ -118,6 +119,11 @@ bool entry_fits(const VideoPicture& vp, const PictureRequest& req, const AVFrame
            req.linesize[1] == f->linesize[1] && req.linesize[2] == f->linesize[2];
 }
 
+bool video_aborted(PlayerSession* s)
+{
+    return s->videoq.abort_request.load();
+}
+
 // Asks the main thread for an entry of the frame's size; false on abort.
 bool request_allocation(PlayerSession* s, const AVFrame* f)
 {
@@ -133,11 +139,9 @@ bool request_allocation(PlayerSession* s, const AVFrame* f)
     display_size_for(app, f, &req.display_width, &req.display_height);
     s->pictq.entry.allocated = 0;
 
-    SDL_Event ev{};
-    ev.type = EVENT_ALLOC_PICTURE;
-    ev.user.type = EVENT_ALLOC_PICTURE;
-    ev.user.data1 = s;
-    SDL_PushEvent(&ev);
+    lock.unlock();
+    post_session_event(EVENT_ALLOC_PICTURE, s, video_aborted);
+    lock.lock();
     s->pictq.cond.wait(lock, [s] { return s->pictq.entry.allocated || s->videoq.abort_request; });
     if (s->pictq.entry.allocated)
         return true;
@@ -446,8 +450,14 @@ void video_refresh(PlayerSession* s)
         return;
     AppState* app = s->app;
     if (!s->has_video) {
-        if (s->has_audio)
+        // Audio only: the player screen (cover, tags, position) is the picture.
+        if (s->has_audio) {
             get_audio_clock(s);
+            if (!app->player_screen_hidden && app->draw_player_overlay) {
+                glClear(GL_COLOR_BUFFER_BIT);
+                app->draw_player_overlay(app);
+            }
+        }
         return;
     }
     bool shown;
