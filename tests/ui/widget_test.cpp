@@ -255,6 +255,59 @@ TEST_F(WidgetPool, ColourPickerFramesTheChosenCell)
     EXPECT_NE(get_pixel(s, 100 + 3 * 60 - 2, 115), get_pixel(s, 100 + 2 * 60 - 2, 115));
 }
 
+TEST_F(WidgetPool, ListRowsLoadSharedPicturesOnceAndReleaseOnlyTheirOwn)
+{
+    ListRow rows[4] = {};
+    const char* names[4] = {"a", "b", "c", "d"};
+    for (int i = 0; i < 4; ++i)
+        rows[i].name.text = names[i];
+    std::strcpy(rows[0].icon_file, "images/movie.png");
+    std::strcpy(rows[1].icon_file, "images/movie.png");
+    std::strcpy(rows[2].icon_file, "images/no-such-picture.png");
+    rows[3].icon = artwork(ART_TV);   // the caller's own picture
+    Widget* l = create_list(app(), 0, 120, 420, 300, rows, 4, 0);
+    ASSERT_NE(l, nullptr);
+    widget_draw(surface(), l);
+    ASSERT_NE(rows[0].icon, nullptr);
+    EXPECT_EQ(rows[0].icon_loaded, ROW_ICON_LOADED);
+    EXPECT_EQ(rows[1].icon, rows[0].icon);
+    EXPECT_EQ(rows[1].icon_loaded, ROW_ICON_SHARED);
+    EXPECT_EQ(rows[2].icon, nullptr);
+    EXPECT_EQ(rows[2].icon_loaded, ROW_ICON_MISSING);
+    widget_draw(surface(), l);   // nothing is loaded twice (the leak check would see it)
+    widget_free(l);
+    EXPECT_EQ(rows[0].icon, nullptr);
+    EXPECT_EQ(rows[1].icon, nullptr);
+    EXPECT_EQ(rows[3].icon, artwork(ART_TV));
+    EXPECT_EQ(current_list_widget(), nullptr);
+}
+
+TEST_F(WidgetPool, HiddenExtensionsApplyToVideoAndAudioRowsOnly)
+{
+    auto draw_row = [&](const char* name, int media_class, bool hide) {
+        ListRow row{};
+        row.name.text = name;
+        row.media_class = media_class;
+        app()->settings.hide_extensions = uint8_t(hide);
+        Widget* l = create_list(app(), 0, 0, 420, 60, &row, 1, 0);
+        SurfacePtr out(surface_create(420, 60));
+        widget_draw(out.get(), l);
+        widget_free(l);
+        return out;
+    };
+    auto same = [](SDL_Surface* a, SDL_Surface* b) {
+        for (int y = 0; y < a->h; ++y)
+            for (int x = 0; x < a->w; ++x)
+                if (get_pixel(a, x, y) != get_pixel(b, x, y))
+                    return false;
+        return true;
+    };
+    EXPECT_TRUE(same(draw_row("Holiday.mkv", 2, true).get(), draw_row("Holiday", 2, false).get()));
+    EXPECT_TRUE(same(draw_row("Song.mp3", 3, true).get(), draw_row("Song", 3, false).get()));
+    EXPECT_FALSE(same(draw_row("Photo.jpg", 1, true).get(), draw_row("Photo", 1, false).get()));
+    EXPECT_FALSE(same(draw_row("Holiday.mkv", 2, false).get(), draw_row("Holiday", 2, false).get()));
+}
+
 // ---- message boxes and errors ----------------------------------------------------------
 
 struct Seen {
