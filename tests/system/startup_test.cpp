@@ -160,6 +160,19 @@ TEST_F(WholeProgram, AlwaysFullscreenIsBorderlessAtScreenSize)
     EXPECT_EQ(player.terminate(), 0);
 }
 
+// A missing image or font ends start-up quietly; the settings are still saved.
+TEST_F(WholeProgram, MissingArtworkOrFontEndsStartUpQuietly)
+{
+    for (const char* missing : {"images/stopp.png", "Garuda.ttf"}) {
+        RunFolder folder;
+        ASSERT_EQ(::unlink(folder.file(missing).c_str()), 0) << missing;
+        Player player(display_, folder);
+        EXPECT_EQ(player.wait_exit(60), 0) << missing;
+        EXPECT_EQ(decode_prefs(read_file(folder.file("data/prefs.dat"))).size(), 348956u) << missing;
+        EXPECT_EQ(read_file(folder.file("player.log")).size(), 0u) << "start-up printed a message";
+    }
+}
+
 // Whether something accepts connections on the play-request port.
 bool play_port_open()
 {
