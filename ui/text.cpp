@@ -15,6 +15,9 @@ constexpr int FONT_SIZES[FONT_SET_COUNT] = {17, 17, 17, 20, 28, 36};
 
 TTF_Font* g_fonts[FONT_SET_COUNT][FONT_FAMILY_COUNT];
 int g_line_height[FONT_SET_COUNT];
+// Whether a font has every printable ASCII glyph, so the per-character
+// face check can skip those characters (set by fonts_open).
+bool g_has_ascii[FONT_SET_COUNT][FONT_FAMILY_COUNT];
 
 bool is_continuation(unsigned char c)
 {
@@ -98,10 +101,146 @@ TTF_Font* font_for(std::string_view text, TTF_Font* font)
     return companion ? companion : font;
 }
 
+// The next character of renderable text at text[i] (i moves past it).
+Uint16 next_char(std::string_view text, size_t& i)
+{
+    const unsigned char c = text[i++];
+    if (c < 0x80)
+        return c;
+    const int extra = (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : 0;
+    if (extra == 0)
+        return '?';
+    Uint16 ch = c & (extra == 1 ? 0x1F : 0x0F);
+    for (int k = 0; k < extra && i < text.size() && is_continuation(text[i]); ++k)
+        ch = static_cast<Uint16>(ch << 6 | (text[i++] & 0x3F));
+    return ch;
+}
+
+// A stretch of text whose characters one face draws.
+struct TextRun {
+    TTF_Font* font;
+    std::string text;
+    int width = 0;
+};
+
+bool provides_ascii(TTF_Font* font)
+{
+    for (Uint16 c = 0x20; c < 0x7F; ++c)
+        if (!TTF_GlyphIsProvided(font, c))
+            return false;
+    return true;
+}
+
+bool has_ascii(TTF_Font* font)
+{
+    for (int s = 0; s < FONT_SET_COUNT; ++s)
+        for (int f = 0; f < FONT_FAMILY_COUNT; ++f)
+            if (g_fonts[s][f] == font)
+                return g_has_ascii[s][f];
+    return false;
+}
+
+// True when `face` itself draws every character of the text.
+bool face_draws_all(TTF_Font* face, std::string_view text)
+{
+    const bool ascii = has_ascii(face);
+    for (size_t i = 0; i < text.size();) {
+        const Uint16 ch = next_char(text, i);
+        if (!(ascii && ch >= 0x20 && ch < 0x7F) && font_for_char(face, ch) != face)
+            return false;
+    }
+    return true;
+}
+
+// The text split into runs by the face that draws each character (a space
+// joins the run before it); empty when `face` draws all of it (the common
+// case costs no allocation).
+std::vector<TextRun> fallback_runs(TTF_Font* face, std::string_view text)
+{
+    std::vector<TextRun> runs;
+    if (face_draws_all(face, text))
+        return runs;
+    for (size_t i = 0; i < text.size();) {
+        const size_t start = i;
+        const Uint16 ch = next_char(text, i);
+        // A space stays with the word before it, so Latin words keep their
+        // own spacing and runs stay few.
+        TTF_Font* f = ch == ' ' && !runs.empty() && TTF_GlyphIsProvided(runs.back().font, ch)
+                          ? runs.back().font
+                          : font_for_char(face, ch);
+        if (runs.empty() || runs.back().font != f)
+            runs.push_back({f, {}});
+        runs.back().text.append(text.substr(start, i - start));
+    }
+    return runs;
+}
+
+// Measures the runs of a text drawn in `face` laid side by side on a common
+// baseline: each run's width, the total width and height, and the
+// baseline's distance from the top. The height is never below face's, so
+// lines keep their spacing. False when a run cannot be measured.
+bool measure_runs(TTF_Font* face, std::vector<TextRun>& runs, int* width, int* height,
+                  int* baseline)
+{
+    int w = 0, ascent = TTF_FontAscent(face), descent = TTF_FontHeight(face) - ascent;
+    for (TextRun& run : runs) {
+        int h = 0;
+        if (TTF_SizeUTF8(run.font, run.text.c_str(), &run.width, &h) != 0)
+            return false;
+        w += run.width;
+        ascent = std::max(ascent, TTF_FontAscent(run.font));
+        descent = std::max(descent, h - TTF_FontAscent(run.font));
+    }
+    *width = w;
+    *height = ascent + descent;
+    *baseline = ascent;
+    return true;
+}
+
+// Size of a non-empty renderable text drawn in `face`, missing characters
+// in their fallback faces. False (outputs untouched) when it cannot be
+// measured.
+bool text_runs_size(TTF_Font* face, const std::string& text, int* width, int* height)
+{
+    std::vector<TextRun> runs = fallback_runs(face, text);
+    int w = 0, h = 0, baseline = 0;
+    if (runs.empty() ? TTF_SizeUTF8(face, text.c_str(), &w, &h) != 0
+                     : !measure_runs(face, runs, &w, &h, &baseline))
+        return false;
+    *width = w;
+    *height = h;
+    return true;
+}
+
+// A non-empty renderable text rendered blended in `face`; missing
+// characters are rendered in their fallback faces and the pieces joined on
+// the baseline. Null when nothing can be rendered.
+SurfacePtr text_runs_render(TTF_Font* face, const std::string& text, SDL_Color colour)
+{
+    std::vector<TextRun> runs = fallback_runs(face, text);
+    if (runs.empty())
+        return SurfacePtr(TTF_RenderUTF8_Blended(face, text.c_str(), colour));
+    int w = 0, h = 0, baseline = 0;
+    if (!measure_runs(face, runs, &w, &h, &baseline))
+        return nullptr;
+    SurfacePtr out(surface_create(w, h));
+    if (!out)
+        return nullptr;
+    // Transparent pixels carry the text colour, as the renderer's own do.
+    fill_rect(out.get(), 0, 0, w, h, SDL_MapRGBA(out->format, colour.r, colour.g, colour.b, 0));
+    int x = 0;
+    for (const TextRun& run : runs) {
+        SurfacePtr img(TTF_RenderUTF8_Blended(run.font, run.text.c_str(), colour));
+        copy_pixels(out.get(), img.get(), x, baseline - TTF_FontAscent(run.font));
+        x += run.width;
+    }
+    return out;
+}
+
 int width_of(TTF_Font* font, const std::string& text)
 {
     int w = 0, h = 0;
-    if (text.empty() || TTF_SizeUTF8(font, text.c_str(), &w, &h) != 0)
+    if (text.empty() || !text_runs_size(font, text, &w, &h))
         return 0;
     return w;
 }
@@ -154,14 +293,11 @@ void break_line(TTF_Font* font, const std::string& line, int box_width,
 
 // Puts one rendered piece on dst in the given mode.
 void put_piece(Surface* dst, TTF_Font* font, const std::string& piece, int px, int y, int mode,
-               uint32_t colour, int* height)
+               uint32_t colour)
 {
-    SurfacePtr img(TTF_RenderUTF8_Blended(font, piece.c_str(), text_colour(colour)));
-    if (!img) {
-        *height = TTF_FontHeight(font);
+    SurfacePtr img = text_runs_render(font, piece, text_colour(colour));
+    if (!img)
         return;
-    }
-    *height = img->h;
     if (mode == TEXT_BOXED)
         fill_rect(dst, px - 2, y, img->w + 4, img->h + 4, 0xFF000000u);
     if (mode == TEXT_REPLACE)
@@ -191,6 +327,7 @@ int fonts_open()
                 fonts_close();
                 return -1;
             }
+            g_has_ascii[s][f] = provides_ascii(g_fonts[s][f]);
             if (f == FONT_PRELUDE && (s + 1 == FONT_SET_SMALL || s + 1 == FONT_SET_MAIN)) {
                 int w = 0, h = 0;
                 TTF_SizeUTF8(g_fonts[s][f], "fontsize", &w, &h);
@@ -211,6 +348,7 @@ void fonts_close()
         }
     }
     std::fill(std::begin(g_line_height), std::end(g_line_height), 0);
+    std::fill(&g_has_ascii[0][0], &g_has_ascii[0][0] + FONT_COUNT, false);
 }
 
 TTF_Font* font_get(int set, int family)
@@ -248,17 +386,37 @@ TTF_Font* pick_font_for_text(const char* text, TTF_Font* font)
     return font_for(std::string_view(text, cut_length(text, TEXT_MAX_BYTES)), font);
 }
 
+TTF_Font* font_for_char(TTF_Font* face, uint16_t ch)
+{
+    if (!face || TTF_GlyphIsProvided(face, ch))
+        return face;
+    int set = font_set_of(face);
+    if (set == 0)
+        set = FONT_SET_HUGE;
+    for (int family : {FONT_PRELUDE, FONT_DEJAVU}) {
+        TTF_Font* f = font_get(set, family);
+        if (f && f != face && TTF_GlyphIsProvided(f, ch))
+            return f;
+    }
+    return face;
+}
+
 int text_size(TTF_Font* font, const char* text, int* width, int* height)
 {
-    int w = 0, h = 0;
     if (!font || !text)
         return -1;
-    const std::string_view cut(text, cut_length(text, TEXT_MAX_BYTES));
-    TTF_Font* f = font_for(cut, font);
-    const std::string s = renderable(cut);
+    return text_size_in_face(pick_font_for_text(text, font), text, width, height);
+}
+
+int text_size_in_face(TTF_Font* face, const char* text, int* width, int* height)
+{
+    int w = 0, h = 0;
+    if (!face || !text)
+        return -1;
+    const std::string s = renderable(std::string_view(text, cut_length(text, TEXT_MAX_BYTES)));
     if (s.empty())
-        h = TTF_FontHeight(f);
-    else if (TTF_SizeUTF8(f, s.c_str(), &w, &h) != 0)
+        h = TTF_FontHeight(face);
+    else if (!text_runs_size(face, s, &w, &h))
         return -1;
     if (width)
         *width = w;
@@ -300,15 +458,16 @@ int draw_text(Surface* dst, const char* text, TTF_Font* font, int x, int y, int 
         pieces.clear();
         break_line(f, line, wrap_width, pieces);
         for (const std::string& piece : pieces) {
-            const int pw = width_of(f, piece);
+            int pw = 0, ph = TTF_FontHeight(f);
+            if (!piece.empty())
+                text_runs_size(f, piece, &pw, &ph);
             int px = x + (box_width - pw) / 2;
             if (align == ALIGN_LEFT || align == 5 || align == ALIGN_LEFT_MIDDLE || align == 7)
                 px = x;
             else if (align == ALIGN_RIGHT)
                 px = x + box_width - pw;
-            int ph = TTF_FontHeight(f);
             if (mode != TEXT_MEASURE && !piece.empty())
-                put_piece(dst, f, piece, px, y, mode, colour, &ph);
+                put_piece(dst, f, piece, px, y, mode, colour);
             y += ph;
         }
     }
@@ -375,7 +534,6 @@ void draw_text_line(Surface* dst, const char* text, TTF_Font* font, int x, int y
     char line[TEXT_MAX_BYTES + 8];
     if (shorten_text_line(text, font, max_width, line, sizeof line) == 0)
         return;
-    SurfacePtr img(TTF_RenderUTF8_Blended(pick_font_for_text(text, font), line,
-                                          text_colour(colour)));
+    SurfacePtr img = text_runs_render(pick_font_for_text(text, font), line, text_colour(colour));
     blit_alpha(dst, img.get(), x, y);
 }

@@ -4,7 +4,8 @@
 // fonts_open() to fonts_close(). Text is UTF-8. The font used for a text is
 // chosen by script: the first non-ASCII lead byte of the text picks a
 // companion face of the same size set as the font passed in (fonts outside
-// the table use the set-6 companions). Text colours are packed with red in
+// the table use the set-6 companions). Characters that face lacks are drawn
+// in a fallback face (see font_for_char). Text colours are packed with red in
 // the lowest byte, then green, then blue (0xFFFFFF white, 0x0000FF red).
 // Texts longer than TEXT_MAX_BYTES are cut at a character boundary.
 #pragma once
@@ -77,9 +78,18 @@ int font_line_height(TTF_Font* font);
 // byte); `font` itself when the text has no deciding byte.
 TTF_Font* pick_font_for_text(const char* text, TTF_Font* font);
 
+// The face that draws character ch of a text drawn in `face`: `face` when
+// it has the glyph, else the main interface face of its size set (set 6 for
+// fonts outside the table), else its DejaVu face, else `face` (an empty
+// box). Texts mixing faces are rendered run by run on a common baseline.
+TTF_Font* font_for_char(TTF_Font* face, uint16_t ch);
+
 // Width and height of a text in the font chosen for it (first
-// TEXT_MAX_BYTES bytes); 0, or -1 on missing font or text.
+// TEXT_MAX_BYTES bytes), as draw_text draws it; 0, or -1 on missing font or
+// text.
 int text_size(TTF_Font* font, const char* text, int* width, int* height);
+// The same in exactly `face`, without the script choice.
+int text_size_in_face(TTF_Font* face, const char* text, int* width, int* height);
 
 // Multi-line text in the box from (x, y), box_width x box_height (clipped
 // to dst). Lines break at "\n" ("\r\n" too) and, when wider than the box,

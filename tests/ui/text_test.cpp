@@ -2,6 +2,7 @@
 // script, cutting, line breaking, alignment, modes and ellipsis shortening.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <string>
 
@@ -78,6 +79,207 @@ TEST_F(TextFonts, LatinTextWithAKoreanWordIsDrawnInTheKoreanFace)
     blit_alpha(by_prelude.get(), plain.get(), 0, 0);
     EXPECT_TRUE(same_pixels(by_main.get(), by_dotum.get()));
     EXPECT_FALSE(same_pixels(by_main.get(), by_prelude.get()));
+}
+
+// The piece draw_text makes of a one-line text: copied with TEXT_REPLACE to
+// (0, 0) of a transparent surface, so its pixels are the piece's own.
+SurfacePtr piece_of(const char* text, TTF_Font* font)
+{
+    SurfacePtr s(surface_create(600, 80));
+    draw_text(s.get(), text, font, 0, 0, 600, 80, ALIGN_LEFT, TEXT_REPLACE, 0xFFFFFF);
+    return s;
+}
+
+// `text` rendered alone in `face`, on a transparent surface like piece_of's
+// at (x, y).
+SurfacePtr direct_render(TTF_Font* face, const char* text, int x = 0, int y = 0)
+{
+    SDL_Color white{255, 255, 255, 0};
+    SurfacePtr img(TTF_RenderUTF8_Blended(face, text, white));
+    SurfacePtr s(surface_create(600, 80));
+    copy_pixels(s.get(), img.get(), x, y);
+    return s;
+}
+
+// True when the w x h area at (x, y) is the same in a and b.
+bool same_area(Surface* a, Surface* b, int x, int y, int w, int h)
+{
+    for (int r = y; r < y + h; ++r)
+        for (int c = x; c < x + w; ++c)
+            if (get_pixel(a, c, r) != get_pixel(b, c, r))
+                return false;
+    return true;
+}
+
+struct Run {
+    TTF_Font* face;
+    const char* text;
+};
+
+// Checks that the piece of `text` is its runs rendered one by one, side by
+// side on the highest ascent (the chosen face's included), and that
+// measuring gives the same size.
+void expect_drawn_as_runs(const char* text, const std::vector<Run>& runs)
+{
+    TTF_Font* chosen = pick_font_for_text(text, font_get(FONT_SET_MAIN, FONT_PRELUDE));
+    int ascent = TTF_FontAscent(chosen), below = TTF_FontHeight(chosen) - ascent, width = 0;
+    for (const Run& run : runs) {
+        ascent = std::max(ascent, TTF_FontAscent(run.face));
+        below = std::max(below, TTF_FontHeight(run.face) - TTF_FontAscent(run.face));
+    }
+    SurfacePtr piece = piece_of(text, font_get(FONT_SET_MAIN, FONT_PRELUDE));
+    for (const Run& run : runs) {
+        int w = 0, h = 0;
+        ASSERT_EQ(TTF_SizeUTF8(run.face, run.text, &w, &h), 0);
+        const int top = ascent - TTF_FontAscent(run.face);
+        SurfacePtr alone = direct_render(run.face, run.text, width, top);
+        EXPECT_TRUE(same_area(piece.get(), alone.get(), width, top, w, h)) << text << ": " << run.text;
+        width += w;
+    }
+    int w = 0, h = 0;
+    ASSERT_EQ(text_size(font_get(FONT_SET_MAIN, FONT_PRELUDE), text, &w, &h), 0);
+    EXPECT_EQ(w, width) << text;
+    EXPECT_EQ(h, ascent + below) << text;
+    EXPECT_LT(ink_columns(piece.get()).second, width) << text;
+}
+
+TEST_F(TextFonts, CharactersTheChosenFaceLacksComeFromTheMainFaceOrDejaVu)
+{
+    TTF_Font* hei = font_get(FONT_SET_MAIN, FONT_HEIS);
+    TTF_Font* prelude = main_font();
+    TTF_Font* dejavu = font_get(FONT_SET_MAIN, FONT_DEJAVU);
+    ASSERT_FALSE(TTF_GlyphIsProvided(hei, 'F'));  // the CJK face has no Latin letters
+    EXPECT_EQ(font_for_char(hei, 0x4E2D), hei);
+    EXPECT_EQ(font_for_char(hei, ' '), hei);
+    EXPECT_EQ(font_for_char(hei, 'F'), prelude);
+    EXPECT_EQ(font_for_char(hei, 0x2019), prelude);  // right single quotation mark
+    EXPECT_EQ(font_for_char(hei, 0x05D0), dejavu);   // Hebrew alef: not in the main face
+    EXPECT_EQ(font_for_char(prelude, 0x4E2D), prelude);  // no fallback has it: the face's box
+    EXPECT_EQ(font_for_char(font_get(FONT_SET_HUGE, FONT_HEIS), 'F'),
+              font_get(FONT_SET_HUGE, FONT_PRELUDE));
+    TTF_Font* other = TTF_OpenFont(font_file(FONT_HEIS), 12);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(font_for_char(other, 'F'), font_get(FONT_SET_HUGE, FONT_PRELUDE));
+    TTF_CloseFont(other);
+    EXPECT_EQ(font_for_char(nullptr, 'F'), nullptr);
+}
+
+TEST_F(TextFonts, MixedTextsDrawLatinLettersWithRealGlyphs)
+{
+    TTF_Font* hei = font_get(FONT_SET_MAIN, FONT_HEIS);
+    TTF_Font* prelude = main_font();
+    TTF_Font* dejavu = font_get(FONT_SET_MAIN, FONT_DEJAVU);
+    // A space stays with the word before it.
+    expect_drawn_as_runs("Film \xE4\xB8\xAD\xE6\x96\x87 HD",
+                         {{prelude, "Film "}, {hei, "\xE4\xB8\xAD\xE6\x96\x87 "}, {prelude, "HD"}});
+    expect_drawn_as_runs("Don\xE2\x80\x99t Stop", {{prelude, "Don\xE2\x80\x99t Stop"}});
+    expect_drawn_as_runs(" \xE4\xB8\xAD \xD7\x90 !", {{hei, " \xE4\xB8\xAD "}, {dejavu, "\xD7\x90 "},
+                                                      {prelude, "!"}});
+}
+
+TEST_F(TextFonts, TextsTheChosenFaceCoversRenderAsOneCall)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97\xE5\xB9\x95", FONT_HEIS},
+        {"Local Media", FONT_PRELUDE},
+        {"\xEC\x9D\x8C\xEC\x95\x85 2024", FONT_DOTUM},
+        {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", FONT_DEJAVU}};
+    for (const auto& [text, family] : cases) {
+        TTF_Font* face = font_get(FONT_SET_MAIN, family);
+        SurfacePtr direct = direct_render(face, text);
+        EXPECT_TRUE(same_pixels(piece_of(text, main_font()).get(), direct.get())) << text;
+        int w = 0, h = 0, dw = 0, dh = 0;
+        text_size(main_font(), text, &w, &h);
+        TTF_SizeUTF8(face, text, &dw, &dh);
+        EXPECT_EQ(w, dw) << text;
+        EXPECT_EQ(h, dh) << text;
+    }
+}
+
+// Extent of the opaque black pixels of s: {left, top, right, bottom}, -1s
+// when there are none.
+std::array<int, 4> black_box(Surface* s)
+{
+    std::array<int, 4> box{-1, -1, -1, -1};
+    for (int y = 0; y < s->h; ++y)
+        for (int x = 0; x < s->w; ++x)
+            if (get_pixel(s, x, y) == 0xFF000000u) {
+                box = {box[0] < 0 ? x : std::min(box[0], x), box[1] < 0 ? y : box[1],
+                       std::max(box[2], x), y};
+            }
+    return box;
+}
+
+TEST_F(TextFonts, MixedTextsMeasureAsTheyAreDrawn)
+{
+    const uint32_t red = argb(255, 200, 0, 0);
+    for (TTF_Font* font : {main_font(), font_get(FONT_SET_LARGE, FONT_PRELUDE),
+                           font_get(FONT_SET_LABEL, FONT_DEJAVU)}) {
+        for (const char* text : {"Don\xE2\x80\x99t Stop.mkv", "Film \xE4\xB8\xAD\xE6\x96\x87 HD",
+                                 "Price 10\xE2\x82\xAC \xE2\x80\x93 Song\xE2\x80\xA6 \xE2\x86\x92 next",
+                                 "\xEC\x9D\x8C\xEC\x95\x85 \xE2\x80\x9CLive\xE2\x80\x9D"}) {
+            int w = 0, h = 0;
+            ASSERT_EQ(text_size(font, text, &w, &h), 0);
+            // The black box of mode 1 is the drawn piece's size plus 4 each way.
+            SurfacePtr boxed = filled(700, 120, red);
+            const int bottom =
+                draw_text(boxed.get(), text, font, 20, 10, 640, 100, ALIGN_LEFT, TEXT_BOXED, 0xFFFFFF);
+            EXPECT_EQ(bottom, 10 + h) << text;
+            EXPECT_EQ(black_box(boxed.get()), (std::array<int, 4>{18, 10, 21 + w, 13 + h})) << text;
+            EXPECT_EQ(draw_text(boxed.get(), text, font, 20, 10, 640, 100, ALIGN_LEFT, TEXT_MEASURE, 0),
+                      bottom);
+            SurfacePtr right = filled(700, 120, red);
+            draw_text(right.get(), text, font, 20, 10, 640, 100, ALIGN_RIGHT, TEXT_BOXED, 0xFFFFFF);
+            EXPECT_EQ(black_box(right.get())[2], 20 + 640 + 1) << text;
+
+            // A fitting line is the same piece as draw_text's.
+            SurfacePtr line(surface_create(700, 120)), blended(surface_create(700, 120));
+            draw_text_line(line.get(), text, font, 20, 10, w, 0xFFFFFF);
+            draw_text(blended.get(), text, font, 20, 10, 640, 100, ALIGN_LEFT, TEXT_BLEND, 0xFFFFFF);
+            EXPECT_TRUE(same_pixels(line.get(), blended.get())) << text;
+        }
+    }
+}
+
+TEST_F(TextFonts, MixedTextsBreakAndShortenByTheirDrawnWidth)
+{
+    const char* once = "Film \xE4\xB8\xAD\xE6\x96\x87 HD";
+    int w = 0, h = 0;
+    ASSERT_EQ(text_size(main_font(), once, &w, &h), 0);
+    SurfacePtr s(surface_create(600, 100));
+    const std::string twice = std::string(once) + " " + once;
+    EXPECT_EQ(draw_text(s.get(), twice.c_str(), main_font(), 0, 0, w, 100, ALIGN_LEFT, TEXT_MEASURE,
+                        0),
+              2 * h);
+    EXPECT_EQ(draw_text(s.get(), twice.c_str(), main_font(), 0, 0, w - 1, 100, ALIGN_LEFT,
+                        TEXT_MEASURE, 0),
+              3 * h);  // "Film 中文", "HD Film", "中文 HD"
+
+    const char* title = "Film \xE4\xB8\xAD\xE6\x96\x87 HD \xE2\x80\x93 a very long title that goes on";
+    char out[600];
+    shorten_text_line(title, main_font(), 150, out, sizeof out);
+    const std::string shown = out;
+    ASSERT_GT(shown.size(), 3u);
+    EXPECT_EQ(shown.substr(shown.size() - 3), "...");
+    int shown_w = 0;
+    ASSERT_EQ(text_size_in_face(font_get(FONT_SET_MAIN, FONT_HEIS), out, &shown_w, nullptr), 0);
+    EXPECT_LE(shown_w, 150);
+    SurfacePtr line(surface_create(600, 100));
+    draw_text_line(line.get(), title, main_font(), 10, 0, 150, 0xFFFFFF);
+    EXPECT_LE(ink_columns(line.get()).second, 10 + 150);
+    EXPECT_GT(ink_columns(line.get()).second, 10 + 150 / 2);
+
+    // The CJK face has no full stop: the ellipsis of a CJK line comes from
+    // the main face instead of showing as boxes.
+    std::string han;
+    for (int i = 0; i < 30; ++i)
+        han += "\xE4\xB8\xAD";
+    const size_t n = shorten_text_line(han.c_str(), main_font(), 120, out, sizeof out);
+    ASSERT_GT(n, 3u);
+    const std::string kept(out, n - 3);
+    EXPECT_EQ(kept, han.substr(0, kept.size()));
+    expect_drawn_as_runs(out, {{font_get(FONT_SET_MAIN, FONT_HEIS), kept.c_str()},
+                               {main_font(), "..."}});
 }
 
 // Number of lines draw_text reports for a text in a wide box.
@@ -306,7 +508,7 @@ TEST_F(TextFonts, ShorteningRandomCjkAndKoreanTextKeepsWholeCharacters)
         ASSERT_TRUE(valid_utf8(out)) << "round " << round;
         int w = 0;
         TTF_Font* face = pick_font_for_text(text.c_str(), main_font());
-        if (n > 3 && TTF_SizeUTF8(face, out, &w, nullptr) == 0) {
+        if (n > 3 && text_size_in_face(face, out, &w, nullptr) == 0) {
             EXPECT_LE(w, std::max(width, 0)) << "round " << round;
         }
         draw_text_line(s.get(), text.c_str(), main_font(), 0, 0, width, 0xFFFFFF);
