@@ -239,7 +239,7 @@ int read_loop(PlayerSession* s)
 
 int decode_interrupt(void* opaque)
 {
-    auto* s = static_cast<PlayerSession*>(opaque);
+    auto* s = opaque ? static_cast<PlayerSession*>(opaque) : g_current_session.load();
     return s && s->abort_request.load();
 }
 

@@ -25,5 +25,6 @@ void demux_thread_main(PlayerSession* s);
 // position. A request while one is pending only moves the shown position.
 void stream_seek(PlayerSession* s, AppState* app, int64_t position_ms, int64_t relative);
 
-// Interrupt callback for the format context; opaque is the session.
+// Interrupt callback for the format context; opaque is the session, or null
+// for the current session (g_current_session).
 int decode_interrupt(void* opaque);

@@ -19,6 +19,7 @@ extern "C" {
 
 #include "app/app_state.h"
 #include "engine/av_owners.h"
+#include "engine/demux.h"
 #include "engine/packet_queue.h"
 #include "engine/player_session.h"
 #include "render/picture.h"
@@ -29,12 +30,16 @@ constexpr int COVER_SIZE = 480;
 constexpr int AUDIO_TRACK_MAX = 32;
 constexpr const char* PLACEHOLDER_COVER = "images/placeholder.png";
 constexpr const char* NETWORK_PROTOCOLS = "http,https,tcp,tls,crypto,httpproxy";
+constexpr const char* NETWORK_READ_TIMEOUT_US = "15000000";
 
 std::atomic<bool> g_open_cancelled{false};
 
+// Stays the interrupt callback of every I/O context opened here, for as long
+// as it lives: first the open can be cancelled, later the session's abort
+// (through the current-session pointer) ends a blocked read.
 int open_interrupt(void*)
 {
-    return g_open_cancelled.load();
+    return g_open_cancelled.load() || decode_interrupt(nullptr);
 }
 
 void copy_text(char* dst, size_t dst_size, const char* src)
@@ -71,6 +76,8 @@ FormatContextPtr open_input(const char* name)
     if (is_url(name, &scheme) && scheme != "file") {
         url = name;
         av_dict_set(&opts, "protocol_whitelist", NETWORK_PROTOCOLS, 0);
+        // A server that goes quiet fails the read instead of blocking forever.
+        av_dict_set(&opts, "rw_timeout", NETWORK_READ_TIMEOUT_US, 0);
     } else {
         bool file_url = std::strncmp(name, "file:", 5) == 0;
         url = file_url ? std::string(name) : std::string("file:") + name;
@@ -342,6 +349,5 @@ int media_open(AppState* app, const char* name)
     if (app->still_image && app->slideshow)
         app->duration_ms = app->settings.slideshow_secs * 1000;
 
-    ic->interrupt_callback.callback = nullptr;
     return stream_open(app, name, std::move(ic)) ? 0 : -1;
 }

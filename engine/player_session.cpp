@@ -54,11 +54,13 @@ PlayerSession* stream_open(AppState* app, const char* name, FormatContextPtr ic)
     s->ic = std::move(ic);
     app->flags |= APP_PLAYER_BUSY;
     app->session = s;
+    g_current_session = s;
     try {
         s->demux_thread = std::thread(demux_thread_main, s);
     } catch (const std::system_error&) {
         app->flags &= ~APP_PLAYER_BUSY;
         app->session = nullptr;
+        g_current_session = nullptr;
         delete s;
         avformat_network_deinit();
         return nullptr;

@@ -4,7 +4,15 @@
 // picture allocation that nobody answers, which the close must end).
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <cstdlib>
 #include <cstring>
@@ -265,6 +273,132 @@ TEST_F(MediaOpenTest, DamagedFilesNeverCrashOrHang)
         if (ret == 0)
             SDL_Delay(20);  // let the threads run into the damage
     }
+}
+
+// A one-connection-at-a-time HTTP server on 127.0.0.1 that answers every
+// request with the same body; with stall set it sends only the first
+// stall_after bytes of a body it announces as much longer, then waits.
+class LocalHttpServer {
+public:
+    LocalHttpServer(std::string body, size_t stall_after = 0)
+        : body_(std::move(body)), stall_after_(stall_after)
+    {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && listen(fd_, 4) == 0 &&
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+            port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~LocalHttpServer()
+    {
+        stop_ = true;
+        thread_.join();
+        close(fd_);
+    }
+    std::string url(const std::string& path) const
+    {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    int requests() const { return requests_; }
+
+private:
+    bool wait_readable(int fd)
+    {
+        pollfd p{fd, POLLIN, 0};
+        while (!stop_)
+            if (poll(&p, 1, 20) > 0)
+                return true;
+        return false;
+    }
+    void serve()
+    {
+        while (wait_readable(fd_)) {
+            int c = accept(fd_, nullptr, nullptr);
+            if (c < 0)
+                continue;
+            char req[4096];
+            if (wait_readable(c) && recv(c, req, sizeof req, 0) > 0) {
+                requests_++;
+                size_t announced = stall_after_ ? body_.size() * 100 : body_.size();
+                std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " +
+                                   std::to_string(announced) + "\r\nConnection: close\r\n\r\n";
+                std::string out = head + (stall_after_ ? body_.substr(0, stall_after_) : body_);
+                send(c, out.data(), out.size(), MSG_NOSIGNAL);
+                if (stall_after_)
+                    while (!stop_)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            close(c);
+        }
+    }
+
+    std::string body_;
+    size_t stall_after_;
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> requests_{0};
+    std::thread thread_;
+};
+
+std::string base64(const std::string& in)
+{
+    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < in.size(); i += 3) {
+        uint32_t v = static_cast<uint8_t>(in[i]) << 16;
+        if (i + 1 < in.size())
+            v |= static_cast<uint8_t>(in[i + 1]) << 8;
+        if (i + 2 < in.size())
+            v |= static_cast<uint8_t>(in[i + 2]);
+        out += digits[(v >> 18) & 63];
+        out += digits[(v >> 12) & 63];
+        out += i + 1 < in.size() ? digits[(v >> 6) & 63] : '=';
+        out += i + 2 < in.size() ? digits[v & 63] : '=';
+    }
+    return out;
+}
+
+std::string playlist_of(const std::string& segment)
+{
+    return "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\n" + segment + "\n#EXT-X-ENDLIST\n";
+}
+
+TEST_F(MediaOpenTest, RemotePlaylistReachesOnlyTheNetwork)
+{
+    std::string local = dir.file("local.ts");
+    ASSERT_TRUE(make_media("-f lavfi -i sine=d=1 -c:a mp2 " + local));
+    // Segments that name a local file, a concatenation or inline data are refused.
+    for (const std::string& segment :
+         {"file://" + local, "concat:" + local + "|" + local,
+          "data:video/mp2t;base64," + base64(read_file(local))}) {
+        LocalHttpServer server(playlist_of(segment));
+        EXPECT_EQ(open(server.url("/list.m3u8")), -1) << segment.substr(0, 40);
+        EXPECT_GE(server.requests(), 1);
+        EXPECT_EQ(app->session, nullptr);
+    }
+    // A segment on the network plays.
+    LocalHttpServer segment_server(read_file(local));
+    LocalHttpServer list_server(playlist_of(segment_server.url("/seg.ts")));
+    EXPECT_EQ(open(list_server.url("/list.m3u8")), 0);
+}
+
+TEST_F(MediaOpenTest, ClosingWhileTheNetworkStallsReturns)
+{
+    std::string wav = dir.file("tone.wav");
+    ASSERT_TRUE(make_media("-f lavfi -i sine=d=10 -c:a pcm_s16le " + wav));
+    std::string body = read_file(wav);
+    // Enough arrives to open the stream, then the connection goes quiet: the
+    // demux thread sits in a network read when the session is closed.
+    LocalHttpServer server(body, 300000);
+    ASSERT_EQ(open(server.url("/tone.wav")), 0);
+    SDL_Delay(300);
+    close_session();  // returns only when every thread has ended
+    EXPECT_EQ(app->session, nullptr);
 }
 
 TEST(ThumbName, SixteenLettersFromAToPAndStable)
