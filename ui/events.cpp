@@ -1,9 +1,9 @@
-// The modal loop, event dispatch to the registry, the UI timer thread and
-// the keyboard, pointer and accelerometer state.
+// The modal loop, event dispatch to the registry, the UI timer thread, the
+// key repeat filter, pointer rotation and the accelerometer. Edit boxes and
+// lists have their own files (edit_input.cpp, list_input.cpp).
 #include "ui/events.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -13,6 +13,7 @@
 #include "app/app_state.h"
 #include "ui/artwork.h"
 #include "ui/layers.h"
+#include "ui/input_internal.h"
 #include "ui/list_gl.h"
 #include "ui/text.h"
 #include "ui/widget.h"
@@ -34,16 +35,11 @@ const EventSource* g_source = &SDL_SOURCE;
 Uint32 (*g_clock)() = SDL_GetTicks;
 void (*g_delay)(Uint32) = SDL_Delay;
 
-// ---- keyboard and pointer state ----------------------------------------------------
+// ---- key repeat filter and the list on screen ----------------------------------------
 
 int g_last_key = -1;
 Uint32 g_last_key_time;
 bool g_key_down;
-bool g_sticky_alt;
-bool g_sticky_shift;
-int g_saved_repeat_delay = -1;
-int g_saved_repeat_interval = -1;
-Widget* g_focused;
 Widget* g_current_list;
 
 // ---- accelerometer -------------------------------------------------------------------
@@ -63,15 +59,11 @@ void (*g_play_handler)(AppState*) = play_request_keep_path;
 SDL_Thread* g_timer_thread;
 int g_timer_run;   // shared_flag_load/store
 
-struct LockGuard {
-    SDL_mutex* m;
-    explicit LockGuard(SDL_mutex* mutex) : m(mutex) { if (m) SDL_mutexP(m); }
-    ~LockGuard() { if (m) SDL_mutexV(m); }
-    LockGuard(const LockGuard&) = delete;
-    LockGuard& operator=(const LockGuard&) = delete;
-};
+}  // namespace
 
-// ---- helpers ---------------------------------------------------------------------------
+namespace ui_input {
+
+// ---- registry look-ups ------------------------------------------------------
 
 bool inside(const Widget* w, int x, int y, int tolerance)
 {
@@ -97,122 +89,15 @@ bool registered(const Widget* w)
     return false;
 }
 
-// An action to run once the registry lock is released.
-struct PendingAction {
-    SlotAction action = nullptr;
-    RegistrySlot* slot = nullptr;
-    void set(RegistrySlot* s)
-    {
-        if (s && s->action && !action) {
-            action = s->action;
-            slot = s;
-        }
-    }
-    void run(AppState* app) const
-    {
-        if (action)
-            action(app, slot);
-    }
-};
+const EventSource* event_source() { return g_source; }
 
-void save_key_repeat()
-{
-    if (g_saved_repeat_delay < 0) {
-        int delay = 0;
-        int interval = 0;
-        SDL_GetKeyRepeat(&delay, &interval);
-        g_saved_repeat_delay = delay;
-        g_saved_repeat_interval = interval;
-    }
-    SDL_EnableKeyRepeat(500, 30);
-}
+}  // namespace ui_input
 
-void restore_key_repeat()
-{
-    if (g_saved_repeat_delay >= 0)
-        SDL_EnableKeyRepeat(g_saved_repeat_delay, g_saved_repeat_interval);
-    g_saved_repeat_delay = -1;
-    g_saved_repeat_interval = -1;
-}
+using namespace ui_input;
 
-int browse_mode_index(const AppState* app)
-{
-    return app->browse_mode >= 0 && app->browse_mode < BROWSE_MODE_COUNT ? app->browse_mode : -1;
-}
-
-void remember_offset(AppState* app, const Widget* list)
-{
-    int mode = browse_mode_index(app);
-    if (mode >= 0)
-        app->list_offsets[mode] = list->list.offset;
-}
-
-// Redraws only the list: through its GL layers when it has them, else into
-// the surface and present.
-void redraw_list(AppState* app, SDL_Surface* surface, Widget* list)
-{
-    if (list_gl_redraw(app, list))
-        return;
-    widget_draw(surface, list);
-    present(app);
-}
-
-void caret_from_pointer(Widget* box, int px)
-{
-    char shown[EDIT_TEXT_SIZE];
-    edit_shown_text(box, shown, sizeof shown);
-    int len = int(std::strlen(shown));
-    int start = std::clamp<int>(box->edit.first_shown, 0, len);
-    int target = px - (box->x + 6);
-    int best = start;
-    int best_dist = std::abs(target);
-    char part[EDIT_TEXT_SIZE];
-    for (int i = start + 1; i <= len; ++i) {
-        std::memcpy(part, shown + start, size_t(i - start));
-        part[i - start] = 0;
-        int w = 0;
-        int h = 0;
-        text_size(box->font, part, &w, &h);
-        int dist = std::abs(target - w);
-        if (dist < best_dist) {
-            best = i;
-            best_dist = dist;
-        }
-    }
-    box->edit.caret_index = best;
-}
+namespace {
 
 // ---- pointer down --------------------------------------------------------------------------
-
-void list_press(AppState* app, Widget* w, int x, int y)
-{
-    ListFields& l = w->list;
-    Uint32 now = ui_ticks();
-    w->press_x = x;
-    w->press_y = y;
-    int row = list_row_at(w, y);
-    l.long_fired = 0;
-    if (row >= 0 && find_slot(w, SLOT_ROW_TAP))
-        l.pressed_row = row;
-    if (row >= 0 && find_slot(w, SLOT_LONG_PRESS)) {
-        l.pressed_row = row;
-        l.held = 1;
-        l.long_fired = 0;
-        l.long_press_at = now + LONG_PRESS_MS;
-    }
-    if (find_slot(w, SLOT_DRAG) && !l.drag_armed) {
-        list_gl_screen_changed();
-        l.drag_armed = 1;
-        l.dragging = 0;
-        l.drag_start_y = y;
-        l.drag_start_offset = l.offset;
-        l.last_y = y;
-        l.prev_y = y;
-        l.last_motion_time = now;
-        l.prev_motion_time = now;
-    }
-    (void)app;
-}
 
 void pointer_down(AppState* app, SDL_Surface* surface, int x, int y)
 {
@@ -220,8 +105,9 @@ void pointer_down(AppState* app, SDL_Surface* surface, int x, int y)
     bool show = false;
     {
         LockGuard guard(ui_registry_lock());
-        if (g_focused && !inside(g_focused, x, y, HIT_TOLERANCE)) {
-            Widget* box = g_focused;
+        Widget* focused = focused_edit_box();
+        if (focused && !inside(focused, x, y, HIT_TOLERANCE)) {
+            Widget* box = focused;
             edit_unfocus();
             widget_draw(surface, box);
             show = true;
@@ -279,8 +165,7 @@ void pointer_down(AppState* app, SDL_Surface* surface, int x, int y)
             case WIDGET_EDIT_BOX:
                 if (w->disabled)
                     continue;
-                g_sticky_alt = false;
-                g_sticky_shift = false;
+                sticky_clear();
                 edit_focus(w);
                 caret_from_pointer(w, x);
                 edit_place_caret(w);
@@ -315,122 +200,6 @@ void pointer_down(AppState* app, SDL_Surface* surface, int x, int y)
     pending.run(app);
     if (show)
         present(app);
-}
-
-// ---- kinetic scrolling ------------------------------------------------------------------------
-
-bool pointer_down_waiting()
-{
-    SDL_Event peek[4];
-    return g_source->peep(peek, 4, SDL_EVENTMASK(SDL_MOUSEBUTTONDOWN)) > 0;
-}
-
-int toward_zero(int speed, int by)
-{
-    if (speed > 0)
-        return std::max(0, speed - by);
-    return std::min(0, speed + by);
-}
-
-bool more_rows(AppState* app, Widget* list)
-{
-    if (!list->list.load_more)
-        return false;
-    return list->list.load_more(app, list, 0) > 0;
-}
-
-void fling(AppState* app, SDL_Surface* surface, Widget* list, float v)
-{
-    ListFields& l = list->list;
-    {
-        LockGuard guard(ui_registry_lock());
-        app->fling_active = 1;
-    }
-    v = std::clamp(v, -4.0f, 4.0f);
-    int speed = int(v * 5.0f * 5.0f);
-    speed = std::clamp(speed, -100, 100);
-    int countdown = 5;
-    bool overscroll = false;
-    bool first_overscroll_step = true;
-    bool bouncing = false;
-    int offset = l.offset;
-    l.overscroll = 1;
-    while (!pointer_down_waiting()) {
-        bool ran_out = countdown <= 0;
-        if (!ran_out)
-            --countdown;
-        if (ran_out && !overscroll) {
-            countdown = 1;
-            speed = toward_zero(speed, 2);
-        } else if (ran_out && first_overscroll_step) {
-            speed = std::clamp(speed, -24, 24);
-            first_overscroll_step = false;
-        } else if (ran_out) {
-            countdown = 0;
-            speed = toward_zero(speed, 12);
-        }
-        offset += speed;
-        int last = list_last_offset(list);
-        if (!overscroll) {
-            if (offset >= last) {
-                if (more_rows(app, list))
-                    last = list_last_offset(list);
-                else
-                    overscroll = true;
-            }
-            if (offset < 0)
-                overscroll = true;
-        }
-        if (bouncing) {
-            if (std::abs(offset - last) <= 16)
-                offset = last;
-            else if (std::abs(offset) <= 16)
-                offset = 0;
-        }
-        l.offset = offset;
-        remember_offset(app, list);
-        redraw_list(app, surface, list);
-        if (overscroll && std::abs(speed) < 13) {
-            bouncing = true;
-            speed = offset >= 0 ? -16 : 16;
-        }
-        if (!overscroll && std::abs(speed) < 3)
-            break;
-        if (bouncing && (offset == 0 || offset == last))
-            break;
-        ui_delay(5);
-    }
-    l.overscroll = 0;
-    list_set_offset(list, l.offset);
-    remember_offset(app, list);
-    LockGuard guard(ui_registry_lock());
-    app->fling_active = 0;
-}
-
-// Ends a drag: flings when the pointer was still moving fast at release.
-void end_drag(AppState* app, SDL_Surface* surface, Widget* list, int y)
-{
-    ListFields& l = list->list;
-    Uint32 now = ui_ticks();
-    bool moving = l.dragging && now - l.last_motion_time < 200;
-    float v = 0;
-    if (moving) {
-        // Velocity over the last motion step, up to the release point.
-        int from_y = l.prev_y;
-        Uint32 from_t = l.prev_motion_time;
-        if (y == l.last_y && l.prev_motion_time == l.last_motion_time)
-            moving = false;
-        Uint32 ms = std::max<Uint32>(1, now - from_t);
-        v = float(from_y - y) / float(ms);
-    }
-    l.drag_armed = 0;
-    l.dragging = 0;
-    if (moving && std::fabs(v) > 0.3f) {
-        fling(app, surface, list, v);
-        redraw_list(app, surface, list);
-    }
-    widget_draw(surface, list);
-    present(app);
 }
 
 // ---- pointer up and motion ------------------------------------------------------------------
@@ -536,29 +305,6 @@ void pointer_motion(AppState* app, SDL_Surface* surface, int y)
     pending.run(app);
 }
 
-// A mouse wheel over a drag-scroll list moves it by one row.
-void wheel(AppState* app, SDL_Surface* surface, int x, int y, int rows)
-{
-    Widget* list = nullptr;
-    {
-        LockGuard guard(ui_registry_lock());
-        Widget* w = g_current_list;
-        if (!w || !w->in_use || !find_slot(w, SLOT_DRAG) || !inside(w, x, y, 0) ||
-            w->list.drag_armed)
-            return;
-        int wanted = w->list.offset + rows * w->list.row_height;
-        if (wanted >= list_last_offset(w))
-            more_rows(app, w);
-        wanted = std::clamp(wanted, 0, list_last_offset(w));
-        if (wanted == w->list.offset)
-            return;
-        w->list.offset = wanted;
-        remember_offset(app, w);
-        list = w;
-    }
-    redraw_list(app, surface, list);
-}
-
 // ---- keys -----------------------------------------------------------------------------------
 
 bool key_filtered(const SDL_KeyboardEvent& key)
@@ -576,164 +322,9 @@ bool key_filtered(const SDL_KeyboardEvent& key)
     return false;
 }
 
-// The character a printable key inserts, or 0 when the box refuses it.
-int typed_char(const Widget* box, const SDL_keysym& ks)
-{
-    int ch = ks.unicode ? (ks.unicode & 0x7F) : int(ks.sym);
-    if (ch < 0x20 || ch > 0x7E)
-        return 0;
-    bool modifier = (ks.mod & (KMOD_SHIFT | KMOD_CTRL | KMOD_ALT)) != 0;
-    if ((ks.mod & KMOD_SHIFT) && std::islower(ch))
-        ch = std::toupper(ch);
-    else if (g_sticky_alt && !modifier)
-        ch = alt_map(ch);
-    else if (g_sticky_shift && !modifier && std::islower(ch))
-        ch = std::toupper(ch);
-    if (box->edit.digits_only && !std::isdigit(ch))
-        return 0;
-    return ch;
-}
-
-// Applies one key to the focused edit box; true when the text changed.
-bool edit_key(Widget* box, const SDL_keysym& ks, bool* focus_ended)
-{
-    EditFields& e = box->edit;
-    int len = int(std::strlen(e.text));
-    int caret = std::clamp<int>(e.caret_index, 0, len);
-    switch (ks.sym) {
-    case SDLK_RALT:
-        g_sticky_alt = !g_sticky_alt;
-        if (g_sticky_alt)
-            g_sticky_shift = false;
-        return false;
-    case SDLK_LSHIFT:
-        g_sticky_shift = !g_sticky_shift;
-        if (g_sticky_shift)
-            g_sticky_alt = false;
-        return false;
-    case SDLK_TAB:
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-        *focus_ended = true;
-        return false;
-    case SDLK_BACKSPACE:
-        if (caret == 0)
-            return false;
-        std::memmove(e.text + caret - 1, e.text + caret, size_t(len - caret + 1));
-        e.caret_index = caret - 1;
-        e.reveal_last = 0;
-        return true;
-    case SDLK_DELETE:
-        if (caret >= len)
-            return false;
-        std::memmove(e.text + caret, e.text + caret + 1, size_t(len - caret));
-        e.reveal_last = 0;
-        return true;
-    case SDLK_LEFT:
-        e.caret_index = std::max(0, caret - 1);
-        e.reveal_last = 0;
-        return false;
-    case SDLK_RIGHT:
-        e.caret_index = std::min(len, caret + 1);
-        return false;
-    case SDLK_HOME:
-        e.caret_index = 0;
-        return false;
-    case SDLK_END:
-        e.caret_index = len;
-        return false;
-    default:
-        break;
-    }
-    if (ks.sym < 0x20 || ks.sym > 0x7E || len >= e.limit || len >= EDIT_TEXT_SIZE - 1)
-        return false;
-    int ch = typed_char(box, ks);
-    if (!ch)
-        return false;
-    std::memmove(e.text + caret + 1, e.text + caret, size_t(len - caret + 1));
-    e.text[caret] = char(ch);
-    e.caret_index = caret + 1;
-    e.reveal_last = uint8_t(caret == len);
-    return true;
-}
-
-void edit_key_event(AppState* app, SDL_Surface* surface, const SDL_keysym& ks)
-{
-    PendingAction pending;
-    {
-        LockGuard guard(ui_registry_lock());
-        Widget* box = g_focused;
-        if (!box || !registered(box))
-            return;
-        bool focus_ended = false;
-        bool changed = edit_key(box, ks, &focus_ended);
-        if (focus_ended) {
-            edit_unfocus();
-        } else {
-            box->edit.caret_visible = 1;
-            box->edit.blink_time = ui_ticks() + CARET_BLINK_MS;
-        }
-        edit_place_caret(box);
-        widget_draw(surface, box);
-        if (changed)
-            pending.set(find_slot(box, SLOT_KEYS));
-    }
-    present(app);
-    pending.run(app);
-}
-
-bool row_matches(const ListRow& row, const char* search)
-{
-    const char* name = row.name.text;
-    if (!name)
-        return false;
-    size_t n = std::strlen(search);
-    for (const char* p = name; *p; ++p) {
-        size_t i = 0;
-        while (i < n && p[i] && std::tolower((unsigned char)p[i]) == std::tolower((unsigned char)search[i]))
-            ++i;
-        if (i == n)
-            return true;
-    }
-    return n == 0;
-}
-
-void list_key_event(AppState* app, SDL_Surface* surface, Widget* list, const SDL_keysym& ks)
-{
-    ListFields& l = list->list;
-    size_t len = std::strlen(l.search);
-    if (ks.sym == SDLK_BACKSPACE) {
-        if (len == 0)
-            return;
-        l.search[len - 1] = 0;
-    } else {
-        int ch = ks.unicode ? (ks.unicode & 0x7F) : int(ks.sym);
-        if (ch < 0x20 || ch > 0x7E || len >= LIST_SEARCH_SIZE - 1)
-            return;
-        if (l.load_more)
-            while (l.load_more(app, list, 1) > 0) {
-            }
-        l.search[len] = char(ch);
-        l.search[len + 1] = 0;
-    }
-    std::memcpy(l.header, l.search, sizeof l.header);
-    l.header_height = l.header[0] ? LIST_ROW_HEIGHT : 0;
-    if (l.search[0]) {
-        for (int i = 0; i < l.row_count; ++i) {
-            if (row_matches(l.rows[i], l.search)) {
-                list_set_offset(list, i * l.row_height);
-                remember_offset(app, list);
-                break;
-            }
-        }
-    }
-    widget_draw(surface, list);
-    present(app);
-}
-
 void key_down(AppState* app, SDL_Surface* surface, const SDL_keysym& ks)
 {
-    if (g_focused) {
+    if (focused_edit_box()) {
         edit_key_event(app, surface, ks);
         return;
     }
@@ -748,51 +339,6 @@ void key_down(AppState* app, SDL_Surface* surface, const SDL_keysym& ks)
 }
 
 // ---- user events --------------------------------------------------------------------------
-
-void long_press_tick(AppState* app, SDL_Surface* surface)
-{
-    Widget* fired = nullptr;
-    int row = -1;
-    {
-        LockGuard guard(ui_registry_lock());
-        Uint32 now = ui_ticks();
-        RegistrySlot* slots = registry_slots();
-        for (int i = 0; i < REGISTRY_SIZE && !fired; ++i) {
-            Widget* w = slots[i].widget;
-            if (!slots[i].active || !w || w->kind != WIDGET_LIST || !w->list.held)
-                continue;
-            if (int32_t(now - w->list.long_press_at) < 0)
-                continue;
-            w->list.held = 0;
-            w->list.long_fired = 1;
-            fired = w;
-            row = w->list.pressed_row;
-        }
-    }
-    if (!fired)
-        return;
-    if (!(app->flags & APP_PLAYER_SCREEN) && fired->list.on_long_press)
-        fired->list.on_long_press(app, fired, row);
-    if (fired->in_use) {
-        widget_draw(surface, fired);
-        present(app);
-    }
-}
-
-void caret_tick(AppState* app, SDL_Surface* surface)
-{
-    LockGuard guard(ui_registry_lock());
-    Widget* box = g_focused;
-    if (!box || !registered(box))
-        return;
-    Uint32 now = ui_ticks();
-    if (int32_t(now - box->edit.blink_time) < 0)
-        return;
-    box->edit.blink_time = now + CARET_BLINK_MS;
-    box->edit.caret_visible ^= 1;
-    widget_draw(surface, box);
-    present(app);
-}
 
 void spinner_tick(AppState* app, SDL_Surface* surface)
 {
@@ -1255,54 +801,12 @@ void orientation_reset(int current)
     g_candidate = -1;
 }
 
-int alt_map(int key)
-{
-    static const char MAP[27] = {
-        '0',                                                      // @
-        '&', '#', '8', '4', '1', '5', '6', '$', '%', '!', ':', '\'', ';',  // A..M
-        '?', '"', '=', '/', '2', '-', '3', ')', '9', '+', '7', '(', '*',   // N..Z
-    };
-    if (key >= 'a' && key <= 'z')
-        key = key - 'a' + 'A';
-    else if (key == ',')
-        key = '_';
-    if (key >= '@' && key <= 'Z')
-        return MAP[key - '@'];
-    return key;
-}
-
-bool sticky_alt_on() { return g_sticky_alt; }
-bool sticky_shift_on() { return g_sticky_shift; }
-
-void edit_focus(Widget* box)
-{
-    if (g_focused && g_focused != box)
-        g_focused->edit.focused = 0;
-    save_key_repeat();
-    g_focused = box;
-    box->edit.focused = 1;
-    box->edit.caret_visible = 1;
-    box->edit.blink_time = ui_ticks() + CARET_BLINK_MS;
-}
-
-void edit_unfocus()
-{
-    restore_key_repeat();
-    if (g_focused) {
-        g_focused->edit.focused = 0;
-        g_focused->edit.caret_visible = 0;
-        g_focused->edit.reveal_last = 0;
-    }
-    g_focused = nullptr;
-}
-
-Widget* focused_edit_box() { return g_focused; }
 Widget* current_list_widget() { return g_current_list; }
 void set_current_list_widget(Widget* list) { g_current_list = list; }
 
 void events_forget_widget(Widget* w)
 {
-    if (w == g_focused)
+    if (w == focused_edit_box())
         edit_unfocus();
     if (w == g_current_list)
         g_current_list = nullptr;
