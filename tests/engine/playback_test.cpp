@@ -69,6 +69,18 @@ TEST_F(PlaybackTest, SurroundAacOpensAStereoDevice)
     EXPECT_EQ(json_number(r.output, "device_rate"), 48000);
     EXPECT_NEAR(json_number(r.output, "audio_seconds"), 1.5, 0.2);
     EXPECT_EQ(json_number(r.output, "frames_shown"), 0);
+    // Every one of the decoder's six planes carries the tone; the down-mix
+    // puts it in both device channels.
+    std::string pcm = read_file(dir.file("audio.raw"));
+    int64_t loud[2] = {0, 0};
+    for (size_t i = 0; i + 3 < pcm.size(); i += 4)
+        for (int ch = 0; ch < 2; ch++) {
+            int16_t v;
+            std::memcpy(&v, pcm.data() + i + 2 * ch, 2);
+            loud[ch] += v > 1000 || v < -1000;
+        }
+    EXPECT_GT(loud[0], 48000 / 2);
+    EXPECT_GT(loud[1], 48000 / 2);
 }
 
 TEST_F(PlaybackTest, MonoAt22050OpensAMonoDeviceAtThatRate)
