@@ -84,10 +84,27 @@ void help_page_url(char* out, size_t size)
     std::snprintf(out, size, "https://%s%s", HELP_PAGE_HOST, HELP_PAGE_PATH);
 }
 
+namespace {
+
+// Keeps the account name and password typed on the settings screen when
+// the user goes home from it.
+void keep_account_texts(AppState* app)
+{
+    auto copy = [](const Widget* box, char (&dst)[32]) {
+        if (box && box->in_use && box->kind == WIDGET_EDIT_BOX)
+            std::snprintf(dst, sizeof dst, "%.31s", box->edit.text);
+    };
+    copy(screen_widgets[SCREEN_ACCOUNT_USERNAME], app->settings.username);
+    copy(screen_widgets[SCREEN_ACCOUNT_PASSWORD], app->settings.password);
+}
+
+}  // namespace
+
 void show_home(AppState* app)
 {
     ui_set_home_screen(show_home);
     app->current_screen = show_home;
+    keep_account_texts(app);
     registry_clear(app, 1);
     widgets_clear(app, 1);
     SDL_Surface* surface = app->ui_surface;

@@ -246,8 +246,12 @@ RegistrySlot* registry_slots();
 void ui_set_resize_redraw(int on);
 
 // Per-screen table through which screens find their widgets again; cleared
-// with the widgets.
+// with the widgets. The account screen keeps its two edit boxes at the
+// fixed places below so that leaving for the home screen keeps what was
+// typed.
 constexpr int SCREEN_WIDGET_COUNT = 16;
+constexpr int SCREEN_ACCOUNT_USERNAME = 0;
+constexpr int SCREEN_ACCOUNT_PASSWORD = 1;
 extern Widget* screen_widgets[SCREEN_WIDGET_COUNT];
 
 // ---- constructors ---------------------------------------------------------

@@ -1,0 +1,104 @@
+// The home screen drawn into a real interface surface: its widgets and where
+// they sit, the account texts it keeps, and the pending error it shows.
+#include "toolkit_fixture.h"
+
+#include <map>
+#include <string>
+
+#include "app/home.h"
+
+namespace {
+
+using namespace toolkit_test;
+
+std::string g_message;
+void remember_message(const char* text, int, int) { g_message = text; }
+
+class Home : public ToolkitTest {
+protected:
+    std::map<std::string, Widget*> registered_buttons()
+    {
+        std::map<std::string, Widget*> out;
+        for (int i = 0; i < REGISTRY_SIZE; ++i) {
+            const RegistrySlot& slot = registry_slots()[i];
+            if (slot.active && slot.widget)
+                out[slot.widget->label[0] ? slot.widget->label : (slot.widget->x < 500 ? "exit" : "help")] =
+                    slot.widget;
+        }
+        return out;
+    }
+};
+
+TEST_F(Home, SixTilesInTwoRowsAndTheTwoCornerButtons)
+{
+    last_error = 0;
+    show_home(app());
+    EXPECT_EQ(app()->current_screen, show_home);
+    auto buttons = registered_buttons();
+    ASSERT_EQ(buttons.size(), 8u);
+    const int w = artwork(ART_SQUARE_BUTTON)->w;
+    const int g = (1000 - 3 * w) / 3;
+    const char* labels[6] = {"Local Media", "Remote Media", "DLNA/UPNP", "Settings", "Live Streaming", "Playlists"};
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_TRUE(buttons.count(labels[i])) << labels[i];
+        Widget* tile = buttons[labels[i]];
+        EXPECT_EQ(tile->x, (i % 3) * (w + g) + g / 2) << labels[i];
+        EXPECT_EQ(tile->y, i < 3 ? 150 : 400) << labels[i];
+        ASSERT_NE(tile->icon, nullptr);
+        EXPECT_EQ(tile->icon_x, (w - tile->icon->w) / 2);
+        EXPECT_EQ(tile->icon_y, 10);
+    }
+    EXPECT_EQ(buttons["Local Media"]->icon, artwork(ART_MOVIE));
+    EXPECT_EQ(buttons["Playlists"]->icon, artwork(ART_FAVS));
+    EXPECT_EQ(buttons["exit"]->x, 25);
+    EXPECT_EQ(buttons["exit"]->y, 10);
+    EXPECT_EQ(buttons["exit"]->images[0], artwork(ART_STANDBY));
+    EXPECT_EQ(buttons["help"]->x, 1000 - artwork(ART_HELP)->w - 25);
+    EXPECT_EQ(buttons["help"]->images[0], artwork(ART_HELP));
+    char url[256];
+    help_page_url(url, sizeof url);
+    EXPECT_STREQ(url, "https://velmora.example/site/docs/vlmp_0_3_0/vlmph.html");
+}
+
+TEST_F(Home, ExitClearsThePlayRequestAndPostsQuit)
+{
+    show_home(app());
+    Widget* exit = registered_buttons()["exit"];
+    app()->play_requested = 1;
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, exit->x + 5, exit->y + 5));
+    send(mouse_button(SDL_MOUSEBUTTONUP, exit->x + 5, exit->y + 5));
+    EXPECT_EQ(app()->play_requested, 0);
+    ASSERT_FALSE(g_queue.empty());
+    EXPECT_EQ(g_queue.back().type, SDL_QUIT);
+}
+
+TEST_F(Home, KeepsTheAccountTextsTypedOnTheSettingsScreen)
+{
+    std::string long_name(60, 'n');
+    Widget* user = create_edit_box(0, 0, 200, 40, long_name.c_str(), nullptr, 0, 0);
+    Widget* pass = create_edit_box(0, 50, 200, 40, "s3cret", nullptr, 0, 0);
+    screen_widgets[SCREEN_ACCOUNT_USERNAME] = user;
+    screen_widgets[SCREEN_ACCOUNT_PASSWORD] = pass;
+    show_home(app());
+    EXPECT_EQ(std::string(app()->settings.username), std::string(31, 'n'));
+    EXPECT_STREQ(app()->settings.password, "s3cret");
+    EXPECT_EQ(screen_widgets[SCREEN_ACCOUNT_USERNAME], nullptr);
+    // Without the settings screen the stored texts stay.
+    show_home(app());
+    EXPECT_STREQ(app()->settings.password, "s3cret");
+}
+
+TEST_F(Home, APendingErrorIsShownOnceAndReset)
+{
+    ui_set_message_box_observer(remember_message);
+    g_message.clear();
+    last_error = -10;
+    show_home(app());
+    EXPECT_EQ(last_error, 0);
+    EXPECT_EQ(g_message, "No network connection was detected. Please turn on network and try again.");
+    g_message.clear();
+    show_home(app());
+    EXPECT_TRUE(g_message.empty());
+}
+
+}  // namespace
