@@ -101,7 +101,6 @@ struct SubtitleOverlay {
     char text[256] = {};
     bool showing = false;
     int redraw_count = 0;
-    int external_index = -1;   // current entry of an external subtitle list
 };
 
 // Sample format, channel layout and rate of the decoder output or the device.
@@ -192,10 +191,8 @@ struct PlayerSession {
     std::atomic<double> frame_timer{0.0};
     std::atomic<double> frame_last_pts{PTS_UNKNOWN};
     std::atomic<double> frame_last_duration{0.0};
-    std::atomic<double> frame_last_dropped_pts{PTS_UNKNOWN};
     double video_clock = 0;               // video thread only
     PlaybackClock video_current;          // video_current_pts / _drift
-    int64_t video_current_pos = -1;
 
     PictureQueue pictq;
     SubtitleRing subpq;

@@ -54,8 +54,6 @@ void video_flush(PlayerSession* s)
         s->pictq.cond.wait(lock, [s] { return s->pictq.size == 0 || s->videoq.abort_request; });
     }
     s->frame_last_pts = PTS_UNKNOWN;
-    s->frame_last_dropped_pts = PTS_UNKNOWN;
-    s->video_current_pos = -1;
     s->frame_last_duration = 0.0;
     s->frame_timer = wall_time();
 }

@@ -3,6 +3,8 @@
 //
 //   engine_playback [options] MEDIA
 //     --seek-at S --seek-to T   at position S seconds, seek to T seconds
+//     --jump-at S --jump-by N   at position S, jump N seconds (either sign) as
+//                               the player's jump buttons do
 //     --mute                    play with sound off (the device gets zeros)
 //     --pause-at S --pause-for W  pause at position S for W wall seconds
 //     --close-on-alloc          never answer the first picture allocation;
@@ -17,7 +19,9 @@
 // SDL_DISKAUDIOFILE). Exit status 0 when the media played to its end.
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +59,8 @@ struct Options {
     const char* media = nullptr;
     double seek_at = -1;
     double seek_to = -1;
+    double jump_at = -1;
+    double jump_by = 0;
     double pause_at = -1;
     double pause_for = 0;
     bool mute = false;
@@ -76,6 +82,10 @@ bool parse(int argc, char** argv, Options* o)
             o->seek_at = std::atof(argv[++i]);
         else if (a == "--seek-to" && has_value)
             o->seek_to = std::atof(argv[++i]);
+        else if (a == "--jump-at" && has_value)
+            o->jump_at = std::atof(argv[++i]);
+        else if (a == "--jump-by" && has_value)
+            o->jump_by = std::atof(argv[++i]);
         else if (a == "--pause-at" && has_value)
             o->pause_at = std::atof(argv[++i]);
         else if (a == "--pause-for" && has_value)
@@ -118,6 +128,7 @@ struct Report {
     int device_rate = 0;
     int device_channels = 0;
     double seek_landed_ms = -1;
+    double seek_target_ms = -1;
     double pause_drift_ms = 0;
     bool closed_waiting_alloc = false;
     double decode_ms = 0, convert_ms = 0, upload_ms = 0, present_ms = 0, finish_ms = 0;
@@ -130,14 +141,14 @@ void print_report(const Report& r)
     std::printf("{\"frames_shown\": %lld, \"frames_decoded\": %lld, \"audio_seconds\": %.3f, "
                 "\"duration_ms\": %d, \"wall_seconds\": %.3f, \"max_av_drift_ms\": %.1f, "
                 "\"end_status\": %d, \"device_rate\": %d, \"device_channels\": %d, "
-                "\"seek_landed_ms\": %.0f, \"closed_waiting_alloc\": %s, "
+                "\"seek_target_ms\": %.0f, \"seek_landed_ms\": %.0f, \"closed_waiting_alloc\": %s, "
                 "\"video_path\": \"%s\", \"display_width\": %d, \"display_height\": %d, "
                 "\"decode_ms_total\": %.1f, \"convert_ms_total\": %.1f, "
                 "\"upload_ms_total\": %.1f, \"present_ms_total\": %.1f, \"finish_ms_total\": %.1f, "
                 "\"cpu_seconds\": %.3f}\n",
                 static_cast<long long>(r.frames_shown), static_cast<long long>(r.frames_decoded),
                 r.audio_seconds, r.duration_ms, r.wall_seconds, r.max_av_drift_ms, r.end_status,
-                r.device_rate, r.device_channels, r.seek_landed_ms,
+                r.device_rate, r.device_channels, r.seek_target_ms, r.seek_landed_ms,
                 r.closed_waiting_alloc ? "true" : "false", r.yuv_path ? "yuv" : "rgb", r.display_width, r.display_height,
                 r.decode_ms, r.convert_ms, r.upload_ms, r.present_ms, r.finish_ms, cpu_seconds());
     std::fflush(stdout);
@@ -198,6 +209,15 @@ void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::
         double position = clock_running ? get_master_clock(s) - app->media_start_ms / 1000.0 : 0;
         if (o.seek_at >= 0 && !seek_done && clock_running && position >= o.seek_at) {
             stream_seek(s, app, static_cast<int64_t>(o.seek_to * 1000), 0);
+            r->seek_target_ms = o.seek_to * 1000;
+            seek_done = true;
+        }
+        if (o.jump_at >= 0 && !seek_done && clock_running && position >= o.jump_at) {
+            // As the jump buttons: the target, and the step as a positive size.
+            int64_t step_ms = static_cast<int64_t>(std::fabs(o.jump_by) * 1000);
+            int64_t target_ms = static_cast<int64_t>(position * 1000) + (o.jump_by < 0 ? -step_ms : step_ms);
+            stream_seek(s, app, std::max<int64_t>(target_ms, 0), step_ms);
+            r->seek_target_ms = static_cast<double>(std::max<int64_t>(target_ms, 0));
             seek_done = true;
         }
         if (o.pause_at >= 0 && !paused_once && clock_running && position >= o.pause_at) {
@@ -236,7 +256,7 @@ int main(int argc, char** argv)
 {
     Options o;
     if (!parse(argc, argv, &o)) {
-        std::fprintf(stderr, "usage: engine_playback [--seek-at S --seek-to T] [--mute] "
+        std::fprintf(stderr, "usage: engine_playback [--seek-at S --seek-to T] [--jump-at S --jump-by N] [--mute] "
                              "[--pause-at S --pause-for W] [--close-on-alloc] [--video-path yuv|rgb] "
                              "[--timeout W] MEDIA\n");
         return 2;

@@ -166,6 +166,26 @@ TEST_F(PlaybackTest, BackwardSeekLandsBeforeItsStart)
     EXPECT_GE(json_number(r.output, "frames_shown"), 150);
 }
 
+TEST_F(PlaybackTest, JumpsLandAroundTheirTargetInBothDirections)
+{
+    std::string clip = dir.file("long.mp4");
+    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
+                           "-i sine=frequency=440:sample_rate=48000 -t 5 -c:v libx264 -g 25 "
+                           "-c:a aac " + clip));
+    for (const char* jump : {"--jump-at 0.5 --jump-by 2", "--jump-at 3.2 --jump-by -2"}) {
+        CommandResult r = play(jump, clip);
+        ASSERT_EQ(r.exit_code, 0) << r.output;
+        double target = json_number(r.output, "seek_target_ms");
+        double landed = json_number(r.output, "seek_landed_ms");
+        EXPECT_NEAR(landed, target, 1000) << jump << ": " << r.output;
+        // A backward jump really goes back, a forward one forward.
+        if (std::strstr(jump, "-2"))
+            EXPECT_LT(landed, 3200) << r.output;
+        else
+            EXPECT_GT(landed, 500) << r.output;
+    }
+}
+
 TEST_F(PlaybackTest, ClosingWhileTheVideoWaitsForAllocationReturns)
 {
     std::string clip = dir.file("clip.mp4");
