@@ -28,8 +28,10 @@ extern "C" {
 }
 
 #include "app/app_state.h"
+#include "engine/demux.h"
 #include "engine/media_open.h"
 #include "engine/player_session.h"
+#include "engine/video.h"
 #include "engine_test_util.h"
 
 namespace {
@@ -273,6 +275,30 @@ TEST_F(MediaOpenTest, DamagedFilesNeverCrashOrHang)
         if (ret == 0)
             SDL_Delay(20);  // let the threads run into the damage
     }
+}
+
+TEST_F(MediaOpenTest, SeekWhilePendingMovesOnlyTheShownPosition)
+{
+    std::string wav = dir.file("tone.wav");
+    ASSERT_TRUE(make_media("-f lavfi -i sine=d=5 " + wav));
+    ASSERT_EQ(open(wav), 0);
+    PlayerSession* s = app->session;
+    // While paused the demux thread carries out no seek, so the first
+    // request stays pending.
+    toggle_pause(s);
+    SDL_Delay(50);
+    double frozen = get_video_clock(s);
+    app->flags |= APP_REENTER_PLAYER;
+    stream_seek(s, app, 3000, 0);
+    EXPECT_EQ(app->flags & APP_REENTER_PLAYER, 0u);
+    stream_seek(s, app, 1000, 0);
+    EXPECT_EQ(s->seek_req, 1);
+    EXPECT_EQ(s->seek_pos, 3000 * 1000);
+    EXPECT_EQ(app->position_ms, app->media_start_ms + 1000);
+    EXPECT_EQ(app->shown_position_ms, app->media_start_ms + 1000);
+    EXPECT_EQ(get_video_clock(s), frozen);
+    toggle_pause(s);
+    EXPECT_EQ(s->paused, 0);
 }
 
 // A one-connection-at-a-time HTTP server on 127.0.0.1 that answers every
