@@ -8,6 +8,7 @@
 // - Local names are opened through the file protocol only. A URL is opened
 //   with a network whitelist (http, https, tcp, tls, crypto, httpproxy): a
 //   remote resource can never pull in local files, concat, data or subfile.
+//   A network read that gets nothing for 15 s fails instead of blocking.
 // - media_open_cancel (any thread) makes a blocking network open give up.
 // - cover_from_attached_picture writes the stream's attached picture, fitted
 //   to 480 px on its long side, as a PNG at the cover path of the item
