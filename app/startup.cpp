@@ -98,6 +98,9 @@ void signals_remove()
 
 // --- start-up steps ----------------------------------------------------------
 
+constexpr int SDL_INIT_ATTEMPTS = 5;
+constexpr Uint32 SDL_INIT_RETRY_MS = 200;
+
 int start_sockets()
 {
     g_started.sockets = true;
@@ -106,8 +109,14 @@ int start_sockets()
 
 int start_sdl()
 {
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0)
-        return -1;
+    // A display server that is busy accepting other clients now and then
+    // refuses a connection: try again briefly before giving up.
+    int attempts = 0;
+    while (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0) {
+        if (++attempts == SDL_INIT_ATTEMPTS)
+            return -1;
+        SDL_Delay(SDL_INIT_RETRY_MS);
+    }
     // A machine without a sound device still shows pictures; audio output
     // reports its own failure when a player opens it.
     SDL_InitSubSystem(SDL_INIT_AUDIO);
@@ -127,7 +136,6 @@ void set_caption_and_icon()
 
 void load_preferences(AppState* app)
 {
-    ::mkdir("data", 0755);  // the program's data folder, beside it
     if (prefs_load(&app->settings) < 0) {
         settings_set_defaults(&app->settings);
         prefs_save(&app->settings);
@@ -315,6 +323,7 @@ void release_resources(AppState*)
 
 int app_main()
 {
+    ::mkdir("data", 0755);  // the program's data folder, beside it
     signals_install();
     if (thumb_cache_lock_create() != 0)
         return -1;

@@ -66,25 +66,35 @@ std::string run(const std::string& command)
 
 VirtualDisplay::VirtualDisplay(int width, int height)
 {
-    // A display number unlikely to clash with parallel tests.
-    for (int attempt = 0; attempt < 20 && pid_ < 0; ++attempt) {
-        int number = 100 + (getpid() * 7 + attempt * 13) % 800;
-        std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-        if (access(lock.c_str(), F_OK) == 0)
-            continue;
-        name_ = ":" + std::to_string(number);
-        pid_ = spawn_shell(std::string("exec env ") + XVFB_TUNABLES + " Xvfb " + name_ + " -screen 0 " +
-                           std::to_string(width) + "x" + std::to_string(height) +
-                           "x24 -nolisten tcp >/dev/null 2>&1");
-        for (int i = 0; i < 100; ++i) {
-            if (run("DISPLAY=" + name_ + " xdpyinfo >/dev/null 2>&1 && echo up").find("up") == 0)
-                return;
-            if (wait_child(pid_, 0) != -2)
-                break;  // Xvfb gave up (display taken)
-            sleep_ms(100);
-        }
-        pid_ = -1;
+    // Xvfb picks a free display number itself and writes it to a pipe once it
+    // accepts connections, so parallel servers never collide.
+    int fds[2];
+    if (pipe(fds) != 0)
+        return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(fds[0]);
+        setpgid(0, 0);
+        putenv(const_cast<char*>(XVFB_TUNABLES));
+        const std::string fd = std::to_string(fds[1]);
+        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+        freopen("/dev/null", "w", stderr);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", screen.c_str(),
+               static_cast<char*>(nullptr));
+        _exit(127);
     }
+    close(fds[1]);
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    close(fds[0]);
+    if (number.empty()) {
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+        return;
+    }
+    name_ = ":" + number;
 }
 
 VirtualDisplay::~VirtualDisplay()

@@ -77,6 +77,19 @@ std::array<int, 4> geometry(const VirtualDisplay& d, const std::string& id)
     return g;
 }
 
+// The window's geometry once it has reached the expected size (the title is
+// set before the video mode, so a tiny window is seen first), or the last one
+// seen after a few seconds.
+std::array<int, 4> settled_geometry(const VirtualDisplay& d, const std::string& id, int w, int h)
+{
+    auto g = geometry(d, id);
+    for (int i = 0; i < 50 && (g[2] != w || g[3] != h); ++i) {
+        usleep(100000);
+        g = geometry(d, id);
+    }
+    return g;
+}
+
 class WholeProgram : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(display_.ok()) << "Xvfb did not start"; }
@@ -88,8 +101,8 @@ TEST_F(WholeProgram, FirstStartOpensTheWindowAndWritesDefaults)
 {
     Player player(display_, folder_);
     std::string id = player.wait_window();
-    ASSERT_FALSE(id.empty()) << read_file(folder_.file("player.log")).size();
-    auto g = geometry(display_, id);
+    ASSERT_FALSE(id.empty());
+    auto g = settled_geometry(display_, id, 1000, 600);
     EXPECT_EQ(g[2], 1000);
     EXPECT_EQ(g[3], 600);
 
@@ -148,11 +161,7 @@ TEST_F(WholeProgram, AlwaysFullscreenIsBorderlessAtScreenSize)
     Player player(display_, folder_);
     std::string id = player.wait_window();
     ASSERT_FALSE(id.empty());
-    auto g = geometry(display_, id);
-    for (int i = 0; i < 50 && (g[2] != 1280 || g[3] != 800); ++i) {
-        usleep(100000);  // the window may still be settling
-        g = geometry(display_, id);
-    }
+    auto g = settled_geometry(display_, id, 1280, 800);
     EXPECT_EQ(g[0], 0);
     EXPECT_EQ(g[1], 0);
     EXPECT_EQ(g[2], 1280);
