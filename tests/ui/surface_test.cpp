@@ -6,61 +6,59 @@
 #include <fstream>
 #include <random>
 
-#include <SDL/SDL_image.h>
-
 #include "tests/ui/ui_test_support.h"
 #include "ui/surface.h"
 
 namespace {
 
-TEST(SurfaceFill, TranslucentBlackHalvesAndTransparentClears)
+// Pixel value identifying its position, and a surface of such pixels.
+uint32_t mark(int x, int y) { return argb(255, x + 1, y + 1, 0x5A); }
+SurfacePtr marked(int w, int h)
+{
+    SurfacePtr s(surface_create(w, h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            put_pixel(s.get(), x, y, mark(x, y));
+    return s;
+}
+int count_of(Surface* s, uint32_t value)
+{
+    int n = 0;
+    for (int y = 0; y < s->h; ++y)
+        for (int x = 0; x < s->w; ++x)
+            n += get_pixel(s, x, y) == value;
+    return n;
+}
+
+TEST(SurfaceFill, TranslucentBlackHalvesTransparentClearsAndRectanglesClip)
 {
     SurfacePtr s = filled(8, 8, argb(255, 0xC8, 0x80, 0x40));
     fill_rect(s.get(), 0, 0, 4, 8, 0x80000000u);
-    const uint32_t half = get_pixel(s.get(), 1, 1);
-    EXPECT_EQ(red_of(half), 0x64u);
-    EXPECT_EQ(green_of(half), 0x40u);
-    EXPECT_EQ(blue_of(half), 0x20u);
-    EXPECT_EQ(alpha_of(half), 255u);
+    EXPECT_EQ(get_pixel(s.get(), 1, 1), argb(255, 0x64, 0x40, 0x20));
     EXPECT_EQ(get_pixel(s.get(), 4, 1), argb(255, 0xC8, 0x80, 0x40));  // outside the rectangle
-
     fill_rect(s.get(), 4, 0, 4, 8, 0x00000000u);
     EXPECT_EQ(get_pixel(s.get(), 7, 7), 0u);
-    fill_rect(s.get(), 2, 2, 1, 1, 0xFF123456u);
-    EXPECT_EQ(get_pixel(s.get(), 2, 2), 0xFF123456u);
-}
 
-TEST(SurfaceFill, TranslucentColourOnTransparentSurfaceBecomesVisible)
-{
-    SurfacePtr s(surface_create(2, 2));
-    fill_rect(s.get(), 0, 0, 2, 2, 0x80FF0000u);
-    const uint32_t p = get_pixel(s.get(), 0, 0);
-    EXPECT_EQ(alpha_of(p), 0x80u);
-    EXPECT_GT(red_of(p), 0x70u);
-}
+    // A translucent colour on a transparent surface becomes visible.
+    SurfacePtr clear(surface_create(2, 2));
+    fill_rect(clear.get(), 0, 0, 2, 2, 0x80FF0000u);
+    EXPECT_EQ(alpha_of(get_pixel(clear.get(), 0, 0)), 0x80u);
+    EXPECT_GT(red_of(get_pixel(clear.get(), 0, 0)), 0x70u);
 
-TEST(SurfaceFill, RectanglesAreClippedOnEverySide)
-{
-    SurfacePtr s = filled(6, 5, argb(255, 1, 2, 3));
-    fill_rect(s.get(), -3, -3, 5, 5, 0xFFFFFFFFu);   // top-left corner 2 x 2
-    fill_rect(s.get(), 4, 3, 100, 100, 0xFF000000u); // bottom-right 2 x 2
-    fill_rect(s.get(), 6, 0, 3, 3, 0xFF00FF00u);     // wholly outside
-    fill_rect(s.get(), 0, -10, 3, 3, 0xFF00FF00u);   // wholly outside
-    fill_rect(s.get(), 0, 0, 0x7FFFFFFF, -1, 0xFF00FF00u);
-    int white = 0, black = 0;
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 6; ++x) {
-            white += get_pixel(s.get(), x, y) == 0xFFFFFFFFu;
-            black += get_pixel(s.get(), x, y) == 0xFF000000u;
-        }
-    EXPECT_EQ(white, 4);
-    EXPECT_EQ(black, 4);
-    EXPECT_EQ(get_pixel(s.get(), 1, 1), 0xFFFFFFFFu);
-    EXPECT_EQ(get_pixel(s.get(), 5, 4), 0xFF000000u);
+    SurfacePtr c = filled(6, 5, argb(255, 1, 2, 3));
+    fill_rect(c.get(), -3, -3, 5, 5, 0xFFFFFFFFu);    // top-left corner 2 x 2
+    fill_rect(c.get(), 4, 3, 100, 100, 0xFF000000u);  // bottom-right 2 x 2
+    fill_rect(c.get(), 6, 0, 3, 3, 0xFF00FF00u);      // wholly outside
+    fill_rect(c.get(), 0, -10, 3, 3, 0xFF00FF00u);
+    fill_rect(c.get(), 0, 0, 0x7FFFFFFF, -1, 0xFF00FF00u);
+    EXPECT_EQ(count_of(c.get(), 0xFFFFFFFFu), 4);
+    EXPECT_EQ(count_of(c.get(), 0xFF000000u), 4);
+    EXPECT_EQ(get_pixel(c.get(), 1, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(get_pixel(c.get(), 5, 4), 0xFF000000u);
     fill_rect(nullptr, 0, 0, 1, 1, 0xFFFFFFFFu);
 }
 
-TEST(SurfaceFill, GradientStepsLinearlyAndSkipsNegativeLines)
+TEST(SurfaceFill, GradientStepsLinearlyAndLinesClip)
 {
     SurfacePtr s = filled(12, 4, 0xFF000000u);
     fill_gradient(s.get(), -2, 0, 12, 3, 0xFF000000u, 0xFFF0F0F0u, 0);
@@ -72,23 +70,14 @@ TEST(SurfaceFill, GradientStepsLinearlyAndSkipsNegativeLines)
     for (int x = 1; x < 10; ++x)
         EXPECT_GE(red_of(get_pixel(s.get(), x, 1)), red_of(get_pixel(s.get(), x - 1, 1)));
 
-    SurfacePtr v = filled(3, 5, 0xFF000000u);
-    fill_gradient(v.get(), 0, 0, 5, 3, 0xFF0000FFu, 0xFF0000FFu, 1);
-    EXPECT_EQ(get_pixel(v.get(), 2, 4), 0xFF0000FFu);
-}
-
-TEST(SurfaceLines, HorizontalAndVerticalOnlyAndClipped)
-{
-    SurfacePtr s(surface_create(5, 5));
-    draw_line(s.get(), 4, 2, -10, 2, 0xFF505050u);
-    draw_line(s.get(), 1, 100, 1, -100, 0xFFFFFFFFu);
-    draw_line(s.get(), 0, 0, 4, 4, 0xFF00FF00u);  // diagonal: nothing
-    draw_line(s.get(), 9, 9, 20, 9, 0xFF00FF00u);
-    EXPECT_EQ(get_pixel(s.get(), 0, 2), 0xFF505050u);
-    EXPECT_EQ(get_pixel(s.get(), 4, 2), 0xFF505050u);
-    EXPECT_EQ(get_pixel(s.get(), 1, 0), 0xFFFFFFFFu);
-    EXPECT_EQ(get_pixel(s.get(), 1, 4), 0xFFFFFFFFu);
-    EXPECT_EQ(get_pixel(s.get(), 3, 3), 0u);
+    SurfacePtr l(surface_create(5, 5));
+    draw_line(l.get(), 4, 2, -10, 2, 0xFF505050u);
+    draw_line(l.get(), 1, 100, 1, -100, 0xFFFFFFFFu);
+    draw_line(l.get(), 0, 0, 4, 4, 0xFF00FF00u);  // diagonal: nothing
+    draw_line(l.get(), 9, 9, 20, 9, 0xFF00FF00u);
+    EXPECT_EQ(count_of(l.get(), 0xFF505050u), 4);
+    EXPECT_EQ(count_of(l.get(), 0xFFFFFFFFu), 5);
+    EXPECT_EQ(get_pixel(l.get(), 3, 3), 0u);
 }
 
 TEST(SurfacePixels, GetAndPutForEveryDepthAndOutOfRange)
@@ -109,7 +98,7 @@ TEST(SurfacePixels, GetAndPutForEveryDepthAndOutOfRange)
     EXPECT_EQ(get_pixel(nullptr, 0, 0), 0u);
 }
 
-TEST(SurfaceBlend, BlendOverUsesShiftByEightAndKeepsDestinationAlpha)
+TEST(SurfaceBlend, BlendOverAtAlphaZeroHalfAndFullKeepsDestinationAlpha)
 {
     SurfacePtr dst = filled(3, 1, argb(0x40, 100, 50, 0));
     SurfacePtr src(surface_create(3, 1));
@@ -122,27 +111,21 @@ TEST(SurfaceBlend, BlendOverUsesShiftByEightAndKeepsDestinationAlpha)
     // (255 * 128) >> 8 = 127
     EXPECT_EQ(get_pixel(dst.get(), 1, 0), argb(0x40, 149, 149, 127));
     EXPECT_EQ(get_pixel(dst.get(), 2, 0), argb(255, 7, 8, 9));
-}
 
-TEST(SurfaceBlend, OtherChannelLayoutsBlendPerChannel)
-{
-    // Bytes R, G, B, A in memory, as image decoders deliver RGBA.
-    auto rgba = [](int w, int h) {
-        return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, 0xFF, 0xFF00, 0xFF0000,
-                                               0xFF000000u));
+    // Bytes R, G, B, A in memory, as image decoders deliver RGBA: an RGBA or
+    // an ARGB source blends per channel in the destination's layout.
+    auto rgba = [](int w) {
+        return SurfacePtr(SDL_CreateRGBSurface(SDL_SWSURFACE, w, 1, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000u));
     };
-    SurfacePtr dst = rgba(2, 1);
-    put_pixel(dst.get(), 0, 0, 0xFF000064u);  // red 100
-    put_pixel(dst.get(), 1, 0, 0xFF000064u);
-    SurfacePtr same = rgba(1, 1);
+    SurfacePtr rdst = rgba(2);
+    put_pixel(rdst.get(), 0, 0, 0xFF000064u);  // red 100
+    put_pixel(rdst.get(), 1, 0, 0xFF000064u);
+    SurfacePtr same = rgba(1);
     put_pixel(same.get(), 0, 0, 0x800000C8u);  // red 200, alpha 128
-    blend_over(dst.get(), same.get(), 0, 0);
-    EXPECT_EQ(get_pixel(dst.get(), 0, 0), 0xFF000095u);  // (200 * 128 + 100 * 127) >> 8 = 149
-
-    SurfacePtr argb_src(surface_create(1, 1));
-    put_pixel(argb_src.get(), 0, 0, argb(128, 200, 0, 0));
-    blend_over(dst.get(), argb_src.get(), 1, 0);  // converted to the destination's layout
-    EXPECT_EQ(get_pixel(dst.get(), 1, 0), 0xFF000095u);
+    blend_over(rdst.get(), same.get(), 0, 0);
+    blend_over(rdst.get(), filled(1, 1, argb(128, 200, 0, 0)).get(), 1, 0);
+    EXPECT_EQ(get_pixel(rdst.get(), 0, 0), 0xFF000095u);
+    EXPECT_EQ(get_pixel(rdst.get(), 1, 0), 0xFF000095u);
 }
 
 TEST(SurfaceBlend, BlendOverClipsRowsAndColumnsOutsideTheDestination)
@@ -173,7 +156,6 @@ TEST(SurfaceBlend, BlitAlphaComposesOverOpaqueAndTransparent)
     EXPECT_NEAR(red_of(p), 128, 1);
     EXPECT_NEAR(blue_of(p), 127, 1);
     EXPECT_EQ(get_pixel(opaque.get(), 1, 0), argb(255, 0, 0, 255));
-
     SurfacePtr clear(surface_create(2, 1));
     blit_alpha(clear.get(), src.get(), 0, 0);
     EXPECT_EQ(get_pixel(clear.get(), 0, 0), argb(128, 255, 0, 0));
@@ -184,19 +166,12 @@ TEST(SurfaceBlend, BlitAlphaComposesOverOpaqueAndTransparent)
     SurfacePtr dst(surface_create(3, 3));
     blit_alpha_part(dst.get(), big.get(), &part, 2, -1);
     EXPECT_EQ(get_pixel(dst.get(), 2, 0), argb(255, 0, 255, 0));
-    EXPECT_EQ(get_pixel(dst.get(), 2, 1), 0u);
-    EXPECT_EQ(get_pixel(dst.get(), 1, 0), 0u);
+    EXPECT_EQ(count_of(dst.get(), 0u), 8);
 }
-
-// Source pixel value identifying its position.
-uint32_t mark(int x, int y) { return argb(255, x + 1, y + 1, 0x5A); }
 
 TEST(SurfaceCopy, CopyPixelsClipsOnAllFourSides)
 {
-    SurfacePtr src(surface_create(4, 4));
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            put_pixel(src.get(), x, y, mark(x, y));
+    SurfacePtr src = marked(4, 4);
     put_pixel(src.get(), 0, 0, 0x00000000u);  // alpha 0 copied too
     for (int x : {-3, -2, 0, 3, 5, 7, 9})
         for (int y : {-3, -1, 0, 4, 6, 8}) {
@@ -206,57 +181,46 @@ TEST(SurfaceCopy, CopyPixelsClipsOnAllFourSides)
                 for (int dx = 0; dx < 8; ++dx) {
                     const int sx = dx - x, sy = dy - y;
                     const bool inside = sx >= 0 && sx < 4 && sy >= 0 && sy < 4;
-                    const uint32_t expect =
-                        !inside ? 0xFFFFFFFFu : (sx == 0 && sy == 0 ? 0u : mark(sx, sy));
-                    ASSERT_EQ(get_pixel(dst.get(), dx, dy), expect)
+                    ASSERT_EQ(get_pixel(dst.get(), dx, dy), !inside ? 0xFFFFFFFFu : get_pixel(src.get(), sx, sy))
                         << "at " << x << "," << y << " pixel " << dx << "," << dy;
                 }
         }
 }
 
-TEST(SurfaceCopy, CopyRectClipsToBothSurfaces)
+TEST(SurfaceCopy, CopyRectClipsToBothSurfacesAndRgbSourcesGetOpaqueAlpha)
 {
-    SurfacePtr src(surface_create(4, 4));
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            put_pixel(src.get(), x, y, mark(x, y));
+    SurfacePtr src = marked(4, 4);
     SurfacePtr dst(surface_create(3, 3));
     SDL_Rect r{-1, 2, 10, 10};  // clipped to src: x 0..3, y 2..3
     copy_rect(dst.get(), 1, 0, src.get(), &r);
     // The source rectangle's (-1, 2) would land on (1, 0): (0, 2) lands on (2, 0).
     EXPECT_EQ(get_pixel(dst.get(), 2, 0), mark(0, 2));
     EXPECT_EQ(get_pixel(dst.get(), 2, 1), mark(0, 3));
-    EXPECT_EQ(get_pixel(dst.get(), 1, 0), 0u);
-    EXPECT_EQ(get_pixel(dst.get(), 2, 2), 0u);
+    EXPECT_EQ(count_of(dst.get(), 0u), 7);
 
     // Copying within one surface downwards keeps the source rows intact.
-    SurfacePtr self(surface_create(1, 4));
-    for (int y = 0; y < 4; ++y)
-        put_pixel(self.get(), 0, y, mark(0, y));
+    SurfacePtr self = marked(1, 4);
     SDL_Rect top{0, 0, 1, 3};
     copy_rect(self.get(), 0, 1, self.get(), &top);
     for (int y = 1; y < 4; ++y)
         EXPECT_EQ(get_pixel(self.get(), 0, y), mark(0, y - 1));
-}
 
-TEST(SurfaceCopy, RgbSourceGetsOpaqueAlpha)
-{
     // 24 bits with red in the lowest byte, as image decoders deliver RGB.
     SurfacePtr rgb(SDL_CreateRGBSurface(SDL_SWSURFACE, 2, 2, 24, 0xFF, 0xFF00, 0xFF0000, 0));
     ASSERT_TRUE(rgb);
-    put_pixel(rgb.get(), 1, 1, 0x332211);  // r 0x11, g 0x22, b 0x33
-    SurfacePtr dst(surface_create(3, 3));
-    copy_pixels_rgb(dst.get(), rgb.get(), 1, 1);
-    EXPECT_EQ(get_pixel(dst.get(), 2, 2), argb(255, 0x11, 0x22, 0x33));
-    EXPECT_EQ(get_pixel(dst.get(), 1, 1), argb(255, 0, 0, 0));
-    EXPECT_EQ(get_pixel(dst.get(), 0, 0), 0u);
+    put_pixel(rgb.get(), 1, 1, 0x332211);
+    SurfacePtr out(surface_create(3, 3));
+    copy_pixels_rgb(out.get(), rgb.get(), 1, 1);
+    EXPECT_EQ(get_pixel(out.get(), 2, 2), argb(255, 0x11, 0x22, 0x33));
+    EXPECT_EQ(get_pixel(out.get(), 1, 1), argb(255, 0, 0, 0));
+    EXPECT_EQ(get_pixel(out.get(), 0, 0), 0u);
     put_pixel(rgb.get(), 0, 1, 0x665544);
-    copy_pixels_rgb(dst.get(), rgb.get(), 2, -1);  // clipped: only source (0, 1) lands
-    EXPECT_EQ(get_pixel(dst.get(), 2, 0), argb(255, 0x44, 0x55, 0x66));
-    EXPECT_EQ(get_pixel(dst.get(), 0, 0), 0u);
+    copy_pixels_rgb(out.get(), rgb.get(), 2, -1);  // clipped: only source (0, 1) lands
+    EXPECT_EQ(get_pixel(out.get(), 2, 0), argb(255, 0x44, 0x55, 0x66));
+    EXPECT_EQ(get_pixel(out.get(), 0, 0), 0u);
 }
 
-TEST(SurfaceScale, OnePixelBecomesUniformInEveryChannel)
+TEST(SurfaceScale, OnePixelBecomesUniformAndUnsupportedSourcesAreRefused)
 {
     Surface* one = surface_create(1, 1);
     put_pixel(one, 0, 0, argb(0x7F, 0x12, 0xAB, 0xFE));
@@ -264,41 +228,30 @@ TEST(SurfaceScale, OnePixelBecomesUniformInEveryChannel)
     ASSERT_TRUE(big);
     ASSERT_EQ(big->w, 100);
     ASSERT_EQ(big->h, 100);
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x)
-            ASSERT_EQ(get_pixel(big.get(), x, y), argb(0x7F, 0x12, 0xAB, 0xFE));
+    EXPECT_EQ(count_of(big.get(), argb(0x7F, 0x12, 0xAB, 0xFE)), 100 * 100);
 
     Surface* rgb = SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, 24, 0xFF0000, 0xFF00, 0xFF, 0);
     put_pixel(rgb, 0, 0, 0x102030);
     SurfacePtr from24(scale_surface(rgb, 0, -5));  // sizes below 1 become 1
     ASSERT_TRUE(from24);
     EXPECT_EQ(from24->w, 1);
-    EXPECT_EQ(from24->format->BitsPerPixel, 32);
     EXPECT_EQ(get_pixel(from24.get(), 0, 0), 0xFF102030u);
-}
 
-TEST(SurfaceScale, UnsupportedSourceIsLeftIntact)
-{
     SurfacePtr eight(SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 8, 0, 0, 0, 0));
     EXPECT_EQ(scale_surface(eight.get(), 8, 8), nullptr);
     EXPECT_EQ(eight->w, 4);
     EXPECT_EQ(scale_surface(nullptr, 8, 8), nullptr);
 }
 
-// A horizontal red ramp and a vertical green ramp, 16 steps of 17.
-Surface* ramp(int w, int h)
-{
-    Surface* s = surface_create(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            put_pixel(s, x, y, argb(255, x * 255 / (w - 1), y * 255 / (h - 1), 0));
-    return s;
-}
-
 TEST(SurfaceScale, GradientStaysMonotonicWithExactOrigin)
 {
-    for (auto [tw, th] : {std::pair{100, 60}, {7, 5}, {16, 16}, {1000, 3}}) {
-        SurfacePtr s(scale_surface(ramp(16, 16), tw, th));
+    for (auto [tw, th] : {std::pair{100, 60}, {7, 5}, {4, 1}, {1000, 3}}) {
+        // A horizontal red ramp and a vertical green ramp, 16 steps of 17.
+        Surface* ramp = surface_create(16, 16);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                put_pixel(ramp, x, y, argb(255, x * 17, y * 17, 0));
+        SurfacePtr s(scale_surface(ramp, tw, th));
         ASSERT_TRUE(s);
         EXPECT_EQ(get_pixel(s.get(), 0, 0), argb(255, 0, 0, 0));
         // Positions advance by (source - 1) / target, so the far corner falls
@@ -306,8 +259,6 @@ TEST(SurfaceScale, GradientStaysMonotonicWithExactOrigin)
         const uint32_t far = get_pixel(s.get(), tw - 1, th - 1);
         EXPECT_GE(int(red_of(far)), 255 - 255 / tw - 3) << tw;
         EXPECT_GE(int(green_of(far)), 255 - 255 / th - 3) << th;
-        EXPECT_EQ(red_of(get_pixel(s.get(), 0, th - 1)), 0u);
-        EXPECT_EQ(green_of(get_pixel(s.get(), tw - 1, 0)), 0u);
         for (int y = 0; y < th; ++y)
             for (int x = 1; x < tw; ++x) {
                 ASSERT_GE(red_of(get_pixel(s.get(), x, y)), red_of(get_pixel(s.get(), x - 1, y)));
@@ -318,27 +269,9 @@ TEST(SurfaceScale, GradientStaysMonotonicWithExactOrigin)
     }
 }
 
-TEST(SurfaceScale, PositionsFollowTheSixteenSixteenSteps)
-{
-    // 3 -> 4: step = 2 * 65536 / 4 = 0.5 source pixels: 0, 0.5, 1, 1.5.
-    Surface* s = surface_create(3, 1);
-    put_pixel(s, 0, 0, argb(255, 0, 0, 0));
-    put_pixel(s, 1, 0, argb(255, 100, 0, 0));
-    put_pixel(s, 2, 0, argb(255, 200, 0, 0));
-    SurfacePtr out(scale_surface(s, 4, 1));
-    ASSERT_TRUE(out);
-    EXPECT_EQ(red_of(get_pixel(out.get(), 0, 0)), 0u);
-    EXPECT_EQ(red_of(get_pixel(out.get(), 1, 0)), 50u);
-    EXPECT_EQ(red_of(get_pixel(out.get(), 2, 0)), 100u);
-    EXPECT_EQ(red_of(get_pixel(out.get(), 3, 0)), 150u);
-}
-
 TEST(SurfaceStretch, CornersKeepTheirShapeAndTheMiddleRepeats)
 {
-    SurfacePtr src(surface_create(5, 5));
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 5; ++x)
-            put_pixel(src.get(), x, y, mark(x, y));
+    SurfacePtr src = marked(5, 5);
     SurfacePtr big(stretch_frame(src.get(), 20, 12));
     ASSERT_TRUE(big);
     EXPECT_EQ(src->w, 5);  // the source stays
@@ -350,7 +283,6 @@ TEST(SurfaceStretch, CornersKeepTheirShapeAndTheMiddleRepeats)
             EXPECT_EQ(get_pixel(big.get(), 17 + x, y), mark(2 + x, y));
             EXPECT_EQ(get_pixel(big.get(), x, 9 + y), mark(x, 2 + y));
         }
-    EXPECT_EQ(get_pixel(big.get(), 19, 11), mark(4, 4));
     EXPECT_EQ(get_pixel(big.get(), 10, 6), mark(2, 2));
     EXPECT_EQ(get_pixel(big.get(), 10, 0), mark(2, 0));
     EXPECT_EQ(get_pixel(big.get(), 0, 6), mark(0, 2));
@@ -359,15 +291,12 @@ TEST(SurfaceStretch, CornersKeepTheirShapeAndTheMiddleRepeats)
     ASSERT_TRUE(small);
     EXPECT_EQ(get_pixel(small.get(), 0, 0), mark(0, 0));
     EXPECT_EQ(get_pixel(small.get(), 1, 2), mark(4, 4));
-
-    EXPECT_EQ(stretch_frame(src.get(), 0, 10), nullptr);
-    EXPECT_EQ(stretch_frame(src.get(), 10, 1025), nullptr);
-    EXPECT_EQ(stretch_frame(src.get(), -1, 10), nullptr);
-    SurfacePtr limit(stretch_frame(src.get(), 1024, 1));
-    EXPECT_TRUE(limit);
+    for (auto [w, h] : {std::pair{0, 10}, {10, 1025}, {-1, 10}})
+        EXPECT_EQ(stretch_frame(src.get(), w, h), nullptr) << w << "x" << h;
+    EXPECT_TRUE(SurfacePtr(stretch_frame(src.get(), 1024, 1)));
 }
 
-TEST(SurfaceLoad, PngFilesBecomeArgbAndBadFilesGiveNull)
+TEST(SurfaceLoad, PngFilesBecomeArgbAndDamagedFilesNeverCrash)
 {
     TempDir dir;
     const std::string rgba = dir.path() + "/rgba.png", rgb = dir.path() + "/rgb.png";
@@ -375,18 +304,16 @@ TEST(SurfaceLoad, PngFilesBecomeArgbAndBadFilesGiveNull)
     ASSERT_TRUE(write_png(rgb, 2, 2, false, [](int, int) { return argb(255, 0xAA, 0xBB, 0xCC); }));
     SurfacePtr a(load_image(rgba.c_str()));
     ASSERT_TRUE(a);
-    EXPECT_EQ(a->format->BitsPerPixel, 32);
     EXPECT_EQ(a->format->Rmask, SURFACE_RMASK);
     EXPECT_EQ(a->format->Amask, SURFACE_AMASK);
     EXPECT_EQ(get_pixel(a.get(), 2, 1), argb(160, 10, 21, 30));
     SurfacePtr b(load_image(rgb.c_str()));
     ASSERT_TRUE(b);
     EXPECT_EQ(get_pixel(b.get(), 1, 1), argb(255, 0xAA, 0xBB, 0xCC));
-
     EXPECT_EQ(load_image((dir.path() + "/missing.png").c_str()), nullptr);
     EXPECT_EQ(load_image(nullptr), nullptr);
 
-    // Truncated and scrambled copies of a valid file never crash the loader.
+    // Truncated and scrambled copies of a valid file.
     std::ifstream in(rgba, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::mt19937 rng(7);

@@ -17,6 +17,7 @@
 #include <SDL/SDL_ttf.h>
 
 #include "app/app_state.h"
+#include "tests/ui/ui_test_support.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/events.h"
@@ -62,37 +63,25 @@ inline const EventSource FAKE_SOURCE = {fake_poll, fake_peep, fake_push};
 inline SDL_Event mouse_button(Uint8 type, int x, int y)
 {
     SDL_Event ev{};
-    ev.type = type;
-    ev.button.type = type;
-    ev.button.button = SDL_BUTTON_LEFT;
-    ev.button.x = Uint16(x);
-    ev.button.y = Uint16(y);
+    ev.button = {type, 0, SDL_BUTTON_LEFT, 0, Uint16(x), Uint16(y)};
     return ev;
 }
 inline SDL_Event mouse_motion(int x, int y)
 {
     SDL_Event ev{};
-    ev.type = SDL_MOUSEMOTION;
-    ev.motion.state = SDL_BUTTON(SDL_BUTTON_LEFT);
-    ev.motion.x = Uint16(x);
-    ev.motion.y = Uint16(y);
+    ev.motion = {SDL_MOUSEMOTION, 0, SDL_BUTTON(SDL_BUTTON_LEFT), Uint16(x), Uint16(y), 0, 0};
     return ev;
 }
 inline SDL_Event key(SDLKey sym, Uint16 unicode = 0, SDLMod mod = KMOD_NONE, Uint8 type = SDL_KEYDOWN)
 {
     SDL_Event ev{};
-    ev.type = type;
-    ev.key.type = type;
-    ev.key.keysym.sym = sym;
-    ev.key.keysym.unicode = unicode;
-    ev.key.keysym.mod = mod;
+    ev.key = {type, 0, 0, {0, sym, mod, unicode}};
     return ev;
 }
 inline SDL_Event user(int code)
 {
     SDL_Event ev{};
-    ev.type = SDL_USEREVENT;
-    ev.user.code = code;
+    ev.user = {SDL_USEREVENT, code, nullptr, nullptr};
     return ev;
 }
 
@@ -165,6 +154,23 @@ protected:
     AppState* app() { return app_.get(); }
     SDL_Surface* surface() { return app_->ui_surface; }
     void send(SDL_Event ev) { handle_event(app(), surface(), &ev); }
+    // A press and release of the left button at (x, y).
+    void click(int x, int y)
+    {
+        send(mouse_button(SDL_MOUSEBUTTONDOWN, x, y));
+        send(mouse_button(SDL_MOUSEBUTTONUP, x, y));
+    }
+    void click(const Widget* w) { click(w->x + 5, w->y + 5); }
+    // The registered widget with this label.
+    static Widget* registered(const char* label)
+    {
+        for (int i = 0; i < REGISTRY_SIZE; ++i) {
+            Widget* w = registry_slots()[i].widget;
+            if (registry_slots()[i].active && w && std::strcmp(w->label, label) == 0)
+                return w;
+        }
+        return nullptr;
+    }
     int active_slots() const
     {
         int n = 0;
