@@ -24,8 +24,7 @@ protected:
         registry_add(box, SLOT_PRESS, nullptr);
         registry_add(box, SLOT_KEYS, count_action<2>);
         registry_add(box, SLOT_CARET, nullptr);
-        send(mouse_button(SDL_MOUSEBUTTONDOWN, 150, 120));
-        send(mouse_button(SDL_MOUSEBUTTONUP, 150, 120));
+        click(150, 120);
         EXPECT_EQ(focused_edit_box(), box);
         return box;
     }
@@ -43,6 +42,8 @@ protected:
 TEST_F(Events, ButtonPressedWithinTenPixelsRunsOnlyIfReleasedWithinTen)
 {
     Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE, 1);
+    click(b);   // not registered: not a button yet
+    EXPECT_EQ(b->pressed, 0);
     ASSERT_EQ(registry_add(b, SLOT_PRESS, count_action<0>), 0);
     int left = b->x - 8;
     send(mouse_button(SDL_MOUSEBUTTONDOWN, left, b->y + 5));
@@ -68,18 +69,6 @@ TEST_F(Events, ButtonPressedWithinTenPixelsRunsOnlyIfReleasedWithinTen)
     EXPECT_EQ(b->pressed, 0);
 }
 
-TEST_F(Events, UnregisteredOrFreedWidgetsIgnoreThePointer)
-{
-    Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE, 1);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110));
-    EXPECT_EQ(b->pressed, 0);
-    registry_add(b, SLOT_PRESS, count_action<0>);
-    widget_free(b);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110));
-    send(mouse_button(SDL_MOUSEBUTTONUP, 110, 110));
-    EXPECT_EQ(g_actions[0], 0);
-}
-
 TEST_F(Events, TogglesCheckBoxesSelectorsAndColourPickerChooseByPointer)
 {
     Widget* toggle = create_toggle(10, 10, artwork(ART_LOCK), artwork(ART_LOCKP), 0);
@@ -93,28 +82,19 @@ TEST_F(Events, TogglesCheckBoxesSelectorsAndColourPickerChooseByPointer)
     for (Widget* w : {toggle, check, disabled, sel3, sel2, picker})
         ASSERT_EQ(registry_add(w, SLOT_PRESS, count_action<1>), 0);
 
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, toggle->x + 2, toggle->y + 2));
-    EXPECT_EQ(toggle->state, 1);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, check->x + 2, check->y + 2));
-    EXPECT_EQ(check->state, 1);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, disabled->x + 2, disabled->y + 2));
-    EXPECT_EQ(disabled->state, 0);
-    EXPECT_EQ(g_actions[1], 2);
-
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, sel3->x + sel3->width - 3, sel3->y + 3));
-    EXPECT_EQ(sel3->state, 2);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, sel3->x + sel3->width / 2, sel3->y + 3));
-    EXPECT_EQ(sel3->state, 1);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, sel2->x + sel2->width * 3 / 4, sel2->y + 3));
-    EXPECT_EQ(sel2->state, 1);
-    // Within the tolerance left of the selector: the first choice.
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, sel2->x - 5, sel2->y + 3));
-    EXPECT_EQ(sel2->state, 0);
-
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, picker->x + 4 * 60 + 10, picker->y + 5));
-    EXPECT_EQ(picker->state, 4);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, picker->x + picker->width + 8, picker->y + 5));
-    EXPECT_EQ(picker->state, 5);
+    const struct {
+        Widget* w;
+        int dx, dy, state;
+    } presses[] = {
+        {toggle, 2, 2, 1}, {check, 2, 2, 1}, {disabled, 2, 2, 0},
+        {sel3, sel3->width - 3, 3, 2}, {sel3, sel3->width / 2, 3, 1}, {sel2, sel2->width * 3 / 4, 3, 1},
+        {sel2, -5, 3, 0},   // within the tolerance left of the selector: the first choice
+        {picker, 4 * 60 + 10, 5, 4}, {picker, picker->width + 8, 5, 5},
+    };
+    for (const auto& p : presses) {
+        send(mouse_button(SDL_MOUSEBUTTONDOWN, p.w->x + p.dx, p.w->y + p.dy));
+        EXPECT_EQ(p.w->state, p.state) << p.w->kind << " at " << p.dx;
+    }
     EXPECT_EQ(g_actions[1], 8);
 }
 
@@ -286,22 +266,6 @@ TEST_F(Events, CaretGoesToTheNearestCharacterAndBlinksEveryFiveHundredMillisecon
     EXPECT_EQ(box->edit.caret_visible, 1);
 }
 
-TEST_F(Events, AltMapTable)
-{
-    const std::string keys = "@ABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    const std::string gives = "0&#84156$%!:';?\"=/2-3)9+7(*";
-    ASSERT_EQ(keys.size(), gives.size());
-    for (size_t i = 0; i < keys.size(); ++i) {
-        EXPECT_EQ(alt_map(keys[i]), gives[i]) << keys[i];
-        if (keys[i] != '@') {
-            EXPECT_EQ(alt_map(keys[i] - 'A' + 'a'), gives[i]) << keys[i];
-        }
-    }
-    EXPECT_EQ(alt_map(','), '_');
-    for (int c : {int('1'), int('.'), int(' '), int('['), int('`'), int('{'), int('~'), 0, 200})
-        EXPECT_EQ(alt_map(c), c);
-}
-
 // ---- lists ------------------------------------------------------------------------------
 
 class Lists : public Events {
@@ -368,39 +332,33 @@ TEST_F(Lists, TapRunsTheRowActionButNotAfterADrag)
     EXPECT_EQ(w->list.offset, 50);
 }
 
-TEST_F(Lists, DragClampsToTheEnds)
+TEST_F(Lists, DragAndMouseWheelStayWithinTheEnds)
 {
     Widget* w = list(10);   // 600 pixels of rows in 300
     registry_add(w, SLOT_DRAG, nullptr);
     drag(400, {390, 100, 10}, 300);
-    EXPECT_EQ(w->list.offset, list_last_offset(w));
+    EXPECT_EQ(w->list.offset, 300);
     EXPECT_EQ(list_last_offset(w), 300);
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 10));
     drag(150, {160, 500}, 300);
     EXPECT_EQ(w->list.offset, 0);
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 500));
-}
 
-TEST_F(Lists, MouseWheelMovesTheListByOneRowWithinItsEnds)
-{
-    Widget* w = list(8);   // last offset 180
-    registry_add(w, SLOT_DRAG, nullptr);
-    auto wheel = [&](Uint8 button, int y) {
+    // The wheel moves by one row.
+    auto wheel = [&](Uint8 button, int y, int times) {
         SDL_Event ev = mouse_button(SDL_MOUSEBUTTONDOWN, 100, y);
         ev.button.button = button;
-        send(ev);
+        for (int i = 0; i < times; ++i)
+            send(ev);
     };
-    wheel(SDL_BUTTON_WHEELDOWN, 200);
+    wheel(SDL_BUTTON_WHEELDOWN, 200, 1);
     EXPECT_EQ(w->list.offset, 60);
-    wheel(SDL_BUTTON_WHEELDOWN, 200);
-    wheel(SDL_BUTTON_WHEELDOWN, 200);
-    wheel(SDL_BUTTON_WHEELDOWN, 200);
-    EXPECT_EQ(w->list.offset, 180);
-    EXPECT_EQ(app()->list_offsets[2], 180);
-    wheel(SDL_BUTTON_WHEELUP, 600);   // outside the list
-    EXPECT_EQ(w->list.offset, 180);
-    for (int i = 0; i < 5; ++i)
-        wheel(SDL_BUTTON_WHEELUP, 200);
+    wheel(SDL_BUTTON_WHEELDOWN, 200, 6);
+    EXPECT_EQ(w->list.offset, 300);
+    EXPECT_EQ(app()->list_offsets[2], 300);
+    wheel(SDL_BUTTON_WHEELUP, 600, 1);   // outside the list
+    EXPECT_EQ(w->list.offset, 300);
+    wheel(SDL_BUTTON_WHEELUP, 200, 7);
     EXPECT_EQ(w->list.offset, 0);
 }
 
@@ -582,15 +540,14 @@ TEST_F(Events, SpinnerAdvancesEveryTwoHundredMillisecondsAndCompletesOnce)
     EXPECT_NE(ui_timer_scan() & (1u << UI_EVENT_SPINNER), 0u);
     send(user(UI_EVENT_SPINNER));
     EXPECT_EQ(idle->state, 0);
-    g_now += 200;
-    send(user(UI_EVENT_SPINNER));
-    EXPECT_EQ(idle->state, 1);
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 1; i <= 8; ++i) {
         g_now += 200;
         send(user(UI_EVENT_SPINNER));
+        EXPECT_EQ(idle->state, i % 8);
     }
-    EXPECT_EQ(idle->state, 0);
 
+    // A job's spinner completes once when the job is done; a listing job's
+    // at 256 rows; any spinner when the operation is cancelled.
     Widget* job = create_spinner(100, 10);
     registry_add(job, SLOT_PRESS, count_action<5>);
     ASSERT_EQ(spinner_start_job(job, quick_job, nullptr), 0);
@@ -599,27 +556,22 @@ TEST_F(Events, SpinnerAdvancesEveryTwoHundredMillisecondsAndCompletesOnce)
     send(user(UI_EVENT_SPINNER));
     send(user(UI_EVENT_SPINNER));
     EXPECT_EQ(g_actions[5], 1);
-    EXPECT_EQ(job->spinner.running, 0);
     EXPECT_EQ(job->spinner.job_thread, nullptr);
-}
 
-TEST_F(Events, SpinnerOfAListingJobCompletesAtTwoHundredFiftySixRowsOrOnAbort)
-{
     int rows = 255;
-    Widget* spin = create_spinner(10, 10);
-    spin->spinner.listing_rows = &rows;
-    registry_add(spin, SLOT_PRESS, count_action<5>);
+    Widget* listing = create_spinner(200, 10);
+    listing->spinner.listing_rows = &rows;
+    registry_add(listing, SLOT_PRESS, count_action<6>);
     send(user(UI_EVENT_SPINNER));
-    EXPECT_EQ(g_actions[5], 0);
+    EXPECT_EQ(g_actions[6], 0);
     shared_flag_store(&rows, 256);
     send(user(UI_EVENT_SPINNER));
-    EXPECT_EQ(g_actions[5], 1);
+    EXPECT_EQ(g_actions[6], 1);
 
-    Widget* other = create_spinner(100, 10);
-    registry_add(other, SLOT_PRESS, count_action<6>);
+    registry_add(create_spinner(300, 10), SLOT_PRESS, count_action<7>);
     app()->abort_requested = 1;
     send(user(UI_EVENT_SPINNER));
-    EXPECT_EQ(g_actions[6], 1);
+    EXPECT_EQ(g_actions[7], 1);
 }
 
 TEST_F(Events, PeriodicWidgetRunsOnScheduleUntilItsLimit)
@@ -729,24 +681,18 @@ TEST_F(Events, ModalLoopEndsOnQuitDoneAbortOrPlayRequested)
 
 TEST_F(Events, MapPointerForTheFourOrientations)
 {
-    auto mapped = [](int o, int x, int y) {
+    const int expected[][2] = {{10, 20}, {20, 990}, {990, 580}, {580, 10}, {10, 20}};
+    for (int o : {0, 1, 2, 3, 7}) {
+        int x = 10, y = 20;
         map_pointer(o, &x, &y);
-        return std::make_pair(x, y);
-    };
-    EXPECT_EQ(mapped(0, 10, 20), std::make_pair(10, 20));
-    EXPECT_EQ(mapped(1, 10, 20), std::make_pair(20, 990));
-    EXPECT_EQ(mapped(2, 10, 20), std::make_pair(990, 580));
-    EXPECT_EQ(mapped(3, 10, 20), std::make_pair(580, 10));
-    EXPECT_EQ(mapped(7, 10, 20), std::make_pair(10, 20));
-
+        EXPECT_EQ(x, expected[std::min(o, 4)][0]) << o;
+        EXPECT_EQ(y, expected[std::min(o, 4)][1]) << o;
+    }
     // In orientation 2 a tap on the turned screen hits the button where it is drawn.
     Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE, 1);
     registry_add(b, SLOT_PRESS, count_action<0>);
     app()->orientation = 2;
-    int rx = 1000 - (b->x + 5);
-    int ry = 600 - (b->y + 5);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, rx, ry));
-    send(mouse_button(SDL_MOUSEBUTTONUP, rx, ry));
+    click(1000 - (b->x + 5), 600 - (b->y + 5));
     EXPECT_EQ(g_actions[0], 1);
 }
 
@@ -777,58 +723,42 @@ TEST_F(Events, OrientationFollowsTheAxesOnlyAfterFiveHundredMillisecondsOfTheSam
 
 TEST_F(Events, JoystickAxesTurnTheDisplayOnlyWhenAutoRotateIsOn)
 {
-    auto axis = [&](int a, int v) {
-        SDL_Event ev{};
-        ev.type = SDL_JOYAXISMOTION;
-        ev.jaxis.which = 0;
-        ev.jaxis.axis = Uint8(a);
-        ev.jaxis.value = Sint16(v);
-        send(ev);
+    // Axes x, y, z, then x again after 600 ms.
+    auto tilt = [&](int z) {
+        for (int pass = 0; pass < 2; ++pass, g_now += 600)
+            for (int a = 0; a < (pass ? 1 : 3); ++a) {
+                SDL_Event ev{};
+                ev.jaxis = {SDL_JOYAXISMOTION, 0, Uint8(a), Sint16(a == 0 ? 20000 : a == 2 ? z : 0)};
+                send(ev);
+            }
     };
     SDL_Surface* mine = app()->ui_surface;
-    axis(0, 20000);
-    axis(1, 0);
-    axis(2, 0);
-    g_now += 600;
-    axis(0, 20000);
+    tilt(0);
     EXPECT_EQ(app()->orientation, 0);
     app()->settings.auto_rotate = 1;
-    axis(0, 20000);
-    axis(1, 0);
-    axis(2, 20000);   // lying flat: ignored
-    g_now += 600;
-    axis(0, 20000);
+    tilt(20000);   // lying flat: ignored
     EXPECT_EQ(app()->orientation, 0);
-    axis(2, 0);
-    g_now += 600;
-    axis(0, 20000);
+    tilt(0);
     EXPECT_EQ(app()->orientation, 2);
     app()->ui_surface = mine;
 }
 
 // ---- fuzz ------------------------------------------------------------------------------------------
 
-TEST_F(Events, RandomEventsOnAFullScreenNeverBreakTheWidgets)
+TEST_F(Lists, RandomEventsOnAFullScreenNeverBreakTheWidgets)
 {
-    std::vector<ListRow> rows(40);
-    std::vector<std::string> names;
-    for (int i = 0; i < 40; ++i)
-        names.push_back("Row " + std::to_string(i));
-    for (int i = 0; i < 40; ++i)
-        rows[size_t(i)].name.text = names[size_t(i)].c_str();
-    Widget* l = create_list(app(), 0, 120, 420, 400, rows.data(), 40, 1);
+    Widget* l = list(40, 400);
     registry_add(l, SLOT_ROW_TAP, count_action<0>);
     registry_add(l, SLOT_DRAG, nullptr);
     Widget* box = create_edit_box(500, 100, 300, 50, "", font(), TEXT_BLACK, 12);
-    registry_add(box, SLOT_PRESS, nullptr);
-    registry_add(box, SLOT_KEYS, nullptr);
-    registry_add(box, SLOT_CARET, nullptr);
+    for (int code : {SLOT_PRESS, SLOT_KEYS, SLOT_CARET})
+        registry_add(box, code, nullptr);
     Widget* digits = create_edit_box(500, 200, 300, 50, "", font(), TEXT_BLACK, 0);
     digits->edit.digits_only = 1;
     digits->edit.password_mode = 2;
     registry_add(digits, SLOT_PRESS, nullptr);
-    Widget* b = create_button(600, 400, -1, -1, ART_BUTTON, nullptr, 0, 0, "B", font(), TEXT_WHITE, 1);
-    registry_add(b, SLOT_PRESS, count_action<1>);
+    registry_add(create_button(600, 400, -1, -1, ART_BUTTON, nullptr, 0, 0, "B", font(), TEXT_WHITE, 1),
+                 SLOT_PRESS, count_action<1>);
     registry_add(create_selector3(500, 300, "a", "b", font(), 0, 0), SLOT_PRESS, nullptr);
     registry_add(create_colour_picker(450, 500, 30, 30), SLOT_PRESS, nullptr);
 
@@ -856,16 +786,9 @@ TEST_F(Events, RandomEventsOnAFullScreenNeverBreakTheWidgets)
             ASSERT_TRUE(c >= '0' && c <= '9') << digits->edit.text;
         ASSERT_EQ(app()->fling_active, 0);
     }
-    widgets_clear(app(), 1);   // before the rows go
 }
 
-}  // namespace
-
-namespace {
-
-using namespace toolkit_test;
-
-// A queue the timer thread may push into.
+// A queue the timer thread may push into, set up with the timer running.
 SDL_mutex* g_locked_mutex;
 std::deque<SDL_Event> g_locked_queue;
 int locked_push(SDL_Event* ev)
@@ -889,15 +812,30 @@ int locked_poll(SDL_Event* ev)
 int no_peep(SDL_Event*, int, Uint32) { return 0; }
 const EventSource LOCKED_SOURCE = {locked_poll, no_peep, locked_push};
 
-class UiTimer : public ToolkitTest {};
+class UiTimer : public ToolkitTest {
+protected:
+    void SetUp() override
+    {
+        ToolkitTest::SetUp();
+        g_locked_mutex = SDL_CreateMutex();
+        g_locked_queue.clear();
+        ui_set_event_source(&LOCKED_SOURCE);
+        ASSERT_EQ(ui_timer_start(), 0);
+        EXPECT_EQ(ui_timer_start(), 0);   // already running
+    }
+    void TearDown() override
+    {
+        ui_timer_stop();
+        ui_timer_stop();
+        ui_set_play_request_handler(nullptr);
+        registry_clear(app(), 1);
+        ToolkitTest::TearDown();
+        SDL_DestroyMutex(g_locked_mutex);
+    }
+};
 
-TEST_F(UiTimer, ThreadTurnsAPlayRequestIntoAnEventAndStopsOnRequest)
+TEST_F(UiTimer, ThreadTurnsAPlayRequestIntoAnEvent)
 {
-    g_locked_mutex = SDL_CreateMutex();
-    g_locked_queue.clear();
-    ui_set_event_source(&LOCKED_SOURCE);
-    ASSERT_EQ(ui_timer_start(), 0);
-    EXPECT_EQ(ui_timer_start(), 0);   // already running
     ASSERT_EQ(post_play_request(app()), 0);
     bool seen = false;
     // Bounded by count, not by time: the request wakes the timer at once.
@@ -908,16 +846,8 @@ TEST_F(UiTimer, ThreadTurnsAPlayRequestIntoAnEventAndStopsOnRequest)
         if (!seen)
             SDL_Delay(2);
     }
-    ui_timer_stop();
-    ui_timer_stop();
     EXPECT_TRUE(seen);
-    ui_set_event_source(nullptr);
-    SDL_DestroyMutex(g_locked_mutex);
 }
-
-}  // namespace
-
-namespace {
 
 int listener_like(void*)
 {
@@ -929,47 +859,31 @@ int listener_like(void*)
     return 0;
 }
 
-class Concurrency : public ToolkitTest {};
-
 // The listener posting requests, the UI timer scanning and the main thread
 // rebuilding screens all share the registry; the thread sanitizer build
 // checks that they do so under its lock.
-TEST_F(Concurrency, ListenerTimerAndScreensShareTheRegistry)
+TEST_F(UiTimer, ListenerTimerAndScreensShareTheRegistry)
 {
-    g_locked_mutex = SDL_CreateMutex();
-    g_locked_queue.clear();
-    ui_set_event_source(&LOCKED_SOURCE);
-    ASSERT_EQ(ui_timer_start(), 0);
     SDL_Thread* listener = SDL_CreateThread(listener_like, nullptr);
     ASSERT_NE(listener, nullptr);
-    int honoured = 0;
     ui_set_play_request_handler([](AppState* a) { ++a->current_channel; });
     for (int round = 0; round < 400; ++round) {
         registry_clear(app(), round % 2);
         widgets_clear(app(), round % 2);
-        Widget* spin = create_spinner(10, 10);
-        Widget* box = create_edit_box(100, 100, 200, 40, "x", nullptr, 0, 0);
-        if (spin)
+        if (Widget* spin = create_spinner(10, 10))
             registry_add(spin, SLOT_PRESS, nullptr);
-        if (box) {
+        if (Widget* box = create_edit_box(100, 100, 200, 40, "x", nullptr, 0, 0)) {
             box->persistent = uint8_t(round % 3 == 0);
             registry_add(box, SLOT_CARET, nullptr);
         }
         SDL_Event ev;
         while (locked_poll(&ev))
             handle_event(app(), surface(), &ev);
-        SDL_Event motion = mouse_motion(5, 5);
-        handle_event(app(), surface(), &motion);
+        send(mouse_motion(5, 5));
         SDL_SemPost(ui_timer_semaphore());
     }
     SDL_WaitThread(listener, nullptr);
-    ui_timer_stop();
-    honoured = app()->current_channel;
-    EXPECT_GT(honoured, 0);
-    ui_set_play_request_handler(nullptr);
-    ui_set_event_source(nullptr);
-    registry_clear(app(), 1);
-    SDL_DestroyMutex(g_locked_mutex);
+    EXPECT_GT(app()->current_channel, 0);
 }
 
 }  // namespace
