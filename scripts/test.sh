@@ -14,7 +14,7 @@ case "$mode" in
   --sanitize)
     bash scripts/build.sh build-asan -DVELMORA_SANITIZE=address,undefined
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-      LSAN_OPTIONS=suppressions=$(pwd)/tests/lsan.supp \
+      LSAN_OPTIONS=suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0 \
       ctest --test-dir build-asan --output-on-failure -j2 ;;
   --thread)
     bash scripts/build.sh build-tsan -DVELMORA_SANITIZE=thread
