@@ -32,11 +32,7 @@ inline std::deque<SDL_Event> g_queue;
 inline int g_delay_calls = 0;
 
 inline Uint32 fake_ticks() { return g_now; }
-inline void fake_delay(Uint32 ms)
-{
-    g_now += ms;
-    ++g_delay_calls;
-}
+inline void fake_delay(Uint32 ms) { g_now += ms, ++g_delay_calls; }
 inline int fake_poll(SDL_Event* ev)
 {
     if (g_queue.empty())
@@ -53,11 +49,7 @@ inline int fake_peep(SDL_Event* events, int n, Uint32 mask)
             events[found++] = ev;
     return found;
 }
-inline int fake_push(SDL_Event* ev)
-{
-    g_queue.push_back(*ev);
-    return 0;
-}
+inline int fake_push(SDL_Event* ev) { return g_queue.push_back(*ev), 0; }
 inline const EventSource FAKE_SOURCE = {fake_poll, fake_peep, fake_push};
 
 inline SDL_Event mouse_button(Uint8 type, int x, int y)
@@ -135,7 +127,8 @@ protected:
     void TearDown() override
     {
         // Leave the process-wide tables empty for the next test.
-        registry_slots_reset();
+        for (int i = 0; i < REGISTRY_SIZE; ++i)
+            registry_slots()[i] = RegistrySlot{};
         widgets_clear(app_.get(), 1);
         edit_unfocus();
         ui_set_clock(nullptr);
@@ -143,12 +136,6 @@ protected:
         ui_set_event_source(nullptr);
         ui_set_message_box_observer(nullptr);
         surface_free(app_->ui_surface);
-    }
-    static void registry_slots_reset()
-    {
-        RegistrySlot* slots = registry_slots();
-        for (int i = 0; i < REGISTRY_SIZE; ++i)
-            slots[i] = RegistrySlot{};
     }
 
     AppState* app() { return app_.get(); }
@@ -171,18 +158,11 @@ protected:
         }
         return nullptr;
     }
-    int active_slots() const
+    static int active_slots()
     {
         int n = 0;
         for (int i = 0; i < REGISTRY_SIZE; ++i)
             n += registry_slots()[i].active;
-        return n;
-    }
-    int widgets_in_use() const
-    {
-        int n = 0;
-        for (int i = 0; i < WIDGET_POOL_SIZE; ++i)
-            n += widget_pool()[i].in_use;
         return n;
     }
 

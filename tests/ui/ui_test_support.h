@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -126,11 +127,9 @@ inline std::pair<int, int> ink_columns(Surface* s)
 
 inline bool same_pixels(Surface* a, Surface* b)
 {
-    if (a->w != b->w || a->h != b->h)
-        return false;
-    for (int y = 0; y < a->h; ++y)
-        for (int x = 0; x < a->w; ++x)
-            if (get_pixel(a, x, y) != get_pixel(b, x, y))
-                return false;
-    return true;
+    bool same = a->w == b->w && a->h == b->h;
+    for (int y = 0; same && y < a->h; ++y)
+        same = std::memcmp(static_cast<char*>(a->pixels) + y * a->pitch, static_cast<char*>(b->pixels) + y * b->pitch,
+                           size_t(a->w) * 4) == 0;
+    return same;
 }
