@@ -65,8 +65,7 @@ TEST_F(Home, ExitClearsThePlayRequestAndPostsQuit)
     show_home(app());
     Widget* exit = registered_buttons()["exit"];
     app()->play_requested = 1;
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, exit->x + 5, exit->y + 5));
-    send(mouse_button(SDL_MOUSEBUTTONUP, exit->x + 5, exit->y + 5));
+    click(exit);
     EXPECT_EQ(app()->play_requested, 0);
     ASSERT_FALSE(g_queue.empty());
     EXPECT_EQ(g_queue.back().type, SDL_QUIT);

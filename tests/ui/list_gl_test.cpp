@@ -39,19 +39,17 @@ protected:
         app()->ui_surface = own_surface_;
         ToolkitTest::TearDown();
     }
-    // The screen as RGBA bytes, top row first.
+    // The screen as RGBA bytes, bottom row first as GL reads it.
     std::vector<uint8_t> read_screen()
     {
         std::vector<uint8_t> px(1000 * 600 * 4);
         glReadPixels(0, 0, 1000, 600, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-        std::vector<uint8_t> flipped(px.size());
-        for (int y = 0; y < 600; ++y)
-            std::memcpy(&flipped[size_t(y) * 4000], &px[size_t(599 - y) * 4000], 4000);
-        return flipped;
+        return px;
     }
+    // The colour at (x, y) counted from the top.
     static uint32_t rgb_at(const std::vector<uint8_t>& screen, int x, int y)
     {
-        const uint8_t* p = &screen[(size_t(y) * 1000 + size_t(x)) * 4];
+        const uint8_t* p = &screen[(size_t(599 - y) * 1000 + size_t(x)) * 4];
         return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
     }
     // Pixels of the list rectangle that differ between the two screens.

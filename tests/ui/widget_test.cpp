@@ -346,38 +346,36 @@ TEST_F(Dialogs, OkReturnsToTheScreenThatRaisedTheMessage)
 
 TEST_F(Dialogs, EveryErrorCodeShowsItsText)
 {
-    struct Case {
+    // Most messages do not depend on where the list came from: those are
+    // shown for local files (source 0, mode 2, media kind 2) at the list top.
+    const struct {
         int code;
-        int list_source;
-        int browse_mode;
-        int media_kind;
         const char* starts;
-        int top;
+        int list_source = 0, browse_mode = 2, media_kind = 2, top = 160;
+    } cases[] = {
+        {-1, "The destination file/folder could not be opened successfully. Please make sure the file/folder"},
+        {-1, "The destination file/folder could not be opened successfully. Please make sure the file/folder", 1, 0},
+        {-1, "Could not connect to the streaming server.", 1, 3},
+        {-1, "The destination file/folder could not be opened successfully. Please make sure your device has network connectivity.", 2, 5},
+        {-2, "Velmora Media Streamer is not running on your PC"},
+        {-8, "No shared media files could be found on the current path."},
+        {-9, "Could not communicate with the Velmora directory service."},
+        {-10, "No network connection was detected. Please turn on network and try again."},
+        {-11, "Media could not be opened. It might be corrupt"},
+        {-11, "Streaming could not start. Please make sure the channel is set up correctly", 0, 4, 0, 100},
+        {-11, "Streaming could not start. Please make sure the file is still accessible on the server.", 1, 3, 1},
+        {-12, "This feature is to stream media from a remote PC."},
+        {-13, "No live channels could be found on the streaming server"},
+        {-15, "There is not enough memory for this operation."},
+        {-16, "An unrecoverable error was encountered while decoding the stream."},
+        {-19, "Out of buffer space for progressive download."},
+        {-20, "An error was detected while playing the stream."},
+        {-21, "An error occurred while communicating with the streaming server."},
+        {-23, "Could not find any DLNA/UPNP servers on the network.", 0, 5},
+        {-3, "Unexpected error. Please contact us at"},
+        {-99, "Unexpected error. Please contact us at"},
     };
-    const Case cases[] = {
-        {-1, 0, 2, 2, "The destination file/folder could not be opened successfully. Please make sure the file/folder", 160},
-        {-1, 1, 0, 2, "The destination file/folder could not be opened successfully. Please make sure the file/folder", 160},
-        {-1, 1, 3, 2, "Could not connect to the streaming server.", 160},
-        {-1, 2, 5, 2, "The destination file/folder could not be opened successfully. Please make sure your device has network connectivity.", 160},
-        {-2, 0, 2, 2, "Velmora Media Streamer is not running on your PC", 160},
-        {-8, 0, 2, 2, "No shared media files could be found on the current path.", 160},
-        {-9, 0, 2, 2, "Could not communicate with the Velmora directory service.", 160},
-        {-10, 0, 2, 2, "No network connection was detected. Please turn on network and try again.", 160},
-        {-11, 0, 2, 2, "Media could not be opened. It might be corrupt", 160},
-        {-11, 0, 4, 0, "Streaming could not start. Please make sure the channel is set up correctly", 100},
-        {-11, 1, 3, 1, "Streaming could not start. Please make sure the file is still accessible on the server.", 160},
-        {-12, 0, 2, 2, "This feature is to stream media from a remote PC.", 160},
-        {-13, 0, 2, 2, "No live channels could be found on the streaming server", 160},
-        {-15, 0, 2, 2, "There is not enough memory for this operation.", 160},
-        {-16, 0, 2, 2, "An unrecoverable error was encountered while decoding the stream.", 160},
-        {-19, 0, 2, 2, "Out of buffer space for progressive download.", 160},
-        {-20, 0, 2, 2, "An error was detected while playing the stream.", 160},
-        {-21, 0, 2, 2, "An error occurred while communicating with the streaming server.", 160},
-        {-23, 0, 5, 2, "Could not find any DLNA/UPNP servers on the network.", 160},
-        {-3, 0, 2, 2, "Unexpected error. Please contact us at", 160},
-        {-99, 0, 2, 2, "Unexpected error. Please contact us at", 160},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         app()->list_source = c.list_source;
         app()->browse_mode = c.browse_mode;
         app()->media_kind = c.media_kind;
