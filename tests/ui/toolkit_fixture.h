@@ -158,11 +158,12 @@ protected:
         }
         return nullptr;
     }
-    static int active_slots()
+    // Active registry slots, all or those of one code.
+    static int active_slots(int code = -1)
     {
         int n = 0;
         for (int i = 0; i < REGISTRY_SIZE; ++i)
-            n += registry_slots()[i].active;
+            n += registry_slots()[i].active && (code == -1 || registry_slots()[i].code == code);
         return n;
     }
 
