@@ -36,16 +36,18 @@ TEST_F(Home, SixTilesInTwoRowsAndTheTwoCornerButtons)
     EXPECT_EQ(app()->current_screen, show_home);
     auto buttons = registered_buttons();
     ASSERT_EQ(buttons.size(), 8u);
-    const int w = artwork(ART_SQUARE_BUTTON)->w;
-    const int g = (1000 - 3 * w) / 3;
+    // Three tiles a row, evenly spaced, icons centred 10 pixels from their top.
     const char* labels[6] = {"Local Media", "Remote Media", "DLNA/UPNP", "Settings", "Live Streaming", "Playlists"};
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(buttons.count(labels[i])) << labels[i];
         Widget* tile = buttons[labels[i]];
-        EXPECT_EQ(tile->x, (i % 3) * (w + g) + g / 2) << labels[i];
         EXPECT_EQ(tile->y, i < 3 ? 150 : 400) << labels[i];
+        EXPECT_EQ(tile->x, buttons[labels[i % 3]]->x) << labels[i];
+        if (i % 3) {
+            EXPECT_EQ(tile->x - buttons[labels[i - 1]]->x, 1000 / 3) << labels[i];
+        }
         ASSERT_NE(tile->icon, nullptr);
-        EXPECT_EQ(tile->icon_x, (w - tile->icon->w) / 2);
+        EXPECT_EQ(tile->icon_x, (tile->width - tile->icon->w) / 2);
         EXPECT_EQ(tile->icon_y, 10);
     }
     EXPECT_EQ(buttons["Local Media"]->icon, artwork(ART_MOVIE));

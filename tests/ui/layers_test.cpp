@@ -158,32 +158,25 @@ TEST_F(UiLayers, PresentLayerFillsWithAlphaOverBlack)
 TEST_F(UiLayers, FailureToGetSlotsLeavesNothingBehind)
 {
     free_ui_surfaces();
+    // Takes every free texture slot; returns how many it got.
     std::vector<TextureSlot*> taken;
-    for (;;) {
-        TextureSlot* slot = nullptr;
-        texture_slot_create(&slot, 32, 4, 4, false);
-        if (!slot)
-            break;
-        taken.push_back(slot);
-    }
+    auto take_all = [&] {
+        const size_t before = taken.size();
+        for (TextureSlot* slot = nullptr; texture_slot_create(&slot, 32, 4, 4, false), slot; slot = nullptr)
+            taken.push_back(slot);
+        return taken.size() - before;
+    };
+    take_all();
     // Leave room for two of the three layers.
-    texture_slot_free(taken.back());
-    taken.pop_back();
-    texture_slot_free(taken.back());
-    taken.pop_back();
+    for (int i = 0; i < 2; ++i) {
+        texture_slot_free(taken.back());
+        taken.pop_back();
+    }
     EXPECT_EQ(create_ui_surfaces(), -1);
     EXPECT_EQ(ui_layer(UI_LAYER_LANDSCAPE)->surface, nullptr);
     EXPECT_EQ(ui_layer(UI_LAYER_LANDSCAPE)->slot, nullptr);
     EXPECT_EQ(ui_layer(UI_LAYER_PORTRAIT)->slot, nullptr);
-    // Both slots came back to the table.
-    TextureSlot* a = nullptr;
-    TextureSlot* b = nullptr;
-    texture_slot_create(&a, 32, 4, 4, false);
-    texture_slot_create(&b, 32, 4, 4, false);
-    EXPECT_NE(a, nullptr);
-    EXPECT_NE(b, nullptr);
-    texture_slot_free(a);
-    texture_slot_free(b);
+    EXPECT_EQ(take_all(), 2u);   // both slots came back to the table
     for (TextureSlot* slot : taken)
         texture_slot_free(slot);
     EXPECT_EQ(ui_layer(99)->surface, nullptr);
