@@ -267,22 +267,24 @@ TEST_F(TextFonts, MixedTextsBreakAndShortenByTheirDrawnWidth)
 }
 
 // Number of lines draw_text reports for a text in a wide box.
-int lines_of(const std::string& text, int box_width = 100000)
+int lines_of(const std::string& text)
 {
     TTF_Font* f = pick_font_for_text(text.c_str(), font_get(FONT_SET_MAIN, FONT_PRELUDE));
     SurfacePtr s(surface_create(64, 64));
     const int bottom = draw_text(s.get(), text.c_str(), font_get(FONT_SET_MAIN, FONT_PRELUDE), 0,
-                                 0, box_width, 64, ALIGN_LEFT, TEXT_MEASURE, 0xFFFFFF);
+                                 0, 100000, 64, ALIGN_LEFT, TEXT_MEASURE, 0xFFFFFF);
     return bottom / TTF_FontHeight(f);
 }
 
 TEST_F(TextFonts, LinesSplitAtNewlinesAndTextIsCutAt511Bytes)
 {
-    EXPECT_EQ(lines_of("one"), 1);
-    EXPECT_EQ(lines_of("one\ntwo\r\nthree"), 3);
-    EXPECT_EQ(lines_of("one\n\nthree"), 3);
-    EXPECT_EQ(lines_of(std::string(509, 'a') + "\nbb"), 2);  // 511 bytes keep "\nb"
-    EXPECT_EQ(lines_of(std::string(510, 'a') + "\nbb"), 1);  // the second line is cut off
+    const std::pair<std::string, int> cases[] = {
+        {"one", 1}, {"one\ntwo\r\nthree", 3}, {"one\n\nthree", 3},
+        {std::string(509, 'a') + "\nbb", 2},   // 511 bytes keep "\nb"
+        {std::string(510, 'a') + "\nbb", 1},   // the second line is cut off
+    };
+    for (const auto& [text, lines] : cases)
+        EXPECT_EQ(lines_of(text), lines) << text.size();
     // A cut never splits a character: 170 three-byte characters are 510 bytes.
     std::string han;
     for (int i = 0; i < 172; ++i)
