@@ -330,4 +330,20 @@ TEST(SurfaceLoad, PngFilesBecomeArgbAndDamagedFilesNeverCrash)
     }
 }
 
+// An ancillary chunk whose length runs past the end of the file made the
+// image library loop forever on CRC warnings; such a file is refused.
+TEST(SurfaceLoad, ChunkRunningPastTheEndIsRefusedWithoutHanging)
+{
+    static const char hex[] =
+        "89504e470d0a1a0a0000000d49484452000000030000000208060000009d74661a000000417352474200aeb51ce9"
+        "0000001a49444154089963e412916360606008606060086061b464800300c7ff00e375";
+    std::string bytes;
+    for (size_t i = 0; i + 1 < sizeof(hex); i += 2)
+        bytes += static_cast<char>(std::stoi(std::string(hex + i, 2), nullptr, 16));
+    TempDir dir;
+    const std::string path = dir.path() + "/overlong-chunk.png";
+    std::ofstream(path, std::ios::binary) << bytes;
+    EXPECT_EQ(load_image(path.c_str()), nullptr);
+}
+
 }  // namespace
