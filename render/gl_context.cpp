@@ -507,3 +507,14 @@ void texture_slot_set_geometry(TextureSlot* slot, int orientation, int x, int y,
 void gl_present() {
     eglSwapBuffers(eglGetCurrentDisplay(), eglGetCurrentSurface(EGL_DRAW));
 }
+
+void gl_clear_both_buffers() {
+    GLfloat previous[4] = {0, 0, 0, 1};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, previous);
+    glClearColor(0, 0, 0, 0);
+    for (int i = 0; i < 2; ++i) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        gl_present();
+    }
+    glClearColor(previous[0], previous[1], previous[2], previous[3]);
+}

@@ -120,3 +120,6 @@ void texture_slot_set_geometry(TextureSlot* slot, int orientation, int x, int y,
 
 // Swaps the current EGL surface.
 void gl_present();
+// Clears both buffers to transparent black (clear and swap, twice), so that
+// no old picture survives in either; the clear colour is kept.
+void gl_clear_both_buffers();

@@ -55,29 +55,12 @@ bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width,
     }
 }
 
-namespace {
-
-// Clears both buffers to transparent black so that no old picture stays in
-// the bars of the new placement.
-void clear_both_buffers() {
-    GLfloat previous[4] = {0, 0, 0, 1};
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, previous);
-    glClearColor(0, 0, 0, 0);
-    for (int i = 0; i < 2; ++i) {
-        glClear(GL_COLOR_BUFFER_BIT);
-        gl_present();
-    }
-    glClearColor(previous[0], previous[1], previous[2], previous[3]);
-}
-
-}  // namespace
-
 int apply_aspect_mode(AppState* app, int mode, int area_width, int area_height) {
     if (!app) return -1;
     const VideoGeometry& video = app->video;
     if (!video.slot || video.coded_width <= 0 || video.coded_height <= 0) return -1;
     if (mode != app->aspect_mode) {
-        clear_both_buffers();
+        gl_clear_both_buffers();  // no old picture stays in the new bars
         app->aspect_mode = mode;
     }
     const int orientation = app->orientation;

@@ -173,14 +173,7 @@ void present_ui_layer(AppState* app, Surface* surface, int alpha)
     if (!app)
         return;
     if (!surface) {
-        GLfloat previous[4];
-        glGetFloatv(GL_COLOR_CLEAR_VALUE, previous);
-        glClearColor(0, 0, 0, 0);
-        for (int i = 0; i < 2; ++i) {
-            glClear(GL_COLOR_BUFFER_BIT);
-            gl_present();
-        }
-        glClearColor(previous[0], previous[1], previous[2], previous[3]);
+        gl_clear_both_buffers();
         return;
     }
     SDL_FillRect(surface, nullptr, static_cast<uint32_t>(alpha & 0xFF) << 24);
