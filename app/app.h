@@ -31,7 +31,6 @@ int play_dispatch(AppState* app);
 void main_loop(AppState* app);
 
 // Switches the window between its framed size and borderless full screen
-// for the player. Does nothing under always_fullscreen.
+// for the player (off again when leaving the player). Does nothing under
+// always_fullscreen.
 void set_player_fullscreen(AppState* app, int on);
-// Undoes set_player_fullscreen when leaving the player.
-void restore_player_window(AppState* app);

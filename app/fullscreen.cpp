@@ -18,12 +18,6 @@ void remember_window_rect(AppState* app, const NativeWindow& nw)
                             static_cast<Uint16>(w), static_cast<Uint16>(h)};
 }
 
-void leave_fullscreen(AppState* app, const NativeWindow& nw)
-{
-    window_set_decorated(nw, true);
-    window_move_resize(nw, app->window_rect.x, app->window_rect.y, app->saved_width, app->saved_height);
-}
-
 }  // namespace
 
 void set_player_fullscreen(AppState* app, int on)
@@ -42,15 +36,7 @@ void set_player_fullscreen(AppState* app, int on)
         window_set_decorated(nw, false);
         window_move_resize(nw, 0, 0, w, h);
     } else {
-        leave_fullscreen(app, nw);
+        window_set_decorated(nw, true);
+        window_move_resize(nw, app->window_rect.x, app->window_rect.y, app->saved_width, app->saved_height);
     }
-}
-
-void restore_player_window(AppState* app)
-{
-    NativeWindow nw;
-    if (!app->player_fullscreen || !window_switchable(app, &nw))
-        return;
-    app->player_fullscreen = 0;
-    leave_fullscreen(app, nw);
 }

@@ -123,7 +123,7 @@ int play_cycle(AppState* app)
 int home_loop(AppState* app, int last_result)
 {
     last_error = last_result;
-    restore_player_window(app);
+    set_player_fullscreen(app, 0);
     if (!app->keep_player_widgets) {
         registry_clear(app, 0);
         widgets_clear(app, 0);

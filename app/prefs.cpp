@@ -94,7 +94,8 @@ bool write_file(int fd, const Settings* s, const uint8_t* body, size_t body_len)
 // Makes the rename durable by syncing the folder that holds the file.
 void sync_folder(const std::string& path)
 {
-    std::string dir = path.substr(0, path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
+    const size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash);
     Fd d(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY));
     if (d.fd >= 0)
         ::fsync(d.fd);

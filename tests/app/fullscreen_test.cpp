@@ -76,15 +76,4 @@ TEST_F(PlayerFullscreen, DoesNothingUnderAlwaysFullscreenOrWithoutAWindow)
     EXPECT_EQ(app_->player_fullscreen, 0);
 }
 
-TEST_F(PlayerFullscreen, LeavingTheHomeLoopRestoresTheWindow)
-{
-    set_player_fullscreen(app_, 1);
-    restore_player_window(app_);
-    EXPECT_EQ(app_->player_fullscreen, 0);
-    int w = 0, h = 0;
-    size(&w, &h);
-    EXPECT_EQ(w, 1000);
-    EXPECT_EQ(h, 600);
-}
-
 }  // namespace

@@ -93,6 +93,16 @@ std::array<int, 4> settled_geometry(const VirtualDisplay& d, const std::string& 
 class WholeProgram : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(display_.ok()) << "Xvfb did not start"; }
+    // Writes data/prefs.dat with the defaults as changed by `change`.
+    template <typename Change>
+    void write_settings(Change change)
+    {
+        ::mkdir(folder_.file("data").c_str(), 0755);
+        static Settings s;
+        settings_set_defaults(&s);
+        change(s);
+        ASSERT_EQ(prefs_save_to(&s, folder_.file("data/prefs.dat").c_str()), 0);
+    }
     VirtualDisplay display_;
     RunFolder folder_;
 };
@@ -122,13 +132,11 @@ TEST_F(WholeProgram, FirstStartOpensTheWindowAndWritesDefaults)
 
 TEST_F(WholeProgram, SettingsChangedBetweenRunsAreKept)
 {
-    ::mkdir(folder_.file("data").c_str(), 0755);
-    static Settings s;
-    settings_set_defaults(&s);
-    s.seek_forward_secs = 77;
-    s.remember_login = 1;
-    std::strcpy(s.username, "dana");
-    ASSERT_EQ(prefs_save_to(&s, folder_.file("data/prefs.dat").c_str()), 0);
+    write_settings([](Settings& s) {
+        s.seek_forward_secs = 77;
+        s.remember_login = 1;
+        std::strcpy(s.username, "dana");
+    });
 
     Player player(display_, folder_);
     ASSERT_FALSE(player.wait_window().empty());
@@ -153,11 +161,7 @@ TEST_F(WholeProgram, DamagedSettingsFallBackToDefaults)
 
 TEST_F(WholeProgram, AlwaysFullscreenIsBorderlessAtScreenSize)
 {
-    ::mkdir(folder_.file("data").c_str(), 0755);
-    static Settings s;
-    settings_set_defaults(&s);
-    s.always_fullscreen = 1;
-    ASSERT_EQ(prefs_save_to(&s, folder_.file("data/prefs.dat").c_str()), 0);
+    write_settings([](Settings& s) { s.always_fullscreen = 1; });
     Player player(display_, folder_);
     std::string id = player.wait_window();
     ASSERT_FALSE(id.empty());
