@@ -1,35 +1,40 @@
 #include "app/app_state.h"
 
-#include <cstring>
+#include <new>
 
-int32_t screen_width = 0;
-int32_t screen_height = 0;
 int32_t last_error = 0;
 
 namespace {
 
-// The single-slot pool: the record is large, so it lives in static storage.
-AppState g_app_slot;
+// The single-slot pool: the record is large, so it lives in static storage
+// and is built in place.
+alignas(AppState) unsigned char g_app_storage[sizeof(AppState)];
+AppState* g_app = nullptr;
 
 }  // namespace
 
 AppState* app_create()
 {
-    if (g_app_slot.flags & APP_IN_USE)
+    if (g_app)
         return nullptr;
-    std::memset(&g_app_slot, 0, sizeof(g_app_slot));
-    g_app_slot.streamer_link_lock = SDL_CreateMutex();
-    if (!g_app_slot.streamer_link_lock)
+    auto* app = new (g_app_storage) AppState{};
+    app->frame.streamer_link_lock = SDL_CreateMutex();
+    if (!app->frame.streamer_link_lock) {
+        app->~AppState();
         return nullptr;
-    g_app_slot.flags = APP_IN_USE;
-    return &g_app_slot;
+    }
+    flags_set(&app->flags, APP_IN_USE);
+    g_app = app;
+    return app;
 }
 
 void app_destroy(AppState* app)
 {
-    if (!app || !(app->flags & APP_IN_USE))
+    if (!app || app != g_app)
         return;
-    app->flags &= ~APP_IN_USE;
-    SDL_DestroyMutex(app->streamer_link_lock);
-    app->streamer_link_lock = nullptr;
+    flags_clear(&app->flags, APP_IN_USE);
+    SDL_DestroyMutex(app->frame.streamer_link_lock);
+    app->frame.streamer_link_lock = nullptr;
+    app->~AppState();
+    g_app = nullptr;
 }

@@ -7,14 +7,14 @@ namespace {
 
 bool window_switchable(const AppState* app, NativeWindow* nw)
 {
-    return app->native_window != 0 && !app->settings.always_fullscreen && native_window_get(nw);
+    return app->frame.native_window != 0 && !app->settings.always_fullscreen && native_window_get(nw);
 }
 
 void remember_window_rect(AppState* app, const NativeWindow& nw)
 {
     int x = 0, y = 0, w = 0, h = 0;
     if (window_rect(nw, &x, &y, &w, &h))
-        app->window_rect = {static_cast<Sint16>(x), static_cast<Sint16>(y),
+        app->frame.window_rect = {static_cast<Sint16>(x), static_cast<Sint16>(y),
                             static_cast<Uint16>(w), static_cast<Uint16>(h)};
 }
 
@@ -23,12 +23,12 @@ void remember_window_rect(AppState* app, const NativeWindow& nw)
 void set_player_fullscreen(AppState* app, int on)
 {
     NativeWindow nw;
-    if (app->player_fullscreen == on || !window_switchable(app, &nw))
+    if (app->nav.player_fullscreen == on || !window_switchable(app, &nw))
         return;
-    app->player_fullscreen = static_cast<uint8_t>(on);
+    app->nav.player_fullscreen = static_cast<uint8_t>(on);
     if (on) {
-        app->saved_width = app->window_width;
-        app->saved_height = app->window_height;
+        app->frame.saved_width = app->out.window_width;
+        app->frame.saved_height = app->out.window_height;
         int w = screen_width, h = screen_height;
         screen_metrics(&w, &h);
         remember_window_rect(app, nw);
@@ -37,6 +37,6 @@ void set_player_fullscreen(AppState* app, int on)
         window_move_resize(nw, 0, 0, w, h);
     } else {
         window_set_decorated(nw, true);
-        window_move_resize(nw, app->window_rect.x, app->window_rect.y, app->saved_width, app->saved_height);
+        window_move_resize(nw, app->frame.window_rect.x, app->frame.window_rect.y, app->frame.saved_width, app->frame.saved_height);
     }
 }

@@ -48,7 +48,7 @@ void open_help(AppState*, RegistrySlot*)
 
 void exit_program(AppState* app, RegistrySlot*)
 {
-    app->play_requested = 0;
+    app->ui.play_requested = 0;
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     ui_push_event(&quit);
@@ -103,11 +103,11 @@ void keep_account_texts(AppState* app)
 void show_home(AppState* app)
 {
     ui_set_home_screen(show_home);
-    app->current_screen = show_home;
+    app->ui.current_screen = show_home;
     keep_account_texts(app);
     registry_clear(app, 1);
     widgets_clear(app, 1);
-    SDL_Surface* surface = app->ui_surface;
+    SDL_Surface* surface = app->ui.ui_surface;
     if (!surface)
         return;
     copy_rect(surface, 0, 0, artwork(ART_BACKGROUND2), nullptr);

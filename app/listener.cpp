@@ -21,7 +21,7 @@ PlayRequestPoster g_post = nullptr;
 
 bool still_running(const AppState* app)
 {
-    return !g_stop.load() && (__atomic_load_n(&app->flags, __ATOMIC_ACQUIRE) & APP_RUNNING);
+    return !g_stop.load() && flags_any(&app->flags, APP_RUNNING);
 }
 
 // Reads one request from an accepted connection and closes it.
@@ -67,11 +67,11 @@ int listener_take_text(AppState* app, const char* text, size_t len)
     const char* url = std::strstr(buf, "http://");
     if (!url)
         return 0;
-    std::strncpy(app->current_media_path, url, sizeof(app->current_media_path) - 1);
-    app->current_media_path[sizeof(app->current_media_path) - 1] = '\0';
-    app->audio_stream = app->video_stream = app->subtitle_stream = -1;
-    if (app->flags & APP_PLAYER_BUSY)
-        __atomic_and_fetch(&app->flags, ~(APP_PLAYER_BUSY | APP_STREAM_ACTIVE), __ATOMIC_ACQ_REL);
+    std::strncpy(app->nav.current_media_path, url, sizeof(app->nav.current_media_path) - 1);
+    app->nav.current_media_path[sizeof(app->nav.current_media_path) - 1] = '\0';
+    app->now.audio_stream = app->now.video_stream = app->now.subtitle_stream = -1;
+    if (flags_any(&app->flags, APP_PLAYER_BUSY))
+        flags_clear(&app->flags, APP_PLAYER_BUSY | APP_STREAM_ACTIVE);
     if (g_post)
         g_post(app);
     return 1;

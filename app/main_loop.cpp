@@ -20,16 +20,16 @@ bool has(const AppState* app, uint32_t bits) { return (app->flags & bits) != 0; 
 // Chooses what the screen that asked for playback wants played.
 void take_play_request(AppState* app)
 {
-    app->play_requested = 0;
-    switch (app->browse_mode) {
-    case 3: app->media_kind = 1; break;
-    case 1: case 2: case 5: app->media_kind = 2; break;
-    case 0: app->media_kind = app->list_source == 1 ? 1 : 2; break;
+    app->ui.play_requested = 0;
+    switch (app->nav.browse_mode) {
+    case 3: app->nav.media_kind = 1; break;
+    case 1: case 2: case 5: app->nav.media_kind = 2; break;
+    case 0: app->nav.media_kind = app->nav.list_source == 1 ? 1 : 2; break;
     default: break;
     }
-    app->current_channel = -1;
-    app->current_list_index = -1;
-    std::memset(app->player_buttons, 0, sizeof(app->player_buttons));
+    app->nav.current_channel = -1;
+    app->nav.current_list_index = -1;
+    std::memset(app->nav.player_buttons, 0, sizeof(app->nav.player_buttons));
 }
 
 constexpr uint32_t TITLE_BAR_FILL = 0xFF151515;
@@ -39,7 +39,7 @@ constexpr uint32_t BOTTOM_BAR_FILL = 0xFF606060;
 // bar and bottom bar.
 void draw_screen_frame(AppState* app)
 {
-    Surface* s = app->ui_surface;
+    Surface* s = app->ui.ui_surface;
     if (!s)
         return;
     copy_pixels(s, artwork(s->w < s->h ? ART_BACKGROUND_TALL : ART_BACKGROUND2), 0, 0);
@@ -49,11 +49,11 @@ void draw_screen_frame(AppState* app)
 
 void draw_current_screen(AppState* app)
 {
-    if (!app->current_screen) {
+    if (!app->ui.current_screen) {
         show_home(app);
     } else {
         draw_screen_frame(app);
-        app->current_screen(app);
+        app->ui.current_screen(app);
     }
     if (last_error < 0) {
         show_error(app, last_error);
@@ -67,15 +67,15 @@ bool wants_next_item(const AppState* app)
     const Settings& s = app->settings;
     if (has(app, STEP_REQUEST))
         return true;
-    bool list_order = s.shuffle != 0 || app->list_play;
+    bool list_order = s.shuffle != 0 || app->nav.list_play;
     bool repeat_single = s.repeat && s.shuffle == 0;
-    return list_order && !app->play_requested && !repeat_single;
+    return list_order && !app->ui.play_requested && !repeat_single;
 }
 
 bool plays_on(const AppState* app)
 {
     const Settings& s = app->settings;
-    return has(app, APP_REENTER_PLAYER | STEP_REQUEST) || s.shuffle != 0 || s.repeat || app->list_play;
+    return has(app, APP_REENTER_PLAYER | STEP_REQUEST) || s.shuffle != 0 || s.repeat || app->nav.list_play;
 }
 
 // Tears down what one dispatch left behind, unless the player re-enters.
@@ -85,19 +85,19 @@ void after_dispatch(AppState* app)
     if (!has(app, APP_REMOTE_SESSION))
         remote_session_close(app);
     if (!has(app, APP_REENTER_PLAYER)) {
-        if (app->source_kind != 1)
+        if (app->nav.source_kind != 1)
             stream_decoders_stop(app);
-        if (app->audio_open) {
+        if (app->nav.audio_open) {
             SDL_CloseAudio();
-            app->audio_open = 0;
+            app->nav.audio_open = 0;
         }
         stream_audio_codec_free(app);
         if (!app->settings.repeat || app->settings.shuffle != 0)
-            app->audio_stream = app->video_stream = app->subtitle_stream = -1;
+            app->now.audio_stream = app->now.video_stream = app->now.subtitle_stream = -1;
     }
     if (has(app, APP_RECORDING_OPEN))
         recording_finish(app);
-    app->first_pass = 0;
+    app->nav.first_pass = 0;
 }
 
 // One play cycle: the chosen item, then further items of the list. Returns
@@ -105,12 +105,12 @@ void after_dispatch(AppState* app)
 int play_cycle(AppState* app)
 {
     int r = 0;
-    app->first_pass = 1;
+    app->nav.first_pass = 1;
     for (;;) {
-        bool step = !has(app, APP_REENTER_PLAYER) && !app->first_pass && wants_next_item(app);
+        bool step = !has(app, APP_REENTER_PLAYER) && !app->nav.first_pass && wants_next_item(app);
         if (step && list_step_item(app) == -1)
             return r;
-        app->play_requested = 0;
+        app->ui.play_requested = 0;
         r = play_dispatch(app);
         after_dispatch(app);
         if (r != 0 || !plays_on(app))
@@ -124,22 +124,22 @@ int home_loop(AppState* app, int last_result)
 {
     last_error = last_result;
     set_player_fullscreen(app, 0);
-    if (!app->keep_player_widgets) {
+    if (!app->nav.keep_player_widgets) {
         registry_clear(app, 0);
         widgets_clear(app, 0);
         player_background_draw(app);
         player_overlays_free(app);
     }
-    if (apply_orientation(app, app->orientation) != 0)
+    if (apply_orientation(app, app->out.orientation) != 0)
         return -1;
-    if (!app->play_requested)
+    if (!app->ui.play_requested)
         draw_current_screen(app);
     modal_loop(app, nullptr);
-    if (!app->keep_player_widgets) {
+    if (!app->nav.keep_player_widgets) {
         registry_clear(app, 1);
         widgets_clear(app, 1);
     }
-    if (!app->play_requested)
+    if (!app->ui.play_requested)
         return -1;
     take_play_request(app);
     return 0;
@@ -150,9 +150,9 @@ int play_dispatch(AppState* app)
     app->flags &= ~STEP_REQUEST;
     if (has(app, APP_PLAYER_BUSY))
         return 0;
-    if (!app->keep_player_widgets)
+    if (!app->nav.keep_player_widgets)
         player_background_draw(app);
-    if (app->play_to_active)
+    if (app->nav.play_to_active)
         return play_to_run(app);
     if (!has(app, APP_REMOTE_SESSION)) {
         int rc = remote_media_open(app);
@@ -161,7 +161,7 @@ int play_dispatch(AppState* app)
             return rc;
         }
     }
-    if (app->source_kind == 1)
+    if (app->nav.source_kind == 1)
         return local_player_run(app);
     if (!has(app, APP_REENTER_PLAYER) && stream_decoders_open(app) < 0)
         return -11;

@@ -11,7 +11,7 @@
 //   save leaves the previous file intact.
 #pragma once
 
-#include "app/settings.h"
+#include "platform/settings.h"
 
 constexpr const char* PREFS_PATH = "data/prefs.dat";
 

@@ -149,8 +149,8 @@ void choose_window_size(AppState* app)
         w = DEFAULT_WINDOW_WIDTH;
         h = DEFAULT_WINDOW_HEIGHT;
     }
-    screen_width = app->window_width = app->saved_width = w;
-    screen_height = app->window_height = app->saved_height = h;
+    screen_width = app->out.window_width = app->frame.saved_width = w;
+    screen_height = app->out.window_height = app->frame.saved_height = h;
 }
 
 void open_joystick()
@@ -173,17 +173,17 @@ int create_gl_context(AppState* app)
     NativeWindow nw;
     if (!native_window_get(&nw))
         return -1;
-    app->native_window = nw.window;
-    app->native_display = nw.display;
+    app->frame.native_window = nw.window;
+    app->frame.native_display = nw.display;
     int x = 0, y = 0, w = 0, h = 0;
     if (window_rect(nw, &x, &y, &w, &h))
-        app->window_rect = {static_cast<Sint16>(x), static_cast<Sint16>(y),
+        app->frame.window_rect = {static_cast<Sint16>(x), static_cast<Sint16>(y),
                             static_cast<Uint16>(w), static_cast<Uint16>(h)};
-    app->gl.width = screen_width;
-    app->gl.height = screen_height;
-    app->gl.window = nw.window;
-    app->gl.native_display = nw.display;
-    if (!gl_context_create(&app->gl))
+    app->out.gl.width = screen_width;
+    app->out.gl.height = screen_height;
+    app->out.gl.window = nw.window;
+    app->out.gl.native_display = nw.display;
+    if (!gl_context_create(&app->out.gl))
         return -1;
     g_started.gl = true;
     return 0;
@@ -210,31 +210,31 @@ void build_programs()
 
 void set_runtime_defaults(AppState* app)
 {
-    app->main_thread_id = SDL_ThreadID();
-    app->aspect_mode = app->settings.aspect_mode;
-    app->stream_video_codec = 255;
-    app->stream_audio_codec = 255;
-    app->audio_stream = app->video_stream = app->subtitle_stream = -1;
-    app->current_channel = -1;
-    app->current_list_index = -1;
+    app->frame.main_thread_id = SDL_ThreadID();
+    app->out.aspect_mode = app->settings.aspect_mode;
+    app->nav.stream_video_codec = 255;
+    app->nav.stream_audio_codec = 255;
+    app->now.audio_stream = app->now.video_stream = app->now.subtitle_stream = -1;
+    app->nav.current_channel = -1;
+    app->nav.current_list_index = -1;
 }
 
 void create_player_locks(AppState* app)
 {
     if (app->flags & APP_RUNNING)
         return;
-    app->player_stream_lock = SDL_CreateMutex();
-    app->player_audio_lock = SDL_CreateMutex();
-    app->player_recording_lock = SDL_CreateMutex();
+    app->frame.player_stream_lock = SDL_CreateMutex();
+    app->frame.player_audio_lock = SDL_CreateMutex();
+    app->frame.player_recording_lock = SDL_CreateMutex();
     app->flags |= APP_RUNNING;
 }
 
 void destroy_player_locks(AppState* app)
 {
-    SDL_DestroyMutex(app->player_stream_lock);
-    SDL_DestroyMutex(app->player_audio_lock);
-    SDL_DestroyMutex(app->player_recording_lock);
-    app->player_stream_lock = app->player_audio_lock = app->player_recording_lock = nullptr;
+    SDL_DestroyMutex(app->frame.player_stream_lock);
+    SDL_DestroyMutex(app->frame.player_audio_lock);
+    SDL_DestroyMutex(app->frame.player_recording_lock);
+    app->frame.player_stream_lock = app->frame.player_audio_lock = app->frame.player_recording_lock = nullptr;
     app->flags &= ~APP_RUNNING;
 }
 
@@ -284,7 +284,7 @@ void shut_down()
     if (g_started.programs)
         gl_programs_free();
     if (g_started.gl && app)
-        gl_context_destroy(&app->gl);
+        gl_context_destroy(&app->out.gl);
     if (g_started.sockets)
         net_cleanup();
     if (g_started.joystick)

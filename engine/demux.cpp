@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/app_state.h"
+#include "platform/event_codes.h"
 #include "engine/audio.h"
 #include "engine/player_session.h"
 #include "engine/video.h"
@@ -44,7 +45,7 @@ bool is_real_video(const AVStream* st)
 void seek_to_start(PlayerSession* s)
 {
     AVFormatContext* ic = s->ic.get();
-    int64_t start = s->app->start_ms * 1000;
+    int64_t start = s->app->now.start_ms * 1000;
     if (start == 0 || start == AV_NOPTS_VALUE)
         return;
     if (ic->start_time != AV_NOPTS_VALUE)
@@ -57,10 +58,10 @@ int open_streams(PlayerSession* s)
 {
     AppState* app = s->app;
     AVFormatContext* ic = s->ic.get();
-    int wanted_video = app->video_stream;
-    int wanted_audio = app->audio_stream;
-    int wanted_subtitle = app->subtitle_stream < -1 ? -1 : app->subtitle_stream;
-    bool subtitles_off = app->subtitle_stream == -2;
+    int wanted_video = app->now.video_stream;
+    int wanted_audio = app->now.audio_stream;
+    int wanted_subtitle = app->now.subtitle_stream < -1 ? -1 : app->now.subtitle_stream;
+    bool subtitles_off = app->now.subtitle_stream == -2;
 
     bool real_video = false, any_audio = false;
     for (unsigned i = 0; i < ic->nb_streams; i++) {
@@ -89,8 +90,8 @@ int open_streams(PlayerSession* s)
     if (subtitle >= 0)
         stream_component_open(s, subtitle);  // a subtitle that cannot open is ignored
 
-    std::atomic_ref<uint8_t>(app->no_video_open).store(s->video_stream < 0);
-    std::atomic_ref<uint8_t>(app->no_audio_open).store(s->audio_stream < 0);
+    app->now.no_video_open.store(s->video_stream < 0);
+    app->now.no_audio_open.store(s->audio_stream < 0);
     if (s->video_stream < 0 && s->audio_stream < 0 && s->subtitle_stream < 0)
         return -1;
     if (s->audio_stream >= 0 && s->video_stream < 0)
@@ -108,7 +109,7 @@ void restart_queue(PacketQueue* q)
 void do_seek(PlayerSession* s)
 {
     AppState* app = s->app;
-    int64_t target = s->seek_pos + app->media_start_ms * 1000;
+    int64_t target = s->seek_pos + app->now.media_start_ms * 1000;
     int64_t min = INT64_MIN, max = INT64_MAX;
     // A forward jump must land after where it started, a backward one before.
     if (s->seek_rel > 0)
@@ -131,7 +132,7 @@ void do_seek(PlayerSession* s)
             restart_queue(&s->videoq);
         }
     }
-    std::atomic_ref<int64_t>(app->pending_seek_ms).store(-1);
+    app->now.pending_seek_ms.store(-1);
     s->seek_req = 0;
     s->eof = 0;
 }
@@ -167,11 +168,11 @@ bool handle_end_of_file(PlayerSession* s)
     if (s->audio_stream >= 0 && (s->audio_dec->codec->capabilities & AV_CODEC_CAP_DELAY))
         packet_queue_put(&s->audioq, &empty);
     sleep_ms(10);
-    if (!app->still_image && packet_queue_size(&s->audioq) == 0 &&
+    if (!app->now.still_image && packet_queue_size(&s->audioq) == 0 &&
         packet_queue_size(&s->videoq) == 0 && video_finished(s))
         return true;
-    if (app->still_image && app->slideshow &&
-        std::atomic_ref<int64_t>(app->position_ms).load() >= app->duration_ms)
+    if (app->now.still_image && app->now.slideshow &&
+        app->now.position_ms.load() >= app->now.duration_ms)
         return true;
     s->eof = 0;
     return false;
@@ -269,15 +270,15 @@ void stream_seek(PlayerSession* s, AppState* app, int64_t position_ms, int64_t r
 {
     if (!s->seek_req) {
         int64_t step_us = (relative < 0 ? -relative : relative) * 1000;
-        double current_ms = get_master_clock(s) * 1000.0 - app->media_start_ms;
+        double current_ms = get_master_clock(s) * 1000.0 - app->now.media_start_ms;
         s->seek_pos = position_ms * 1000;
         s->seek_flags &= ~AVSEEK_FLAG_BYTE;
         s->seek_rel = position_ms < current_ms ? -step_us : step_us;
-        std::atomic_ref<int64_t>(app->pending_seek_ms).store(position_ms);
+        app->now.pending_seek_ms.store(position_ms);
         s->seek_req = 1;
-        std::atomic_ref<uint32_t>(app->flags).fetch_and(~APP_REENTER_PLAYER);
+        app->flags.fetch_and(~APP_REENTER_PLAYER);
     }
-    std::atomic_ref<int64_t>(app->position_ms).store(app->media_start_ms + position_ms);
-    app->shown_position_ms = app->media_start_ms + position_ms;
+    app->now.position_ms.store(app->now.media_start_ms + position_ms);
+    app->now.shown_position_ms = app->now.media_start_ms + position_ms;
     g_picture_counter = 0;
 }

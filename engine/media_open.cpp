@@ -18,6 +18,7 @@ extern "C" {
 }
 
 #include "app/app_state.h"
+#include "platform/event_codes.h"
 #include "engine/av_owners.h"
 #include "engine/demux.h"
 #include "engine/packet_queue.h"
@@ -101,24 +102,24 @@ void drop_one_event(int type)
 
 void reset_now_playing(AppState* app)
 {
-    app->display_width = app->display_height = 0;
-    app->duration_ms = 0;
-    app->yuv_path = video_yuv_path_preferred();
-    app->picture_mode = 0;
+    app->now.display_width = app->now.display_height = 0;
+    app->now.duration_ms = 0;
+    app->now.yuv_path = video_yuv_path_preferred();
+    app->now.picture_mode = 0;
     // The first picture reaches the entry (it is decoded before the entry is
     // allocated and kept), so nothing needs to be skipped.
-    app->skip_first_picture = 0;
-    app->video_width = app->video_height = 0;
-    app->video_sar_num = app->video_sar_den = 0;
-    app->video_codec_id = app->audio_codec_id = 0;
-    std::fill(std::begin(app->audio_track_table), std::end(app->audio_track_table), 0);
-    app->audio_track_count = 0;
-    app->audio_only = 1;
-    app->no_audio = 1;
-    app->still_image = 0;
-    app->artist[0] = app->album[0] = app->genre[0] = '\0';
-    app->cover_path[0] = '\0';
-    app->pending_seek_ms = -1;
+    app->now.skip_first_picture = 0;
+    app->now.video_width = app->now.video_height = 0;
+    app->now.video_sar_num = app->now.video_sar_den = 0;
+    app->now.video_codec_id = app->now.audio_codec_id = 0;
+    std::fill(std::begin(app->now.audio_track_table), std::end(app->now.audio_track_table), 0);
+    app->now.audio_track_count = 0;
+    app->now.audio_only = 1;
+    app->now.no_audio = 1;
+    app->now.still_image = 0;
+    app->now.artist[0] = app->now.album[0] = app->now.genre[0] = '\0';
+    app->now.cover_path[0] = '\0';
+    app->now.pending_seek_ms = -1;
 }
 
 bool picture_codec(AVCodecID id)
@@ -135,27 +136,27 @@ void scan_streams(AppState* app, AVFormatContext* ic, const char* name)
         AVCodecParameters* par = st->codecpar;
         bool attached = st->disposition & AV_DISPOSITION_ATTACHED_PIC;
         if (par->codec_type == AVMEDIA_TYPE_VIDEO && !attached) {
-            if (app->video_width != 0)
+            if (app->now.video_width != 0)
                 continue;
-            app->audio_only = 0;
-            if (app->video_stream == -1)
-                app->video_stream = static_cast<int32_t>(i);
-            app->video_codec_id = par->codec_id;
-            app->video_width = par->width;
-            app->video_height = par->height;
-            app->video_sar_num = par->sample_aspect_ratio.num;
-            app->video_sar_den = par->sample_aspect_ratio.den;
-            app->still_image = picture_codec(par->codec_id);
+            app->now.audio_only = 0;
+            if (app->now.video_stream == -1)
+                app->now.video_stream = static_cast<int32_t>(i);
+            app->now.video_codec_id = par->codec_id;
+            app->now.video_width = par->width;
+            app->now.video_height = par->height;
+            app->now.video_sar_num = par->sample_aspect_ratio.num;
+            app->now.video_sar_den = par->sample_aspect_ratio.den;
+            app->now.still_image = picture_codec(par->codec_id);
         } else if (attached) {
-            if (!cover_found && app->cover_path[0] == '\0')
+            if (!cover_found && app->now.cover_path[0] == '\0')
                 cover_found = cover_from_attached_picture(app, ic, static_cast<int>(i), name);
         } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
-            app->no_audio = 0;
-            if (app->audio_stream == -1)
-                app->audio_stream = static_cast<int32_t>(i);
-            app->audio_codec_id = par->codec_id;
+            app->now.no_audio = 0;
+            if (app->now.audio_stream == -1)
+                app->now.audio_stream = static_cast<int32_t>(i);
+            app->now.audio_codec_id = par->codec_id;
             if (i < AUDIO_TRACK_MAX)
-                app->audio_track_table[app->audio_track_count++] = static_cast<int32_t>(i);
+                app->now.audio_track_table[app->now.audio_track_count++] = static_cast<int32_t>(i);
         }
     }
 }
@@ -165,11 +166,11 @@ void read_tags(AppState* app, AVFormatContext* ic)
     const AVDictionaryEntry* tag = nullptr;
     while ((tag = av_dict_get(ic->metadata, "", tag, AV_DICT_IGNORE_SUFFIX))) {
         if (!std::strcmp(tag->key, "TPE1") || !std::strcmp(tag->key, "artist"))
-            copy_text(app->artist, sizeof app->artist, tag->value);
+            copy_text(app->now.artist, sizeof app->now.artist, tag->value);
         else if (!std::strcmp(tag->key, "TALB") || !std::strcmp(tag->key, "album"))
-            copy_text(app->album, sizeof app->album, tag->value);
+            copy_text(app->now.album, sizeof app->now.album, tag->value);
         else if (!std::strcmp(tag->key, "TCON") || !std::strcmp(tag->key, "genre"))
-            copy_text(app->genre, sizeof app->genre, tag->value);
+            copy_text(app->now.genre, sizeof app->now.genre, tag->value);
     }
 }
 
@@ -273,10 +274,10 @@ bool cover_from_attached_picture(AppState* app, AVFormatContext* ic, int stream_
 {
     char path[PATH_SIZE];
     cover_thumb_path(media_name, path, sizeof path);
-    if (app->cover_path[0] != '\0')
+    if (app->now.cover_path[0] != '\0')
         return false;
     if (file_exists(path)) {
-        copy_text(app->cover_path, sizeof app->cover_path, path);
+        copy_text(app->now.cover_path, sizeof app->now.cover_path, path);
         return false;
     }
     const AVPacket& pic = ic->streams[stream_index]->attached_pic;
@@ -312,7 +313,7 @@ bool cover_from_attached_picture(AppState* app, AVFormatContext* ic, int stream_
     }
     SDL_FreeSurface(surf);
     if (ok)
-        copy_text(app->cover_path, sizeof app->cover_path, path);
+        copy_text(app->now.cover_path, sizeof app->now.cover_path, path);
     return ok;
 }
 
@@ -331,23 +332,23 @@ int media_open(AppState* app, const char* name)
     FormatContextPtr ic = open_input(name);
     if (!ic)
         return -1;
-    app->media_start_ms = ic->start_time != AV_NOPTS_VALUE ? ic->start_time / 1000 : 0;
-    app->duration_ms = ic->duration > 0 ? static_cast<int32_t>(ic->duration / 1000) : 0;
-    app->duration_unknown = app->duration_ms == 0;
+    app->now.media_start_ms = ic->start_time != AV_NOPTS_VALUE ? ic->start_time / 1000 : 0;
+    app->now.duration_ms = ic->duration > 0 ? static_cast<int32_t>(ic->duration / 1000) : 0;
+    app->now.duration_unknown = app->now.duration_ms == 0;
 
     scan_streams(app, ic.get(), name);
-    if (app->audio_only && !app->no_audio && app->cover_path[0] == '\0')
-        copy_text(app->cover_path, sizeof app->cover_path, PLACEHOLDER_COVER);
-    if (app->still_image && app->no_audio) {
-        app->picture_mode = 1;
-        app->yuv_path = 0;
-        app->skip_first_picture = 0;
-    } else if (app->still_image) {
-        app->still_image = 0;
+    if (app->now.audio_only && !app->now.no_audio && app->now.cover_path[0] == '\0')
+        copy_text(app->now.cover_path, sizeof app->now.cover_path, PLACEHOLDER_COVER);
+    if (app->now.still_image && app->now.no_audio) {
+        app->now.picture_mode = 1;
+        app->now.yuv_path = 0;
+        app->now.skip_first_picture = 0;
+    } else if (app->now.still_image) {
+        app->now.still_image = 0;
     }
     read_tags(app, ic.get());
-    if (app->still_image && app->slideshow)
-        app->duration_ms = app->settings.slideshow_secs * 1000;
+    if (app->now.still_image && app->now.slideshow)
+        app->now.duration_ms = app->settings.slideshow_secs * 1000;
 
     return stream_open(app, name, std::move(ic)) ? 0 : -1;
 }

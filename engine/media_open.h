@@ -3,7 +3,7 @@
 // cover picture, still-image and picture modes), then the session.
 //
 // Contract:
-// - media_open (main thread) returns 0 with app->session running, or -1 when
+// - media_open (main thread) returns 0 with app->now.session running, or -1 when
 //   the item cannot be opened or the session cannot start.
 // - Local names are opened through the file protocol only. A URL is opened
 //   with a network whitelist (http, https, tcp, tls, crypto, httpproxy): a

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "app/app_state.h"
+#include "platform/event_codes.h"
 #include "engine/audio.h"
 #include "engine/demux.h"
 #include "engine/video.h"
@@ -53,13 +54,13 @@ PlayerSession* stream_open(AppState* app, const char* name, FormatContextPtr ic)
     s->app = app;
     s->ic = std::move(ic);
     app->flags |= APP_PLAYER_BUSY;
-    app->session = s;
+    app->now.session = s;
     g_current_session = s;
     try {
         s->demux_thread = std::thread(demux_thread_main, s);
     } catch (const std::system_error&) {
         app->flags &= ~APP_PLAYER_BUSY;
-        app->session = nullptr;
+        app->now.session = nullptr;
         g_current_session = nullptr;
         delete s;
         avformat_network_deinit();
@@ -94,8 +95,8 @@ void stream_close(PlayerSession* s)
     drop_session_events(s);
     codec_lock_manager_unregister();
     avformat_network_deinit();
-    if (app && app->session == s)
-        app->session = nullptr;
+    if (app && app->now.session == s)
+        app->now.session = nullptr;
     delete s;
 }
 
@@ -211,8 +212,8 @@ int stream_component_open(PlayerSession* s, int stream_index)
         int num = par->width * sar_num, den = par->height * sar_den;
         if (num == 0 || den == 0)
             num = den = 1;
-        std::atomic_ref<int32_t>(app->display_aspect_num).store(num);
-        std::atomic_ref<int32_t>(app->display_aspect_den).store(den);
+        app->now.display_aspect_num.store(num);
+        app->now.display_aspect_den.store(den);
         packet_queue_init(&s->videoq);
         s->has_video = true;
         if (!start_thread(&s->video_thread, video_thread_main, s))

@@ -12,6 +12,7 @@ extern "C" {
 }
 
 #include "app/app_state.h"
+#include "platform/event_codes.h"
 #include "engine/player_session.h"
 #include "render/picture.h"
 #include "render/gl_context.h"
@@ -38,7 +39,7 @@ int64_t elapsed_us(std::chrono::steady_clock::time_point since)
 
 bool position_updates_open(AppState* app)
 {
-    return !(std::atomic_ref<uint32_t>(app->flags).load() & APP_REENTER_PLAYER) &&
+    return !(app->flags.load() & APP_REENTER_PLAYER) &&
            g_picture_counter > POSITION_GATE_PICTURES;
 }
 
@@ -87,16 +88,16 @@ void display_size_for(AppState* app, const AVFrame* f, int* w, int* h)
 {
     *w = f->width;
     *h = f->height;
-    if (!app->still_image) {
-        if (app->yuv_path && f->linesize[0] > 0)
+    if (!app->now.still_image) {
+        if (app->now.yuv_path && f->linesize[0] > 0)
             *w = f->linesize[0];
-        if (app->picture_mode) {
+        if (app->now.picture_mode) {
             *w = std::min(*w, screen_width / 2);
             *h = std::min(*h, screen_height / 2);
         }
         return;
     }
-    if (!app->picture_mode || screen_width <= 0 || screen_height <= 0)
+    if (!app->now.picture_mode || screen_width <= 0 || screen_height <= 0)
         return;
     if (f->width >= f->height && f->width > screen_width) {
         *w = screen_width;
@@ -177,8 +178,8 @@ int queue_picture(PlayerSession* s, AVFrame* frame, int64_t pts)
     vp.skip = 0;
     av_frame_unref(vp.frame.get());
     av_frame_move_ref(vp.frame.get(), frame);
-    if (position_updates_open(app) && pts != AV_NOPTS_VALUE && !app->still_image)
-        std::atomic_ref<int64_t>(app->position_ms).store(static_cast<int64_t>(pts_seconds * 1000));
+    if (position_updates_open(app) && pts != AV_NOPTS_VALUE && !app->now.still_image)
+        app->now.position_ms.store(static_cast<int64_t>(pts_seconds * 1000));
     else
         g_picture_counter++;
     s->pictq.windex = (s->pictq.windex + 1) % VIDEO_PICTURE_QUEUE_SIZE;
@@ -283,21 +284,21 @@ void alloc_picture(PlayerSession* s)
     vp.conv_frame.reset();
     vp.conv_buffer.reset();
     s->still_converted = false;
-    app->video_width = req.width;
-    app->video_height = req.height;
-    app->display_width = req.display_width;
-    app->display_height = req.display_height;
-    vp.dst_format = app->yuv_path ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_BGRA;
+    app->now.video_width = req.width;
+    app->now.video_height = req.height;
+    app->now.display_width = req.display_width;
+    app->now.display_height = req.display_height;
+    vp.dst_format = app->now.yuv_path ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_BGRA;
 
     // Planes go straight to the textures only when the chroma rows are half
     // the luma rows; anything else is converted.
     s->conversion_needed = !planar_420(req.format) || req.linesize[0] <= 0 ||
                            req.linesize[1] * 2 != req.linesize[0] || req.linesize[2] != req.linesize[1];
-    if (s->conversion_needed && !app->picture_mode)
-        app->display_width = (req.width + 1) & ~1;
+    if (s->conversion_needed && !app->now.picture_mode)
+        app->now.display_width = (req.width + 1) & ~1;
     if (!vp.frame ||
-        ((!app->yuv_path || app->picture_mode || s->conversion_needed) &&
-         !alloc_conversion(&vp, app->display_width, app->display_height))) {
+        ((!app->now.yuv_path || app->now.picture_mode || s->conversion_needed) &&
+         !alloc_conversion(&vp, app->now.display_width, app->now.display_height))) {
         fail_allocation(s);
         return;
     }
@@ -330,7 +331,7 @@ double get_audio_clock(PlayerSession* s)
     double clock = (s->paused || drift == 0) ? s->audio.heard.pts.load() : wall_time() + drift;
     AppState* app = s->app;
     if (position_updates_open(app))
-        std::atomic_ref<int64_t>(app->audio_position_ms).store(static_cast<int64_t>(clock * 1000));
+        app->now.audio_position_ms.store(static_cast<int64_t>(clock * 1000));
     else
         g_picture_counter++;
     return clock;
@@ -451,9 +452,9 @@ void video_refresh(PlayerSession* s)
         // Audio only: the player screen (cover, tags, position) is the picture.
         if (s->has_audio) {
             get_audio_clock(s);
-            if (!app->player_screen_hidden && app->draw_player_overlay) {
+            if (!app->now.player_screen_hidden && app->now.draw_player_overlay) {
                 glClear(GL_COLOR_BUFFER_BIT);
-                app->draw_player_overlay(app);
+                app->now.draw_player_overlay(app);
             }
         }
         return;
@@ -463,13 +464,13 @@ void video_refresh(PlayerSession* s)
         std::unique_lock lock(s->pictq.mutex);
         shown = show_due_picture(s);
         if (!shown && s->pictq.size == 0) {
-            if (app->still_image && app->slideshow && s->picture_decoded && !s->paused) {
+            if (app->now.still_image && app->now.slideshow && s->picture_decoded && !s->paused) {
                 uint32_t now = SDL_GetTicks();
                 if (s->slideshow_last_tick != 0)
-                    std::atomic_ref<int64_t>(app->position_ms).fetch_add(now - s->slideshow_last_tick);
+                    app->now.position_ms.fetch_add(now - s->slideshow_last_tick);
                 s->slideshow_last_tick = now;
             }
-            if ((app->still_image || app->redraw_request_count > 0) && s->pictq.entry.allocated)
+            if ((app->now.still_image || app->now.redraw_request_count > 0) && s->pictq.entry.allocated)
                 display_locked(s, &s->pictq.entry);
         }
     }

@@ -50,7 +50,7 @@ bool convert_picture(PlayerSession* s, VideoPicture* vp)
     const AVFrame* f = vp->frame.get();
     SwsContext* ctx = sws_getCachedContext(s->sws.release(), f->width, f->height,
                                            static_cast<AVPixelFormat>(f->format),
-                                           app->display_width, app->display_height, vp->dst_format,
+                                           app->now.display_width, app->now.display_height, vp->dst_format,
                                            SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
     s->sws.reset(ctx);
     if (!ctx)
@@ -63,20 +63,20 @@ bool convert_picture(PlayerSession* s, VideoPicture* vp)
 bool draw_picture(PlayerSession* s, VideoPicture* vp)
 {
     AppState* app = s->app;
-    if (vp->conv_frame && !(app->still_image && s->still_converted)) {
+    if (vp->conv_frame && !(app->now.still_image && s->still_converted)) {
         auto t = Clock::now();
         if (!convert_picture(s, vp))
             return false;
-        s->still_converted = app->still_image;
+        s->still_converted = app->now.still_image;
         s->stats.convert_us += us_since(t);
     }
     auto t = Clock::now();
     const AVFrame* src = vp->conv_frame ? vp->conv_frame.get() : vp->frame.get();
-    if (app->yuv_path)
+    if (app->now.yuv_path)
         yuv_planes_draw(s->tex_y, s->tex_u, s->tex_v, src->data[0], src->data[1], src->data[2],
-                        app->display_width, app->display_height);
+                        app->now.display_width, app->now.display_height);
     else
-        texture_slot_draw(s->tex_y, src->data[0], 0, app->display_width, app->display_height,
+        texture_slot_draw(s->tex_y, src->data[0], 0, app->now.display_width, app->now.display_height,
                           true, true, false, true);
     s->stats.upload_us += us_since(t);
     return true;
@@ -120,16 +120,16 @@ bool subtitle_text(const AVSubtitle& sub, char* out, size_t out_size)
 
 void draw_subtitle(AppState* app, const char* text)
 {
-    if (app->draw_subtitle_text)
-        app->draw_subtitle_text(app, text);
+    if (app->now.draw_subtitle_text)
+        app->now.draw_subtitle_text(app, text);
 }
 
 void present(PlayerSession* s)
 {
     AppState* app = s->app;
     auto t = Clock::now();
-    if (app->controls_visible && app->draw_player_overlay)
-        app->draw_player_overlay(app);
+    if (app->now.controls_visible && app->now.draw_player_overlay)
+        app->now.draw_player_overlay(app);
     else
         gl_present();
     s->stats.present_us += us_since(t);
@@ -158,8 +158,8 @@ bool video_yuv_path_preferred()
 bool video_textures_prepare(PlayerSession* s)
 {
     AppState* app = s->app;
-    int w = app->display_width, h = app->display_height;
-    bool yuv = app->yuv_path;
+    int w = app->now.display_width, h = app->now.display_height;
+    bool yuv = app->now.yuv_path;
     bool fits = s->tex_y && s->tex_y->width == w && s->tex_y->height == h &&
                 yuv == (s->tex_u != nullptr);
     if (!fits) {
@@ -169,9 +169,9 @@ bool video_textures_prepare(PlayerSession* s)
             return false;
         }
     }
-    app->video = VideoGeometry{s->tex_y, yuv, app->video_width, app->video_height,
-                               app->video_sar_num, app->video_sar_den, w};
-    apply_aspect_mode(app, app->aspect_mode, app->window_width, app->window_height);
+    app->out.video = VideoGeometry{s->tex_y, yuv, app->now.video_width, app->now.video_height,
+                               app->now.video_sar_num, app->now.video_sar_den, w};
+    apply_aspect_mode(app, app->out.aspect_mode, app->out.window_width, app->out.window_height);
     return true;
 }
 
@@ -180,7 +180,7 @@ void video_output_free(PlayerSession* s)
     free_textures(s);
     s->sws.reset();
     if (s->app)
-        s->app->video = VideoGeometry{};
+        s->app->out.video = VideoGeometry{};
 }
 
 void subtitle_plain_text(const char* in, char* out, size_t out_size)
@@ -235,7 +235,7 @@ bool subtitle_overlay_select(PlayerSession* s)
     SubtitleRing& ring = s->subpq;
     if (s->has_subtitle && ring.size > 0) {
         const SubtitlePicture& head = ring.entries[ring.rindex];
-        double pos = std::atomic_ref<int64_t>(app->position_ms).load() / 1000.0;
+        double pos = app->now.position_ms.load() / 1000.0;
         double start = head.pts + head.sub.start_display_time / 1000.0;
         char text[sizeof o.text];
         if (start <= pos && pos < head.pts + SUBTITLE_WINDOW_S &&
@@ -258,22 +258,22 @@ bool subtitle_overlay_select(PlayerSession* s)
 void video_image_display(PlayerSession* s, VideoPicture* vp)
 {
     AppState* app = s->app;
-    if (app->skip_first_picture) {
-        app->skip_first_picture = 0;
+    if (app->now.skip_first_picture) {
+        app->now.skip_first_picture = 0;
         return;
     }
     bool drew = false;
     if (vp && vp->frame && vp->frame->data[0] && s->picture_decoded)
         drew = draw_picture(s, vp);
     bool subtitle = false;
-    if (!app->player_screen_hidden)
+    if (!app->now.player_screen_hidden)
         subtitle = subtitle_overlay_select(s);
     if ((vp || subtitle) && !drew)
         glClear(GL_COLOR_BUFFER_BIT);
     SubtitleOverlay& o = s->overlay;
     if (o.showing) {
         draw_subtitle(app, o.text);
-        if (app->controls_visible)
+        if (app->now.controls_visible)
             o.showing = false;
         o.redraw_count = 2;
     }

@@ -5,17 +5,17 @@
 // Contract (main thread only; every call makes GL calls on the current
 // context):
 // - video_textures_prepare (re)creates the session's textures for
-//   app->display_width x display_height — Y, U, V luminance slots (U and V at
-//   half size) in the YUV path, one RGBA slot otherwise — fills app->video and
+//   app->now.display_width x display_height — Y, U, V luminance slots (U and V at
+//   half size) in the YUV path, one RGBA slot otherwise — fills app->out.video and
 //   applies the current aspect mode. False when a slot cannot be had.
 // - video_image_display draws one picture (the caller holds the picture lock
 //   and then the subtitle-ring lock). In the YUV path without conversion the
 //   decoder's planes are uploaded as they are: the textures are as wide as the
 //   luma line size and the quad's texture coordinates crop the excess.
-//   Then the subtitle text is chosen and handed to app->draw_subtitle_text,
-//   and the frame is presented — by app->draw_player_overlay when the
+//   Then the subtitle text is chosen and handed to app->now.draw_subtitle_text,
+//   and the frame is presented — by app->now.draw_player_overlay when the
 //   controls are visible and a hook is installed, else by a plain swap.
-// - video_output_free releases textures and scaler and clears app->video.
+// - video_output_free releases textures and scaler and clears app->out.video.
 #pragma once
 
 #include <cstddef>

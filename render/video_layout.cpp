@@ -57,23 +57,23 @@ bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width,
 
 int apply_aspect_mode(AppState* app, int mode, int area_width, int area_height) {
     if (!app) return -1;
-    const VideoGeometry& video = app->video;
+    const VideoGeometry& video = app->out.video;
     if (!video.slot || video.coded_width <= 0 || video.coded_height <= 0) return -1;
-    if (mode != app->aspect_mode) {
+    if (mode != app->out.aspect_mode) {
         gl_clear_both_buffers();  // no old picture stays in the new bars
-        app->aspect_mode = mode;
+        app->out.aspect_mode = mode;
     }
-    const int orientation = app->orientation;
+    const int orientation = app->out.orientation;
     const bool upright = orientation == 0 || orientation == 2;
     int height = area_height;
-    if (upright && screen_width < screen_height) height -= app->player_bar_height;
+    if (upright && screen_width < screen_height) height -= app->out.player_bar_height;
 
     VideoRect rect;
     if (!video_rect_for_mode(video, mode, area_width, height, &rect)) return 0;
     // The quad is placed against the whole window; without a window size the
     // area stands for it (turned for the quarter-turn orientations).
-    int screen_w = app->window_width;
-    int screen_h = app->window_height;
+    int screen_w = app->out.window_width;
+    int screen_h = app->out.window_height;
     if (screen_w <= 0 || screen_h <= 0) {
         screen_w = upright ? area_width : area_height;
         screen_h = upright ? area_height : area_width;

@@ -1,13 +1,13 @@
 // Placement of the video quad for the three aspect modes.
 //
 // Contract:
-// - The playback engine fills app->video (VideoGeometry) when it creates the
+// - The playback engine fills app->out.video (VideoGeometry) when it creates the
 //   video textures and zeroes it when the session ends; then it calls
 //   apply_aspect_mode with the current mode and the window size. The player
 //   loop and the resize path call it again when the mode or window changes.
-// - apply_aspect_mode places the quad of app->video.slot (the Y slot in the
+// - apply_aspect_mode places the quad of app->out.video.slot (the Y slot in the
 //   YUV path, the RGBA slot otherwise) with texture_slot_set_geometry in
-//   app->orientation against the window (app->window_width/height). U and V
+//   app->out.orientation against the window (app->out.window_width/height). U and V
 //   are drawn on the Y slot's quad, so they follow it.
 // - When the mode changes, both buffers are cleared to transparent black first
 //   so that no old picture stays in the bars.

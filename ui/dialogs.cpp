@@ -33,7 +33,7 @@ void go_home(AppState* app, RegistrySlot*)
 
 void ok_pressed(AppState* app, RegistrySlot*)
 {
-    ScreenFn next = g_ok_screen ? g_ok_screen : app->current_screen;
+    ScreenFn next = g_ok_screen ? g_ok_screen : app->ui.current_screen;
     if (!next)
         next = g_home_screen;
     if (next)
@@ -70,7 +70,7 @@ void message_box(AppState* app, SDL_Surface* surface, const char* text, int top,
     int button_h = button_art ? button_art->h : 0;
     int box_h = (text_bottom + 40) + (button_h - top);
 
-    int bar = app->title_bar_height > 0 ? app->title_bar_height : TITLE_BAR_HEIGHT;
+    int bar = app->ui.title_bar_height > 0 ? app->ui.title_bar_height : TITLE_BAR_HEIGHT;
     if (Widget* menu = create_button(surface->w - 106, 8, MENU_BUTTON_WIDTH, bar - 16, ART_BUTTON,
                                      nullptr, 0, 0, "Menu", font, BUTTON_TEXT_COLOUR, 1)) {
         widget_draw(surface, menu);
@@ -95,7 +95,7 @@ bool error_message_text(const AppState* app, int code, char* out, int out_size)
     if (!out || out_size <= 0)
         return false;
     out[0] = 0;
-    if (app->abort_requested) {
+    if (app->ui.abort_requested) {
         switch (code) {
         case -11: case -12: case -15: case -16: case -19: case -20: case -21:
             break;
@@ -107,11 +107,11 @@ bool error_message_text(const AppState* app, int code, char* out, int out_size)
     bool with_address = false;
     switch (code) {
     case -1:
-        if (app->list_source == 0 || app->browse_mode == 0 || app->browse_mode == 1)
+        if (app->nav.list_source == 0 || app->nav.browse_mode == 0 || app->nav.browse_mode == 1)
             text = "The destination file/folder could not be opened successfully. Please make sure "
                    "the file/folder is still accessible and has read permissions. Sometimes a "
                    "device restart may fix this problem.";
-        else if (app->list_source == 1)
+        else if (app->nav.list_source == 1)
             text = "Could not connect to the streaming server. Please make sure your device has "
                    "network connectivity. Also, make sure only one instance of Velmora Media "
                    "Streamer is running on your PC and it is in Ready state.";
@@ -140,11 +140,11 @@ bool error_message_text(const AppState* app, int code, char* out, int out_size)
         text = "No network connection was detected. Please turn on network and try again.";
         break;
     case -11:
-        if (app->media_kind == 0) {
+        if (app->nav.media_kind == 0) {
             text = "Streaming could not start. Please make sure the channel is set up correctly "
                    "and the enable checkbox for this channel is marked in the channel lineup on "
                    "the server.";
-        } else if (app->media_kind == 1) {
+        } else if (app->nav.media_kind == 1) {
             text = "Streaming could not start. Please make sure the file is still accessible on "
                    "the server.";
         } else {
@@ -206,19 +206,19 @@ void show_error(AppState* app, int code)
 {
     if (!app)
         return;
-    if (!app->abort_requested) {
+    if (!app->ui.abort_requested) {
         registry_clear(app, 0);
         widgets_clear(app, 0);
     }
     char text[1024];
     if (!error_message_text(app, code, text, sizeof text))
         return;
-    int bar = app->title_bar_height > 0 ? app->title_bar_height : TITLE_BAR_HEIGHT;
+    int bar = app->ui.title_bar_height > 0 ? app->ui.title_bar_height : TITLE_BAR_HEIGHT;
     int top = 2 * bar + 20;
-    if (code == -11 && app->media_kind == 0)
+    if (code == -11 && app->nav.media_kind == 0)
         top = DIALOG_TOP;
-    ScreenFn on_ok = app->current_screen;
+    ScreenFn on_ok = app->ui.current_screen;
     if (code == -12 || code == -13)
         on_ok = g_home_screen;
-    message_box(app, app->ui_surface, text, top, 0, on_ok);
+    message_box(app, app->ui.ui_surface, text, top, 0, on_ok);
 }

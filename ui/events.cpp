@@ -353,7 +353,7 @@ void spinner_tick(AppState* app, SDL_Surface* surface)
                 continue;
             SpinnerFields& s = w->spinner;
             bool done = shared_flag_load(&s.job_done) != 0;
-            bool ended = app->abort_requested || done ||
+            bool ended = app->ui.abort_requested || done ||
                          (s.listing_rows && shared_flag_load(s.listing_rows) >= 256);
             if (slots[i].action && ended) {
                 s.running = 0;
@@ -443,7 +443,7 @@ void user_event(AppState* app, SDL_Surface* surface, int code)
 
 void joystick_axis(AppState* app, const SDL_JoyAxisEvent& axis)
 {
-    if (app->rotation_locked || !app->settings.auto_rotate || app->player_overlay)
+    if (app->ui.rotation_locked || !app->settings.auto_rotate || app->ui.player_overlay)
         return;
     if (axis.which != 0 || axis.axis > 2)
         return;
@@ -452,9 +452,9 @@ void joystick_axis(AppState* app, const SDL_JoyAxisEvent& axis)
         return;
     if (g_axes[2] <= -16385 || g_axes[2] >= 16384)
         return;
-    g_orientation = app->orientation;
+    g_orientation = app->out.orientation;
     int o = orientation_from_axes(g_axes[0], g_axes[1]);
-    if (o != app->orientation)
+    if (o != app->out.orientation)
         apply_orientation(app, o);
 }
 
@@ -487,12 +487,12 @@ void noop_action(AppState*, RegistrySlot*) {}
 // the drawable, not the request, or the picture lands offset in the window.
 void drawable_size(const AppState* app, int* width, int* height)
 {
-    if (!app->gl.display || !app->gl.surface)
+    if (!app->out.gl.display || !app->out.gl.surface)
         return;
     EGLint w = 0;
     EGLint h = 0;
-    if (eglQuerySurface(app->gl.display, app->gl.surface, EGL_WIDTH, &w) &&
-        eglQuerySurface(app->gl.display, app->gl.surface, EGL_HEIGHT, &h) && w > 0 && h > 0) {
+    if (eglQuerySurface(app->out.gl.display, app->out.gl.surface, EGL_WIDTH, &w) &&
+        eglQuerySurface(app->out.gl.display, app->out.gl.surface, EGL_HEIGHT, &h) && w > 0 && h > 0) {
         *width = w;
         *height = h;
     }
@@ -505,19 +505,19 @@ void window_resized(AppState* app, int width, int height)
     if (SDL_Surface* video = SDL_GetVideoSurface())
         SDL_SetVideoMode(width, height, video->format->BitsPerPixel, video->flags);
     drawable_size(app, &width, &height);
-    bool portrait = app->orientation == 1 || app->orientation == 3;
+    bool portrait = app->out.orientation == 1 || app->out.orientation == 3;
     if (width <= 0 || height <= 0 || artwork_fit_window(width, height, portrait) != 0)
         return;
-    app->window_width = width;
-    app->window_height = height;
-    if (app->gl.context)
+    app->out.window_width = width;
+    app->out.window_height = height;
+    if (app->out.gl.context)
         glViewport(0, 0, width, height);
-    apply_orientation(app, app->orientation);
+    apply_orientation(app, app->out.orientation);
     ui_set_resize_redraw(1);
     registry_clear(app, 0);
     widgets_clear(app, 0);
-    if (app->current_screen)
-        app->current_screen(app);
+    if (app->ui.current_screen)
+        app->ui.current_screen(app);
     ui_set_resize_redraw(0);
     // Both buffers must hold the redrawn screen.
     present(app);
@@ -561,7 +561,7 @@ int ui_push_user_event(int code)
 
 int modal_loop(AppState* app, int* done)
 {
-    while (!app->play_requested) {
+    while (!app->ui.play_requested) {
         SDL_Event ev;
         while (g_source->poll(&ev)) {
             switch (ev.type) {
@@ -576,13 +576,13 @@ int modal_loop(AppState* app, int* done)
                 present(app);
                 break;
             default:
-                handle_event(app, app->ui_surface, &ev);
+                handle_event(app, app->ui.ui_surface, &ev);
                 break;
             }
-            if (app->play_requested)
+            if (app->ui.play_requested)
                 return 0;
         }
-        if (done && (*done || app->abort_requested))
+        if (done && (*done || app->ui.abort_requested))
             return 0;
         ui_delay(10);
     }
@@ -612,20 +612,20 @@ void handle_event(AppState* app, SDL_Surface* surface, SDL_Event* event)
         pointer = true;
     }
     if (pointer)
-        map_pointer(app->orientation, &px, &py);
+        map_pointer(app->out.orientation, &px, &py);
     // 3. Accelerometer.
     if (event->type == SDL_JOYAXISMOTION)
         joystick_axis(app, event->jaxis);
     // 4. The browser's own pointer tracking over its list.
-    if (pointer && app->pointer_tracking && g_current_list && g_current_list->in_use &&
+    if (pointer && app->ui.pointer_tracking && g_current_list && g_current_list->in_use &&
         inside(g_current_list, px, py, 0)) {
         LockGuard guard(ui_screen_lock());
-        app->pointer_tracking = 0;
-        app->pointer_tracking_moved = 0;
+        app->ui.pointer_tracking = 0;
+        app->ui.pointer_tracking_moved = 0;
         return;
     }
     // 5. The player owns the screen.
-    if ((app->flags & APP_PLAYER_SCREEN) && !app->keep_player_widgets)
+    if ((app->flags & APP_PLAYER_SCREEN) && !app->nav.keep_player_widgets)
         return;
     // 6. A pending play request goes first.
     if (take_play_request(app))

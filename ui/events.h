@@ -24,19 +24,12 @@
 
 #include <SDL/SDL.h>
 
+#include "platform/event_codes.h"
+#include "platform/media_enums.h"
 #include "ui/widget.h"
 
 struct AppState;
 
-// User event codes (type SDL_USEREVENT).
-enum UiEventCode : int {
-    UI_EVENT_LONG_PRESS = 5,
-    UI_EVENT_CARET = 7,
-    UI_EVENT_SPINNER = 8,
-    UI_EVENT_PLAY_REQUEST = 10,
-    UI_EVENT_PERIODIC = 11,
-    UI_EVENT_THUMBNAIL = 12,
-};
 
 constexpr Uint32 UI_TIMER_PERIOD_MS = 200;
 constexpr Uint32 KEY_REPEAT_FILTER_MS = 500;
@@ -44,7 +37,6 @@ constexpr Uint32 LONG_PRESS_MS = 500;
 constexpr Uint32 CARET_BLINK_MS = 500;
 constexpr Uint32 ORIENTATION_DEBOUNCE_MS = 500;
 constexpr int DRAG_THRESHOLD = 5;
-constexpr int BROWSE_MODE_COUNT = 8;
 
 // ---- injectable time and event source -------------------------------------
 

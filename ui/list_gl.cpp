@@ -19,9 +19,9 @@ int g_full_frames = 2;
 
 bool fast_path_applies(const AppState* app)
 {
-    return app->gl.context && app->ui_slot && !app->ui_fullscreen_layer &&
-           (app->orientation == 0 || app->orientation == 2) &&
-           app->window_width == screen_width && app->window_height == screen_height;
+    return app->out.gl.context && app->ui.ui_slot && !app->ui.ui_fullscreen_layer &&
+           (app->out.orientation == 0 || app->out.orientation == 2) &&
+           app->out.window_width == screen_width && app->out.window_height == screen_height;
 }
 
 // Makes the ring of row layers; false when surfaces or slots run out.
@@ -71,13 +71,13 @@ bool list_gl_redraw(AppState* app, Widget* w)
 
     if (g_full_frames > 0) {
         glClear(GL_COLOR_BUFFER_BIT);
-        texture_slot_draw(app->ui_slot, nullptr, 0, W, H, false, true, false, false);
+        texture_slot_draw(app->ui.ui_slot, nullptr, 0, W, H, false, true, false, false);
         --g_full_frames;
     }
 
     // Clip to the rows' area (window coordinates, origin bottom-left).
-    int sx = app->orientation == 0 ? w->x : W - w->x - w->width;
-    int sy = app->orientation == 0 ? H - bottom : top;
+    int sx = app->out.orientation == 0 ? w->x : W - w->x - w->width;
+    int sy = app->out.orientation == 0 ? H - bottom : top;
     glEnable(GL_SCISSOR_TEST);
     glScissor(sx, sy, w->width, bottom - top);
     uint32_t bg = l.background_colour;
@@ -100,7 +100,7 @@ bool list_gl_redraw(AppState* app, Widget* w)
                               false, false);
             l.row_layer_rows[k] = i;
         }
-        texture_slot_set_geometry(layer->slot, app->orientation, w->x, ry, W, H, w->width, rh);
+        texture_slot_set_geometry(layer->slot, app->out.orientation, w->x, ry, W, H, w->width, rh);
         texture_slot_draw(layer->slot, nullptr, 0, w->width, rh, false, true, false, false);
     }
     glDisable(GL_SCISSOR_TEST);

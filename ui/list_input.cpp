@@ -15,7 +15,7 @@ namespace {
 
 int browse_mode_index(const AppState* app)
 {
-    return app->browse_mode >= 0 && app->browse_mode < BROWSE_MODE_COUNT ? app->browse_mode : -1;
+    return app->nav.browse_mode >= 0 && app->nav.browse_mode < BROWSE_MODE_COUNT ? app->nav.browse_mode : -1;
 }
 
 }  // namespace
@@ -24,7 +24,7 @@ void remember_offset(AppState* app, const Widget* list)
 {
     int mode = browse_mode_index(app);
     if (mode >= 0)
-        app->list_offsets[mode] = list->list.offset;
+        app->ui.list_offsets[mode] = list->list.offset;
 }
 
 // Redraws only the list: through its GL layers when it has them, else into
@@ -102,7 +102,7 @@ void fling(AppState* app, SDL_Surface* surface, Widget* list, float v)
     ListFields& l = list->list;
     {
         LockGuard guard(ui_registry_lock());
-        app->fling_active = 1;
+        app->ui.fling_active = 1;
     }
     v = std::clamp(v, -4.0f, 4.0f);
     int speed = int(v * 5.0f * 5.0f);
@@ -162,7 +162,7 @@ void fling(AppState* app, SDL_Surface* surface, Widget* list, float v)
     list_set_offset(list, l.offset);
     remember_offset(app, list);
     LockGuard guard(ui_registry_lock());
-    app->fling_active = 0;
+    app->ui.fling_active = 0;
 }
 
 }  // namespace

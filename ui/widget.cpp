@@ -437,9 +437,9 @@ Widget* create_list(AppState* app, int x, int y, int width, int height, ListRow*
     if (app)
         l.hide_extensions = app->settings.hide_extensions;
     if (app)
-        l.selected = app->current_list_index;
-    if (app && app->browse_mode >= 0 && app->browse_mode < BROWSE_MODE_COUNT)
-        l.offset = app->list_offsets[app->browse_mode];
+        l.selected = app->nav.current_list_index;
+    if (app && app->nav.browse_mode >= 0 && app->nav.browse_mode < BROWSE_MODE_COUNT)
+        l.offset = app->ui.list_offsets[app->nav.browse_mode];
     set_current_list_widget(w);
     return w;
 }

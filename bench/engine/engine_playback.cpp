@@ -30,6 +30,7 @@
 
 #include <SDL/SDL.h>
 
+#include "platform/event_codes.h"
 #include "app/app_state.h"
 #include "engine/audio.h"
 #include "engine/demux.h"
@@ -168,15 +169,15 @@ void collect(PlayerSession* s, AppState* app, Report* r)
     r->convert_ms = s->stats.convert_us / 1000.0;
     r->upload_ms = s->stats.upload_us / 1000.0;
     r->present_ms = s->stats.present_us / 1000.0;
-    r->display_width = app->display_width;
-    r->display_height = app->display_height;
-    r->yuv_path = app->yuv_path;
+    r->display_width = app->now.display_width;
+    r->display_height = app->now.display_height;
+    r->yuv_path = app->now.yuv_path;
 }
 
 // Runs the session until it ends, times out or is closed by an option.
 void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::time_point start)
 {
-    PlayerSession* s = app->session;
+    PlayerSession* s = app->now.session;
     bool seek_done = false, paused_once = false, landed = false;
     std::chrono::steady_clock::time_point pause_start;
     for (;;) {
@@ -206,7 +207,7 @@ void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::
         }
         // The clocks mean something once a picture was shown or sound went out.
         bool clock_running = s->stats.frames_shown > 0 || s->stats.audio_bytes_out > 0;
-        double position = clock_running ? get_master_clock(s) - app->media_start_ms / 1000.0 : 0;
+        double position = clock_running ? get_master_clock(s) - app->now.media_start_ms / 1000.0 : 0;
         if (o.seek_at >= 0 && !seek_done && clock_running && position >= o.seek_at) {
             stream_seek(s, app, static_cast<int64_t>(o.seek_to * 1000), 0);
             r->seek_target_ms = o.seek_to * 1000;
@@ -238,7 +239,7 @@ void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::
             r->finish_ms += seconds_since(t) * 1000;
         }
         if (seek_done && !landed && last_pts == PTS_UNKNOWN && s->stats.frames_shown > shown) {
-            r->seek_landed_ms = s->frame_last_pts * 1000 - app->media_start_ms;
+            r->seek_landed_ms = s->frame_last_pts * 1000 - app->now.media_start_ms;
             landed = true;
         }
         if (seconds_since(start) > o.timeout) {
@@ -273,11 +274,11 @@ int main(int argc, char** argv)
     AppState* app = app_create();
     screen_width = SCREEN_W;
     screen_height = SCREEN_H;
-    app->window_width = SCREEN_W;
-    app->window_height = SCREEN_H;
+    app->out.window_width = SCREEN_W;
+    app->out.window_height = SCREEN_H;
     app->settings.sound_on = o.mute ? 0 : 1;
-    app->video_stream = app->audio_stream = app->subtitle_stream = -1;
-    if (!gl_context_create_pbuffer(&app->gl, SCREEN_W, SCREEN_H)) {
+    app->now.video_stream = app->now.audio_stream = app->now.subtitle_stream = -1;
+    if (!gl_context_create_pbuffer(&app->out.gl, SCREEN_W, SCREEN_H)) {
         std::fprintf(stderr, "no EGL pbuffer context\n");
         return 3;
     }
@@ -290,15 +291,15 @@ int main(int argc, char** argv)
     if (status < 0) {
         r.end_status = status;
     } else {
-        r.duration_ms = app->duration_ms;
+        r.duration_ms = app->now.duration_ms;
         run(o, app, &r, start);
-        stream_close(app->session);
+        stream_close(app->now.session);
     }
     r.wall_seconds = seconds_since(start);
     print_report(r);
 
     gl_programs_free();
-    gl_context_destroy(&app->gl);
+    gl_context_destroy(&app->out.gl);
     app_destroy(app);
     SDL_Quit();
     return r.end_status == 0 ? 0 : 1;

@@ -30,7 +30,7 @@ double ms_per_frame(int frames, AppState* app, Widget* list, bool fast)
     for (int i = 0; i < frames; ++i) {
         list->list.offset = (i * 7) % list_last_offset(list);
         if (!fast || !list_gl_redraw(app, list)) {
-            widget_draw(app->ui_surface, list);
+            widget_draw(app->ui.ui_surface, list);
             present(app);
         }
         glFinish();
@@ -48,10 +48,10 @@ int main()
     screen_width = 1000;
     screen_height = 600;
     auto app = std::make_unique<AppState>();
-    app->window_width = 1000;
-    app->window_height = 600;
+    app->out.window_width = 1000;
+    app->out.window_height = 600;
     if (TTF_Init() != 0 || load_artwork_and_fonts() != 0 || ui_toolkit_init() != 0 ||
-        !gl_context_create_pbuffer(&app->gl, 1000, 600))
+        !gl_context_create_pbuffer(&app->out.gl, 1000, 600))
         return 1;
     gl_programs_init();
     if (create_ui_surfaces() != 0)
@@ -64,7 +64,7 @@ int main()
     for (int i = 0; i < 200; ++i)
         rows[size_t(i)].name.text = names[size_t(i)].c_str();
     Widget* list = create_list(app.get(), 0, 120, 420, 480, rows.data(), 200, 1);
-    widget_draw(app->ui_surface, list);
+    widget_draw(app->ui.ui_surface, list);
     present(app.get());
     const int frames = 200;
     ms_per_frame(10, app.get(), list, true);
@@ -75,7 +75,7 @@ int main()
     widgets_clear(app.get(), 1);
     free_ui_surfaces();
     gl_programs_free();
-    gl_context_destroy(&app->gl);
+    gl_context_destroy(&app->out.gl);
     free_artwork_and_fonts();
     ui_toolkit_free();
     TTF_Quit();

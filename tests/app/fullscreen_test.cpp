@@ -25,9 +25,9 @@ protected:
         ASSERT_NE(app_, nullptr);
         NativeWindow nw;
         ASSERT_TRUE(native_window_get(&nw));
-        app_->native_window = nw.window;
-        app_->window_width = app_->saved_width = 1000;
-        app_->window_height = app_->saved_height = 600;
+        app_->frame.native_window = nw.window;
+        app_->out.window_width = app_->frame.saved_width = 1000;
+        app_->out.window_height = app_->frame.saved_height = 600;
         screen_width = 1000;
         screen_height = 600;
     }
@@ -51,7 +51,7 @@ protected:
 TEST_F(PlayerFullscreen, CoversTheScreenAndComesBack)
 {
     set_player_fullscreen(app_, 1);
-    EXPECT_EQ(app_->player_fullscreen, 1);
+    EXPECT_EQ(app_->nav.player_fullscreen, 1);
     int w = 0, h = 0;
     size(&w, &h);
     EXPECT_EQ(w, 1280);
@@ -59,7 +59,7 @@ TEST_F(PlayerFullscreen, CoversTheScreenAndComesBack)
 
     set_player_fullscreen(app_, 1);  // already on: nothing changes
     set_player_fullscreen(app_, 0);
-    EXPECT_EQ(app_->player_fullscreen, 0);
+    EXPECT_EQ(app_->nav.player_fullscreen, 0);
     size(&w, &h);
     EXPECT_EQ(w, 1000);
     EXPECT_EQ(h, 600);
@@ -69,11 +69,11 @@ TEST_F(PlayerFullscreen, DoesNothingUnderAlwaysFullscreenOrWithoutAWindow)
 {
     app_->settings.always_fullscreen = 1;
     set_player_fullscreen(app_, 1);
-    EXPECT_EQ(app_->player_fullscreen, 0);
+    EXPECT_EQ(app_->nav.player_fullscreen, 0);
     app_->settings.always_fullscreen = 0;
-    app_->native_window = 0;
+    app_->frame.native_window = 0;
     set_player_fullscreen(app_, 1);
-    EXPECT_EQ(app_->player_fullscreen, 0);
+    EXPECT_EQ(app_->nav.player_fullscreen, 0);
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ protected:
         app_ = app_create();
         ASSERT_NE(app_, nullptr);
         app_->flags |= APP_RUNNING;
-        std::strcpy(app_->current_media_path, "untouched");
+        std::strcpy(app_->nav.current_media_path, "untouched");
         g_posted = 0;
     }
     void TearDown() override
@@ -107,25 +107,25 @@ protected:
 
 TEST_F(Listener, TakesTheUrlFromHttpOnwards)
 {
-    app_->audio_stream = 2;
-    app_->subtitle_stream = -5;
+    app_->now.audio_stream = 2;
+    app_->now.subtitle_stream = -5;
     app_->flags |= APP_PLAYER_BUSY | APP_STREAM_ACTIVE;
     const char text[] = "PLAY http://192.0.2.1/clip.mp4";
     EXPECT_EQ(listener_take_text(app_, text, sizeof(text) - 1), 1);
-    EXPECT_STREQ(app_->current_media_path, "http://192.0.2.1/clip.mp4");
-    EXPECT_EQ(app_->audio_stream, -1);
-    EXPECT_EQ(app_->video_stream, -1);
-    EXPECT_EQ(app_->subtitle_stream, -1);
+    EXPECT_STREQ(app_->nav.current_media_path, "http://192.0.2.1/clip.mp4");
+    EXPECT_EQ(app_->now.audio_stream, -1);
+    EXPECT_EQ(app_->now.video_stream, -1);
+    EXPECT_EQ(app_->now.subtitle_stream, -1);
     EXPECT_EQ(app_->flags & (APP_PLAYER_BUSY | APP_STREAM_ACTIVE), 0u);
 }
 
 TEST_F(Listener, TextWithoutHttpChangesNothing)
 {
-    app_->audio_stream = 3;
+    app_->now.audio_stream = 3;
     for (const char* text : {"https://example.invalid/a", "ftp://x", "", "HTTP://UPPER"})
         EXPECT_EQ(listener_take_text(app_, text, std::strlen(text)), 0);
-    EXPECT_STREQ(app_->current_media_path, "untouched");
-    EXPECT_EQ(app_->audio_stream, 3);
+    EXPECT_STREQ(app_->nav.current_media_path, "untouched");
+    EXPECT_EQ(app_->now.audio_stream, 3);
 }
 
 TEST_F(Listener, OnlyTheFirst512BytesCountAndTheTextEndsAtNul)
@@ -139,7 +139,7 @@ TEST_F(Listener, OnlyTheFirst512BytesCountAndTheTextEndsAtNul)
 
     std::string longest = "http://" + std::string(2000, 'a');
     EXPECT_EQ(listener_take_text(app_, longest.data(), longest.size()), 1);
-    EXPECT_EQ(std::strlen(app_->current_media_path), 512u);
+    EXPECT_EQ(std::strlen(app_->nav.current_media_path), 512u);
 }
 
 TEST_F(Listener, ServesARealConnection)
@@ -147,7 +147,7 @@ TEST_F(Listener, ServesARealConnection)
     uint16_t port = start();
     send_text(port, "open http://127.0.0.1:8080/movie.mkv");
     ASSERT_TRUE(wait_posted(1));
-    EXPECT_STREQ(app_->current_media_path, "http://127.0.0.1:8080/movie.mkv");
+    EXPECT_STREQ(app_->nav.current_media_path, "http://127.0.0.1:8080/movie.mkv");
 }
 
 TEST_F(Listener, SilentAndOversizedPeersDoNotStopIt)
@@ -161,7 +161,7 @@ TEST_F(Listener, SilentAndOversizedPeersDoNotStopIt)
     send(big, huge.data(), huge.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     send_text(port, "http://127.0.0.1/after-silence");
     ASSERT_TRUE(wait_posted(1));
-    EXPECT_STREQ(app_->current_media_path, "http://127.0.0.1/after-silence");
+    EXPECT_STREQ(app_->nav.current_media_path, "http://127.0.0.1/after-silence");
     close(silent);
     close(big);
 }
@@ -187,7 +187,7 @@ TEST_F(Listener, GarbageFloodLeaksNoDescriptors)
     }
     send_text(port, "http://127.0.0.1/after-flood");
     ASSERT_TRUE(wait_posted(2));
-    EXPECT_STREQ(app_->current_media_path, "http://127.0.0.1/after-flood");
+    EXPECT_STREQ(app_->nav.current_media_path, "http://127.0.0.1/after-flood");
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_LE(open_fds(), fds_before);
 }

@@ -58,7 +58,7 @@ protected:
         app = app_create();
         ASSERT_NE(app, nullptr);
         app->settings.sound_on = 1;
-        app->video_stream = app->audio_stream = app->subtitle_stream = -1;
+        app->now.video_stream = app->now.audio_stream = app->now.subtitle_stream = -1;
     }
     void TearDown() override
     {
@@ -69,13 +69,13 @@ protected:
     int open(const std::string& name)
     {
         close_session();
-        app->video_stream = app->audio_stream = app->subtitle_stream = -1;
+        app->now.video_stream = app->now.audio_stream = app->now.subtitle_stream = -1;
         return media_open(app, name.c_str());
     }
     void close_session()
     {
-        if (app && app->session)
-            stream_close(app->session);
+        if (app && app->now.session)
+            stream_close(app->now.session);
         if (app)
             app->flags &= ~APP_PLAYER_BUSY;
     }
@@ -108,11 +108,11 @@ TEST_F(MediaOpenTest, EmbeddedCoverIsWrittenAt480OnItsLongSide)
         ASSERT_EQ(open(song), 0);
         char expected[PATH_SIZE];
         cover_thumb_path(song.c_str(), expected, sizeof expected);
-        EXPECT_STREQ(app->cover_path, expected);
-        EXPECT_EQ(app->audio_only, 1);
-        EXPECT_EQ(app->no_audio, 0);
+        EXPECT_STREQ(app->now.cover_path, expected);
+        EXPECT_EQ(app->now.audio_only, 1);
+        EXPECT_EQ(app->now.no_audio, 0);
         int w = 0, h = 0;
-        ASSERT_TRUE(image_size(app->cover_path, &w, &h)) << app->cover_path;
+        ASSERT_TRUE(image_size(app->now.cover_path, &w, &h)) << app->now.cover_path;
         if (std::strcmp(cover, "wide") == 0) {
             EXPECT_EQ(w, 480);
             EXPECT_EQ(h, 270);
@@ -130,10 +130,10 @@ TEST_F(MediaOpenTest, ExistingCoverIsReusedNotRewritten)
     ASSERT_TRUE(make_media("-f lavfi -i sine=d=1 -i c.png -map 0 -map 1 -c:a libmp3lame -c:v png "
                            "-disposition:v attached_pic " + song));
     ASSERT_EQ(open(song), 0);
-    std::string path = app->cover_path;
+    std::string path = app->now.cover_path;
     { std::ofstream(path, std::ios::trunc) << "kept"; }
     ASSERT_EQ(open(song), 0);
-    EXPECT_EQ(std::string(app->cover_path), path);
+    EXPECT_EQ(std::string(app->now.cover_path), path);
     EXPECT_EQ(read_file(path), "kept");
 }
 
@@ -142,9 +142,9 @@ TEST_F(MediaOpenTest, AudioWithoutCoverShowsThePlaceholder)
     std::string song = dir.file("plain.wav");
     ASSERT_TRUE(make_media("-f lavfi -i sine=d=1 " + song));
     ASSERT_EQ(open(song), 0);
-    EXPECT_STREQ(app->cover_path, "images/placeholder.png");
-    EXPECT_EQ(app->audio_only, 1);
-    EXPECT_EQ(app->audio_track_count, 1);
+    EXPECT_STREQ(app->now.cover_path, "images/placeholder.png");
+    EXPECT_EQ(app->now.audio_only, 1);
+    EXPECT_EQ(app->now.audio_track_count, 1);
 }
 
 TEST_F(MediaOpenTest, LonePictureIsAStillImageInPictureMode)
@@ -152,15 +152,15 @@ TEST_F(MediaOpenTest, LonePictureIsAStillImageInPictureMode)
     std::string png = dir.file("photo.png");
     ASSERT_TRUE(make_media("-f lavfi -i testsrc=s=320x200 -frames:v 1 " + png));
     ASSERT_EQ(open(png), 0);
-    EXPECT_EQ(app->still_image, 1);
-    EXPECT_EQ(app->picture_mode, 1);
-    EXPECT_EQ(app->yuv_path, 0);
-    EXPECT_EQ(app->skip_first_picture, 0);
-    EXPECT_EQ(app->audio_only, 0);
-    EXPECT_EQ(app->no_audio, 1);
-    EXPECT_EQ(app->video_width, 320);
-    EXPECT_EQ(app->video_height, 200);
-    EXPECT_EQ(app->cover_path[0], '\0');
+    EXPECT_EQ(app->now.still_image, 1);
+    EXPECT_EQ(app->now.picture_mode, 1);
+    EXPECT_EQ(app->now.yuv_path, 0);
+    EXPECT_EQ(app->now.skip_first_picture, 0);
+    EXPECT_EQ(app->now.audio_only, 0);
+    EXPECT_EQ(app->now.no_audio, 1);
+    EXPECT_EQ(app->now.video_width, 320);
+    EXPECT_EQ(app->now.video_height, 200);
+    EXPECT_EQ(app->now.cover_path[0], '\0');
 }
 
 TEST_F(MediaOpenTest, PictureWithAudioPlaysAsOrdinaryVideo)
@@ -169,9 +169,9 @@ TEST_F(MediaOpenTest, PictureWithAudioPlaysAsOrdinaryVideo)
     ASSERT_TRUE(make_media("-f lavfi -i testsrc=s=160x120:r=2 -f lavfi -i sine=d=1 -t 1 "
                            "-c:v png -c:a pcm_s16le " + mkv));
     ASSERT_EQ(open(mkv), 0);
-    EXPECT_EQ(app->still_image, 0);
-    EXPECT_EQ(app->picture_mode, 0);
-    EXPECT_EQ(app->video_codec_id, AV_CODEC_ID_PNG);
+    EXPECT_EQ(app->now.still_image, 0);
+    EXPECT_EQ(app->now.picture_mode, 0);
+    EXPECT_EQ(app->now.video_codec_id, AV_CODEC_ID_PNG);
 }
 
 TEST_F(MediaOpenTest, FortyAudioStreamsFillThirtyTwoTrackEntries)
@@ -183,10 +183,10 @@ TEST_F(MediaOpenTest, FortyAudioStreamsFillThirtyTwoTrackEntries)
     ASSERT_TRUE(make_media("-f lavfi -i anullsrc=r=8000:cl=mono -t 0.3" + maps +
                            " -c:a pcm_s16le " + mkv));
     ASSERT_EQ(open(mkv), 0);
-    ASSERT_EQ(app->audio_track_count, 32);
+    ASSERT_EQ(app->now.audio_track_count, 32);
     for (int i = 0; i < 32; i++)
-        EXPECT_EQ(app->audio_track_table[i], i);
-    EXPECT_EQ(app->audio_stream, 0);
+        EXPECT_EQ(app->now.audio_track_table[i], i);
+    EXPECT_EQ(app->now.audio_stream, 0);
 }
 
 TEST_F(MediaOpenTest, LaterTagInContainerOrderWins)
@@ -197,13 +197,13 @@ TEST_F(MediaOpenTest, LaterTagInContainerOrderWins)
     ASSERT_TRUE(make_media("-f lavfi -i sine=d=0.5 -metadata TPE1=Early -metadata artist=Late "
                            "-metadata album=Disc -metadata TCON=Blues -c:a pcm_s16le " + second));
     ASSERT_EQ(open(first), 0);
-    EXPECT_STREQ(app->artist, "Late");
-    EXPECT_STREQ(app->album, "Record");
-    EXPECT_STREQ(app->genre, "Jazz");
+    EXPECT_STREQ(app->now.artist, "Late");
+    EXPECT_STREQ(app->now.album, "Record");
+    EXPECT_STREQ(app->now.genre, "Jazz");
     ASSERT_EQ(open(second), 0);
-    EXPECT_STREQ(app->artist, "Late");
-    EXPECT_STREQ(app->album, "Disc");
-    EXPECT_STREQ(app->genre, "Blues");
+    EXPECT_STREQ(app->now.artist, "Late");
+    EXPECT_STREQ(app->now.album, "Disc");
+    EXPECT_STREQ(app->now.genre, "Blues");
 }
 
 TEST_F(MediaOpenTest, LongTagsAreCutToTheirFields)
@@ -213,8 +213,8 @@ TEST_F(MediaOpenTest, LongTagsAreCutToTheirFields)
     ASSERT_TRUE(make_media("-f lavfi -i sine=d=0.5 -metadata artist=" + long_text +
                            " -metadata genre=" + long_text + " -c:a pcm_s16le " + nut));
     ASSERT_EQ(open(nut), 0);
-    EXPECT_EQ(std::strlen(app->artist), 63u);
-    EXPECT_EQ(std::strlen(app->genre), 31u);
+    EXPECT_EQ(std::strlen(app->now.artist), 63u);
+    EXPECT_EQ(std::strlen(app->now.genre), 31u);
 }
 
 TEST_F(MediaOpenTest, VideoFieldsAndDuration)
@@ -223,16 +223,16 @@ TEST_F(MediaOpenTest, VideoFieldsAndDuration)
     ASSERT_TRUE(make_media("-f lavfi -i testsrc=s=320x240:r=25 -f lavfi -i sine -t 2 "
                            "-c:v libx264 -c:a aac " + mp4));
     ASSERT_EQ(open(mp4), 0);
-    EXPECT_EQ(app->audio_only, 0);
-    EXPECT_EQ(app->no_audio, 0);
-    EXPECT_EQ(app->video_width, 320);
-    EXPECT_EQ(app->video_height, 240);
-    EXPECT_EQ(app->video_codec_id, AV_CODEC_ID_H264);
-    EXPECT_EQ(app->audio_codec_id, AV_CODEC_ID_AAC);
-    EXPECT_NEAR(app->duration_ms, 2000, 100);
-    EXPECT_EQ(app->duration_unknown, 0);
+    EXPECT_EQ(app->now.audio_only, 0);
+    EXPECT_EQ(app->now.no_audio, 0);
+    EXPECT_EQ(app->now.video_width, 320);
+    EXPECT_EQ(app->now.video_height, 240);
+    EXPECT_EQ(app->now.video_codec_id, AV_CODEC_ID_H264);
+    EXPECT_EQ(app->now.audio_codec_id, AV_CODEC_ID_AAC);
+    EXPECT_NEAR(app->now.duration_ms, 2000, 100);
+    EXPECT_EQ(app->now.duration_unknown, 0);
     EXPECT_NE(app->flags & APP_PLAYER_BUSY, 0u);
-    EXPECT_NE(app->session, nullptr);
+    EXPECT_NE(app->now.session, nullptr);
 }
 
 TEST_F(MediaOpenTest, UnreadableNamesFailWithoutASession)
@@ -245,7 +245,7 @@ TEST_F(MediaOpenTest, UnreadableNamesFailWithoutASession)
                                     "concat:" + wav + "|" + wav, "subfile,,start,0,end,0,,:" + wav,
                                     std::string("data:audio/wav;base64,AAAA")}) {
         EXPECT_EQ(open(name), -1) << name;
-        EXPECT_EQ(app->session, nullptr);
+        EXPECT_EQ(app->now.session, nullptr);
         EXPECT_EQ(app->flags & APP_PLAYER_BUSY, 0u);
     }
     EXPECT_EQ(open(wav), 0);
@@ -282,7 +282,7 @@ TEST_F(MediaOpenTest, SeekWhilePendingMovesOnlyTheShownPosition)
     std::string wav = dir.file("tone.wav");
     ASSERT_TRUE(make_media("-f lavfi -i sine=d=5 " + wav));
     ASSERT_EQ(open(wav), 0);
-    PlayerSession* s = app->session;
+    PlayerSession* s = app->now.session;
     // While paused the demux thread carries out no seek, so the first
     // request stays pending.
     toggle_pause(s);
@@ -294,8 +294,8 @@ TEST_F(MediaOpenTest, SeekWhilePendingMovesOnlyTheShownPosition)
     stream_seek(s, app, 1000, 0);
     EXPECT_EQ(s->seek_req, 1);
     EXPECT_EQ(s->seek_pos, 3000 * 1000);
-    EXPECT_EQ(app->position_ms, app->media_start_ms + 1000);
-    EXPECT_EQ(app->shown_position_ms, app->media_start_ms + 1000);
+    EXPECT_EQ(app->now.position_ms, app->now.media_start_ms + 1000);
+    EXPECT_EQ(app->now.shown_position_ms, app->now.media_start_ms + 1000);
     EXPECT_EQ(get_video_clock(s), frozen);
     toggle_pause(s);
     EXPECT_EQ(s->paused, 0);
@@ -405,7 +405,7 @@ TEST_F(MediaOpenTest, RemotePlaylistReachesOnlyTheNetwork)
         LocalHttpServer server(playlist_of(segment));
         EXPECT_EQ(open(server.url("/list.m3u8")), -1) << segment.substr(0, 40);
         EXPECT_GE(server.requests(), 1);
-        EXPECT_EQ(app->session, nullptr);
+        EXPECT_EQ(app->now.session, nullptr);
     }
     // A segment on the network plays.
     LocalHttpServer segment_server(read_file(local));
@@ -424,7 +424,7 @@ TEST_F(MediaOpenTest, ClosingWhileTheNetworkStallsReturns)
     ASSERT_EQ(open(server.url("/tone.wav")), 0);
     SDL_Delay(300);
     close_session();  // returns only when every thread has ended
-    EXPECT_EQ(app->session, nullptr);
+    EXPECT_EQ(app->now.session, nullptr);
 }
 
 TEST(ThumbName, SixteenLettersFromAToPAndStable)

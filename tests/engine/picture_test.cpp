@@ -12,6 +12,7 @@
 
 #include <SDL/SDL.h>
 
+#include "platform/event_codes.h"
 #include "app/app_state.h"
 #include "engine/media_open.h"
 #include "engine/player_session.h"
@@ -54,21 +55,21 @@ protected:
         ASSERT_NE(app, nullptr);
         screen_width = SCREEN_W;
         screen_height = SCREEN_H;
-        app->window_width = SCREEN_W;
-        app->window_height = SCREEN_H;
+        app->out.window_width = SCREEN_W;
+        app->out.window_height = SCREEN_H;
         app->settings.sound_on = 1;
-        app->video_stream = app->audio_stream = app->subtitle_stream = -1;
-        ASSERT_TRUE(gl_context_create_pbuffer(&app->gl, SCREEN_W, SCREEN_H));
+        app->now.video_stream = app->now.audio_stream = app->now.subtitle_stream = -1;
+        ASSERT_TRUE(gl_context_create_pbuffer(&app->out.gl, SCREEN_W, SCREEN_H));
         gl_programs_init();
         g_subtitle_seen.clear();
     }
     void TearDown() override
     {
-        if (app->session)
-            stream_close(app->session);
+        if (app->now.session)
+            stream_close(app->now.session);
         video_path_override(VIDEO_PATH_AUTO);
         gl_programs_free();
-        gl_context_destroy(&app->gl);
+        gl_context_destroy(&app->out.gl);
         app_destroy(app);
     }
 
@@ -76,7 +77,7 @@ protected:
     // bound only guards against a hang.
     bool play_until(const std::function<bool(PlayerSession*)>& done)
     {
-        PlayerSession* s = app->session;
+        PlayerSession* s = app->now.session;
         auto start = std::chrono::steady_clock::now();
         while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
             SDL_Event ev;
@@ -124,12 +125,12 @@ TEST_F(PictureTest, PlanarPicturesShowTheirColoursOnBothPaths)
                                    ":s=200x120:r=25 -t 1 -c:v libx264 -pix_fmt yuv420p " + clip));
             video_path_override(path);
             ASSERT_EQ(media_open(app, clip.c_str()), 0);
-            EXPECT_EQ(app->yuv_path, path == VIDEO_PATH_YUV);
+            EXPECT_EQ(app->now.yuv_path, path == VIDEO_PATH_YUV);
             ASSERT_TRUE(play_until([&](PlayerSession* s) { return shown(s, 3); }));
             Rgb want = std::strcmp(colour, "red") == 0 ? Rgb{255, 0, 0} : Rgb{0, 0, 255};
             expect_colour(pixel(SCREEN_W / 2, SCREEN_H / 2), want, colour);
             expect_colour(pixel(SCREEN_W - 2, SCREEN_H / 2), want, colour);
-            stream_close(app->session);
+            stream_close(app->now.session);
         }
     }
 }
@@ -142,18 +143,18 @@ TEST_F(PictureTest, DecoderPlanesAreUploadedAsTheyAreWithTheStrideCropped)
     video_path_override(VIDEO_PATH_YUV);
     ASSERT_EQ(media_open(app, clip.c_str()), 0);
     ASSERT_TRUE(play_until([&](PlayerSession* s) { return shown(s, 2); }));
-    PlayerSession* s = app->session;
+    PlayerSession* s = app->now.session;
     EXPECT_FALSE(s->conversion_needed);
     EXPECT_EQ(s->pictq.entry.conv_frame, nullptr);
     // The texture is as wide as the decoder's rows, the quad shows the picture.
     ASSERT_NE(s->tex_y, nullptr);
-    EXPECT_GE(app->display_width, 200);
-    EXPECT_EQ(s->tex_y->width, app->display_width);
-    EXPECT_EQ(s->tex_u->width, app->display_width / 2);
+    EXPECT_GE(app->now.display_width, 200);
+    EXPECT_EQ(s->tex_y->width, app->now.display_width);
+    EXPECT_EQ(s->tex_u->width, app->now.display_width / 2);
     EXPECT_EQ(s->tex_v->height, 60);
-    EXPECT_EQ(app->video_width, 200);
-    if (app->display_width > 200) {
-        EXPECT_FLOAT_EQ(s->tex_y->texcoords[4], 200.0f / app->display_width);
+    EXPECT_EQ(app->now.video_width, 200);
+    if (app->now.display_width > 200) {
+        EXPECT_FLOAT_EQ(s->tex_y->texcoords[4], 200.0f / app->now.display_width);
     }
 }
 
@@ -165,9 +166,9 @@ TEST_F(PictureTest, FourTwoTwoIsConvertedAtItsCodedWidth)
     video_path_override(VIDEO_PATH_YUV);
     ASSERT_EQ(media_open(app, clip.c_str()), 0);
     ASSERT_TRUE(play_until([&](PlayerSession* s) { return shown(s, 2); }));
-    PlayerSession* s = app->session;
+    PlayerSession* s = app->now.session;
     EXPECT_TRUE(s->conversion_needed);
-    EXPECT_EQ(app->display_width, 200);
+    EXPECT_EQ(app->now.display_width, 200);
     ASSERT_NE(s->tex_y, nullptr);
     EXPECT_EQ(s->tex_y->width, 200);
     expect_colour(pixel(SCREEN_W / 2, SCREEN_H / 2), Rgb{255, 0, 0}, "422 red");
@@ -178,11 +179,11 @@ TEST_F(PictureTest, StillImageIsShownInPictureMode)
     std::string png = dir.file("green.png");
     ASSERT_TRUE(make_media("-f lavfi -i color=c=green:s=640x480 -frames:v 1 " + png));
     ASSERT_EQ(media_open(app, png.c_str()), 0);
-    EXPECT_EQ(app->picture_mode, 1);
+    EXPECT_EQ(app->now.picture_mode, 1);
     ASSERT_TRUE(play_until([&](PlayerSession* s) { return shown(s, 1); }));
     // Fitted to the screen: wider than high, so screen-wide.
-    EXPECT_EQ(app->display_width, SCREEN_W);
-    EXPECT_EQ(app->display_height, 480 * SCREEN_W / 640);
+    EXPECT_EQ(app->now.display_width, SCREEN_W);
+    EXPECT_EQ(app->now.display_height, 480 * SCREEN_W / 640);
     expect_colour(pixel(SCREEN_W / 2, SCREEN_H / 2), Rgb{0, 128, 0}, "green");
 }
 
@@ -198,7 +199,7 @@ TEST_F(PictureTest, EmbeddedTextSubtitleIsShownWithoutMarkup)
     std::string clip = dir.file("sub.mkv");
     ASSERT_TRUE(make_media("-f lavfi -i color=c=gray:s=160x120:r=25 -i " + srt +
                            " -t 2 -c:v libx264 -c:s srt " + clip));
-    app->draw_subtitle_text = remember_subtitle;
+    app->now.draw_subtitle_text = remember_subtitle;
     ASSERT_EQ(media_open(app, clip.c_str()), 0);
     EXPECT_TRUE(play_until([&](PlayerSession*) { return !g_subtitle_seen.empty(); }));
     EXPECT_EQ(g_subtitle_seen, "Hello");

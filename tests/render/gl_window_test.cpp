@@ -107,9 +107,9 @@ TEST(RenderWindow, LayerReachesTheX11WindowInTrueColours) {
     // A new aspect mode wipes the window to black, and the next swap shows
     // no old picture either.
     auto app = std::make_unique<AppState>();
-    app->window_width = W;
-    app->window_height = H;
-    app->video = {layer, false, 1920, 1080, 1, 1, 1920};
+    app->out.window_width = W;
+    app->out.window_height = H;
+    app->out.video = {layer, false, 1920, 1080, 1, 1, 1920};
     ASSERT_EQ(apply_aspect_mode(app.get(), ASPECT_BOXED, W, H), 0);
     XSync(display, False);
     EXPECT_EQ(window_pixel(display, window, 10, 10), 0x000000ul);

@@ -91,13 +91,13 @@ protected:
     void SetUp() override {
         GlTest::SetUp();
         app_ = std::make_unique<AppState>();
-        app_->window_width = 1000;
-        app_->window_height = 600;
+        app_->out.window_width = 1000;
+        app_->out.window_height = 600;
         screen_width = 1000;
         screen_height = 600;
         texture_slot_create(&slot_, 8, 1920, 1080, true);
         ASSERT_NE(slot_, nullptr);
-        app_->video = {slot_, true, 1920, 1080, 1, 1, 1920};
+        app_->out.video = {slot_, true, 1920, 1080, 1, 1, 1920};
     }
 
     std::unique_ptr<AppState> app_;
@@ -106,7 +106,7 @@ protected:
 
 TEST_F(RenderAspect, PlacesTheQuadAndCropsTheStride) {
     ASSERT_EQ(apply_aspect_mode(app_.get(), ASPECT_BOXED, 1000, 600), 0);
-    EXPECT_EQ(app_->aspect_mode, ASPECT_BOXED);
+    EXPECT_EQ(app_->out.aspect_mode, ASPECT_BOXED);
     // (0, 18, 1000, 563) on a 1000 x 600 window.
     EXPECT_FLOAT_EQ(slot_->positions[0], -1.0f);
     EXPECT_FLOAT_EQ(slot_->positions[1], 1.0f - 36.0f / 600.0f);
@@ -116,7 +116,7 @@ TEST_F(RenderAspect, PlacesTheQuadAndCropsTheStride) {
     EXPECT_FLOAT_EQ(slot_->texcoords[4], 1.0f);
 
     // Lines padded to 2048: the padding columns are never shown.
-    app_->video.display_width = 2048;
+    app_->out.video.display_width = 2048;
     ASSERT_EQ(apply_aspect_mode(app_.get(), ASPECT_FILL, 1000, 600), 0);
     EXPECT_FLOAT_EQ(slot_->texcoords[4], 1920.0f / 2048.0f);
     EXPECT_FLOAT_EQ(slot_->texcoords[6], 1920.0f / 2048.0f);
@@ -128,13 +128,13 @@ TEST_F(RenderAspect, PlacesTheQuadAndCropsTheStride) {
     // The RGBA path has no padding to crop.
     TextureSlot* rgba = nullptr;
     texture_slot_create(&rgba, 32, 1920, 1080, true);
-    app_->video = {rgba, false, 1920, 1080, 1, 1, 2048};
+    app_->out.video = {rgba, false, 1920, 1080, 1, 1, 2048};
     ASSERT_EQ(apply_aspect_mode(app_.get(), ASPECT_CROP, 1000, 600), 0);
     EXPECT_FLOAT_EQ(rgba->texcoords[4], 1.0f);
     EXPECT_FLOAT_EQ(rgba->positions[0], 2.0f * -33 / 1000.0f - 1.0f);
 
     // Half turn: the same rectangle seen from the other side.
-    app_->orientation = 2;
+    app_->out.orientation = 2;
     ASSERT_EQ(apply_aspect_mode(app_.get(), ASPECT_CROP, 1000, 600), 0);
     EXPECT_FLOAT_EQ(rgba->positions[0], 1.0f - 2.0f * -33 / 1000.0f);
 }
@@ -142,9 +142,9 @@ TEST_F(RenderAspect, PlacesTheQuadAndCropsTheStride) {
 TEST_F(RenderAspect, PortraitScreenLeavesRoomForThePlayerBar) {
     screen_width = 600;
     screen_height = 1000;
-    app_->window_width = 600;
-    app_->window_height = 1000;
-    app_->player_bar_height = 100;
+    app_->out.window_width = 600;
+    app_->out.window_height = 1000;
+    app_->out.player_bar_height = 100;
     ASSERT_EQ(apply_aspect_mode(app_.get(), ASPECT_FILL, 600, 1000), 0);
     // Fill covers 600 x 900 from the top: the bottom edge is 100 px up.
     EXPECT_FLOAT_EQ(slot_->positions[1], 1.0f);
@@ -155,10 +155,10 @@ TEST_F(RenderAspect, NoVideoIsRefused) {
     auto empty = std::make_unique<AppState>();
     EXPECT_EQ(apply_aspect_mode(empty.get(), ASPECT_BOXED, 1000, 600), -1);
     EXPECT_EQ(apply_aspect_mode(nullptr, ASPECT_BOXED, 1000, 600), -1);
-    app_->video.coded_height = 0;
+    app_->out.video.coded_height = 0;
     EXPECT_EQ(apply_aspect_mode(app_.get(), ASPECT_BOXED, 1000, 600), -1);
     // Nothing changed, not even the stored mode.
-    EXPECT_EQ(app_->aspect_mode, ASPECT_FILL);
+    EXPECT_EQ(app_->out.aspect_mode, ASPECT_FILL);
 }
 
 TEST_F(RenderAspect, ChangingTheModeClearsToTransparentBlack) {
@@ -179,7 +179,7 @@ TEST_F(RenderAspect, ChangingTheModeClearsToTransparentBlack) {
     glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
     EXPECT_FLOAT_EQ(colour[0], 1.0f);
     EXPECT_FLOAT_EQ(colour[3], 1.0f);
-    EXPECT_EQ(app_->aspect_mode, ASPECT_CROP);
+    EXPECT_EQ(app_->out.aspect_mode, ASPECT_CROP);
 }
 
 }  // namespace

@@ -297,7 +297,7 @@ TEST_F(Lists, TapRunsTheRowActionButNotAfterADrag)
 
     drag(300, {290, 250}, 10);
     EXPECT_EQ(w->list.offset, 50);
-    EXPECT_EQ(app()->list_offsets[2], 50);
+    EXPECT_EQ(app()->ui.list_offsets[2], 50);
     g_now += 300;
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 250));
     EXPECT_EQ(g_actions[0], 1);
@@ -325,7 +325,7 @@ TEST_F(Lists, DragAndMouseWheelStayWithinTheEnds)
     EXPECT_EQ(w->list.offset, 60);
     wheel(SDL_BUTTON_WHEELDOWN, 200, 6);
     EXPECT_EQ(w->list.offset, 300);
-    EXPECT_EQ(app()->list_offsets[2], 300);
+    EXPECT_EQ(app()->ui.list_offsets[2], 300);
     wheel(SDL_BUTTON_WHEELUP, 600, 1);   // outside the list
     EXPECT_EQ(w->list.offset, 300);
     wheel(SDL_BUTTON_WHEELUP, 200, 7);
@@ -345,7 +345,7 @@ TEST_F(Lists, FlickReleasedTwoHundredMillisecondsAfterTheLastMotionDoesNotFling)
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 300));
     EXPECT_GT(g_delay_calls, 0);
     EXPECT_GT(w->list.offset, 300);
-    EXPECT_EQ(app()->fling_active, 0);
+    EXPECT_EQ(app()->ui.fling_active, 0);
     // A slow drag (0.3 pixels per millisecond or less) does not fling.
     g_delay_calls = 0;
     int before = w->list.offset;
@@ -366,8 +366,8 @@ TEST_F(Lists, FlingPastTheEndOvershootsAndRestsExactlyAtTheLastOffset)
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 280));
     EXPECT_GT(g_max_offset, list_last_offset(w));
     EXPECT_EQ(w->list.offset, list_last_offset(w));
-    EXPECT_EQ(app()->list_offsets[2], list_last_offset(w));
-    EXPECT_EQ(app()->fling_active, 0);
+    EXPECT_EQ(app()->ui.list_offsets[2], list_last_offset(w));
+    EXPECT_EQ(app()->ui.fling_active, 0);
     EXPECT_EQ(w->list.overscroll, 0);
     EXPECT_LT(g_delay_calls, 1000);
 
@@ -386,7 +386,7 @@ TEST_F(Lists, FlingStopsWhenANewPressIsWaiting)
     g_queue.push_back(mouse_button(SDL_MOUSEBUTTONDOWN, 100, 200));
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 280));
     EXPECT_EQ(g_delay_calls, 0);
-    EXPECT_EQ(app()->fling_active, 0);
+    EXPECT_EQ(app()->ui.fling_active, 0);
     EXPECT_EQ(g_queue.size(), 1u);
 }
 
@@ -435,7 +435,7 @@ TEST_F(Lists, TypeAheadSearchScrollsToTheFirstMatchIgnoringCase)
     EXPECT_STREQ(w->list.search, "bR");
     EXPECT_STREQ(w->list.header, "bR");
     EXPECT_EQ(w->list.offset, 17 * 60);
-    EXPECT_EQ(app()->list_offsets[2], 17 * 60);
+    EXPECT_EQ(app()->ui.list_offsets[2], 17 * 60);
     type(SDLK_BACKSPACE);
     type(SDLK_BACKSPACE);
     type(SDLK_BACKSPACE);
@@ -536,7 +536,7 @@ TEST_F(Events, SpinnerAdvancesEveryTwoHundredMillisecondsAndCompletesOnce)
     EXPECT_EQ(g_actions[6], 1);
 
     registry_add(create_spinner(300, 10), SLOT_PRESS, count_action<7>);
-    app()->abort_requested = 1;
+    app()->ui.abort_requested = 1;
     send(user(UI_EVENT_SPINNER));
     EXPECT_EQ(g_actions[7], 1);
 }
@@ -581,7 +581,7 @@ int g_play_calls;
 void count_play(AppState* app)
 {
     ++g_play_calls;
-    app->play_requested = 1;
+    app->ui.play_requested = 1;
 }
 
 TEST_F(Events, PendingPlayRequestIsHonouredOnceEvenUnderADialog)
@@ -595,7 +595,7 @@ TEST_F(Events, PendingPlayRequestIsHonouredOnceEvenUnderADialog)
     EXPECT_EQ(modal_loop(app(), nullptr), 0);
     EXPECT_EQ(g_play_calls, 1);
     EXPECT_EQ(active_slots(SLOT_PLAY_TAKEN), 1);
-    app()->play_requested = 0;
+    app()->ui.play_requested = 0;
     send(user(UI_EVENT_PLAY_REQUEST));
     EXPECT_EQ(g_play_calls, 1);
     // While the player owns the screen, the request waits.
@@ -627,17 +627,17 @@ TEST_F(Events, ModalLoopEndsOnQuitDoneAbortOrPlayRequested)
     done = 1;
     EXPECT_EQ(modal_loop(app(), &done), 0);
     done = 0;
-    app()->abort_requested = 1;
+    app()->ui.abort_requested = 1;
     EXPECT_EQ(modal_loop(app(), &done), 0);
-    app()->abort_requested = 0;
+    app()->ui.abort_requested = 0;
 
     Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Play", font(), TEXT_WHITE, 1);
-    registry_add(b, SLOT_PRESS, [](AppState* a, RegistrySlot*) { a->play_requested = 1; });
+    registry_add(b, SLOT_PRESS, [](AppState* a, RegistrySlot*) { a->ui.play_requested = 1; });
     g_queue.push_back(mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110));
     g_queue.push_back(mouse_button(SDL_MOUSEBUTTONUP, 110, 110));
     g_queue.push_back(mouse_motion(1, 1));
     EXPECT_EQ(modal_loop(app(), nullptr), 0);
-    EXPECT_EQ(app()->play_requested, 1);
+    EXPECT_EQ(app()->ui.play_requested, 1);
     EXPECT_EQ(g_queue.size(), 1u);   // the loop stopped right after the request
 }
 
@@ -655,7 +655,7 @@ TEST_F(Events, MapPointerForTheFourOrientations)
     // In orientation 2 a tap on the turned screen hits the button where it is drawn.
     Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE, 1);
     registry_add(b, SLOT_PRESS, count_action<0>);
-    app()->orientation = 2;
+    app()->out.orientation = 2;
     click(1000 - (b->x + 5), 600 - (b->y + 5));
     EXPECT_EQ(g_actions[0], 1);
 }
@@ -696,15 +696,15 @@ TEST_F(Events, JoystickAxesTurnTheDisplayOnlyWhenAutoRotateIsOn)
                 send(ev);
             }
     };
-    SDL_Surface* mine = app()->ui_surface;
+    SDL_Surface* mine = app()->ui.ui_surface;
     tilt(0);
-    EXPECT_EQ(app()->orientation, 0);
+    EXPECT_EQ(app()->out.orientation, 0);
     app()->settings.auto_rotate = 1;
     tilt(20000);   // lying flat: ignored
-    EXPECT_EQ(app()->orientation, 0);
+    EXPECT_EQ(app()->out.orientation, 0);
     tilt(0);
-    EXPECT_EQ(app()->orientation, 2);
-    app()->ui_surface = mine;
+    EXPECT_EQ(app()->out.orientation, 2);
+    app()->ui.ui_surface = mine;
 }
 
 // ---- fuzz ------------------------------------------------------------------------------------------
@@ -747,7 +747,7 @@ TEST_F(Lists, RandomEventsOnAFullScreenNeverBreakTheWidgets)
         ASSERT_LE(l->list.offset, list_last_offset(l));
         for (char c : std::string(digits->edit.text))
             ASSERT_TRUE(c >= '0' && c <= '9') << digits->edit.text;
-        ASSERT_EQ(app()->fling_active, 0);
+        ASSERT_EQ(app()->ui.fling_active, 0);
     }
 }
 
@@ -829,7 +829,7 @@ TEST_F(UiTimer, ListenerTimerAndScreensShareTheRegistry)
 {
     SDL_Thread* listener = SDL_CreateThread(listener_like, nullptr);
     ASSERT_NE(listener, nullptr);
-    ui_set_play_request_handler([](AppState* a) { ++a->current_channel; });
+    ui_set_play_request_handler([](AppState* a) { ++a->nav.current_channel; });
     for (int round = 0; round < 400; ++round) {
         registry_clear(app(), round % 2);
         widgets_clear(app(), round % 2);
@@ -846,7 +846,7 @@ TEST_F(UiTimer, ListenerTimerAndScreensShareTheRegistry)
         SDL_SemPost(ui_timer_semaphore());
     }
     SDL_WaitThread(listener, nullptr);
-    EXPECT_GT(app()->current_channel, 0);
+    EXPECT_GT(app()->nav.current_channel, 0);
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ TEST_F(Home, SixTilesInTwoRowsAndTheTwoCornerButtons)
 {
     last_error = 0;
     show_home(app());
-    EXPECT_EQ(app()->current_screen, show_home);
+    EXPECT_EQ(app()->ui.current_screen, show_home);
     auto buttons = registered_buttons();
     ASSERT_EQ(buttons.size(), 8u);
     // Three tiles a row, evenly spaced, icons centred 10 pixels from their top.
@@ -66,9 +66,9 @@ TEST_F(Home, ExitClearsThePlayRequestAndPostsQuit)
 {
     show_home(app());
     Widget* exit = registered_buttons()["exit"];
-    app()->play_requested = 1;
+    app()->ui.play_requested = 1;
     click(exit);
-    EXPECT_EQ(app()->play_requested, 0);
+    EXPECT_EQ(app()->ui.play_requested, 0);
     ASSERT_FALSE(g_queue.empty());
     EXPECT_EQ(g_queue.back().type, SDL_QUIT);
 }

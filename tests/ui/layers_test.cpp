@@ -26,8 +26,8 @@ protected:
         screen_width = W;
         screen_height = H;
         app_ = std::make_unique<AppState>();
-        app_->window_width = W;
-        app_->window_height = H;
+        app_->out.window_width = W;
+        app_->out.window_height = H;
         ASSERT_EQ(create_ui_surfaces(), 0);
     }
     void TearDown() override
@@ -52,12 +52,12 @@ TEST_F(UiLayers, LandscapeSurfaceShowsItsColoursUprightOrHalfTurned)
 {
     for (int orientation : {0, 2}) {
         EXPECT_EQ(apply_orientation(app_.get(), orientation), 0);
-        EXPECT_EQ(app_->orientation, orientation);
-        Surface* s = app_->ui_surface;
+        EXPECT_EQ(app_->out.orientation, orientation);
+        Surface* s = app_->ui.ui_surface;
         ASSERT_EQ(s, ui_layer(UI_LAYER_LANDSCAPE)->surface);
         ASSERT_EQ(s->w, W);
         ASSERT_EQ(s->h, H);
-        EXPECT_EQ(app_->ui_slot, ui_layer(UI_LAYER_LANDSCAPE)->slot);
+        EXPECT_EQ(app_->ui.ui_slot, ui_layer(UI_LAYER_LANDSCAPE)->slot);
         paint_quadrant(s);
         present_ui_surface(app_.get());
         const auto screen = read_screen();
@@ -71,12 +71,12 @@ TEST_F(UiLayers, LandscapeSurfaceShowsItsColoursUprightOrHalfTurned)
 TEST_F(UiLayers, PortraitOrientationsUseThePortraitSurfaceAndLayout)
 {
     apply_orientation(app_.get(), 1);
-    Surface* s = app_->ui_surface;
+    Surface* s = app_->ui.ui_surface;
     ASSERT_EQ(s, ui_layer(UI_LAYER_PORTRAIT)->surface);
     EXPECT_EQ(s->w, H);
     EXPECT_EQ(s->h, W);
-    EXPECT_EQ(app_->bottom_bar_y, W - BOTTOM_BAR_HEIGHT);
-    EXPECT_EQ(app_->info_pane_x, H - 294);
+    EXPECT_EQ(app_->ui.bottom_bar_y, W - BOTTOM_BAR_HEIGHT);
+    EXPECT_EQ(app_->ui.info_pane_x, H - 294);
     // The whole portrait surface covers the window, turned a quarter.
     fill_rect(s, 0, 0, s->w, s->h, 0xFFFF0000u);
     present_ui_surface(app_.get());
@@ -85,9 +85,9 @@ TEST_F(UiLayers, PortraitOrientationsUseThePortraitSurfaceAndLayout)
         EXPECT_TRUE(is_red(pixel(screen, x, y))) << x << "," << y;
 
     apply_orientation(app_.get(), 0);
-    EXPECT_EQ(app_->ui_surface, ui_layer(UI_LAYER_LANDSCAPE)->surface);
-    EXPECT_EQ(app_->bottom_bar_y, H - 70);
-    EXPECT_EQ(app_->info_pane_x, W - 294);
+    EXPECT_EQ(app_->ui.ui_surface, ui_layer(UI_LAYER_LANDSCAPE)->surface);
+    EXPECT_EQ(app_->ui.bottom_bar_y, H - 70);
+    EXPECT_EQ(app_->ui.info_pane_x, W - 294);
 }
 
 TEST_F(UiLayers, VideoOverlaySurfaceStaysSelected)
@@ -95,10 +95,10 @@ TEST_F(UiLayers, VideoOverlaySurfaceStaysSelected)
     UiLayer* overlay = ui_layer(UI_LAYER_OVERLAY);
     overlay->surface = surface_create(W, H);
     texture_slot_create(&overlay->slot, 32, W, H, false);
-    app_->ui_surface = overlay->surface;
+    app_->ui.ui_surface = overlay->surface;
     apply_orientation(app_.get(), 2);
-    EXPECT_EQ(app_->ui_surface, overlay->surface);
-    EXPECT_EQ(app_->ui_slot, overlay->slot);
+    EXPECT_EQ(app_->ui.ui_surface, overlay->surface);
+    EXPECT_EQ(app_->ui.ui_slot, overlay->slot);
     // free_ui_surfaces releases it with the rest.
 }
 
@@ -113,26 +113,26 @@ TEST_F(UiLayers, ResizeReplacesTheOverlayAndKeepsUiSurfaceValid)
     ASSERT_NE(overlay->slot, nullptr);
     EXPECT_EQ(overlay->surface->w, 400);
     EXPECT_EQ(overlay->surface->h, 250);
-    EXPECT_EQ(app_->ui_surface, ui_layer(UI_LAYER_LANDSCAPE)->surface);  // not selected
+    EXPECT_EQ(app_->ui.ui_surface, ui_layer(UI_LAYER_LANDSCAPE)->surface);  // not selected
 
     // The player shows the overlay; a new size replaces it and ui_surface follows.
-    app_->ui_surface = overlay->surface;
+    app_->ui.ui_surface = overlay->surface;
     resize_layers(app_.get(), 480, 300);
-    EXPECT_EQ(app_->ui_surface, ui_layer(UI_LAYER_OVERLAY)->surface);
-    EXPECT_EQ(app_->ui_surface->w, 480);
-    EXPECT_EQ(app_->ui_slot, ui_layer(UI_LAYER_OVERLAY)->slot);
+    EXPECT_EQ(app_->ui.ui_surface, ui_layer(UI_LAYER_OVERLAY)->surface);
+    EXPECT_EQ(app_->ui.ui_surface->w, 480);
+    EXPECT_EQ(app_->ui.ui_slot, ui_layer(UI_LAYER_OVERLAY)->slot);
 
     // Back at the screen size there is no overlay: the landscape layer returns.
     resize_layers(app_.get(), W, H);
     EXPECT_EQ(ui_layer(UI_LAYER_OVERLAY)->surface, nullptr);
-    EXPECT_EQ(app_->ui_surface, ui_layer(UI_LAYER_LANDSCAPE)->surface);
+    EXPECT_EQ(app_->ui.ui_surface, ui_layer(UI_LAYER_LANDSCAPE)->surface);
     EXPECT_EQ(resize_layers(app_.get(), 0, 10), -1);
 }
 
 TEST_F(UiLayers, PresentLayerFillsWithAlphaOverBlack)
 {
     apply_orientation(app_.get(), 0);
-    Surface* s = app_->ui_surface;
+    Surface* s = app_->ui.ui_surface;
     fill_rect(s, 0, 0, W, H, 0xFFFFFFFFu);
     present_ui_layer(app_.get(), s, 0xFF);
     EXPECT_EQ(get_pixel(s, 5, 5), 0xFF000000u);

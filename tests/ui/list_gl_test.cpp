@@ -19,12 +19,12 @@ protected:
     void SetUp() override
     {
         ToolkitTest::SetUp();
-        ASSERT_TRUE(gl_context_create_pbuffer(&app()->gl, 1000, 600));
+        ASSERT_TRUE(gl_context_create_pbuffer(&app()->out.gl, 1000, 600));
         gl_programs_init();
         ASSERT_EQ(create_ui_surfaces(), 0);
-        own_surface_ = app()->ui_surface;
+        own_surface_ = app()->ui.ui_surface;
         apply_orientation(app(), 0);
-        ASSERT_NE(app()->ui_slot, nullptr);
+        ASSERT_NE(app()->ui.ui_slot, nullptr);
         for (int i = 0; i < 40; ++i) {
             names_.push_back("Row number " + std::to_string(i));
             rows_[i].name.text = names_.back().c_str();
@@ -35,8 +35,8 @@ protected:
         widgets_clear(app(), 1);
         free_ui_surfaces();
         gl_programs_free();
-        gl_context_destroy(&app()->gl);
-        app()->ui_surface = own_surface_;
+        gl_context_destroy(&app()->out.gl);
+        app()->ui.ui_surface = own_surface_;
         ToolkitTest::TearDown();
     }
     // The screen as RGBA bytes, bottom row first as GL reads it.
@@ -63,7 +63,7 @@ protected:
     }
     Widget* make_list()
     {
-        SDL_Surface* s = app()->ui_surface;
+        SDL_Surface* s = app()->ui.ui_surface;
         copy_rect(s, 0, 0, artwork(ART_BACKGROUND2), nullptr);
         Widget* w = create_list(app(), 0, 120, 420, 300, rows_, 40, 1);
         w->list.selected = 3;
@@ -77,7 +77,7 @@ protected:
         w->list.offset = offset;
         ASSERT_TRUE(list_gl_redraw(app(), w));
         std::vector<uint8_t> fast = read_screen();
-        widget_draw(app()->ui_surface, w);
+        widget_draw(app()->ui.ui_surface, w);
         present(app());
         std::vector<uint8_t> slow = read_screen();
         EXPECT_EQ(differences(fast, slow), 0) << "offset " << offset;
@@ -105,10 +105,10 @@ TEST_F(ListGl, FastRedrawFollowsTheHalfTurn)
         compare_paths(w, offset);
     // The turned screen shows the list's first row at the bottom right.
     w->list.offset = 0;
-    widget_draw(app()->ui_surface, w);
+    widget_draw(app()->ui.ui_surface, w);
     present(app());
     std::vector<uint8_t> screen = read_screen();
-    uint32_t surface_px = get_pixel(app()->ui_surface, 5, 125) & 0xFFFFFF;
+    uint32_t surface_px = get_pixel(app()->ui.ui_surface, 5, 125) & 0xFFFFFF;
     EXPECT_EQ(rgb_at(screen, 999 - 5, 599 - 125), surface_px);
 }
 
@@ -130,12 +130,12 @@ TEST_F(ListGl, DragThroughTheEventHandlerUsesTheFastPathAndEndsInTheSurface)
 TEST_F(ListGl, PortraitOrAResizedWindowFallsBackToTheSurface)
 {
     Widget* w = make_list();
-    app()->window_width = 900;
+    app()->out.window_width = 900;
     EXPECT_FALSE(list_gl_redraw(app(), w));
-    app()->window_width = 1000;
-    app()->orientation = 1;
+    app()->out.window_width = 1000;
+    app()->out.orientation = 1;
     EXPECT_FALSE(list_gl_redraw(app(), w));
-    app()->orientation = 0;
+    app()->out.orientation = 0;
     EXPECT_TRUE(list_gl_redraw(app(), w));
 }
 

@@ -109,11 +109,11 @@ protected:
     {
         app_ = std::make_unique<AppState>();
         std::memset(app_.get(), 0, sizeof(AppState));
-        app_->ui_surface = surface_create(1000, 600);
-        app_->title_bar_height = 70;
-        app_->window_width = 1000;
-        app_->window_height = 600;
-        app_->browse_mode = 2;
+        app_->ui.ui_surface = surface_create(1000, 600);
+        app_->ui.title_bar_height = 70;
+        app_->out.window_width = 1000;
+        app_->out.window_height = 600;
+        app_->nav.browse_mode = 2;
         g_now = 100000;
         g_queue.clear();
         g_delay_calls = 0;
@@ -135,11 +135,11 @@ protected:
         ui_set_delay(nullptr);
         ui_set_event_source(nullptr);
         ui_set_message_box_observer(nullptr);
-        surface_free(app_->ui_surface);
+        surface_free(app_->ui.ui_surface);
     }
 
     AppState* app() { return app_.get(); }
-    SDL_Surface* surface() { return app_->ui_surface; }
+    SDL_Surface* surface() { return app_->ui.ui_surface; }
     void send(SDL_Event ev) { handle_event(app(), surface(), &ev); }
     // A press and release of the left button at (x, y).
     void click(int x, int y)

@@ -327,7 +327,7 @@ TEST_F(Dialogs, OkReturnsToTheScreenThatRaisedTheMessage)
     g_screen_calls = 0;
     g_home_calls = 0;
     ui_set_home_screen(fake_home);
-    app()->current_screen = fake_screen;
+    app()->ui.current_screen = fake_screen;
     show_error(app(), -20);
     ASSERT_NE(registered("Menu"), nullptr);
     ASSERT_NE(registered("OK"), nullptr);
@@ -373,9 +373,9 @@ TEST_F(Dialogs, EveryErrorCodeShowsItsText)
         {-99, "Unexpected error. Please contact us at"},
     };
     for (const auto& c : cases) {
-        app()->list_source = c.list_source;
-        app()->browse_mode = c.browse_mode;
-        app()->media_kind = c.media_kind;
+        app()->nav.list_source = c.list_source;
+        app()->nav.browse_mode = c.browse_mode;
+        app()->nav.media_kind = c.media_kind;
         g_seen = Seen{};
         show_error(app(), c.code);
         ASSERT_EQ(g_seen.count, 1) << c.code;
@@ -385,7 +385,7 @@ TEST_F(Dialogs, EveryErrorCodeShowsItsText)
     }
     // The two messages that ask the user to get in touch end with the address.
     for (int code : {-11, -4}) {
-        app()->media_kind = 2;
+        app()->nav.media_kind = 2;
         show_error(app(), code);
         EXPECT_EQ(g_seen.text.substr(g_seen.text.size() - std::strlen(SUPPORT_ADDRESS)),
                   SUPPORT_ADDRESS);
@@ -395,7 +395,7 @@ TEST_F(Dialogs, EveryErrorCodeShowsItsText)
 
 TEST_F(Dialogs, CancelledOperationsShowOnlyTheStreamingErrors)
 {
-    app()->abort_requested = 1;
+    app()->ui.abort_requested = 1;
     Widget* w = create_checkbox(0, 0);
     ASSERT_EQ(registry_add(w, SLOT_PRESS, nullptr), 0);
     for (int code : {-1, -2, -8, -9, -10, -13, -23, -99}) {

@@ -1,16 +1,8 @@
-#include "app/settings.h"
+#include "platform/settings.h"
 
 #include <cstring>
 
-namespace {
-
-void copy_text(char* dst, size_t size, const char* src)
-{
-    std::strncpy(dst, src, size - 1);
-    dst[size - 1] = '\0';
-}
-
-}  // namespace
+#include "platform/text_copy.h"
 
 void settings_set_defaults(Settings* s)
 {
