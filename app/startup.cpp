@@ -149,8 +149,8 @@ void choose_window_size(AppState* app)
         w = DEFAULT_WINDOW_WIDTH;
         h = DEFAULT_WINDOW_HEIGHT;
     }
-    screen_width = app->out.window_width = app->frame.saved_width = w;
-    screen_height = app->out.window_height = app->frame.saved_height = h;
+    screen_width = app->out.screen_width = app->out.window_width = app->frame.saved_width = w;
+    screen_height = app->out.screen_height = app->out.window_height = app->frame.saved_height = h;
 }
 
 void open_joystick()
@@ -179,8 +179,8 @@ int create_gl_context(AppState* app)
     if (window_rect(nw, &x, &y, &w, &h))
         app->frame.window_rect = {static_cast<Sint16>(x), static_cast<Sint16>(y),
                             static_cast<Uint16>(w), static_cast<Uint16>(h)};
-    app->out.gl.width = screen_width;
-    app->out.gl.height = screen_height;
+    app->out.gl.width = app->out.screen_width;
+    app->out.gl.height = app->out.screen_height;
     app->out.gl.window = nw.window;
     app->out.gl.native_display = nw.display;
     if (!gl_context_create(&app->out.gl))

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "engine/now_playing.h"
 #include "engine/player_session.h"
 
 namespace {
@@ -95,7 +95,7 @@ int audio_open(PlayerSession* s)
     AudioState& a = s->audio;
     AVChannelLayout layout{};
     if (dec->sample_rate <= 0 || !device_layout_for(dec, &layout))
-        return ENGINE_ERR_DECODER;
+        return ERR_MEDIA_OPEN;
 
     SDL_AudioSpec wanted{};
     SDL_AudioSpec obtained{};
@@ -108,12 +108,12 @@ int audio_open(PlayerSession* s)
     wanted.userdata = s;
     if (SDL_OpenAudio(&wanted, &obtained) < 0) {
         av_channel_layout_uninit(&layout);
-        return ENGINE_ERR_DECODER;
+        return ERR_MEDIA_OPEN;
     }
     if (obtained.format != AUDIO_S16SYS || obtained.channels == 0) {
         SDL_CloseAudio();
         av_channel_layout_uninit(&layout);
-        return ENGINE_ERR_DECODER;
+        return ERR_MEDIA_OPEN;
     }
     a.device_open = true;
     a.hw_buf_size = static_cast<int>(obtained.size);
@@ -208,7 +208,7 @@ void audio_callback(void* opaque, Uint8* stream, int len)
     AudioState& a = s->audio;
     int64_t callback_time = av_gettime();
     a.callback_time = callback_time;
-    bool sound_on = std::atomic_ref<uint8_t>(s->app->settings.sound_on).load(std::memory_order_relaxed);
+    bool sound_on = s->ctx.now->sound_on.load(std::memory_order_relaxed) != 0;
     while (len > 0) {
         if (a.buf_index >= a.buf_size) {
             double pts = 0;

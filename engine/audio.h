@@ -5,13 +5,15 @@
 //
 // Contract:
 // - audio_open (demux thread, at component open) chooses the device format and
-//   opens the device paused; ENGINE_ERR_DECODER when it cannot be opened as
-//   signed 16-bit. audio_start initialises the state and the audio queue and
+//   opens the device paused; ERR_MEDIA_OPEN when it cannot be opened as
+//   signed 16-bit (the demux thread then plays a video without sound). audio_start initialises the state and the audio queue and
 //   starts the device. audio_close (after the audio queue was aborted) closes
 //   the device, which waits for a running callback to return.
 // - The callback never blocks longer than the audio queue: while paused it
-//   plays silence; when settings.sound_on is 0 it writes zeros but consumes
-//   audio at the normal pace, so the clock keeps running.
+//   plays silence; when now->sound_on (atomic, set by the main thread) is 0
+//   it writes zeros but consumes audio at the normal pace, so the clock keeps
+//   running. It never reads the settings record, which the main thread
+//   writes without locks.
 // - The heard clock assumes two device buffers not yet played.
 #pragma once
 

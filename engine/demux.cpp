@@ -5,22 +5,35 @@
 #include <cstdlib>
 #include <thread>
 
-#include "app/app_state.h"
-#include "platform/event_codes.h"
 #include "engine/audio.h"
+#include "engine/av_result.h"
+#include "engine/now_playing.h"
 #include "engine/player_session.h"
 #include "engine/video.h"
+#include "platform/app_flags.h"
+#include "platform/event_codes.h"
+#include "platform/media_enums.h"
+#include "platform/sync.h"
 
 namespace {
 
 constexpr int32_t QUEUES_MAX_BYTES = 15 * 1024 * 1024;
 constexpr int32_t AUDIO_QUEUE_FULL_BYTES = 0x50000;
 constexpr int32_t QUEUE_FULL_PACKETS = 5;
+// Poll period while paused, throttled or waiting at the end of the file.
+constexpr int DEMUX_POLL_MS = 10;
+// Pause after a failed read before the next try.
+constexpr int READ_RETRY_MS = 100;
+// After a seek the old subtitle text is taken as expired at once: its shown
+// tick is put this far back (the text shows 3,000 ms).
+constexpr uint32_t SUBTITLE_EXPIRED_MS = 3001;
 
-void sleep_ms(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+// How the read loop ended: report says whether EVENT_SESSION_END is posted
+// (not for an abort from outside), result is the session's ResultCode.
+struct ReadEnd {
+    bool report;
+    ResultCode result;
+};
 
 bool session_aborted(PlayerSession* s)
 {
@@ -45,7 +58,7 @@ bool is_real_video(const AVStream* st)
 void seek_to_start(PlayerSession* s)
 {
     AVFormatContext* ic = s->ic.get();
-    int64_t start = s->app->now.start_ms * 1000;
+    int64_t start = s->ctx.now->start_ms * 1000;
     if (start == 0 || start == AV_NOPTS_VALUE)
         return;
     if (ic->start_time != AV_NOPTS_VALUE)
@@ -53,15 +66,17 @@ void seek_to_start(PlayerSession* s)
     avformat_seek_file(ic, -1, INT64_MIN, start, INT64_MAX, 0);
 }
 
-// Picks and opens the streams. 0, or the error that ends the thread.
-int open_streams(PlayerSession* s)
+// Picks and opens the streams. RESULT_OK, or the error that ends the thread.
+// Video plays without its sound when the audio decoder or device cannot be
+// opened (a machine may have no sound at all); media that is only sound fails.
+ResultCode open_streams(PlayerSession* s)
 {
-    AppState* app = s->app;
+    NowPlaying* now = s->ctx.now;
     AVFormatContext* ic = s->ic.get();
-    int wanted_video = app->now.video_stream;
-    int wanted_audio = app->now.audio_stream;
-    int wanted_subtitle = app->now.subtitle_stream < -1 ? -1 : app->now.subtitle_stream;
-    bool subtitles_off = app->now.subtitle_stream == -2;
+    int wanted_video = now->video_stream;
+    int wanted_audio = now->audio_stream;
+    bool subtitles_off = now->subtitle_stream == SUBTITLES_OFF;
+    int wanted_subtitle = now->subtitle_stream < STREAM_AUTO ? STREAM_AUTO : now->subtitle_stream;
 
     bool real_video = false, any_audio = false;
     for (unsigned i = 0; i < ic->nb_streams; i++) {
@@ -76,27 +91,22 @@ int open_streams(PlayerSession* s)
     if (!subtitles_off)
         subtitle = av_find_best_stream(ic, AVMEDIA_TYPE_SUBTITLE, wanted_subtitle,
                                        audio >= 0 ? audio : video, nullptr, 0);
+    bool playable_video = video >= 0 && is_real_video(ic->streams[video]);
 
-    if (audio >= 0) {
-        int ret = stream_component_open(s, audio);
-        if (ret < 0)
-            return ret;
-    }
-    if (video >= 0 && is_real_video(ic->streams[video])) {
-        int ret = stream_component_open(s, video);
-        if (ret < 0)
-            return ret;
-    }
+    if (audio >= 0 && stream_component_open(s, audio) < 0 && !playable_video)
+        return ERR_MEDIA_OPEN;
+    if (playable_video && stream_component_open(s, video) < 0)
+        return ERR_MEDIA_OPEN;
     if (subtitle >= 0)
         stream_component_open(s, subtitle);  // a subtitle that cannot open is ignored
 
-    app->now.no_video_open.store(s->video_stream < 0);
-    app->now.no_audio_open.store(s->audio_stream < 0);
+    now->no_video_open.store(s->video_stream < 0);
+    now->no_audio_open.store(s->audio_stream < 0);
     if (s->video_stream < 0 && s->audio_stream < 0 && s->subtitle_stream < 0)
-        return -1;
+        return ERR_MEDIA_OPEN;
     if (s->audio_stream >= 0 && s->video_stream < 0)
         post_session_event(EVENT_ALLOC_PICTURE, s, session_aborted);
-    return 0;
+    return RESULT_OK;
 }
 
 // Flushes one queue and queues the flush packet behind the old data.
@@ -108,8 +118,8 @@ void restart_queue(PacketQueue* q)
 
 void do_seek(PlayerSession* s)
 {
-    AppState* app = s->app;
-    int64_t target = s->seek_pos + app->now.media_start_ms * 1000;
+    NowPlaying* now = s->ctx.now;
+    int64_t target = s->seek_pos + now->media_start_ms * 1000;
     int64_t min = INT64_MIN, max = INT64_MAX;
     // A forward jump must land after where it started, a backward one before.
     if (s->seek_rel > 0)
@@ -124,7 +134,7 @@ void do_seek(PlayerSession* s)
             restart_queue(&s->subtitleq);
             std::lock_guard lock(s->subpq.mutex);
             subtitle_ring_clear_locked(&s->subpq);
-            s->subtitle_shown_tick = SDL_GetTicks() - 3001;
+            s->subtitle_shown_tick = SDL_GetTicks() - SUBTITLE_EXPIRED_MS;
             s->subpq.cond.notify_all();
         }
         if (s->video_stream >= 0) {
@@ -132,7 +142,7 @@ void do_seek(PlayerSession* s)
             restart_queue(&s->videoq);
         }
     }
-    app->now.pending_seek_ms.store(-1);
+    now->pending_seek_ms.store(-1);
     s->seek_req = 0;
     s->eof = 0;
 }
@@ -161,18 +171,17 @@ bool video_finished(PlayerSession* s)
 // One pass at the end of the file; true when the media has ended.
 bool handle_end_of_file(PlayerSession* s)
 {
-    AppState* app = s->app;
+    const NowPlaying* now = s->ctx.now;
     AVPacket empty{};
     if (s->video_stream >= 0)
         packet_queue_put(&s->videoq, &empty);
     if (s->audio_stream >= 0 && (s->audio_dec->codec->capabilities & AV_CODEC_CAP_DELAY))
         packet_queue_put(&s->audioq, &empty);
-    sleep_ms(10);
-    if (!app->now.still_image && packet_queue_size(&s->audioq) == 0 &&
+    sleep_ms(DEMUX_POLL_MS);
+    if (!now->still_image && packet_queue_size(&s->audioq) == 0 &&
         packet_queue_size(&s->videoq) == 0 && video_finished(s))
         return true;
-    if (app->now.still_image && app->now.slideshow &&
-        app->now.position_ms.load() >= app->now.duration_ms)
+    if (now->still_image && now->slideshow && now->position_ms.load() >= now->duration_ms)
         return true;
     s->eof = 0;
     return false;
@@ -188,13 +197,16 @@ void route_packet(PlayerSession* s, AVPacket* pkt)
         packet_queue_put(&s->subtitleq, pkt);
 }
 
-int read_loop(PlayerSession* s)
+ReadEnd read_loop(PlayerSession* s)
 {
     AVFormatContext* ic = s->ic.get();
     PacketPtr pkt(av_packet_alloc());
     if (!pkt)
-        return AVERROR(ENOMEM);
+        return ReadEnd{true, ERR_OUT_OF_MEMORY};
     while (!s->abort_request) {
+        // A consumer that died drains its queue no more: end with its reason.
+        if (int failed = s->consumer_error.load(); failed != RESULT_OK)
+            return ReadEnd{true, static_cast<ResultCode>(failed)};
         int paused = s->paused;
         if (paused != s->last_paused) {
             s->last_paused = paused;
@@ -204,7 +216,7 @@ int read_loop(PlayerSession* s)
                 av_read_play(ic);
         }
         if (paused) {
-            sleep_ms(10);
+            sleep_ms(DEMUX_POLL_MS);
             continue;
         }
         if (s->seek_req) {
@@ -212,13 +224,13 @@ int read_loop(PlayerSession* s)
             continue;
         }
         if (queues_full(s)) {
-            sleep_ms(10);
+            sleep_ms(DEMUX_POLL_MS);
             continue;
         }
         if (s->eof) {
             if (handle_end_of_file(s)) {
                 s->abort_request = 1;
-                return AVERROR_EOF;
+                return ReadEnd{true, RESULT_OK};
             }
             continue;
         }
@@ -226,14 +238,14 @@ int read_loop(PlayerSession* s)
         if (ret < 0) {
             if (ret == AVERROR_EOF || (ic->pb && avio_feof(ic->pb)))
                 s->eof = 1;
-            sleep_ms(100);
+            sleep_ms(READ_RETRY_MS);
             continue;
         }
         route_packet(s, pkt.get());
         av_packet_unref(pkt.get());
     }
     // Aborted from outside: the closer knows, nothing is reported.
-    return 0;
+    return ReadEnd{false, RESULT_OK};
 }
 
 }  // namespace
@@ -257,28 +269,28 @@ void demux_thread_main(PlayerSession* s)
     // not change here, so the main thread's copy is left alone.
     seek_to_start(s);
 
-    int ret = open_streams(s);
-    if (ret == 0)
-        ret = read_loop(s);
-    if (ret != 0) {
-        s->error = ret == AVERROR_EOF ? 0 : ret;
+    ResultCode opened = open_streams(s);
+    ReadEnd end = opened == RESULT_OK ? read_loop(s) : ReadEnd{true, opened};
+    if (end.report) {
+        s->error = end.result;
         post_session_event(EVENT_SESSION_END, s, end_report_expired);
     }
 }
 
-void stream_seek(PlayerSession* s, AppState* app, int64_t position_ms, int64_t relative)
+void stream_seek(PlayerSession* s, int64_t position_ms, int64_t relative)
 {
+    NowPlaying* now = s->ctx.now;
     if (!s->seek_req) {
         int64_t step_us = (relative < 0 ? -relative : relative) * 1000;
-        double current_ms = get_master_clock(s) * 1000.0 - app->now.media_start_ms;
+        double current_ms = get_master_clock(s) * 1000.0 - now->media_start_ms;
         s->seek_pos = position_ms * 1000;
         s->seek_flags &= ~AVSEEK_FLAG_BYTE;
         s->seek_rel = position_ms < current_ms ? -step_us : step_us;
-        app->now.pending_seek_ms.store(position_ms);
+        now->pending_seek_ms.store(position_ms);
         s->seek_req = 1;
-        app->flags.fetch_and(~APP_REENTER_PLAYER);
+        flags_clear(s->ctx.flags, APP_REENTER_PLAYER);
     }
-    app->now.position_ms.store(app->now.media_start_ms + position_ms);
-    app->now.shown_position_ms = app->now.media_start_ms + position_ms;
-    g_picture_counter = 0;
+    now->position_ms.store(now->media_start_ms + position_ms);
+    now->shown_position_ms = now->media_start_ms + position_ms;
+    s->picture_counter = 0;
 }

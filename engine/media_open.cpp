@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -17,18 +18,22 @@ extern "C" {
 #include <libavutil/dict.h>
 }
 
-#include "app/app_state.h"
-#include "platform/event_codes.h"
 #include "engine/av_owners.h"
+#include "engine/av_result.h"
 #include "engine/demux.h"
+#include "engine/now_playing.h"
 #include "engine/packet_queue.h"
 #include "engine/player_session.h"
-#include "render/picture.h"
+#include "platform/event_codes.h"
+#include "platform/png_check.h"
+#include "platform/settings.h"
+#include "platform/text_copy.h"
+#include "render/video_planes.h"
 
 namespace {
 
 constexpr int COVER_SIZE = 480;
-constexpr int AUDIO_TRACK_MAX = 32;
+constexpr int MS_PER_SECOND = 1000;
 constexpr const char* PLACEHOLDER_COVER = "images/placeholder.png";
 constexpr const char* NETWORK_PROTOCOLS = "http,https,tcp,tls,crypto,httpproxy";
 constexpr const char* NETWORK_READ_TIMEOUT_US = "15000000";
@@ -41,13 +46,6 @@ std::atomic<bool> g_open_cancelled{false};
 int open_interrupt(void*)
 {
     return g_open_cancelled.load() || decode_interrupt(nullptr);
-}
-
-void copy_text(char* dst, size_t dst_size, const char* src)
-{
-    size_t n = strnlen(src, dst_size - 1);
-    std::memcpy(dst, src, n);
-    dst[n] = '\0';
 }
 
 // "scheme://..." names are URLs; anything else is a local path.
@@ -64,12 +62,12 @@ bool is_url(const char* name, std::string* scheme)
 }
 
 // Opens the input so that a local path is only ever a file, and a URL can
-// reach only the network protocols.
-FormatContextPtr open_input(const char* name)
+// reach only the network protocols. RESULT_OK with *out set, or why not.
+ResultCode open_input(const char* name, FormatContextPtr* out)
 {
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
-        return nullptr;
+        return ERR_OUT_OF_MEMORY;
     g_open_cancelled = false;
     raw->interrupt_callback.callback = open_interrupt;
     std::string scheme, url;
@@ -86,12 +84,17 @@ FormatContextPtr open_input(const char* name)
     }
     int ret = avformat_open_input(&raw, url.c_str(), nullptr, &opts);
     av_dict_free(&opts);
-    if (ret < 0)
-        return nullptr;  // avformat_open_input freed the context
-    FormatContextPtr ic(raw);
-    if (avformat_find_stream_info(raw, nullptr) < 0)
-        return nullptr;
-    return ic;
+    if (ret >= 0) {
+        FormatContextPtr ic(raw);
+        ret = avformat_find_stream_info(raw, nullptr);
+        if (ret >= 0) {
+            *out = std::move(ic);
+            return RESULT_OK;
+        }
+    }
+    // avformat_open_input freed the context on failure. Whatever the library
+    // says, an item that does not open is ERR_MEDIA_OPEN, unless memory ran out.
+    return result_from_av_error(ret) == ERR_OUT_OF_MEMORY ? ERR_OUT_OF_MEMORY : ERR_MEDIA_OPEN;
 }
 
 void drop_one_event(int type)
@@ -100,26 +103,27 @@ void drop_one_event(int type)
     SDL_PeepEvents(&ev, 1, SDL_GETEVENT, SDL_EVENTMASK(type));
 }
 
-void reset_now_playing(AppState* app)
+void reset_now_playing(NowPlaying* now, const Settings* settings)
 {
-    app->now.display_width = app->now.display_height = 0;
-    app->now.duration_ms = 0;
-    app->now.yuv_path = video_yuv_path_preferred();
-    app->now.picture_mode = 0;
+    now->sound_on.store(settings->sound_on);
+    now->display_width = now->display_height = 0;
+    now->duration_ms = 0;
+    now->yuv_path = video_yuv_path_preferred();
+    now->picture_mode = 0;
     // The first picture reaches the entry (it is decoded before the entry is
     // allocated and kept), so nothing needs to be skipped.
-    app->now.skip_first_picture = 0;
-    app->now.video_width = app->now.video_height = 0;
-    app->now.video_sar_num = app->now.video_sar_den = 0;
-    app->now.video_codec_id = app->now.audio_codec_id = 0;
-    std::fill(std::begin(app->now.audio_track_table), std::end(app->now.audio_track_table), 0);
-    app->now.audio_track_count = 0;
-    app->now.audio_only = 1;
-    app->now.no_audio = 1;
-    app->now.still_image = 0;
-    app->now.artist[0] = app->now.album[0] = app->now.genre[0] = '\0';
-    app->now.cover_path[0] = '\0';
-    app->now.pending_seek_ms = -1;
+    now->skip_first_picture = 0;
+    now->video_width = now->video_height = 0;
+    now->video_sar_num = now->video_sar_den = 0;
+    now->video_codec_id = now->audio_codec_id = 0;
+    std::fill(std::begin(now->audio_track_table), std::end(now->audio_track_table), 0);
+    now->audio_track_count = 0;
+    now->audio_only = 1;
+    now->no_audio = 1;
+    now->still_image = 0;
+    now->artist[0] = now->album[0] = now->genre[0] = '\0';
+    now->cover_path[0] = '\0';
+    now->pending_seek_ms = -1;
 }
 
 bool picture_codec(AVCodecID id)
@@ -128,7 +132,7 @@ bool picture_codec(AVCodecID id)
            id == AV_CODEC_ID_GIF;
 }
 
-void scan_streams(AppState* app, AVFormatContext* ic, const char* name)
+void scan_streams(NowPlaying* now, AVFormatContext* ic, const char* name)
 {
     bool cover_found = false;
     for (unsigned i = 0; i < ic->nb_streams; i++) {
@@ -136,41 +140,41 @@ void scan_streams(AppState* app, AVFormatContext* ic, const char* name)
         AVCodecParameters* par = st->codecpar;
         bool attached = st->disposition & AV_DISPOSITION_ATTACHED_PIC;
         if (par->codec_type == AVMEDIA_TYPE_VIDEO && !attached) {
-            if (app->now.video_width != 0)
+            if (now->video_width != 0)
                 continue;
-            app->now.audio_only = 0;
-            if (app->now.video_stream == -1)
-                app->now.video_stream = static_cast<int32_t>(i);
-            app->now.video_codec_id = par->codec_id;
-            app->now.video_width = par->width;
-            app->now.video_height = par->height;
-            app->now.video_sar_num = par->sample_aspect_ratio.num;
-            app->now.video_sar_den = par->sample_aspect_ratio.den;
-            app->now.still_image = picture_codec(par->codec_id);
+            now->audio_only = 0;
+            if (now->video_stream == -1)
+                now->video_stream = static_cast<int32_t>(i);
+            now->video_codec_id = par->codec_id;
+            now->video_width = par->width;
+            now->video_height = par->height;
+            now->video_sar_num = par->sample_aspect_ratio.num;
+            now->video_sar_den = par->sample_aspect_ratio.den;
+            now->still_image = picture_codec(par->codec_id);
         } else if (attached) {
-            if (!cover_found && app->now.cover_path[0] == '\0')
-                cover_found = cover_from_attached_picture(app, ic, static_cast<int>(i), name);
+            if (!cover_found && now->cover_path[0] == '\0')
+                cover_found = cover_from_attached_picture(now, ic, static_cast<int>(i), name);
         } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
-            app->now.no_audio = 0;
-            if (app->now.audio_stream == -1)
-                app->now.audio_stream = static_cast<int32_t>(i);
-            app->now.audio_codec_id = par->codec_id;
+            now->no_audio = 0;
+            if (now->audio_stream == -1)
+                now->audio_stream = static_cast<int32_t>(i);
+            now->audio_codec_id = par->codec_id;
             if (i < AUDIO_TRACK_MAX)
-                app->now.audio_track_table[app->now.audio_track_count++] = static_cast<int32_t>(i);
+                now->audio_track_table[now->audio_track_count++] = static_cast<int32_t>(i);
         }
     }
 }
 
-void read_tags(AppState* app, AVFormatContext* ic)
+void read_tags(NowPlaying* now, AVFormatContext* ic)
 {
     const AVDictionaryEntry* tag = nullptr;
     while ((tag = av_dict_get(ic->metadata, "", tag, AV_DICT_IGNORE_SUFFIX))) {
         if (!std::strcmp(tag->key, "TPE1") || !std::strcmp(tag->key, "artist"))
-            copy_text(app->now.artist, sizeof app->now.artist, tag->value);
+            copy_text(now->artist, sizeof now->artist, tag->value);
         else if (!std::strcmp(tag->key, "TALB") || !std::strcmp(tag->key, "album"))
-            copy_text(app->now.album, sizeof app->now.album, tag->value);
+            copy_text(now->album, sizeof now->album, tag->value);
         else if (!std::strcmp(tag->key, "TCON") || !std::strcmp(tag->key, "genre"))
-            copy_text(app->now.genre, sizeof app->now.genre, tag->value);
+            copy_text(now->genre, sizeof now->genre, tag->value);
     }
 }
 
@@ -269,19 +273,22 @@ void cover_thumb_path(const char* media_path, char* out, size_t out_size)
     std::snprintf(out, out_size, "data/thumbnails/%s_big", name);
 }
 
-bool cover_from_attached_picture(AppState* app, AVFormatContext* ic, int stream_index,
+bool cover_from_attached_picture(NowPlaying* now, AVFormatContext* ic, int stream_index,
                                  const char* media_name)
 {
     char path[PATH_SIZE];
     cover_thumb_path(media_name, path, sizeof path);
-    if (app->now.cover_path[0] != '\0')
+    if (now->cover_path[0] != '\0')
         return false;
     if (file_exists(path)) {
-        copy_text(app->now.cover_path, sizeof app->now.cover_path, path);
+        copy_text(now->cover_path, sizeof now->cover_path, path);
         return false;
     }
     const AVPacket& pic = ic->streams[stream_index]->attached_pic;
     if (!pic.data || pic.size <= 0)
+        return false;
+    // A damaged PNG would hang the image library: such a cover is skipped.
+    if (!png_safe_to_decode(pic.data, static_cast<size_t>(pic.size)))
         return false;
     SDL_Surface* loaded = IMG_Load_RW(SDL_RWFromConstMem(pic.data, pic.size), 1);
     if (!loaded)
@@ -313,7 +320,7 @@ bool cover_from_attached_picture(AppState* app, AVFormatContext* ic, int stream_
     }
     SDL_FreeSurface(surf);
     if (ok)
-        copy_text(app->now.cover_path, sizeof app->now.cover_path, path);
+        copy_text(now->cover_path, sizeof now->cover_path, path);
     return ok;
 }
 
@@ -322,33 +329,41 @@ void media_open_cancel()
     g_open_cancelled = true;
 }
 
-int media_open(AppState* app, const char* name)
+int32_t duration_ms_from_us(int64_t duration_us)
 {
+    if (duration_us <= 0)
+        return 0;
+    return static_cast<int32_t>(std::min<int64_t>(duration_us / 1000, INT32_MAX));
+}
+
+ResultCode media_open(const EngineContext& ctx, const char* name)
+{
+    NowPlaying* now = ctx.now;
     drop_one_event(EVENT_ALLOC_PICTURE);
     drop_one_event(EVENT_SESSION_END);
     flush_packet_reset();
-    reset_now_playing(app);
+    reset_now_playing(now, ctx.settings);
 
-    FormatContextPtr ic = open_input(name);
-    if (!ic)
-        return -1;
-    app->now.media_start_ms = ic->start_time != AV_NOPTS_VALUE ? ic->start_time / 1000 : 0;
-    app->now.duration_ms = ic->duration > 0 ? static_cast<int32_t>(ic->duration / 1000) : 0;
-    app->now.duration_unknown = app->now.duration_ms == 0;
+    FormatContextPtr ic;
+    if (ResultCode opened = open_input(name, &ic); opened != RESULT_OK)
+        return opened;
+    now->media_start_ms = ic->start_time != AV_NOPTS_VALUE ? ic->start_time / 1000 : 0;
+    now->duration_ms = duration_ms_from_us(ic->duration);
+    now->duration_unknown = now->duration_ms == 0;
 
-    scan_streams(app, ic.get(), name);
-    if (app->now.audio_only && !app->now.no_audio && app->now.cover_path[0] == '\0')
-        copy_text(app->now.cover_path, sizeof app->now.cover_path, PLACEHOLDER_COVER);
-    if (app->now.still_image && app->now.no_audio) {
-        app->now.picture_mode = 1;
-        app->now.yuv_path = 0;
-        app->now.skip_first_picture = 0;
-    } else if (app->now.still_image) {
-        app->now.still_image = 0;
+    scan_streams(now, ic.get(), name);
+    if (now->audio_only && !now->no_audio && now->cover_path[0] == '\0')
+        copy_text(now->cover_path, sizeof now->cover_path, PLACEHOLDER_COVER);
+    if (now->still_image && now->no_audio) {
+        now->picture_mode = 1;
+        now->yuv_path = 0;
+        now->skip_first_picture = 0;
+    } else if (now->still_image) {
+        now->still_image = 0;
     }
-    read_tags(app, ic.get());
-    if (app->now.still_image && app->now.slideshow)
-        app->now.duration_ms = app->settings.slideshow_secs * 1000;
+    read_tags(now, ic.get());
+    if (now->still_image && now->slideshow)
+        now->duration_ms = ctx.settings->slideshow_secs * MS_PER_SECOND;
 
-    return stream_open(app, name, std::move(ic)) ? 0 : -1;
+    return stream_open(ctx, name, std::move(ic)) ? RESULT_OK : ERR_OUT_OF_MEMORY;
 }

@@ -1,10 +1,12 @@
 // Opening one media item for local playback: the demuxing context, the
-// "now playing" fields of AppState (sizes, codecs, audio track table, tags,
-// cover picture, still-image and picture modes), then the session.
+// "now playing" part (sizes, codecs, audio track table, tags, cover picture,
+// still-image and picture modes, the starting "sound on"), then the session.
 //
 // Contract:
-// - media_open (main thread) returns 0 with app->now.session running, or -1 when
-//   the item cannot be opened or the session cannot start.
+// - media_open (main thread) returns RESULT_OK with ctx.now->session
+//   running; ERR_MEDIA_OPEN when the item cannot be opened (missing, refused,
+//   unreadable); ERR_OUT_OF_MEMORY when memory runs out or the session cannot
+//   start. Nothing is left running on failure.
 // - Local names are opened through the file protocol only. A URL is opened
 //   with a network whitelist (http, https, tcp, tls, crypto, httpproxy): a
 //   remote resource can never pull in local files, concat, data or subfile.
@@ -14,23 +16,32 @@
 //   to 480 px on its long side, as a PNG at the cover path of the item
 //   ("data/thumbnails/" + 16-letter name + "_big") and points cover_path at it.
 //   When that file already exists it only points cover_path at it (false).
+//   A PNG cover whose chunks are damaged is skipped (false), never decoded.
+// - duration_ms_from_us: the container duration in ms, 0 when not given,
+//   held to INT32_MAX for absurd values. Pure.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 extern "C" {
 #include <libavformat/avformat.h>
 }
 
-struct AppState;
+#include "engine/engine_context.h"
+#include "platform/result_codes.h"
 
-int media_open(AppState* app, const char* name);
+struct NowPlaying;
+
+ResultCode media_open(const EngineContext& ctx, const char* name);
 void media_open_cancel();
 
-bool cover_from_attached_picture(AppState* app, AVFormatContext* ic, int stream_index,
+bool cover_from_attached_picture(NowPlaying* now, AVFormatContext* ic, int stream_index,
                                  const char* media_name);
 
 // "data/thumbnails/" + the 16-letter name of media_path + "_big".
 void cover_thumb_path(const char* media_path, char* out, size_t out_size);
 // The 16-letter thumbnail name of a media path (letters a to p).
 void thumb_name_of(const char* media_path, char out[17]);
+
+int32_t duration_ms_from_us(int64_t duration_us);

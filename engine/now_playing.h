@@ -3,8 +3,10 @@
 // threads keep the position fields up to date, the player loop reads it.
 //
 // Threads: fields marked "atomic" are written by the demux, video or audio
-// threads and read by the main thread; every other field is written by the
-// main thread only (media_open, alloc_picture, the player loop).
+// threads and read by the main thread (sound_on the other way round); every
+// other field is written by the main thread only (media_open, alloc_picture,
+// the player loop). The record is owned by the application; the engine reaches
+// it through its EngineContext.
 #pragma once
 
 #include <atomic>
@@ -12,7 +14,6 @@
 
 #include "platform/settings.h"
 
-struct AppState;
 struct PlayerSession;
 
 constexpr int AUDIO_TRACK_MAX = 32;
@@ -30,6 +31,8 @@ struct NowPlaying {
     std::atomic<int64_t> position_ms;   // atomic: position shown by the player screen
     int64_t shown_position_ms;
     std::atomic<int64_t> audio_position_ms;  // atomic: the same, from the audio clock
+    std::atomic<uint8_t> sound_on;      // atomic: 0 = the audio device gets zeros (mute);
+                                        // media_open starts it from the settings
     int32_t video_width;                // coded size of the video (0 = none)
     int32_t video_height;
     int32_t video_sar_num;
@@ -60,8 +63,10 @@ struct NowPlaying {
     int32_t redraw_request_count;       // > 0: the refresh redraws the last picture
     uint8_t controls_visible;           // set by the player loop
     uint8_t player_screen_hidden;       // set by the player loop (library view)
-    // Player-loop hooks, null = not installed: drawing the controls over the
-    // picture (must present), and drawing the current subtitle text.
-    void (*draw_player_overlay)(AppState* app);
-    void (*draw_subtitle_text)(AppState* app, const char* text);
+    // Player-loop hooks, null = not installed, called on the main thread with
+    // hook_context: drawing the controls over the picture (must present), and
+    // drawing the current subtitle text ("" clears it).
+    void (*draw_player_overlay)(void* hook_context);
+    void (*draw_subtitle_text)(void* hook_context, const char* text);
+    void* hook_context;
 };

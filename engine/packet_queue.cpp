@@ -54,10 +54,16 @@ void append_locked(PacketQueue* q, PacketPtr pkt)
 
 int packet_queue_put(PacketQueue* q, const AVPacket* pkt)
 {
+    if (q->abort_request)
+        return -1;
     PacketPtr copy(av_packet_alloc());
     if (!copy || av_packet_ref(copy.get(), pkt) < 0)
         return -1;
     std::lock_guard lock(q->mutex);
+    // Nobody takes from an aborted queue: accepting would let it grow and
+    // keep the end of the media waiting for a drain that never comes.
+    if (q->abort_request)
+        return -1;
     append_locked(q, std::move(copy));
     return 0;
 }
@@ -71,6 +77,8 @@ int packet_queue_put_flush(PacketQueue* q)
     flush->data = g_flush_text;
     flush->size = 0;
     std::lock_guard lock(q->mutex);
+    if (q->abort_request)
+        return -1;
     append_locked(q, std::move(flush));
     return 0;
 }

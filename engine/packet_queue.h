@@ -7,7 +7,9 @@
 //   packet, so every queue starts with exactly one packet of size 0 + 80.
 // - size counts each packet's payload plus PACKET_NODE_SIZE bytes.
 // - packet_queue_put references (duplicates) the caller's packet: the caller
-//   keeps its own. 0 on success, -1 when the copy cannot be made.
+//   keeps its own. 0 on success, -1 when the copy cannot be made or the queue
+//   is aborted (an aborted queue takes nothing, the flush packet included).
+// - Any thread may call every operation; each takes only the queue's lock.
 // - packet_queue_get always blocks until a packet arrives (returns 1) or the
 //   queue is aborted (returns -1, at once, even with packets still queued).
 // - packet_queue_abort wakes every waiter; the queue stays aborted until the

@@ -1,20 +1,29 @@
 #include "engine/player_session.h"
 
-#include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
 
-#include "app/app_state.h"
-#include "platform/event_codes.h"
+extern "C" {
+#include <libavutil/rational.h>
+}
+
 #include "engine/audio.h"
 #include "engine/demux.h"
+#include "engine/now_playing.h"
+#include "engine/picture.h"
 #include "engine/video.h"
-#include "render/picture.h"
+#include "platform/app_flags.h"
+#include "platform/event_codes.h"
+#include "platform/sync.h"
 
 std::atomic<PlayerSession*> g_current_session{nullptr};
 
 namespace {
+
+// SDL's event queue is full only for a moment; the post is tried again this often.
+constexpr int SESSION_EVENT_RETRY_MS = 10;
 
 // Older FFmpeg needed a lock manager registered before any codec was opened
 // from several threads. FFmpeg 5 locks internally and has no such hook, so the
@@ -40,7 +49,7 @@ void drop_session_events(PlayerSession* s)
 
 }  // namespace
 
-PlayerSession* stream_open(AppState* app, const char* name, FormatContextPtr ic)
+PlayerSession* stream_open(const EngineContext& ctx, const char* name, FormatContextPtr ic)
 {
     if (!codec_lock_manager_register())
         return nullptr;
@@ -51,16 +60,16 @@ PlayerSession* stream_open(AppState* app, const char* name, FormatContextPtr ic)
         return nullptr;
     }
     std::snprintf(s->name, sizeof s->name, "%s", name);
-    s->app = app;
+    s->ctx = ctx;
     s->ic = std::move(ic);
-    app->flags |= APP_PLAYER_BUSY;
-    app->now.session = s;
+    flags_set(ctx.flags, APP_PLAYER_BUSY);
+    ctx.now->session = s;
     g_current_session = s;
     try {
         s->demux_thread = std::thread(demux_thread_main, s);
     } catch (const std::system_error&) {
-        app->flags &= ~APP_PLAYER_BUSY;
-        app->now.session = nullptr;
+        flags_clear(ctx.flags, APP_PLAYER_BUSY);
+        ctx.now->session = nullptr;
         g_current_session = nullptr;
         delete s;
         avformat_network_deinit();
@@ -73,7 +82,7 @@ void stream_close(PlayerSession* s)
 {
     if (!s)
         return;
-    AppState* app = s->app;
+    NowPlaying* now = s->ctx.now;
     s->abort_request = 1;
     if (s->demux_thread.joinable())
         s->demux_thread.join();
@@ -91,13 +100,71 @@ void stream_close(PlayerSession* s)
         std::lock_guard lock(s->subpq.mutex);
         subtitle_ring_clear_locked(&s->subpq);
     }
-    video_output_free(s);
+    session_video_output_free(s);
+    if (s->gl_state_saved)
+        gl_blend_state_restore(s->gl_state_before);
     drop_session_events(s);
     codec_lock_manager_unregister();
     avformat_network_deinit();
-    if (app && app->now.session == s)
-        app->now.session = nullptr;
+    if (now && now->session == s)
+        now->session = nullptr;
     delete s;
+}
+
+void session_gl_state_note(PlayerSession* s)
+{
+    if (s->gl_state_saved)
+        return;
+    s->gl_state_before = gl_blend_state_save();
+    s->gl_state_saved = true;
+}
+
+SessionEventOutcome player_session_handle_event(PlayerSession* s, const SDL_Event* ev)
+{
+    SessionEventOutcome outcome{false, false, RESULT_OK};
+    if (!s || !ev || ev->user.data1 != s)
+        return outcome;
+    if (ev->type == EVENT_ALLOC_PICTURE) {
+        session_gl_state_note(s);
+        alloc_picture(s);
+        outcome.consumed = true;
+    } else if (ev->type == EVENT_SESSION_END) {
+        outcome.consumed = true;
+        outcome.ended = true;
+        outcome.result = static_cast<ResultCode>(s->error.load());
+    }
+    return outcome;
+}
+
+void player_session_tick(PlayerSession* s)
+{
+    if (!s)
+        return;
+    session_gl_state_note(s);
+    video_refresh(s);
+}
+
+void session_consumer_failed(PlayerSession* s, PacketQueue* q, ResultCode result)
+{
+    int expected = RESULT_OK;
+    s->consumer_error.compare_exchange_strong(expected, result);
+    packet_queue_abort(q);
+}
+
+void display_aspect_for(int width, int height, AVRational sar, int32_t* num, int32_t* den)
+{
+    const int64_t sar_num = sar.num > 0 && sar.den > 0 ? sar.num : 1;
+    const int64_t sar_den = sar.num > 0 && sar.den > 0 ? sar.den : 1;
+    const int64_t n = static_cast<int64_t>(width) * sar_num;
+    const int64_t d = static_cast<int64_t>(height) * sar_den;
+    if (n <= 0 || d <= 0) {
+        *num = *den = 1;
+        return;
+    }
+    int reduced_num = 1, reduced_den = 1;
+    av_reduce(&reduced_num, &reduced_den, n, d, INT32_MAX);
+    *num = reduced_num > 0 ? reduced_num : 1;
+    *den = reduced_den > 0 ? reduced_den : 1;
 }
 
 bool post_session_event(int type, PlayerSession* s, bool (*give_up)(PlayerSession*))
@@ -109,7 +176,7 @@ bool post_session_event(int type, PlayerSession* s, bool (*give_up)(PlayerSessio
     while (SDL_PushEvent(&ev) < 0) {
         if (give_up(s))
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        sleep_ms(SESSION_EVENT_RETRY_MS);
     }
     return true;
 }
@@ -118,7 +185,7 @@ void picture_queue_next(PlayerSession* s)
 {
     std::lock_guard lock(s->pictq.mutex);
     if (s->pictq.size > 0) {
-        s->pictq.rindex = (s->pictq.rindex + 1) % VIDEO_PICTURE_QUEUE_SIZE;
+        s->pictq.rindex = ring_next(s->pictq.rindex, VIDEO_PICTURE_QUEUE_SIZE);
         s->pictq.size--;
     }
     s->pictq.cond.notify_all();
@@ -128,7 +195,7 @@ void subtitle_ring_clear_locked(SubtitleRing* ring)
 {
     while (ring->size > 0) {
         avsubtitle_free(&ring->entries[ring->rindex].sub);
-        ring->rindex = (ring->rindex + 1) % SUBPICTURE_QUEUE_SIZE;
+        ring->rindex = ring_next(ring->rindex, SUBPICTURE_QUEUE_SIZE);
         ring->size--;
     }
 }
@@ -170,20 +237,20 @@ int stream_component_open(PlayerSession* s, int stream_index)
 {
     AVFormatContext* ic = s->ic.get();
     if (stream_index < 0 || stream_index >= static_cast<int>(ic->nb_streams))
-        return ENGINE_ERR_DECODER;
+        return ERR_MEDIA_OPEN;
     AVStream* st = ic->streams[stream_index];
     AVCodecParameters* par = st->codecpar;
     const AVCodec* codec = avcodec_find_decoder(par->codec_id);
     if (!codec && !(par->codec_type == AVMEDIA_TYPE_SUBTITLE && text_subtitle_codec(par->codec_id)))
-        return ENGINE_ERR_DECODER;
+        return ERR_MEDIA_OPEN;
 
     CodecContextPtr dec;
     if (codec) {
         dec = decoder_open_context(st, codec);
         if (!dec)
-            return ENGINE_ERR_DECODER;
+            return ERR_MEDIA_OPEN;
         if (avcodec_open2(dec.get(), codec, nullptr) < 0)
-            return ENGINE_ERR_DECODER;
+            return ERR_MEDIA_OPEN;
     }
 
     switch (par->codec_type) {
@@ -195,29 +262,25 @@ int stream_component_open(PlayerSession* s, int stream_index)
             s->audio_dec.reset();
             s->audio_stream = -1;
             s->audio_st = nullptr;
-            return ENGINE_ERR_DECODER;
+            return ERR_MEDIA_OPEN;
         }
         st->discard = AVDISCARD_DEFAULT;
         s->has_audio = true;
         audio_start(s);
         break;
     case AVMEDIA_TYPE_VIDEO: {
-        AppState* app = s->app;
         s->video_stream = stream_index;
         s->video_st = st;
         s->video_dec = std::move(dec);
         st->discard = AVDISCARD_DEFAULT;
-        int sar_num = par->sample_aspect_ratio.num > 0 ? par->sample_aspect_ratio.num : 1;
-        int sar_den = par->sample_aspect_ratio.den > 0 ? par->sample_aspect_ratio.den : 1;
-        int num = par->width * sar_num, den = par->height * sar_den;
-        if (num == 0 || den == 0)
-            num = den = 1;
-        app->now.display_aspect_num.store(num);
-        app->now.display_aspect_den.store(den);
+        int32_t num = 1, den = 1;
+        display_aspect_for(par->width, par->height, par->sample_aspect_ratio, &num, &den);
+        s->ctx.now->display_aspect_num.store(num);
+        s->ctx.now->display_aspect_den.store(den);
         packet_queue_init(&s->videoq);
         s->has_video = true;
         if (!start_thread(&s->video_thread, video_thread_main, s))
-            return ENGINE_ERR_DECODER;
+            return ERR_MEDIA_OPEN;
         break;
     }
     case AVMEDIA_TYPE_SUBTITLE:
@@ -228,10 +291,10 @@ int stream_component_open(PlayerSession* s, int stream_index)
         packet_queue_init(&s->subtitleq);
         s->has_subtitle = true;
         if (!start_thread(&s->subtitle_thread, subtitle_thread_main, s))
-            return ENGINE_ERR_DECODER;
+            return ERR_MEDIA_OPEN;
         break;
     default:
-        return ENGINE_ERR_DECODER;
+        return ERR_MEDIA_OPEN;
     }
     return 0;
 }

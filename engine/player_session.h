@@ -4,7 +4,8 @@
 // its threads are started and stopped.
 //
 // Threads of a session:
-//   main          stream_open / stream_close, alloc_picture, video_refresh
+//   main          stream_open / stream_close, player_session_handle_event,
+//                 player_session_tick (alloc_picture, video_refresh)
 //   demux         opens the components, reads packets, seeks (engine/demux.h)
 //   video         decodes pictures into the picture queue (engine/video.h)
 //   subtitle      decodes subtitles into the ring (engine/video.h)
@@ -17,6 +18,15 @@
 //   abort + join demux, then close audio, video, subtitle (each aborts its
 //   queue, signals its condition and joins its thread), then frees the rest.
 //   Every wait in the engine wakes on abort, so it returns promptly.
+// - The player loop hands every SDL event to player_session_handle_event,
+//   which answers EVENT_ALLOC_PICTURE and EVENT_SESSION_END of its own
+//   session, and calls player_session_tick on every pass.
+// - A consumer that dies (the video thread, a picture allocation) aborts its
+//   queue and records its ResultCode; the demux thread then ends the session
+//   with that code instead of waiting for the queue to drain.
+// - GL state: the first main-thread step of a session notes the blending
+//   state; stream_close puts it back, so the interface finds what it left.
+// - Results are ResultCode values: 0 at the end of the media, else an ERR_*.
 // - Cross-thread scalar fields are atomics; the picture entry and the
 //   subtitle ring are guarded by their mutexes (picture before subtitle).
 #pragma once
@@ -31,10 +41,10 @@
 
 #include "engine/av_owners.h"
 #include "engine/clock.h"
+#include "engine/engine_context.h"
 #include "engine/packet_queue.h"
-
-struct AppState;
-struct TextureSlot;
+#include "platform/result_codes.h"
+#include "render/video_planes.h"
 
 constexpr int VIDEO_PICTURE_QUEUE_SIZE = 1;
 constexpr int SUBPICTURE_QUEUE_SIZE = 4;
@@ -43,8 +53,6 @@ constexpr int SILENCE_CHUNK = 2048;
 constexpr int SESSION_NAME_SIZE = 1024;
 // "Unknown" for frame_last_pts: the smallest 64-bit integer as a double.
 constexpr double PTS_UNKNOWN = -9.223372036854776e18;
-// Result of a component that cannot be opened.
-constexpr int ENGINE_ERR_DECODER = -11;
 
 struct VideoPicture {
     double pts = 0;
@@ -145,8 +153,9 @@ struct SessionStats {
 };
 
 struct PlayerSession {
-    AppState* app = nullptr;
-    std::atomic<int> error{0};
+    EngineContext ctx{};
+    std::atomic<int> error{RESULT_OK};            // ResultCode the session ended with
+    std::atomic<int> consumer_error{RESULT_OK};   // set once by a consumer that died
     char name[SESSION_NAME_SIZE] = {};
 
     std::thread demux_thread;
@@ -180,6 +189,9 @@ struct PlayerSession {
     std::atomic<bool> video_drained{false};  // decoder handed out its last picture
     std::atomic<bool> picture_decoded{false}; // a first picture came out of the decoder
     bool conversion_needed = false;          // main thread: decoder format is not plain 4:2:0
+    // Gates the position updates after an open or seek: written by the video
+    // thread and the clock readers, reset by stream_seek.
+    std::atomic<int> picture_counter{0};
 
     PacketQueue audioq;
     PacketQueue videoq;
@@ -199,10 +211,10 @@ struct PlayerSession {
 
     // Video output owned by the session (main thread).
     SwsPtr sws;
-    TextureSlot* tex_y = nullptr;
-    TextureSlot* tex_u = nullptr;
-    TextureSlot* tex_v = nullptr;         // tex_y alone holds the RGBA slot in the RGBA path
+    VideoTextures textures{};
     bool still_converted = false;         // the still image's one conversion is done
+    bool gl_state_saved = false;          // gl_state_before holds what to put back
+    GlBlendState gl_state_before{};
     std::atomic<uint32_t> subtitle_shown_tick{0};  // SDL ticks when the text was set
     SubtitleOverlay overlay;              // main thread
 
@@ -216,15 +228,42 @@ struct PlayerSession {
 // The session the interrupt callback and the stream choices refer to.
 extern std::atomic<PlayerSession*> g_current_session;
 
-// Takes over ic; starts the demux thread. Null on failure (ic is closed).
-PlayerSession* stream_open(AppState* app, const char* name, FormatContextPtr ic);
-// Stops every thread in order and frees the session (main thread).
+// Takes over ic; sets APP_PLAYER_BUSY and ctx.now->session, starts the demux
+// thread. Null on failure (ic is closed, nothing is left set).
+PlayerSession* stream_open(const EngineContext& ctx, const char* name, FormatContextPtr ic);
+// Stops every thread in order, puts the GL blending state back and frees the
+// session (main thread).
 void stream_close(PlayerSession* s);
 
+// What player_session_handle_event did with one event.
+struct SessionEventOutcome {
+    bool consumed;        // the event was this session's (nobody else wants it)
+    bool ended;           // EVENT_SESSION_END: the session is over, close it
+    ResultCode result;    // with ended: RESULT_OK at the end of the media, else why
+};
+// Main thread: answers EVENT_ALLOC_PICTURE (alloc_picture) and
+// EVENT_SESSION_END naming s; any other event is left to the caller.
+SessionEventOutcome player_session_handle_event(PlayerSession* s, const SDL_Event* ev);
+// Main thread, once per pass of the player loop: shows the picture that is
+// due (video_refresh), or the audio-only player screen.
+void player_session_tick(PlayerSession* s);
+// Main thread: notes the GL blending state before the session first changes
+// it (once per session).
+void session_gl_state_note(PlayerSession* s);
+
 // Opens/closes one stream's decoder and its consumer (thread or device).
-// Open returns 0, or ENGINE_ERR_DECODER for a bad index or decoder.
+// Open returns 0, or ERR_MEDIA_OPEN for a bad index, decoder or device.
 int stream_component_open(PlayerSession* s, int stream_index);
 void stream_component_close(PlayerSession* s, int stream_index);
+
+// A consumer thread or step that cannot go on: records result (the first
+// one wins) and aborts q, so that its producer stops waiting for it.
+void session_consumer_failed(PlayerSession* s, PacketQueue* q, ResultCode result);
+
+// The display aspect of a width x height picture with sample aspect sar,
+// as width x sar.num : height x sar.den reduced to fit 32 bits. An unknown
+// sar (either part <= 0) counts as 1:1; a zero or negative size gives 1:1.
+void display_aspect_for(int width, int height, AVRational sar, int32_t* num, int32_t* den);
 
 // Posts an engine event (EVENT_ALLOC_PICTURE, EVENT_SESSION_END) with the
 // session as data1. SDL's event queue can be full for a moment, so it retries

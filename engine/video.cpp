@@ -11,25 +11,24 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include "app/app_state.h"
-#include "platform/event_codes.h"
+#include "engine/now_playing.h"
+#include "engine/picture.h"
 #include "engine/player_session.h"
-#include "render/picture.h"
-#include "render/gl_context.h"
-#include "render/video_layout.h"
-
-std::atomic<int> g_picture_counter{0};
+#include "platform/app_flags.h"
+#include "platform/event_codes.h"
+#include "platform/sync.h"
+#include "render/video_output.h"
+#include "render/video_planes.h"
 
 namespace {
 
 constexpr double AV_NOSYNC_THRESHOLD = 10.0;
 constexpr double AV_SYNC_THRESHOLD_MIN = 0.05;
+// Positions follow the clocks only after this many pictures (or clock reads)
+// since the open or the last seek, so a stale picture cannot move them back.
 constexpr int POSITION_GATE_PICTURES = 20;
-
-void sleep_ms(int ms)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+// Sleep between polls of a paused thread.
+constexpr int PAUSE_POLL_MS = 10;
 
 int64_t elapsed_us(std::chrono::steady_clock::time_point since)
 {
@@ -37,10 +36,10 @@ int64_t elapsed_us(std::chrono::steady_clock::time_point since)
                std::chrono::steady_clock::now() - since).count();
 }
 
-bool position_updates_open(AppState* app)
+bool position_updates_open(PlayerSession* s)
 {
-    return !(app->flags.load() & APP_REENTER_PLAYER) &&
-           g_picture_counter > POSITION_GATE_PICTURES;
+    return !flags_any(s->ctx.flags, APP_REENTER_PLAYER) &&
+           s->picture_counter.load() > POSITION_GATE_PICTURES;
 }
 
 // The flush packet after a seek: forget the decoder's state and the timing
@@ -84,27 +83,30 @@ int get_video_frame(PlayerSession* s, AVFrame* frame, int64_t* pts)
 }
 
 // Size the picture entry and its textures are allocated for.
-void display_size_for(AppState* app, const AVFrame* f, int* w, int* h)
+void display_size_for(const PlayerSession* s, const AVFrame* f, int* w, int* h)
 {
+    const NowPlaying* now = s->ctx.now;
+    const int screen_w = s->ctx.out->screen_width;
+    const int screen_h = s->ctx.out->screen_height;
     *w = f->width;
     *h = f->height;
-    if (!app->now.still_image) {
-        if (app->now.yuv_path && f->linesize[0] > 0)
+    if (!now->still_image) {
+        if (now->yuv_path && f->linesize[0] > 0)
             *w = f->linesize[0];
-        if (app->now.picture_mode) {
-            *w = std::min(*w, screen_width / 2);
-            *h = std::min(*h, screen_height / 2);
+        if (now->picture_mode) {
+            *w = std::min(*w, screen_w / 2);
+            *h = std::min(*h, screen_h / 2);
         }
         return;
     }
-    if (!app->now.picture_mode || screen_width <= 0 || screen_height <= 0)
+    if (!now->picture_mode || screen_w <= 0 || screen_h <= 0)
         return;
-    if (f->width >= f->height && f->width > screen_width) {
-        *w = screen_width;
-        *h = static_cast<int>(static_cast<int64_t>(f->height) * screen_width / f->width);
-    } else if (f->height > screen_height) {
-        *h = screen_height;
-        *w = static_cast<int>(static_cast<int64_t>(f->width) * screen_height / f->height);
+    if (f->width >= f->height && f->width > screen_w) {
+        *w = screen_w;
+        *h = static_cast<int>(static_cast<int64_t>(f->height) * screen_w / f->width);
+    } else if (f->height > screen_h) {
+        *h = screen_h;
+        *w = static_cast<int>(static_cast<int64_t>(f->width) * screen_h / f->height);
         *w = (*w & ~7) + 8;
     }
     *w = std::max(*w, 1);
@@ -126,7 +128,6 @@ bool video_aborted(PlayerSession* s)
 // Asks the main thread for an entry of the frame's size; false on abort.
 bool request_allocation(PlayerSession* s, const AVFrame* f)
 {
-    AppState* app = s->app;
     std::unique_lock lock(s->pictq.mutex);
     PictureRequest& req = s->pictq.request;
     if (entry_fits(s->pictq.entry, req, f))
@@ -135,7 +136,7 @@ bool request_allocation(PlayerSession* s, const AVFrame* f)
     req.height = f->height;
     req.format = static_cast<AVPixelFormat>(f->format);
     std::copy(f->linesize, f->linesize + 3, req.linesize);
-    display_size_for(app, f, &req.display_width, &req.display_height);
+    display_size_for(s, f, &req.display_width, &req.display_height);
     s->pictq.entry.allocated = 0;
 
     lock.unlock();
@@ -153,7 +154,7 @@ bool request_allocation(PlayerSession* s, const AVFrame* f)
 
 int queue_picture(PlayerSession* s, AVFrame* frame, int64_t pts)
 {
-    AppState* app = s->app;
+    NowPlaying* now = s->ctx.now;
     double pts_seconds = pts * av_q2d(s->video_st->time_base);
     if (pts_seconds != 0 && pts != AV_NOPTS_VALUE)
         s->video_clock = pts_seconds;
@@ -178,11 +179,11 @@ int queue_picture(PlayerSession* s, AVFrame* frame, int64_t pts)
     vp.skip = 0;
     av_frame_unref(vp.frame.get());
     av_frame_move_ref(vp.frame.get(), frame);
-    if (position_updates_open(app) && pts != AV_NOPTS_VALUE && !app->now.still_image)
-        app->now.position_ms.store(static_cast<int64_t>(pts_seconds * 1000));
+    if (position_updates_open(s) && pts != AV_NOPTS_VALUE && !now->still_image)
+        now->position_ms.store(static_cast<int64_t>(pts_seconds * 1000));
     else
-        g_picture_counter++;
-    s->pictq.windex = (s->pictq.windex + 1) % VIDEO_PICTURE_QUEUE_SIZE;
+        s->picture_counter++;
+    s->pictq.windex = ring_next(s->pictq.windex, VIDEO_PICTURE_QUEUE_SIZE);
     s->pictq.size++;
     return 0;
 }
@@ -192,11 +193,13 @@ int queue_picture(PlayerSession* s, AVFrame* frame, int64_t pts)
 void video_thread_main(PlayerSession* s)
 {
     FramePtr frame(av_frame_alloc());
-    if (!frame)
+    if (!frame) {
+        session_consumer_failed(s, &s->videoq, ERR_OUT_OF_MEMORY);
         return;
+    }
     for (;;) {
         while (s->paused && !s->videoq.abort_request)
-            sleep_ms(10);
+            sleep_ms(PAUSE_POLL_MS);
         {
             std::unique_lock lock(s->pictq.mutex);
             s->pictq.cond.wait(lock, [s] { return s->pictq.size < VIDEO_PICTURE_QUEUE_SIZE ||
@@ -219,97 +222,6 @@ void video_thread_main(PlayerSession* s)
     }
 }
 
-namespace {
-
-bool planar_420(AVPixelFormat f)
-{
-    return f == AV_PIX_FMT_YUV420P || f == AV_PIX_FMT_YUVJ420P;
-}
-
-// swscale's vector code may write a little past the end of a plane's last
-// row, so every plane gets this much room after it.
-constexpr int CONVERSION_PLANE_PADDING = 256;
-
-// Allocates the converted copy at the display size, planes tightly packed
-// (the upload needs rows of exactly the plane's width); false when out of memory.
-bool alloc_conversion(VideoPicture* vp, int w, int h)
-{
-    int linesize[4] = {};
-    if (av_image_fill_linesizes(linesize, vp->dst_format, w) < 0)
-        return false;
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(vp->dst_format);
-    int offsets[4] = {};
-    int total = 0;
-    for (int i = 0; i < 4 && linesize[i] > 0; i++) {
-        int rows = (i == 1 || i == 2) ? AV_CEIL_RSHIFT(h, desc->log2_chroma_h) : h;
-        offsets[i] = total;
-        total += FFALIGN(linesize[i] * rows + CONVERSION_PLANE_PADDING, 64);
-    }
-    vp->conv_frame.reset(av_frame_alloc());
-    vp->conv_buffer.reset(static_cast<uint8_t*>(av_malloc(total)));
-    if (!vp->conv_frame || !vp->conv_buffer)
-        return false;
-    for (int i = 0; i < 4 && linesize[i] > 0; i++) {
-        vp->conv_frame->data[i] = vp->conv_buffer.get() + offsets[i];
-        vp->conv_frame->linesize[i] = linesize[i];
-    }
-    vp->conv_frame->width = w;
-    vp->conv_frame->height = h;
-    vp->conv_frame->format = vp->dst_format;
-    return true;
-}
-
-void fail_allocation(PlayerSession* s)
-{
-    packet_queue_abort(&s->videoq);
-    s->pictq.cond.notify_all();
-}
-
-}  // namespace
-
-void alloc_picture(PlayerSession* s)
-{
-    if (!s || !s->has_video)
-        return;
-    AppState* app = s->app;
-    std::lock_guard lock(s->pictq.mutex);
-    const PictureRequest& req = s->pictq.request;
-    VideoPicture& vp = s->pictq.entry;
-    if (req.width <= 0 || req.height <= 0)
-        return;
-    vp.width = req.width;
-    vp.height = req.height;
-    vp.src_format = req.format;
-    vp.frame.reset(av_frame_alloc());
-    vp.conv_frame.reset();
-    vp.conv_buffer.reset();
-    s->still_converted = false;
-    app->now.video_width = req.width;
-    app->now.video_height = req.height;
-    app->now.display_width = req.display_width;
-    app->now.display_height = req.display_height;
-    vp.dst_format = app->now.yuv_path ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_BGRA;
-
-    // Planes go straight to the textures only when the chroma rows are half
-    // the luma rows; anything else is converted.
-    s->conversion_needed = !planar_420(req.format) || req.linesize[0] <= 0 ||
-                           req.linesize[1] * 2 != req.linesize[0] || req.linesize[2] != req.linesize[1];
-    if (s->conversion_needed && !app->now.picture_mode)
-        app->now.display_width = (req.width + 1) & ~1;
-    if (!vp.frame ||
-        ((!app->now.yuv_path || app->now.picture_mode || s->conversion_needed) &&
-         !alloc_conversion(&vp, app->now.display_width, app->now.display_height))) {
-        fail_allocation(s);
-        return;
-    }
-    if (!video_textures_prepare(s)) {
-        fail_allocation(s);
-        return;
-    }
-    vp.allocated = 1;
-    s->pictq.cond.notify_all();
-}
-
 double compute_target_delay(PlayerSession* s, double delay)
 {
     if (!s->has_audio)
@@ -329,11 +241,10 @@ double get_audio_clock(PlayerSession* s)
 {
     double drift = s->audio.heard.drift;
     double clock = (s->paused || drift == 0) ? s->audio.heard.pts.load() : wall_time() + drift;
-    AppState* app = s->app;
-    if (position_updates_open(app))
-        app->now.audio_position_ms.store(static_cast<int64_t>(clock * 1000));
+    if (position_updates_open(s))
+        s->ctx.now->audio_position_ms.store(static_cast<int64_t>(clock * 1000));
     else
-        g_picture_counter++;
+        s->picture_counter++;
     return clock;
 }
 
@@ -386,12 +297,12 @@ void expire_subtitles(PlayerSession* s)
     SubtitlePicture& head = ring.entries[ring.rindex];
     bool over = clock > head.pts + head.sub.end_display_time / 1000.0;
     if (!over && ring.size > 1) {
-        SubtitlePicture& next = ring.entries[(ring.rindex + 1) % SUBPICTURE_QUEUE_SIZE];
+        SubtitlePicture& next = ring.entries[ring_next(ring.rindex, SUBPICTURE_QUEUE_SIZE)];
         over = clock > next.pts + next.sub.start_display_time / 1000.0;
     }
     if (over) {
         avsubtitle_free(&head.sub);
-        ring.rindex = (ring.rindex + 1) % SUBPICTURE_QUEUE_SIZE;
+        ring.rindex = ring_next(ring.rindex, SUBPICTURE_QUEUE_SIZE);
         ring.size--;
         ring.cond.notify_all();
     }
@@ -414,7 +325,7 @@ bool show_due_picture(PlayerSession* s)
     while (q.size > 0) {
         VideoPicture& vp = q.entry;
         if (vp.skip) {
-            q.rindex = (q.rindex + 1) % VIDEO_PICTURE_QUEUE_SIZE;
+            q.rindex = ring_next(q.rindex, VIDEO_PICTURE_QUEUE_SIZE);
             q.size--;
             q.cond.notify_all();
             continue;
@@ -433,12 +344,27 @@ bool show_due_picture(PlayerSession* s)
         note_shown(s, vp.pts);
         s->frame_last_pts = vp.pts;
         display_locked(s, &vp);
-        q.rindex = (q.rindex + 1) % VIDEO_PICTURE_QUEUE_SIZE;
+        q.rindex = ring_next(q.rindex, VIDEO_PICTURE_QUEUE_SIZE);
         q.size--;
         q.cond.notify_all();
         return true;
     }
     return false;
+}
+
+// A slide's position runs with the ticks of the refresh passes while it is
+// not paused; a paused span is never counted, neither during the pause nor
+// at the first pass after it.
+void slideshow_advance(PlayerSession* s)
+{
+    if (s->paused) {
+        s->slideshow_last_tick = 0;
+        return;
+    }
+    uint32_t now = SDL_GetTicks();
+    if (s->slideshow_last_tick != 0)
+        s->ctx.now->position_ms.fetch_add(now - s->slideshow_last_tick);
+    s->slideshow_last_tick = now;
 }
 
 }  // namespace
@@ -447,14 +373,15 @@ void video_refresh(PlayerSession* s)
 {
     if (!s)
         return;
-    AppState* app = s->app;
+    NowPlaying* now = s->ctx.now;
     if (!s->has_video) {
         // Audio only: the player screen (cover, tags, position) is the picture.
         if (s->has_audio) {
             get_audio_clock(s);
-            if (!app->now.player_screen_hidden && app->now.draw_player_overlay) {
-                glClear(GL_COLOR_BUFFER_BIT);
-                app->now.draw_player_overlay(app);
+            if (!now->player_screen_hidden && now->draw_player_overlay) {
+                gl_blend_for_video(false);
+                video_area_clear();
+                now->draw_player_overlay(now->hook_context);
             }
         }
         return;
@@ -464,13 +391,9 @@ void video_refresh(PlayerSession* s)
         std::unique_lock lock(s->pictq.mutex);
         shown = show_due_picture(s);
         if (!shown && s->pictq.size == 0) {
-            if (app->now.still_image && app->now.slideshow && s->picture_decoded && !s->paused) {
-                uint32_t now = SDL_GetTicks();
-                if (s->slideshow_last_tick != 0)
-                    app->now.position_ms.fetch_add(now - s->slideshow_last_tick);
-                s->slideshow_last_tick = now;
-            }
-            if ((app->now.still_image || app->now.redraw_request_count > 0) && s->pictq.entry.allocated)
+            if (now->still_image && now->slideshow && s->picture_decoded)
+                slideshow_advance(s);
+            if ((now->still_image || now->redraw_request_count > 0) && s->pictq.entry.allocated)
                 display_locked(s, &s->pictq.entry);
         }
     }
@@ -515,7 +438,7 @@ void subtitle_thread_main(PlayerSession* s)
     SubtitleRing& ring = s->subpq;
     for (;;) {
         while (s->paused && !s->subtitleq.abort_request)
-            sleep_ms(10);
+            sleep_ms(PAUSE_POLL_MS);
         PacketPtr pkt;
         if (packet_queue_get(&s->subtitleq, &pkt) < 0)
             return;
@@ -548,7 +471,7 @@ void subtitle_thread_main(PlayerSession* s)
         std::lock_guard lock(ring.mutex);
         ring.entries[ring.windex].sub = sub;
         ring.entries[ring.windex].pts = pts;
-        ring.windex = (ring.windex + 1) % SUBPICTURE_QUEUE_SIZE;
+        ring.windex = ring_next(ring.windex, SUBPICTURE_QUEUE_SIZE);
         ring.size++;
     }
 }

@@ -9,8 +9,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state.h"
-
 namespace {
 
 const char* const QUAD_VERTEX_SOURCE =
@@ -199,8 +197,6 @@ EGLDisplay platform_display(EGLenum platform, void* native_display) {
 }  // namespace
 
 bool gl_context_create(GlContext* ctx) {
-    ctx->width = screen_width;
-    ctx->height = screen_height;
     EGLDisplay display = EGL_NO_DISPLAY;
     if (has_client_extension("EGL_KHR_platform_x11"))
         display = platform_display(EGL_PLATFORM_X11_KHR, ctx->native_display);

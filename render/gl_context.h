@@ -5,7 +5,8 @@
 // - All calls are made on the main thread, with the context current.
 // - gl_context_create makes a GLES 2 context on the X11 window ctx->window of
 //   the X11 display ctx->native_display (both taken from SDL_GetWMInfo by
-//   start-up); width/height are copied from the screen size. Then
+//   start-up), whose width/height the caller has set to the screen size
+//   (they are kept as given). Then
 //   gl_programs_init is called once; at shutdown gl_programs_free, then
 //   gl_context_destroy.
 // - gl_context_create_pbuffer makes the same kind of context on an off-screen
@@ -33,7 +34,7 @@
 #include <GLES2/gl2.h>
 
 struct GlContext {
-    int32_t width;            // screen size at creation
+    int32_t width;            // screen size, set by the caller before creation
     int32_t height;
     unsigned long window;     // X11 Window; 0 for a pbuffer context
     void* native_display;     // X11 Display*

@@ -1,8 +1,8 @@
 // Placement of the video quad for the aspect modes.
 #include "render/video_layout.h"
 
-#include "app/app_state.h"
 #include "render/gl_context.h"
+#include "render/video_output.h"
 
 namespace {
 
@@ -55,25 +55,32 @@ bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width,
     }
 }
 
-int apply_aspect_mode(AppState* app, int mode, int area_width, int area_height) {
-    if (!app) return -1;
-    const VideoGeometry& video = app->out.video;
+AspectMode aspect_mode_next(int32_t mode) {
+    // Modulo of a non-negative value: a damaged stored mode still lands on a name.
+    const int64_t next = (static_cast<int64_t>(mode) % ASPECT_MODE_COUNT + ASPECT_MODE_COUNT + 1) %
+                         ASPECT_MODE_COUNT;
+    return static_cast<AspectMode>(next);
+}
+
+int apply_aspect_mode(VideoOutput* out, int mode, int area_width, int area_height) {
+    if (!out || mode < 0 || mode >= ASPECT_MODE_COUNT) return -1;
+    const VideoGeometry& video = out->video;
     if (!video.slot || video.coded_width <= 0 || video.coded_height <= 0) return -1;
-    if (mode != app->out.aspect_mode) {
+    if (mode != out->aspect_mode) {
         gl_clear_both_buffers();  // no old picture stays in the new bars
-        app->out.aspect_mode = mode;
+        out->aspect_mode = mode;
     }
-    const int orientation = app->out.orientation;
+    const int orientation = out->orientation;
     const bool upright = orientation == 0 || orientation == 2;
     int height = area_height;
-    if (upright && screen_width < screen_height) height -= app->out.player_bar_height;
+    if (upright && out->screen_width < out->screen_height) height -= out->player_bar_height;
 
     VideoRect rect;
     if (!video_rect_for_mode(video, mode, area_width, height, &rect)) return 0;
     // The quad is placed against the whole window; without a window size the
     // area stands for it (turned for the quarter-turn orientations).
-    int screen_w = app->out.window_width;
-    int screen_h = app->out.window_height;
+    int screen_w = out->window_width;
+    int screen_h = out->window_height;
     if (screen_w <= 0 || screen_h <= 0) {
         screen_w = upright ? area_width : area_height;
         screen_h = upright ? area_height : area_width;

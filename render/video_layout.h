@@ -1,29 +1,37 @@
 // Placement of the video quad for the three aspect modes.
 //
 // Contract:
-// - The playback engine fills app->out.video (VideoGeometry) when it creates the
+// - The playback engine fills out->video (VideoGeometry) when it creates the
 //   video textures and zeroes it when the session ends; then it calls
 //   apply_aspect_mode with the current mode and the window size. The player
 //   loop and the resize path call it again when the mode or window changes.
-// - apply_aspect_mode places the quad of app->out.video.slot (the Y slot in the
+// - apply_aspect_mode places the quad of out->video.slot (the Y slot in the
 //   YUV path, the RGBA slot otherwise) with texture_slot_set_geometry in
-//   app->out.orientation against the window (app->out.window_width/height). U and V
-//   are drawn on the Y slot's quad, so they follow it.
+//   out->orientation against the window (out->window_width/height). U and V
+//   are drawn on the Y slot's quad, so they follow it. On a portrait screen
+//   (out->screen_width < out->screen_height) upright, the player bar's height
+//   is taken from the area.
 // - When the mode changes, both buffers are cleared to transparent black first
 //   so that no old picture stays in the bars.
-// - Main thread only (it calls GL).
+// - apply_aspect_mode runs on the main thread only (it calls GL);
+//   video_rect_for_mode and aspect_mode_next are pure.
 #pragma once
 
 #include <cstdint>
 
-struct AppState;
 struct TextureSlot;
+struct VideoOutput;
 
 enum AspectMode : int32_t {
     ASPECT_FILL = 0,    // "Fill": stretch over the whole area
     ASPECT_BOXED = 1,   // "Boxed": fit inside, centred, black bars
     ASPECT_CROP = 2,    // "Crop": cover the area, centred, overflow cut off
 };
+constexpr int32_t ASPECT_MODE_COUNT = 3;
+
+// The mode after mode in the player's cycle Fill, Boxed, Crop, Fill...; any
+// stored value (even a damaged one) gives one of the three.
+AspectMode aspect_mode_next(int32_t mode);
 
 struct VideoGeometry {
     TextureSlot* slot;        // Y slot (YUV path) or RGBA slot; null = no video
@@ -48,6 +56,7 @@ struct VideoRect {
 bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width,
                          int area_height, VideoRect* out);
 
-// Places the video quad for mode; -1 when there is no video (no slot or no
-// size), else 0. An unknown mode leaves the quad unchanged.
-int apply_aspect_mode(AppState* app, int mode, int area_width, int area_height);
+// Places the video quad for mode and stores the mode in out->aspect_mode.
+// -1 with nothing stored or drawn when there is no video (no slot or no size)
+// or mode is not an AspectMode; else 0.
+int apply_aspect_mode(VideoOutput* out, int mode, int area_width, int area_height);

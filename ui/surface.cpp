@@ -6,10 +6,11 @@
 #include <vector>
 
 #include <SDL/SDL_image.h>
-#include <zlib.h>
 
 #include <fstream>
 #include <iterator>
+
+#include "platform/png_check.h"
 
 namespace {
 
@@ -279,33 +280,6 @@ void surface_free(Surface* surface)
 namespace {
 
 constexpr size_t IMAGE_FILE_LIMIT = 256u << 20;
-constexpr uint8_t PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-uint32_t be32(const uint8_t* p)
-{
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
-// A PNG whose chunks run past the end of the file or fail their CRC makes the
-// image library loop forever on warnings, so such files are refused before
-// decoding: every chunk must fit, carry a correct CRC, and IEND must follow.
-bool png_chunks_sound(const std::vector<uint8_t>& file)
-{
-    size_t pos = sizeof(PNG_SIGNATURE);
-    while (file.size() - pos >= 12) {
-        const uint32_t length = be32(&file[pos]);
-        if (length > file.size() - pos - 12)
-            return false;
-        const uint8_t* type = &file[pos + 4];
-        const uInt crc = static_cast<uInt>(crc32(0, type, length + 4));
-        if (crc != be32(type + 4 + length))
-            return false;
-        if (std::memcmp(type, "IEND", 4) == 0)
-            return true;
-        pos += 12 + length;
-    }
-    return false;
-}
 
 bool read_whole_file(const char* path, std::vector<uint8_t>* out)
 {
@@ -321,12 +295,6 @@ bool read_whole_file(const char* path, std::vector<uint8_t>* out)
     return static_cast<bool>(in.read(reinterpret_cast<char*>(out->data()), size));
 }
 
-bool is_png(const std::vector<uint8_t>& file)
-{
-    return file.size() >= sizeof(PNG_SIGNATURE) &&
-           std::memcmp(file.data(), PNG_SIGNATURE, sizeof(PNG_SIGNATURE)) == 0;
-}
-
 }  // namespace
 
 Surface* load_image(const char* path)
@@ -334,7 +302,7 @@ Surface* load_image(const char* path)
     std::vector<uint8_t> file;
     if (!path || !read_whole_file(path, &file))
         return nullptr;
-    if (is_png(file) && !png_chunks_sound(file))
+    if (!png_safe_to_decode(file.data(), file.size()))
         return nullptr;
     SDL_RWops* rw = SDL_RWFromConstMem(file.data(), static_cast<int>(file.size()));
     // The extension only matters for formats without a signature (TGA).

@@ -12,11 +12,13 @@
 //     --video-path yuv|rgb      force the picture path (default: by renderer)
 //     --timeout W               give up after W wall seconds (default 120)
 //
-// The main thread does what the player loop does for the engine: it answers
-// EVENT_ALLOC_PICTURE with alloc_picture, runs video_refresh every 5 ms and
-// stops at EVENT_SESSION_END. Pictures go through an EGL pbuffer; audio goes
-// to the SDL driver the environment names (SDL_AUDIODRIVER=disk writes
-// SDL_DISKAUDIOFILE). Exit status 0 when the media played to its end.
+// The main thread does what the player loop does for the engine: it hands
+// every event to player_session_handle_event, calls player_session_tick every
+// 5 ms and stops when the session ends. Pictures go through an EGL pbuffer;
+// audio goes to the SDL driver the environment names (SDL_AUDIODRIVER=disk
+// writes SDL_DISKAUDIOFILE); a driver that fails leaves the machine without
+// sound, as start-up tolerates. Exit status 0 when the media played to its
+// end; end_status is the session's ResultCode (-2: the driver's timeout).
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -25,20 +27,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include <SDL/SDL.h>
 
-#include "platform/event_codes.h"
-#include "app/app_state.h"
 #include "engine/audio.h"
 #include "engine/demux.h"
 #include "engine/media_open.h"
+#include "engine/now_playing.h"
 #include "engine/player_session.h"
 #include "engine/video.h"
+#include "platform/event_codes.h"
+#include "platform/media_enums.h"
+#include "platform/settings.h"
 #include "render/gl_context.h"
-#include "render/picture.h"
+#include "render/video_output.h"
+#include "render/video_planes.h"
 
 #if defined(__SANITIZE_THREAD__)
 // FFmpeg's frame threads and SDL's audio thread synchronise with atomics the
@@ -155,7 +161,16 @@ void print_report(const Report& r)
     std::fflush(stdout);
 }
 
-void collect(PlayerSession* s, AppState* app, Report* r)
+// What the application record would hold: the engine's parts.
+struct Parts {
+    FlagWord flags{0};
+    Settings settings{};
+    VideoOutput out{};
+    NowPlaying now{};
+    EngineContext context() { return EngineContext{&now, &out, &flags, &settings}; }
+};
+
+void collect(PlayerSession* s, const NowPlaying& now, Report* r)
 {
     r->frames_shown = s->stats.frames_shown;
     r->frames_decoded = s->stats.frames_decoded;
@@ -169,32 +184,30 @@ void collect(PlayerSession* s, AppState* app, Report* r)
     r->convert_ms = s->stats.convert_us / 1000.0;
     r->upload_ms = s->stats.upload_us / 1000.0;
     r->present_ms = s->stats.present_us / 1000.0;
-    r->display_width = app->now.display_width;
-    r->display_height = app->now.display_height;
-    r->yuv_path = app->now.yuv_path;
+    r->display_width = now.display_width;
+    r->display_height = now.display_height;
+    r->yuv_path = now.yuv_path;
 }
 
 // Runs the session until it ends, times out or is closed by an option.
-void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::time_point start)
+void run(const Options& o, NowPlaying& now, Report* r, std::chrono::steady_clock::time_point start)
 {
-    PlayerSession* s = app->now.session;
+    PlayerSession* s = now.session;
     bool seek_done = false, paused_once = false, landed = false;
     std::chrono::steady_clock::time_point pause_start;
     for (;;) {
         SDL_Event ev;
         bool ended = false, alloc_refused = false;
-        while (SDL_PollEvent(&ev)) {
-            if (ev.type == EVENT_SESSION_END && ev.user.data1 == s) {
-                r->end_status = s->error;
+        while (!ended && !alloc_refused && SDL_PollEvent(&ev)) {
+            if (o.close_on_alloc && ev.type == EVENT_ALLOC_PICTURE && ev.user.data1 == s &&
+                s->has_video) {
+                alloc_refused = true;
+                break;
+            }
+            SessionEventOutcome outcome = player_session_handle_event(s, &ev);
+            if (outcome.ended) {
+                r->end_status = outcome.result;
                 ended = true;
-            } else if (ev.type == EVENT_ALLOC_PICTURE && ev.user.data1 == s) {
-                if (o.close_on_alloc && s->has_video) {
-                    alloc_refused = true;
-                } else {
-                    s->display_area_width = screen_width;
-                    s->display_area_height = screen_height;
-                    alloc_picture(s);
-                }
             }
         }
         if (ended)
@@ -207,9 +220,9 @@ void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::
         }
         // The clocks mean something once a picture was shown or sound went out.
         bool clock_running = s->stats.frames_shown > 0 || s->stats.audio_bytes_out > 0;
-        double position = clock_running ? get_master_clock(s) - app->now.media_start_ms / 1000.0 : 0;
+        double position = clock_running ? get_master_clock(s) - now.media_start_ms / 1000.0 : 0;
         if (o.seek_at >= 0 && !seek_done && clock_running && position >= o.seek_at) {
-            stream_seek(s, app, static_cast<int64_t>(o.seek_to * 1000), 0);
+            stream_seek(s, static_cast<int64_t>(o.seek_to * 1000), 0);
             r->seek_target_ms = o.seek_to * 1000;
             seek_done = true;
         }
@@ -217,7 +230,7 @@ void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::
             // As the jump buttons: the target, and the step as a positive size.
             int64_t step_ms = static_cast<int64_t>(std::fabs(o.jump_by) * 1000);
             int64_t target_ms = static_cast<int64_t>(position * 1000) + (o.jump_by < 0 ? -step_ms : step_ms);
-            stream_seek(s, app, std::max<int64_t>(target_ms, 0), step_ms);
+            stream_seek(s, std::max<int64_t>(target_ms, 0), step_ms);
             r->seek_target_ms = static_cast<double>(std::max<int64_t>(target_ms, 0));
             seek_done = true;
         }
@@ -230,7 +243,7 @@ void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::
             toggle_pause(s);
         double last_pts = s->frame_last_pts;
         int64_t shown = s->stats.frames_shown;
-        video_refresh(s);
+        player_session_tick(s);
         // A pbuffer's swap flushes nothing; a window's would. Flush so that
         // every shown picture is really drawn (and its cost counted).
         if (s->stats.frames_shown > shown) {
@@ -239,7 +252,7 @@ void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::
             r->finish_ms += seconds_since(t) * 1000;
         }
         if (seek_done && !landed && last_pts == PTS_UNKNOWN && s->stats.frames_shown > shown) {
-            r->seek_landed_ms = s->frame_last_pts * 1000 - app->now.media_start_ms;
+            r->seek_landed_ms = s->frame_last_pts * 1000 - now.media_start_ms;
             landed = true;
         }
         if (seconds_since(start) > o.timeout) {
@@ -248,7 +261,7 @@ void run(const Options& o, AppState* app, Report* r, std::chrono::steady_clock::
         }
         SDL_Delay(5);
     }
-    collect(s, app, r);
+    collect(s, now, r);
 }
 
 }  // namespace
@@ -266,19 +279,19 @@ int main(int argc, char** argv)
     // The disk driver waits 150 ms between buffers unless told otherwise;
     // 42 ms keeps it close to real time for 2,048-sample buffers at 48 kHz.
     setenv("SDL_DISKAUDIODELAY", "42", 0);
-    if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) < 0) {
+    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         std::fprintf(stderr, "SDL_Init: %s\n", SDL_GetError());
         return 3;
     }
+    // As start-up: a machine without sound still plays pictures.
+    SDL_InitSubSystem(SDL_INIT_AUDIO);
     av_log_set_level(AV_LOG_QUIET);
-    AppState* app = app_create();
-    screen_width = SCREEN_W;
-    screen_height = SCREEN_H;
-    app->out.window_width = SCREEN_W;
-    app->out.window_height = SCREEN_H;
-    app->settings.sound_on = o.mute ? 0 : 1;
-    app->now.video_stream = app->now.audio_stream = app->now.subtitle_stream = -1;
-    if (!gl_context_create_pbuffer(&app->out.gl, SCREEN_W, SCREEN_H)) {
+    auto parts = std::make_unique<Parts>();
+    parts->out.screen_width = parts->out.window_width = SCREEN_W;
+    parts->out.screen_height = parts->out.window_height = SCREEN_H;
+    parts->settings.sound_on = o.mute ? 0 : 1;
+    parts->now.video_stream = parts->now.audio_stream = parts->now.subtitle_stream = STREAM_AUTO;
+    if (!gl_context_create_pbuffer(&parts->out.gl, SCREEN_W, SCREEN_H)) {
         std::fprintf(stderr, "no EGL pbuffer context\n");
         return 3;
     }
@@ -287,20 +300,19 @@ int main(int argc, char** argv)
 
     Report r;
     auto start = std::chrono::steady_clock::now();
-    int status = media_open(app, o.media);
-    if (status < 0) {
+    int status = media_open(parts->context(), o.media);
+    if (status != RESULT_OK) {
         r.end_status = status;
     } else {
-        r.duration_ms = app->now.duration_ms;
-        run(o, app, &r, start);
-        stream_close(app->now.session);
+        r.duration_ms = parts->now.duration_ms;
+        run(o, parts->now, &r, start);
+        stream_close(parts->now.session);
     }
     r.wall_seconds = seconds_since(start);
     print_report(r);
 
     gl_programs_free();
-    gl_context_destroy(&app->out.gl);
-    app_destroy(app);
+    gl_context_destroy(&parts->out.gl);
     SDL_Quit();
     return r.end_status == 0 ? 0 : 1;
 }

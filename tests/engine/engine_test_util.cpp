@@ -3,12 +3,17 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include <SDL/SDL.h>
+
+#include "platform/media_enums.h"
 
 ScratchDir::ScratchDir()
 {
@@ -88,4 +93,34 @@ std::string read_file(const std::string& path)
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+EngineParts::EngineParts(int screen_w, int screen_h)
+{
+    out.screen_width = out.window_width = screen_w;
+    out.screen_height = out.window_height = screen_h;
+    settings.sound_on = 1;
+    settings.slideshow_secs = 4;
+    now.video_stream = now.audio_stream = now.subtitle_stream = STREAM_AUTO;
+}
+
+bool play_until(PlayerSession* s, const std::function<bool()>& done, ResultCode* ended)
+{
+    auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+        SDL_Event ev;
+        while (SDL_PollEvent(&ev)) {
+            SessionEventOutcome outcome = player_session_handle_event(s, &ev);
+            if (outcome.ended) {
+                if (ended)
+                    *ended = outcome.result;
+                return done();
+            }
+        }
+        player_session_tick(s);
+        if (done())
+            return true;
+        SDL_Delay(5);
+    }
+    return false;
 }

@@ -37,3 +37,30 @@ std::string json_text(const std::string& json, const std::string& key);
 
 // Bytes of a file (empty when it cannot be read).
 std::string read_file(const std::string& path);
+
+#include <functional>
+
+#include "engine/engine_context.h"
+#include "engine/now_playing.h"
+#include "engine/player_session.h"
+#include "platform/settings.h"
+#include "render/video_output.h"
+
+// The parts of the application record the engine works on, as start-up
+// would set them for a screen_w x screen_h screen with sound on.
+struct EngineParts {
+    FlagWord flags{0};
+    Settings settings{};
+    VideoOutput out{};
+    NowPlaying now{};
+
+    EngineParts(int screen_w, int screen_h);
+    EngineContext context() { return EngineContext{&now, &out, &flags, &settings}; }
+};
+
+// Runs the player loop's engine steps (events through
+// player_session_handle_event, then player_session_tick) until done() says
+// so or the session ends; false after a 60 s guard. *ended, when given,
+// receives the session's result if it ended.
+bool play_until(PlayerSession* s, const std::function<bool()>& done,
+                ResultCode* ended = nullptr);

@@ -139,51 +139,51 @@ TEST_F(PlaybackTest, PauseHoldsThePictureAndPlaysSilence)
     EXPECT_LE(zeros, 48000 * 2.0);
 }
 
-TEST_F(PlaybackTest, SeekLandsWithinASecondOfItsTarget)
+TEST_F(PlaybackTest, SeeksAndJumpsLandAroundTheirTargetsInBothDirections)
 {
     std::string clip = dir.file("long.mp4");
     ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
                            "-i sine=frequency=440:sample_rate=48000 -t 6 -c:v libx264 -g 25 "
                            "-c:a aac " + clip));
-    CommandResult r = play("--seek-at 0.5 --seek-to 4", clip);
-    ASSERT_EQ(r.exit_code, 0) << r.output;
-    double landed = json_number(r.output, "seek_landed_ms");
-    EXPECT_NEAR(landed, 4000, 1000) << r.output;
-    // The skipped stretch is not shown: about 0.5 s before and 2 s after.
-    EXPECT_LT(json_number(r.output, "frames_shown"), 100);
-    EXPECT_GE(json_number(r.output, "frames_shown"), 50);
-}
-
-TEST_F(PlaybackTest, BackwardSeekLandsBeforeItsStart)
-{
-    std::string clip = dir.file("long.mp4");
-    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
-                           "-i sine=frequency=440:sample_rate=48000 -t 5 -c:v libx264 -g 25 "
-                           "-c:a aac " + clip));
-    CommandResult r = play("--seek-at 3 --seek-to 1", clip);
-    ASSERT_EQ(r.exit_code, 0) << r.output;
-    EXPECT_NEAR(json_number(r.output, "seek_landed_ms"), 1000, 1000) << r.output;
-    EXPECT_GE(json_number(r.output, "frames_shown"), 150);
-}
-
-TEST_F(PlaybackTest, JumpsLandAroundTheirTargetInBothDirections)
-{
-    std::string clip = dir.file("long.mp4");
-    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
-                           "-i sine=frequency=440:sample_rate=48000 -t 5 -c:v libx264 -g 25 "
-                           "-c:a aac " + clip));
-    for (const char* jump : {"--jump-at 0.5 --jump-by 2", "--jump-at 3.2 --jump-by -2"}) {
-        CommandResult r = play(jump, clip);
+    const struct {
+        const char* options;
+        double from_ms;       // where the request was made
+        int min_frames, max_frames;
+    } cases[] = {
+        // The skipped stretch is not shown: about 0.5 s before and 2 s after.
+        {"--seek-at 0.5 --seek-to 4", 500, 50, 100},
+        {"--seek-at 3 --seek-to 1", 3000, 150, 1000},
+        {"--jump-at 0.5 --jump-by 2", 500, 0, 1000},
+        {"--jump-at 3.2 --jump-by -2", 3200, 0, 1000},
+    };
+    for (const auto& c : cases) {
+        CommandResult r = play(c.options, clip);
         ASSERT_EQ(r.exit_code, 0) << r.output;
         double target = json_number(r.output, "seek_target_ms");
         double landed = json_number(r.output, "seek_landed_ms");
-        EXPECT_NEAR(landed, target, 1000) << jump << ": " << r.output;
-        // A backward jump really goes back, a forward one forward.
-        if (std::strstr(jump, "-2"))
-            EXPECT_LT(landed, 3200) << r.output;
-        else
-            EXPECT_GT(landed, 500) << r.output;
+        EXPECT_NEAR(landed, target, 1000) << c.options << ": " << r.output;
+        // A backward request really goes back, a forward one forward.
+        EXPECT_EQ(landed < c.from_ms, target < c.from_ms) << c.options << ": " << r.output;
+        double frames = json_number(r.output, "frames_shown");
+        EXPECT_TRUE(frames >= c.min_frames && frames <= c.max_frames) << c.options << ": " << frames;
     }
+}
+
+TEST_F(PlaybackTest, VideoWithoutUsableSoundPlaysSilentlyWhileSongsFail)
+{
+    std::string clip = dir.file("clip.mp4"), song = dir.file("song.mp3");
+    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
+                           "-i sine=sample_rate=48000 -t 2 -c:v libx264 -c:a aac " + clip));
+    ASSERT_TRUE(make_media("-f lavfi -i sine=sample_rate=44100 -t 1 -c:a libmp3lame " + song));
+    // A sound driver that does not exist: the machine has no sound at all.
+    const std::string no_sound = "SDL_AUDIODRIVER=none_such";
+    CommandResult r = run_playback(no_sound, "", clip);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_GE(json_number(r.output, "frames_shown"), 48);
+    EXPECT_GE(json_number(r.output, "wall_seconds"), 1.5);  // clocked by the video
+    EXPECT_EQ(json_number(r.output, "audio_seconds"), 0);
+    r = run_playback(no_sound, "", song);
+    EXPECT_EQ(json_number(r.output, "end_status"), -11) << r.output;  // ERR_MEDIA_OPEN
 }
 
 TEST_F(PlaybackTest, ClosingWhileTheVideoWaitsForAllocationReturns)

@@ -1,5 +1,5 @@
 // The GLES 2 layer through a real Mesa pbuffer context: programs, the slot
-// table, band uploads, quad geometry, colours and the YUV program.
+// table, band uploads, turned layers, colours and the YUV program.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,40 +22,27 @@ protected:
 };
 
 TEST_F(RenderGl, ProgramsBuildAndBrokenSourcesGiveZero) {
-    EXPECT_NE(gl_quad_program(), 0u);
-    EXPECT_NE(gl_yuv_program(), 0u);
     EXPECT_TRUE(glIsProgram(gl_quad_program()));
     EXPECT_TRUE(glIsProgram(gl_yuv_program()));
-
     const char* vertex = "attribute vec4 p; void main() { gl_Position = p; }";
     const char* fragment = "precision lowp float; void main() { gl_FragColor = vec4(1); }";
-    EXPECT_EQ(shader_compile(GL_VERTEX_SHADER, "void main() { this is not glsl }"), 0u);
-    EXPECT_EQ(program_build("broken", fragment), 0u);
-    EXPECT_EQ(program_build(vertex, "broken"), 0u);
     // Compiles, but the fragment reads a varying the vertex stage never writes.
     const char* orphan = "precision lowp float; varying vec2 t;"
                          " void main() { gl_FragColor = vec4(t, 0, 1); }";
+    EXPECT_EQ(program_build("broken", fragment), 0u);
+    EXPECT_EQ(program_build(vertex, "broken"), 0u);
     EXPECT_EQ(program_build(vertex, orphan), 0u);
-    GLuint good = program_build(vertex, fragment);
-    EXPECT_NE(good, 0u);
-    glDeleteProgram(good);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(RenderGl, SlotTableHoldsThirtyTwoAndRefusesTheNextWithoutATexture) {
+TEST_F(RenderGl, SlotTableRefusesTheThirtyThirdAndNullSlotsDrawNothing) {
     std::vector<TextureSlot*> slots;
     for (int i = 0; i < TEXTURE_SLOT_COUNT; ++i) {
         TextureSlot* slot = nullptr;
         texture_slot_create(&slot, i % 2 ? 32 : 8, 16 + i, 8, i % 3 == 0);
         ASSERT_NE(slot, nullptr) << i;
-        EXPECT_TRUE(glIsTexture(slot->texture));
-        EXPECT_EQ(slot->luminance, i % 2 ? 0 : 1);
-        EXPECT_EQ(slot->width, 16 + i);
         slots.push_back(slot);
     }
-    std::sort(slots.begin(), slots.end());
-    EXPECT_EQ(std::unique(slots.begin(), slots.end()), slots.end());
-
     GLuint before = 0;
     glGenTextures(1, &before);
     TextureSlot* refused = reinterpret_cast<TextureSlot*>(&before);
@@ -67,46 +54,24 @@ TEST_F(RenderGl, SlotTableHoldsThirtyTwoAndRefusesTheNextWithoutATexture) {
     glDeleteTextures(1, &before);
     glDeleteTextures(1, &after);
 
-    // Freeing one makes exactly that one available again, with a new texture.
-    TextureSlot* freed = slots[7];
-    const GLuint old_name = freed->texture;
-    texture_slot_free(freed);
-    EXPECT_FALSE(glIsTexture(old_name));
-    texture_slot_free(nullptr);
-    TextureSlot* again = nullptr;
-    texture_slot_create(&again, 32, 4, 4, false);
-    EXPECT_EQ(again, freed);
-    EXPECT_TRUE(glIsTexture(again->texture));
-    // Drivers may hand a deleted name out again. A second free of a slot must
-    // not delete the texture that now carries its old name.
+    // Drivers hand deleted names out again: a second free of a slot must not
+    // delete the texture that now carries its old name.
     TextureSlot* stale = slots[9];
     const GLuint stale_name = stale->texture;
     texture_slot_free(stale);
-    glBindTexture(GL_TEXTURE_2D, stale_name);  // someone else now owns the name
-    ASSERT_TRUE(glIsTexture(stale_name));
+    glBindTexture(GL_TEXTURE_2D, stale_name);
     texture_slot_free(stale);
     EXPECT_TRUE(glIsTexture(stale_name));
     glDeleteTextures(1, &stale_name);
-    // Default quad: first texel at vertex 0.
-    const float positions[8] = {1, 1, -1, 1, 1, -1, -1, -1};
-    const float texcoords[8] = {0, 0, 0, 1, 1, 0, 1, 1};
-    EXPECT_EQ(std::memcmp(again->positions, positions, sizeof positions), 0);
-    EXPECT_EQ(std::memcmp(again->texcoords, texcoords, sizeof texcoords), 0);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
 
-TEST_F(RenderGl, NullSlotsDrawNothing) {
     glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     const uint8_t pixels[64] = {};
     texture_slot_draw(nullptr, pixels, 0, 4, 4, true, true, true, true);
     texture_slot_draw_strip(nullptr, pixels, 4, 4, true);
-    TextureSlot* y = nullptr;
-    texture_slot_create(&y, 8, 4, 4, true);
-    yuv_planes_draw(y, nullptr, y, pixels, pixels, pixels, 4, 4);
+    yuv_planes_draw(slots[0], nullptr, slots[2], pixels, pixels, pixels, 4, 4);
     texture_slot_set_geometry(nullptr, 0, 0, 0, 64, 64, 64, 64);
-    const auto screen = read_screen();
-    EXPECT_EQ(pixel(screen, 10, 10).b, 255);
+    EXPECT_EQ(pixel(read_screen(), 10, 10).b, 255);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -116,38 +81,19 @@ protected:
     RenderLayer() : GlTest(48, 200) {}
 };
 
-TEST_F(RenderLayer, NearestBandUploadChangesOnlyItsRows) {
+TEST_F(RenderLayer, BandUploadsChangeOnlyTheirRowsThatFit) {
     TextureSlot* layer = nullptr;
     texture_slot_create(&layer, 32, 48, 200, false);
     ASSERT_NE(layer, nullptr);
     texture_slot_set_geometry(layer, 0, 0, 0, 48, 200, 48, 200);
-
     std::vector<uint8_t> full(48 * 200 * 4);
     for (size_t i = 0; i < 48 * 200; ++i) put_argb(full, i, 0, 200, 0);
-    texture_slot_draw(layer, full.data(), 0, 48, 200, true, true, true, true);
-
+    texture_slot_draw(layer, full.data(), 0, 48, 200, true, false, false, false);
     std::vector<uint8_t> band(48 * 50 * 4);
     for (size_t i = 0; i < 48 * 50; ++i) put_argb(band, i, 220, 0, 30);
-    texture_slot_draw(layer, band.data(), 100, 48, 50, true, true, true, true);
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    texture_slot_draw(layer, band.data(), 100, 48, 50, true, false, false, false);
 
-    const auto screen = read_screen();
-    int changed_rows = 0;
-    for (int row = 0; row < 200; ++row) {
-        const bool in_band = row >= 100 && row < 150;
-        for (int col = 0; col < 48; ++col) {
-            const Rgba p = pixel(screen, col, row);
-            if (in_band) {
-                ASSERT_TRUE(p.r == 220 && p.g == 0 && p.b == 30) << row << "," << col;
-            } else {
-                ASSERT_TRUE(p.r == 0 && p.g == 200 && p.b == 0) << row << "," << col;
-            }
-        }
-        changed_rows += in_band;
-    }
-    EXPECT_EQ(changed_rows, 50);
-
-    // Bands reaching past either edge keep their rows that fit; bands wholly
+    // Bands reaching past either edge keep the rows that fit; bands wholly
     // outside, empty or without pixels change nothing.
     std::vector<uint8_t> edge(48 * 30 * 4);
     for (size_t i = 0; i < 48 * 30; ++i) put_argb(edge, i, 0, 0, static_cast<uint8_t>(i / 48));
@@ -156,30 +102,23 @@ TEST_F(RenderLayer, NearestBandUploadChangesOnlyItsRows) {
     for (const int offset : {200, 5000, -30, -2147483647 - 1, 2147483647})
         texture_slot_draw(layer, edge.data(), offset, 48, 30, true, false, false, false);
     texture_slot_draw(layer, edge.data(), 10, 48, 0, true, false, false, false);
-    texture_slot_draw(layer, edge.data(), 10, 48, -5, true, false, false, false);
     texture_slot_draw(layer, nullptr, 10, 48, 5, true, false, false, false);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    // Drawing without upload shows the texture as it stands.
     texture_slot_draw(layer, nullptr, 0, 0, 0, false, true, false, true);
-    const auto edges = read_screen();
+    const auto screen = read_screen();
     for (int row = 0; row < 200; ++row) {
-        const Rgba p = pixel(edges, 7, row);
+        const Rgba p = pixel(screen, 7, row);
         if (row >= 185) {
             ASSERT_TRUE(p.b == row - 185 && p.g == 0) << row;   // band rows 0..14
         } else if (row < 10) {
             ASSERT_TRUE(p.b == row + 20 && p.g == 0) << row;    // band rows 20..29
         } else if (row >= 100 && row < 150) {
-            ASSERT_EQ(p.r, 220) << row;
+            ASSERT_TRUE(p.r == 220 && p.b == 30) << row;
         } else {
-            ASSERT_EQ(p.g, 200) << row;
+            ASSERT_TRUE(p.g == 200 && p.r == 0) << row;
         }
     }
-
-    // Drawing without upload shows the texture as it stands.
-    glClear(GL_COLOR_BUFFER_BIT);
-    texture_slot_draw(layer, nullptr, 0, 0, 0, false, true, false, false);
-    const auto again = read_screen();
-    EXPECT_EQ(pixel(again, 5, 120).r, 220);
-    EXPECT_EQ(pixel(again, 5, 99).g, 200);
 }
 
 // A buffer that ends exactly at a guard page: any read past the band the
@@ -216,45 +155,14 @@ TEST_F(RenderLayer, RandomBandsNeverReadPastTheirPixels) {
     std::uniform_int_distribution<int> rows(-5, 260);
     for (int i = 0; i < 400; ++i) {
         TextureSlot* slot = i % 2 ? layer : luma;
-        const int width = slot->width;
         const int height = rows(random);
-        const size_t bytes = static_cast<size_t>(std::max(height, 0)) * width *
+        const size_t bytes = static_cast<size_t>(std::max(height, 0)) * slot->width *
                              (slot->luminance ? 1 : 4);
         GuardedBuffer band(bytes);
-        texture_slot_draw(slot, band.data(), offset(random), width, height, true, i % 7 == 0,
-                          false, false);
+        texture_slot_draw(slot, band.data(), offset(random), slot->width, height, true,
+                          i % 7 == 0, false, false);
     }
-    glGetError();  // bands wider than nothing may be refused; only faults matter
-    const auto screen = read_screen();
-    EXPECT_EQ(screen.size(), 48u * 200u);
-}
-
-TEST(RenderQuadGeometry, OrientationsPlaceTheVertices) {
-    TextureSlot slot{};
-    texture_slot_set_geometry(&slot, 0, 0, 0, 1000, 600, 1000, 600);
-    const float upright[8] = {-1, 1, -1, -1, 1, 1, 1, -1};
-    for (int i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(slot.positions[i], upright[i]) << i;
-
-    texture_slot_set_geometry(&slot, 2, 0, 0, 1000, 600, 1000, 600);
-    for (int i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(slot.positions[i], -upright[i]) << i;
-
-    // A sub-rectangle: 250 px from the left, 150 from the top, half the size.
-    texture_slot_set_geometry(&slot, 0, 250, 150, 1000, 600, 500, 300);
-    const float inner[8] = {-0.5f, 0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f, -0.5f};
-    for (int i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(slot.positions[i], inner[i]) << i;
-
-    // Quarter turns: the rectangle's x runs along the screen's vertical axis.
-    texture_slot_set_geometry(&slot, 1, 0, 0, 1000, 600, 600, 1000);
-    const float quarter[8] = {-1, -1, 1, -1, -1, 1, 1, 1};
-    for (int i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(slot.positions[i], quarter[i]) << i;
-    texture_slot_set_geometry(&slot, 3, 0, 0, 1000, 600, 600, 1000);
-    for (int i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(slot.positions[i], -quarter[i]) << i;
-
-    // Unknown orientations and degenerate screens leave the quad alone.
-    texture_slot_set_geometry(&slot, 4, 10, 10, 1000, 600, 20, 20);
-    texture_slot_set_geometry(&slot, -1, 10, 10, 1000, 600, 20, 20);
-    texture_slot_set_geometry(&slot, 0, 10, 10, 0, 0, 20, 20);
-    for (int i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(slot.positions[i], -quarter[i]) << i;
+    glGetError();  // only faults matter here
 }
 
 // A landscape screen showing a layer in each orientation.
@@ -262,26 +170,17 @@ class RenderTurn : public GlTest {
 protected:
     RenderTurn() : GlTest(64, 32) {}
 
-    // Texel colour: red from the column, green from the row.
-    static std::vector<uint8_t> pattern(int w, int h) {
-        std::vector<uint8_t> buffer(static_cast<size_t>(w * h * 4));
-        for (int row = 0; row < h; ++row) {
-            for (int col = 0; col < w; ++col)
-                put_argb(buffer, static_cast<size_t>(row * w + col), static_cast<uint8_t>(col * 3),
-                         static_cast<uint8_t>(row * 3), 0x80);
-        }
-        return buffer;
-    }
-
-    // Draws a w x h layer in an orientation and checks that screen pixel
-    // (x, y) shows texel texel_of(x, y).
+    // Draws a w x h layer (red from the column, green from the row) in an
+    // orientation and checks that screen pixel (x, y) shows texel texel_of(x, y).
     template <typename Map>
     void expect_layer(int orientation, int w, int h, Map texel_of) {
         TextureSlot* slot = nullptr;
         texture_slot_create(&slot, 32, w, h, false);
         ASSERT_NE(slot, nullptr);
         texture_slot_set_geometry(slot, orientation, 0, 0, 64, 32, w, h);
-        const auto buffer = pattern(w, h);
+        std::vector<uint8_t> buffer(static_cast<size_t>(w * h * 4));
+        for (int i = 0; i < w * h; ++i)
+            put_argb(buffer, i, static_cast<uint8_t>(i % w * 3), static_cast<uint8_t>(i / w * 3), 0x80);
         texture_slot_draw(slot, buffer.data(), 0, w, h, true, true, true, true);
         const auto screen = read_screen();
         for (int y = 0; y < 32; ++y) {
@@ -305,71 +204,45 @@ TEST_F(RenderTurn, EachOrientationShowsTheLayerTurned) {
     expect_layer(3, 32, 64, [](int x, int y) { return std::pair{y, 63 - x}; });
 }
 
-TEST_F(RenderGl, ArgbSurfacesShowTheirTrueColours) {
+TEST_F(RenderGl, ArgbSurfacesShowTheirTrueColoursAndBlendOnlyWhenAsked) {
     TextureSlot* slot = nullptr;
     texture_slot_create(&slot, 32, 2, 2, false);
     ASSERT_NE(slot, nullptr);
     texture_slot_set_geometry(slot, 0, 0, 0, 64, 64, 64, 64);
-    // Surface pixels 0xAARRGGBB: red, green / blue, grey.
-    const uint32_t argb[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFF406080u};
+    // Surface pixels: red, green / blue, grey.
+    const Rgba colours[4] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {0x40, 0x60, 0x80, 255}};
     std::vector<uint8_t> bytes(16);
-    for (size_t i = 0; i < 4; ++i)
-        put_argb(bytes, i, (argb[i] >> 16) & 0xFF, (argb[i] >> 8) & 0xFF, argb[i] & 0xFF);
+    for (size_t i = 0; i < 4; ++i) put_argb(bytes, i, colours[i].r, colours[i].g, colours[i].b);
     texture_slot_draw(slot, bytes.data(), 0, 2, 2, true, true, false, true);
     auto screen = read_screen();
-    const Rgba red = pixel(screen, 10, 10);
-    EXPECT_TRUE(red.r == 255 && red.g == 0 && red.b == 0 && red.a == 255);
-    const Rgba green = pixel(screen, 50, 10);
-    EXPECT_TRUE(green.r == 0 && green.g == 255 && green.b == 0);
-    const Rgba blue = pixel(screen, 10, 50);
-    EXPECT_TRUE(blue.r == 0 && blue.g == 0 && blue.b == 255);
-    const Rgba grey = pixel(screen, 50, 50);
-    EXPECT_TRUE(grey.r == 0x40 && grey.g == 0x60 && grey.b == 0x80);
-
-    // The strip draw of a widget image uses the same colours, placed by its quad.
+    const int at[4][2] = {{10, 10}, {50, 10}, {10, 50}, {50, 50}};
+    for (int i = 0; i < 4; ++i) {
+        const Rgba p = pixel(screen, at[i][0], at[i][1]);
+        EXPECT_TRUE(p.r == colours[i].r && p.g == colours[i].g && p.b == colours[i].b) << i;
+    }
+    // The strip draw of a widget image: same colours, placed by its quad.
     TextureSlot* widget = nullptr;
     texture_slot_create(&widget, 32, 1, 1, true);
-    ASSERT_NE(widget, nullptr);
     texture_slot_set_geometry(widget, 0, 16, 16, 64, 64, 32, 32);
     std::vector<uint8_t> one(4);
     put_argb(one, 0, 255, 128, 0);
     texture_slot_draw_strip(widget, one.data(), 1, 1, true);
     screen = read_screen();
-    const Rgba orange = pixel(screen, 32, 32);
-    EXPECT_TRUE(orange.r == 255 && orange.g == 128 && orange.b == 0);
-    EXPECT_EQ(pixel(screen, 10, 10).r, 255);  // outside the widget: untouched
+    EXPECT_TRUE(pixel(screen, 32, 32).r == 255 && pixel(screen, 32, 32).g == 128);
     EXPECT_EQ(pixel(screen, 10, 10).g, 0);
 
-    // A linear (video) slot takes a new image of any size with each upload.
-    TextureSlot* video = nullptr;
-    texture_slot_create(&video, 32, 8, 8, true);
-    ASSERT_NE(video, nullptr);
-    texture_slot_set_geometry(video, 0, 0, 0, 64, 64, 64, 64);
-    std::vector<uint8_t> frame(3 * 5 * 4);
-    for (size_t i = 0; i < 15; ++i) put_argb(frame, i, 10, 20, 250);
-    texture_slot_draw(video, frame.data(), 0, 3, 5, true, true, false, true);
-    screen = read_screen();
-    const Rgba v = pixel(screen, 40, 40);
-    EXPECT_TRUE(v.r == 10 && v.g == 20 && v.b == 250);
-    EXPECT_EQ(video->width, 3);
-
-    // Blending starts off: a half-transparent layer replaces what is below.
-    // With the player's blending on, the picture shows through it.
+    // Blending starts off: a half-transparent layer replaces what is below;
+    // with blending on, the picture below shows through it.
     std::vector<uint8_t> veil(4);
     put_argb(veil, 0, 0, 0, 255, 0x80);
-    texture_slot_set_geometry(slot, 0, 0, 0, 64, 64, 64, 64);
     texture_slot_draw(slot, veil.data(), 0, 1, 1, true, true, false, false);
-    screen = read_screen();
-    const Rgba replaced = pixel(screen, 5, 5);
-    EXPECT_TRUE(replaced.r == 0 && replaced.b == 255 && replaced.a == 0x80);
+    EXPECT_EQ(pixel(read_screen(), 5, 5).a, 0x80);
+    texture_slot_draw(slot, bytes.data(), 0, 2, 2, true, true, false, true);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    texture_slot_draw(video, frame.data(), 0, 3, 5, true, true, false, true);
-    texture_slot_draw(slot, nullptr, 0, 0, 0, false, true, false, false);
-    screen = read_screen();
-    const Rgba mixed = pixel(screen, 5, 5);
-    EXPECT_TRUE(near(mixed.r, 5, 2) && near(mixed.g, 10, 2) && near(mixed.b, 252, 2))
-        << int(mixed.r) << "," << int(mixed.g) << "," << int(mixed.b);
+    texture_slot_draw(slot, veil.data(), 0, 1, 1, true, true, false, false);
+    const Rgba mixed = pixel(read_screen(), 5, 5);
+    EXPECT_TRUE(near(mixed.r, 127, 2) && near(mixed.b, 128, 2)) << int(mixed.r) << "," << int(mixed.b);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -382,37 +255,7 @@ Rgba yuv_to_rgb(int y, int u, int v) {
     return {to8(Y + 1.403 * V), to8(Y - 0.344 * U - 0.714 * V), to8(Y + 1.772 * U), 255};
 }
 
-TEST_F(RenderGl, YuvProgramGivesTheMatrixColours) {
-    TextureSlot *y = nullptr, *u = nullptr, *v = nullptr;
-    texture_slot_create(&y, 8, 16, 16, true);
-    texture_slot_create(&u, 8, 8, 8, true);
-    texture_slot_create(&v, 8, 8, 8, true);
-    ASSERT_TRUE(y && u && v);
-    texture_slot_set_geometry(y, 0, 0, 0, 64, 64, 64, 64);
-    const struct { int y, u, v; } cases[] = {
-        {128, 64, 192}, {235, 128, 128}, {16, 128, 128}, {81, 90, 240}, {145, 54, 34},
-        {41, 240, 110}, {0, 0, 0}, {255, 255, 255},
-    };
-    for (const auto& c : cases) {
-        std::vector<uint8_t> yp(256, static_cast<uint8_t>(c.y));
-        std::vector<uint8_t> up(64, static_cast<uint8_t>(c.u));
-        std::vector<uint8_t> vp(64, static_cast<uint8_t>(c.v));
-        yuv_planes_draw(y, u, v, yp.data(), up.data(), vp.data(), 16, 16);
-        const auto screen = read_screen();
-        const Rgba want = yuv_to_rgb(c.y, c.u, c.v);
-        for (const auto& [px, py] : {std::pair{0, 0}, std::pair{33, 20}, std::pair{63, 63}}) {
-            const Rgba got = pixel(screen, px, py);
-            EXPECT_TRUE(near(got.r, want.r, 2) && near(got.g, want.g, 2) &&
-                        near(got.b, want.b, 2) && got.a == 255)
-                << "yuv " << c.y << "," << c.u << "," << c.v << " gave " << int(got.r) << ","
-                << int(got.g) << "," << int(got.b) << " want " << int(want.r) << ","
-                << int(want.g) << "," << int(want.b);
-        }
-    }
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-TEST_F(RenderGl, YuvOddSizesUploadTightRowsAndFlooredChroma) {
+TEST_F(RenderGl, YuvOddSizesGiveTheMatrixColoursFromTightRowsAndFlooredChroma) {
     // 35 x 19 luma, 17 x 9 chroma; nearest filtering so that every screen
     // pixel shows exactly one sample of each plane.
     constexpr int W = 35, H = 19, CW = W / 2, CH = H / 2;
@@ -422,22 +265,19 @@ TEST_F(RenderGl, YuvOddSizesUploadTightRowsAndFlooredChroma) {
     texture_slot_create(&v, 8, CW, CH, false);
     ASSERT_TRUE(y && u && v);
     texture_slot_set_geometry(y, 0, 0, 0, 64, 64, W, H);
-    auto luma = [](int c, int r) { return 20 + 5 * c + 3 * r; };
-    auto cb = [](int c, int r) { return 60 + 7 * c + 5 * r; };
-    auto cr = [](int c, int r) { return 200 - 6 * c - 4 * r; };
+    // Gradients that wrap, so the planes cover most sample values.
+    auto luma = [](int c, int r) { return (5 + 7 * c + 3 * r) % 256; };
+    auto cb = [](int c, int r) { return (20 + 13 * c + 5 * r) % 256; };
+    auto cr = [](int c, int r) { return (250 - 12 * c - 4 * r) % 256; };
     std::vector<uint8_t> yp(W * H), up(CW * CH), vp(CW * CH);
-    for (int r = 0; r < H; ++r)
-        for (int c = 0; c < W; ++c) yp[r * W + c] = static_cast<uint8_t>(luma(c, r));
-    for (int r = 0; r < CH; ++r) {
-        for (int c = 0; c < CW; ++c) {
-            up[r * CW + c] = static_cast<uint8_t>(cb(c, r));
-            vp[r * CW + c] = static_cast<uint8_t>(cr(c, r));
-        }
+    for (int i = 0; i < W * H; ++i) yp[i] = static_cast<uint8_t>(luma(i % W, i / W));
+    for (int i = 0; i < CW * CH; ++i) {
+        up[i] = static_cast<uint8_t>(cb(i % CW, i / CW));
+        vp[i] = static_cast<uint8_t>(cr(i % CW, i / CW));
     }
     yuv_planes_draw(y, u, v, yp.data(), up.data(), vp.data(), W, H);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     const auto screen = read_screen();
-    int checked = 0;
     for (int py = 0; py < H; ++py) {
         for (int px = 0; px < W; ++px) {
             // Chroma sample under this pixel's centre (never on a texel edge here).
@@ -446,17 +286,12 @@ TEST_F(RenderGl, YuvOddSizesUploadTightRowsAndFlooredChroma) {
             const Rgba want = yuv_to_rgb(luma(px, py), cb(cc, cr_row), cr(cc, cr_row));
             const Rgba got = pixel(screen, px, py);
             ASSERT_TRUE(near(got.r, want.r, 2) && near(got.g, want.g, 2) &&
-                        near(got.b, want.b, 2))
+                        near(got.b, want.b, 2) && got.a == 255)
                 << "at " << px << "," << py << " got " << int(got.r) << "," << int(got.g) << ","
-                << int(got.b) << " want " << int(want.r) << "," << int(want.g) << ","
-                << int(want.b);
-            ++checked;
+                << int(got.b) << " want " << int(want.r) << "," << int(want.g) << "," << int(want.b);
         }
     }
-    EXPECT_EQ(checked, W * H);
-    // Outside the picture's quad nothing was drawn: the clear colour.
-    EXPECT_EQ(pixel(screen, 50, 50).r, 0);
-    EXPECT_EQ(pixel(screen, 50, 50).a, 255);
+    EXPECT_EQ(pixel(screen, 50, 50).r, 0);  // outside the quad: the clear colour
 }
 
 TEST(RenderGlContext, PbufferRefusesEmptySizesAndDestroyIsRepeatable) {
@@ -465,7 +300,6 @@ TEST(RenderGlContext, PbufferRefusesEmptySizesAndDestroyIsRepeatable) {
     EXPECT_FALSE(gl_context_create_pbuffer(&ctx, 10, -1));
     EXPECT_EQ(ctx.display, nullptr);
     ASSERT_TRUE(gl_context_create_pbuffer(&ctx, 8, 8));
-    EXPECT_EQ(ctx.width, 8);
     EXPECT_EQ(eglGetCurrentContext(), ctx.context);
     gl_context_destroy(&ctx);
     EXPECT_EQ(ctx.display, nullptr);

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "render/gl_context.h"
 #include "render/video_layout.h"
+#include "render/video_output.h"
 #include "tests/render/gl_test_support.h"
 
 namespace {
@@ -74,9 +74,9 @@ TEST(RenderWindow, LayerReachesTheX11WindowInTrueColours) {
     XMapWindow(display, window);
     XSync(display, False);
 
-    screen_width = W;
-    screen_height = H;
     GlContext ctx{};
+    ctx.width = W;
+    ctx.height = H;
     ctx.native_display = display;
     ctx.window = window;
     ASSERT_TRUE(gl_context_create(&ctx));
@@ -106,11 +106,11 @@ TEST(RenderWindow, LayerReachesTheX11WindowInTrueColours) {
 
     // A new aspect mode wipes the window to black, and the next swap shows
     // no old picture either.
-    auto app = std::make_unique<AppState>();
-    app->out.window_width = W;
-    app->out.window_height = H;
-    app->out.video = {layer, false, 1920, 1080, 1, 1, 1920};
-    ASSERT_EQ(apply_aspect_mode(app.get(), ASPECT_BOXED, W, H), 0);
+    auto out = std::make_unique<VideoOutput>();
+    out->screen_width = out->window_width = W;
+    out->screen_height = out->window_height = H;
+    out->video = {layer, false, 1920, 1080, 1, 1, 1920};
+    ASSERT_EQ(apply_aspect_mode(out.get(), ASPECT_BOXED, W, H), 0);
     XSync(display, False);
     EXPECT_EQ(window_pixel(display, window, 10, 10), 0x000000ul);
     gl_present();
