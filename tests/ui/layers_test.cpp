@@ -3,7 +3,7 @@
 // them, and the layout follows the chosen surface.
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <cstdlib>
 
 #include "render/gl_context.h"
 #include "render/video_output.h"
@@ -23,6 +23,7 @@ protected:
 
     void SetUp() override
     {
+        setenv("LP_NUM_THREADS", "0", 0);   // Mesa's rasterizer threads race among themselves
         GlTest::SetUp();
         out_.screen_width = out_.window_width = W;
         out_.screen_height = out_.window_height = H;
