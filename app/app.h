@@ -5,13 +5,14 @@
 // the same shutdown (exit status 0).
 #pragma once
 
+#include "platform/result_codes.h"   // DISPATCH_LEAVE
+
 struct AppState;
 
 constexpr const char* APP_CAPTION = "Velmora Media Player";
 constexpr const char* APP_VERSION_TEXT = "4.0.2";
 constexpr int DEFAULT_WINDOW_WIDTH = 1000;
 constexpr int DEFAULT_WINDOW_HEIGHT = 600;
-constexpr int DISPATCH_LEAVE = 2;
 
 // Process entry: 0 after an orderly shutdown, -1 when the first lock fails.
 int app_main();
@@ -29,6 +30,10 @@ int home_loop(AppState* app, int last_result);
 int play_dispatch(AppState* app);
 // Runs the outer loop until the user quits or a dispatch asks to leave.
 void main_loop(AppState* app);
+
+// The error message box for a result code, worded for what the user was
+// doing (the current list's source, the browse mode, the media kind).
+void show_error(AppState* app, int code);
 
 // Switches the window between its framed size and borderless full screen
 // for the player (off again when leaving the player). Does nothing under

@@ -52,7 +52,6 @@ struct Navigation {
     int32_t list_source;                // MediaSource
     int32_t source_kind;                // SourceKind
     uint8_t play_to_active;
-    uint8_t keep_player_widgets;
     uint8_t player_fullscreen;
     uint8_t audio_open;
     char current_media_path[PATH_SIZE];

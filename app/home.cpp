@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "app/app.h"
 #include "app/app_state.h"
 #include "platform/shell.h"
+#include "platform/text_copy.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/events.h"
@@ -92,7 +94,7 @@ void keep_account_texts(AppState* app)
 {
     auto copy = [](const Widget* box, char (&dst)[32]) {
         if (box && box->in_use && box->kind == WIDGET_EDIT_BOX)
-            std::snprintf(dst, sizeof dst, "%.31s", box->edit.text);
+            copy_text(dst, sizeof dst, box->edit.text);
     };
     copy(screen_widgets[SCREEN_ACCOUNT_USERNAME], app->settings.username);
     copy(screen_widgets[SCREEN_ACCOUNT_PASSWORD], app->settings.password);
@@ -105,8 +107,8 @@ void show_home(AppState* app)
     ui_set_home_screen(show_home);
     app->ui.current_screen = show_home;
     keep_account_texts(app);
-    registry_clear(app, 1);
-    widgets_clear(app, 1);
+    registry_clear(1);
+    widgets_clear(1);
     SDL_Surface* surface = app->ui.ui_surface;
     if (!surface)
         return;
@@ -136,6 +138,6 @@ void show_home(AppState* app)
         last_error = 0;
         show_error(app, code);
     } else {
-        present(app);
+        present(&app->ui);
     }
 }

@@ -5,6 +5,7 @@
 #include "app/home.h"
 #include "app/pending.h"
 #include "ui/artwork.h"
+#include "ui/dialogs.h"
 #include "ui/events.h"
 #include "ui/layers.h"
 #include "ui/surface.h"
@@ -60,6 +61,16 @@ void draw_current_screen(AppState* app)
         last_error = 0;
     }
 }
+
+}  // namespace
+
+void show_error(AppState* app, int code)
+{
+    const ErrorContext context{app->nav.list_source, app->nav.browse_mode, app->nav.media_kind};
+    show_error(&app->ui, context, code);
+}
+
+namespace {
 
 // Whether the inner loop steps to another item before the next dispatch.
 bool wants_next_item(const AppState* app)
@@ -124,20 +135,20 @@ int home_loop(AppState* app, int last_result)
 {
     last_error = last_result;
     set_player_fullscreen(app, 0);
-    if (!app->nav.keep_player_widgets) {
-        registry_clear(app, 0);
-        widgets_clear(app, 0);
+    if (!app->ui.keep_player_widgets) {
+        registry_clear(0);
+        widgets_clear(0);
         player_background_draw(app);
         player_overlays_free(app);
     }
-    if (apply_orientation(app, app->out.orientation) != 0)
+    if (apply_orientation(&app->ui, &app->out, app->out.orientation) != 0)
         return -1;
     if (!app->ui.play_requested)
         draw_current_screen(app);
-    modal_loop(app, nullptr);
-    if (!app->nav.keep_player_widgets) {
-        registry_clear(app, 1);
-        widgets_clear(app, 1);
+    modal_loop(&app->ui, &app->out, nullptr);
+    if (!app->ui.keep_player_widgets) {
+        registry_clear(1);
+        widgets_clear(1);
     }
     if (!app->ui.play_requested)
         return -1;
@@ -150,7 +161,7 @@ int play_dispatch(AppState* app)
     app->flags &= ~STEP_REQUEST;
     if (has(app, APP_PLAYER_BUSY))
         return 0;
-    if (!app->nav.keep_player_widgets)
+    if (!app->ui.keep_player_widgets)
         player_background_draw(app);
     if (app->nav.play_to_active)
         return play_to_run(app);

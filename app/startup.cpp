@@ -296,14 +296,18 @@ void shut_down()
 
 int load_resources(AppState* app)
 {
-    if (load_artwork_and_fonts() != 0 || ui_toolkit_init() != 0)
+    app->ui.owner = app;
+    app->ui.settings = &app->settings;
+    app->ui.app_flags = &app->flags;
+    if (load_artwork_and_fonts(app->out.screen_width, app->out.screen_height) != 0 ||
+        ui_toolkit_init() != 0)
         return -1;
-    if (create_ui_surfaces() != 0 || apply_orientation(app, 0) != 0)
+    if (create_ui_surfaces(&app->out) != 0 || apply_orientation(&app->ui, &app->out, 0) != 0)
         return -1;
     // The threads below run while APP_RUNNING is set, so it is set before
     // they start (the runtime locks exist by now).
     create_player_locks(app);
-    if (ui_timer_start() != 0 || listener_start(app, post_play_request) != 0)
+    if (ui_timer_start() != 0 || listener_start(app, [](AppState*) { return post_play_request(); }) != 0)
         return -1;
     if (thumb_worker_start() != 0 || upnp_thread_start(app) != 0)
         return -1;

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "app/app_state.h"
 #include "ui/text.h"
 
 namespace {
@@ -97,7 +96,7 @@ void artwork_set(ArtId id, Surface* image)
     g_art[id] = image;
 }
 
-int load_artwork_and_fonts()
+int load_artwork_and_fonts(int screen_width, int screen_height)
 {
     for (int i = 0; i < ART_COUNT; ++i) {
         g_art[i] = load_image(ART_FILES[i]);

@@ -1,7 +1,8 @@
 // The artwork table: every interface image, decoded once at start-up from
 // "images/" (relative to the working directory) and kept until shutdown.
 // Each pressed image is the entry right after its normal one, so a button
-// built from entry `id` shows `id + 1` while pressed.
+// built from entry `id` shows `id + 1` while pressed. The table owns its
+// images (artwork_set frees the one it replaces). Main thread only.
 #pragma once
 
 #include "ui/surface.h"
@@ -102,9 +103,10 @@ void artwork_set(ArtId id, Surface* image);
 
 // Loads the artwork table in order (background2 scaled to the screen size,
 // the player bar to the screen width, the seek track drawn into the bar),
-// then opens the 30 fonts. Uses the screen_width/screen_height globals.
-// 0, or -1 when any file is missing (everything loaded so far is freed).
-int load_artwork_and_fonts();
+// then opens the 30 fonts. A screen side below 1 leaves the images at their
+// file size. 0, or -1 when any file is missing (everything loaded so far is
+// freed).
+int load_artwork_and_fonts(int screen_width, int screen_height);
 // Frees every artwork entry, then closes the fonts.
 void free_artwork_and_fonts();
 

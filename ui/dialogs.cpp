@@ -1,8 +1,11 @@
-// Message boxes and the error messages every screen reports through.
+// Message boxes and the error messages every screen reports through. The
+// texts are a table: one per result code, and small tables of variants for
+// the two codes whose text depends on what the user was doing.
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "platform/media_enums.h"
+#include "platform/result_codes.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/layers.h"
@@ -33,25 +36,127 @@ void go_home(AppState* app, RegistrySlot*)
 
 void ok_pressed(AppState* app, RegistrySlot*)
 {
-    ScreenFn next = g_ok_screen ? g_ok_screen : app->ui.current_screen;
-    if (!next)
-        next = g_home_screen;
+    ScreenFn next = g_ok_screen ? g_ok_screen : g_home_screen;
     if (next)
         next(app);
 }
 
 int pane_width() { return LIST_PANE_WIDTH; }
+int title_bar(const UiState* ui) { return ui->title_bar_height > 0 ? ui->title_bar_height : TITLE_BAR_HEIGHT; }
+
+struct Message {
+    const char* text;
+    bool with_address;   // followed by " " and the support address
+};
+
+struct ErrorEntry {
+    int code;
+    bool after_cancel;   // still shown while abort_requested is set
+    Message message;     // null text: chosen from a variant table below
+};
+
+const ErrorEntry ERROR_TABLE[] = {
+    {ERR_GENERIC, false, {nullptr, false}},
+    {ERR_LOGIN_REFUSED, false,
+     {"Velmora Media Streamer is not running on your PC or your login info does not match the "
+      "login info set up in Velmora Media Streamer. Please tap 'Settings' and check your username "
+      "and password in Account Settings.", false}},
+    {ERR_NO_SHARED_MEDIA, false,
+     {"No shared media files could be found on the current path. Make sure you add at least one "
+      "media folder via Select Media Folders item in Velmora Media Streamer settings menu.", false}},
+    {ERR_DIRECTORY_SERVICE, false,
+     {"Could not communicate with the Velmora directory service. Please make sure you have "
+      "internet connection. This may also mean directory service is down. Try connecting to the "
+      "streaming server manually by disabling directory service from Velmora Media Streamer "
+      "advanced network settings and by entering server IP address and port number to the "
+      "player network settings.", false}},
+    {ERR_NO_NETWORK, false,
+     {"No network connection was detected. Please turn on network and try again.", false}},
+    {ERR_MEDIA_OPEN, true, {nullptr, false}},
+    {ERR_NO_ACCOUNT, true,
+     {"This feature is to stream media from a remote PC. It requires a Velmora Media Streamer "
+      "account. Please install our free streamer application to your PC. During installation, "
+      "you will be asked to generate an account. When the account is set up, enter your account "
+      "login information to 'Account Settings' under the Settings menu. For more information, "
+      "please check out Help.", false}},
+    {ERR_NO_CHANNELS, false,
+     {"No live channels could be found on the streaming server or the channels are not enabled. "
+      "Please add a channel from Channel Lineup menu item in Velmora Media Streamer and enable it "
+      "by clicking the Enable box next to it.", false}},
+    {ERR_OUT_OF_MEMORY, true,
+     {"There is not enough memory for this operation. Please close other applications and try "
+      "again.", false}},
+    {ERR_DECODE, true,
+     {"An unrecoverable error was encountered while decoding the stream. The content may be "
+      "corrupt.", false}},
+    {ERR_STORE_FULL, true,
+     {"Out of buffer space for progressive download. Please free up space on your device or "
+      "disable progressive download for streaming.", false}},
+    {ERR_STREAM_DATA, true, {"An error was detected while playing the stream.", false}},
+    {ERR_SERVER_REPLY, true,
+     {"An error occurred while communicating with the streaming server.", false}},
+    {ERR_NO_UPNP_SERVER, false,
+     {"Could not find any DLNA/UPNP servers on the network. Please make sure your device has "
+      "network connectivity and then restart the application. You NEED to RESTART the "
+      "application after turning on network; otherwise, UPNP discovery will still fail.", false}},
+};
+
+const Message UNEXPECTED = {"Unexpected error. Please contact us at", true};
+
+// ERR_GENERIC by where the current list comes from.
+enum GenericVariant { GENERIC_LOCAL, GENERIC_STREAMER, GENERIC_NETWORK };
+const Message GENERIC_TEXTS[] = {
+    {"The destination file/folder could not be opened successfully. Please make sure the "
+     "file/folder is still accessible and has read permissions. Sometimes a device restart may "
+     "fix this problem.", false},
+    {"Could not connect to the streaming server. Please make sure your device has network "
+     "connectivity. Also, make sure only one instance of Velmora Media Streamer is running on "
+     "your PC and it is in Ready state.", false},
+    {"The destination file/folder could not be opened successfully. Please make sure your device "
+     "has network connectivity.", false},
+};
+
+// ERR_MEDIA_OPEN by media kind (MediaKind order).
+const Message MEDIA_OPEN_TEXTS[] = {
+    {"Streaming could not start. Please make sure the channel is set up correctly and the enable "
+     "checkbox for this channel is marked in the channel lineup on the server.", false},
+    {"Streaming could not start. Please make sure the file is still accessible on the server.",
+     false},
+    {"Media could not be opened. It might be corrupt, copy-protected or might have an unsupported "
+     "format. If you are sure none of these are valid, please contact us at", true},
+};
+
+const ErrorEntry* find_error(int code)
+{
+    for (const ErrorEntry& e : ERROR_TABLE)
+        if (e.code == code)
+            return &e;
+    return nullptr;
+}
+
+Message variant(const ErrorContext& c, int code)
+{
+    if (code == ERR_GENERIC) {
+        if (c.list_source == SOURCE_LOCAL || c.browse_mode == BROWSE_PLAYLIST_ITEMS ||
+            c.browse_mode == BROWSE_RECORDINGS)
+            return GENERIC_TEXTS[GENERIC_LOCAL];
+        return GENERIC_TEXTS[c.list_source == SOURCE_STREAMER ? GENERIC_STREAMER : GENERIC_NETWORK];
+    }
+    // Any kind but a live channel or a streamed file was opened directly.
+    const bool streamed = c.media_kind == MEDIA_KIND_LIVE || c.media_kind == MEDIA_KIND_STREAMED;
+    return MEDIA_OPEN_TEXTS[streamed ? c.media_kind : MEDIA_KIND_DIRECT];
+}
 
 }  // namespace
 
 void ui_set_home_screen(ScreenFn home) { g_home_screen = home; }
 void ui_set_message_box_observer(MessageBoxObserver observer) { g_observer = observer; }
 
-void message_box(AppState* app, SDL_Surface* surface, const char* text, int top, int width,
-                 void (*on_ok)(AppState* app))
+void message_box(UiState* ui, SDL_Surface* surface, const char* text, int top, int width,
+                 ScreenFn on_ok)
 {
-    registry_clear(app, 0);
-    widgets_clear(app, 0);
+    registry_clear(0);
+    widgets_clear(0);
     if (!surface || !text)
         return;
     if (width <= 0)
@@ -70,8 +175,7 @@ void message_box(AppState* app, SDL_Surface* surface, const char* text, int top,
     int button_h = button_art ? button_art->h : 0;
     int box_h = (text_bottom + 40) + (button_h - top);
 
-    int bar = app->ui.title_bar_height > 0 ? app->ui.title_bar_height : TITLE_BAR_HEIGHT;
-    if (Widget* menu = create_button(surface->w - 106, 8, MENU_BUTTON_WIDTH, bar - 16, ART_BUTTON,
+    if (Widget* menu = create_button(surface->w - 106, 8, MENU_BUTTON_WIDTH, title_bar(ui) - 16, ART_BUTTON,
                                      nullptr, 0, 0, "Menu", font, BUTTON_TEXT_COLOUR, 1)) {
         widget_draw(surface, menu);
         registry_add(menu, SLOT_PRESS, go_home);
@@ -80,145 +184,50 @@ void message_box(AppState* app, SDL_Surface* surface, const char* text, int top,
         blend_over(surface, frame.get(), left, top);
     draw_text(surface, text, font, text_x, text_y, text_w, text_h, ALIGN_LEFT, TEXT_BLEND,
               DIALOG_TEXT_COLOUR);
-    g_ok_screen = on_ok;
+    g_ok_screen = on_ok ? on_ok : ui->current_screen;
     int button_w = button_art ? button_art->w : 0;
     if (Widget* ok = create_button((pane_width() - button_w) / 2, text_bottom + 25, -1, -1,
                                    ART_BUTTON, nullptr, 0, 0, "OK", font, BUTTON_TEXT_COLOUR, 1)) {
         widget_draw(surface, ok);
         registry_add(ok, SLOT_PRESS, ok_pressed);
     }
-    present(app);
+    present(ui);
 }
 
-bool error_message_text(const AppState* app, int code, char* out, int out_size)
+bool error_message_text(const ErrorContext& context, bool cancelled, int code, char* out,
+                        int out_size)
 {
     if (!out || out_size <= 0)
         return false;
     out[0] = 0;
-    if (app->ui.abort_requested) {
-        switch (code) {
-        case -11: case -12: case -15: case -16: case -19: case -20: case -21:
-            break;
-        default:
-            return false;
-        }
-    }
-    const char* text = nullptr;
-    bool with_address = false;
-    switch (code) {
-    case -1:
-        if (app->nav.list_source == 0 || app->nav.browse_mode == 0 || app->nav.browse_mode == 1)
-            text = "The destination file/folder could not be opened successfully. Please make sure "
-                   "the file/folder is still accessible and has read permissions. Sometimes a "
-                   "device restart may fix this problem.";
-        else if (app->nav.list_source == 1)
-            text = "Could not connect to the streaming server. Please make sure your device has "
-                   "network connectivity. Also, make sure only one instance of Velmora Media "
-                   "Streamer is running on your PC and it is in Ready state.";
-        else
-            text = "The destination file/folder could not be opened successfully. Please make sure "
-                   "your device has network connectivity.";
-        break;
-    case -2:
-        text = "Velmora Media Streamer is not running on your PC or your login info does not "
-               "match the login info set up in Velmora Media Streamer. Please tap 'Settings' and "
-               "check your username and password in Account Settings.";
-        break;
-    case -8:
-        text = "No shared media files could be found on the current path. Make sure you add at "
-               "least one media folder via Select Media Folders item in Velmora Media Streamer "
-               "settings menu.";
-        break;
-    case -9:
-        text = "Could not communicate with the Velmora directory service. Please make sure you "
-               "have internet connection. This may also mean directory service is down. Try "
-               "connecting to the streaming server manually by disabling directory service from "
-               "Velmora Media Streamer advanced network settings and by entering server IP "
-               "address and port number to the player network settings.";
-        break;
-    case -10:
-        text = "No network connection was detected. Please turn on network and try again.";
-        break;
-    case -11:
-        if (app->nav.media_kind == 0) {
-            text = "Streaming could not start. Please make sure the channel is set up correctly "
-                   "and the enable checkbox for this channel is marked in the channel lineup on "
-                   "the server.";
-        } else if (app->nav.media_kind == 1) {
-            text = "Streaming could not start. Please make sure the file is still accessible on "
-                   "the server.";
-        } else {
-            text = "Media could not be opened. It might be corrupt, copy-protected or might have "
-                   "an unsupported format. If you are sure none of these are valid, please "
-                   "contact us at";
-            with_address = true;
-        }
-        break;
-    case -12:
-        text = "This feature is to stream media from a remote PC. It requires a Velmora Media "
-               "Streamer account. Please install our free streamer application to your PC. "
-               "During installation, you will be asked to generate an account. When the account "
-               "is set up, enter your account login information to 'Account Settings' under the "
-               "Settings menu. For more information, please check out Help.";
-        break;
-    case -13:
-        text = "No live channels could be found on the streaming server or the channels are not "
-               "enabled. Please add a channel from Channel Lineup menu item in Velmora Media "
-               "Streamer and enable it by clicking the Enable box next to it.";
-        break;
-    case -15:
-        text = "There is not enough memory for this operation. Please close other applications "
-               "and try again.";
-        break;
-    case -16:
-        text = "An unrecoverable error was encountered while decoding the stream. The content "
-               "may be corrupt.";
-        break;
-    case -19:
-        text = "Out of buffer space for progressive download. Please free up space on your "
-               "device or disable progressive download for streaming.";
-        break;
-    case -20:
-        text = "An error was detected while playing the stream.";
-        break;
-    case -21:
-        text = "An error occurred while communicating with the streaming server.";
-        break;
-    case -23:
-        text = "Could not find any DLNA/UPNP servers on the network. Please make sure your "
-               "device has network connectivity and then restart the application. You NEED to "
-               "RESTART the application after turning on network; otherwise, UPNP discovery will "
-               "still fail.";
-        break;
-    default:
-        text = "Unexpected error. Please contact us at";
-        with_address = true;
-        break;
-    }
-    if (with_address)
-        std::snprintf(out, size_t(out_size), "%s %s", text, SUPPORT_ADDRESS);
+    const ErrorEntry* entry = find_error(code);
+    if (cancelled && !(entry && entry->after_cancel))
+        return false;
+    Message m = !entry ? UNEXPECTED : entry->message.text ? entry->message : variant(context, code);
+    if (m.with_address)
+        std::snprintf(out, size_t(out_size), "%s %s", m.text, SUPPORT_ADDRESS);
     else
-        std::snprintf(out, size_t(out_size), "%s", text);
+        std::snprintf(out, size_t(out_size), "%s", m.text);
     return true;
 }
 
-void show_error(AppState* app, int code)
+void show_error(UiState* ui, const ErrorContext& context, int code)
 {
-    if (!app)
+    if (!ui)
         return;
-    if (!app->ui.abort_requested) {
-        registry_clear(app, 0);
-        widgets_clear(app, 0);
+    const bool cancelled = ui->abort_requested != 0;
+    if (!cancelled) {
+        registry_clear(0);
+        widgets_clear(0);
     }
     char text[1024];
-    if (!error_message_text(app, code, text, sizeof text))
+    if (!error_message_text(context, cancelled, code, text, sizeof text))
         return;
-    int bar = app->ui.title_bar_height > 0 ? app->ui.title_bar_height : TITLE_BAR_HEIGHT;
-    int top = 2 * bar + 20;
-    if (code == -11 && app->nav.media_kind == 0)
+    int top = 2 * title_bar(ui) + 20;
+    if (code == ERR_MEDIA_OPEN && context.media_kind == MEDIA_KIND_LIVE)
         top = DIALOG_TOP;
-    ScreenFn on_ok = app->ui.current_screen;
-    if (code == -12 || code == -13)
+    ScreenFn on_ok = ui->current_screen;
+    if (code == ERR_NO_ACCOUNT || code == ERR_NO_CHANNELS)
         on_ok = g_home_screen;
-    message_box(app, app->ui.ui_surface, text, top, 0, on_ok);
+    message_box(ui, ui->ui_surface, text, top, 0, on_ok);
 }

@@ -1,11 +1,12 @@
 // Edit boxes: focus and key repeat, sticky Alt/Shift, the alternate
 // character map, digits-only and length limits, caret placement and
-// blinking.
+// blinking. The text is UTF-8: the caret, Backspace and Delete move over
+// whole characters, so no edit leaves half a character behind.
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "platform/text_copy.h"
 #include "ui/input_internal.h"
 #include "ui/text.h"
 
@@ -16,6 +17,11 @@ bool g_sticky_shift;
 int g_saved_repeat_delay = -1;     // -1: nothing saved
 int g_saved_repeat_interval = -1;
 Widget* g_focused;
+
+// Key repeat while an edit box has the focus.
+constexpr int EDIT_REPEAT_DELAY_MS = 500;
+constexpr int EDIT_REPEAT_INTERVAL_MS = 30;
+constexpr int EDIT_TEXT_INSET = 6;   // text starts this far right of the box
 
 }  // namespace
 
@@ -38,7 +44,7 @@ void save_key_repeat()
         g_saved_repeat_delay = delay;
         g_saved_repeat_interval = interval;
     }
-    SDL_EnableKeyRepeat(500, 30);
+    SDL_EnableKeyRepeat(EDIT_REPEAT_DELAY_MS, EDIT_REPEAT_INTERVAL_MS);
 }
 
 }  // namespace
@@ -53,27 +59,23 @@ void restore_key_repeat()
 
 void caret_from_pointer(Widget* box, int px)
 {
-    char shown[EDIT_TEXT_SIZE];
-    edit_shown_text(box, shown, sizeof shown);
-    int len = int(std::strlen(shown));
-    int start = std::clamp<int>(box->edit.first_shown, 0, len);
-    int target = px - (box->x + 6);
+    EditFields& e = box->edit;
+    const int len = int(std::strlen(e.text));
+    const int start = std::clamp<int>(e.first_shown, 0, len);
+    const int target = px - (box->x + EDIT_TEXT_INSET);
     int best = start;
     int best_dist = std::abs(target);
-    char part[EDIT_TEXT_SIZE];
-    for (int i = start + 1; i <= len; ++i) {
-        std::memcpy(part, shown + start, size_t(i - start));
-        part[i - start] = 0;
-        int w = 0;
-        int h = 0;
-        text_size(box->font, part, &w, &h);
-        int dist = std::abs(target - w);
+    for (int i = int(utf8_next(e.text, size_t(len), size_t(start))); i > start;) {
+        const int dist = std::abs(target - edit_text_width(box, start, i));
         if (dist < best_dist) {
             best = i;
             best_dist = dist;
         }
+        if (i >= len)
+            break;
+        i = int(utf8_next(e.text, size_t(len), size_t(i)));
     }
-    box->edit.caret_index = best;
+    e.caret_index = best;
 }
 
 namespace {
@@ -122,25 +124,29 @@ bool edit_key(Widget* box, const SDL_keysym& ks, bool* focus_ended)
     case SDLK_KP_ENTER:
         *focus_ended = true;
         return false;
-    case SDLK_BACKSPACE:
+    case SDLK_BACKSPACE: {
         if (caret == 0)
             return false;
-        std::memmove(e.text + caret - 1, e.text + caret, size_t(len - caret + 1));
-        e.caret_index = caret - 1;
+        const int from = int(utf8_previous(e.text, size_t(caret)));
+        std::memmove(e.text + from, e.text + caret, size_t(len - caret + 1));
+        e.caret_index = from;
         e.reveal_last = 0;
         return true;
-    case SDLK_DELETE:
+    }
+    case SDLK_DELETE: {
         if (caret >= len)
             return false;
-        std::memmove(e.text + caret, e.text + caret + 1, size_t(len - caret));
+        const int to = int(utf8_next(e.text, size_t(len), size_t(caret)));
+        std::memmove(e.text + caret, e.text + to, size_t(len - to + 1));
         e.reveal_last = 0;
         return true;
+    }
     case SDLK_LEFT:
-        e.caret_index = std::max(0, caret - 1);
+        e.caret_index = int(utf8_previous(e.text, size_t(caret)));
         e.reveal_last = 0;
         return false;
     case SDLK_RIGHT:
-        e.caret_index = std::min(len, caret + 1);
+        e.caret_index = int(utf8_next(e.text, size_t(len), size_t(caret)));
         return false;
     case SDLK_HOME:
         e.caret_index = 0;
@@ -165,7 +171,7 @@ bool edit_key(Widget* box, const SDL_keysym& ks, bool* focus_ended)
 
 }  // namespace
 
-void edit_key_event(AppState* app, SDL_Surface* surface, const SDL_keysym& ks)
+void edit_key_event(const InputContext& cx, const SDL_keysym& ks)
 {
     PendingAction pending;
     {
@@ -182,15 +188,15 @@ void edit_key_event(AppState* app, SDL_Surface* surface, const SDL_keysym& ks)
             box->edit.blink_time = ui_ticks() + CARET_BLINK_MS;
         }
         edit_place_caret(box);
-        widget_draw(surface, box);
+        widget_draw(cx.surface, box);
         if (changed)
             pending.set(find_slot(box, SLOT_KEYS));
     }
-    present(app);
-    pending.run(app);
+    present(cx.ui);
+    pending.run(cx.ui);
 }
 
-void caret_tick(AppState* app, SDL_Surface* surface)
+void caret_tick(const InputContext& cx)
 {
     LockGuard guard(ui_registry_lock());
     Widget* box = g_focused;
@@ -201,8 +207,8 @@ void caret_tick(AppState* app, SDL_Surface* surface)
         return;
     box->edit.blink_time = now + CARET_BLINK_MS;
     box->edit.caret_visible ^= 1;
-    widget_draw(surface, box);
-    present(app);
+    widget_draw(cx.surface, box);
+    present(cx.ui);
 }
 
 }  // namespace ui_input

@@ -4,20 +4,28 @@
 // - Events are handled on the main thread only. modal_loop takes every
 //   pending event and dispatches it (quit, resize and expose itself, the
 //   rest through handle_event) until a screen sets play_requested, the quit
-//   event arrives, or *done (when given) or abort_requested becomes set.
+//   event arrives, or *done (when given) or abort_requested becomes set. It
+//   returns 1 on quit (a nested loop passes the quit on), else 0.
 // - handle_event hit-tests pointer events against the registry with a
 //   10-pixel tolerance, drives buttons, toggles, selectors, check boxes,
 //   colour pickers, edit boxes (sticky Alt/Shift, alt_map, digits-only,
 //   limit, password display), lists (row taps, long presses, drag and
 //   kinetic scrolling, type-ahead search) and turns UI timer events into
 //   caret blinks, spinner frames, spinner completions, periodic actions and
-//   the deferred play request.
+//   the deferred play request. Actions and screens receive ui->owner. While
+//   the player owns the screen (APP_PLAYER_SCREEN in *ui->app_flags) and
+//   ui->keep_player_widgets is clear, widgets do not react.
 // - The UI timer thread wakes every 200 ms (or when its semaphore is posted)
-//   and, under the widget-registry lock, pushes at most one user event of
-//   each code 5, 7, 8, 10 and 11. It only pushes events.
+//   and, under the widget-registry lock, looks for user events of the codes
+//   UI_EVENT_LONG_PRESS, _CARET, _SPINNER, _PLAY_REQUEST and _PERIODIC; it
+//   pushes at most one of each, after releasing the lock. It only pushes
+//   events.
+// - post_play_request may be called from any thread (the play-request
+//   listener); everything else here is main-thread only.
 // - Time and the event queue are injectable so that long presses, caret
 //   blinking, spinners and flings can be driven without sleeping:
 //   ui_set_clock, ui_set_delay and ui_set_event_source (null restores SDL).
+//   Set them before the UI timer starts.
 #pragma once
 
 #include <cstdint>
@@ -25,11 +33,11 @@
 #include <SDL/SDL.h>
 
 #include "platform/event_codes.h"
-#include "platform/media_enums.h"
+#include "ui/ui_state.h"
 #include "ui/widget.h"
 
 struct AppState;
-
+struct VideoOutput;
 
 constexpr Uint32 UI_TIMER_PERIOD_MS = 200;
 constexpr Uint32 KEY_REPEAT_FILTER_MS = 500;
@@ -57,8 +65,9 @@ int ui_push_user_event(int code);
 
 // ---- modal loop and dispatch ----------------------------------------------
 
-int modal_loop(AppState* app, int* done);
-void handle_event(AppState* app, SDL_Surface* surface, SDL_Event* event);
+int modal_loop(UiState* ui, VideoOutput* out, int* done);
+// Dispatches one event to the widgets drawn on surface.
+void handle_event(UiState* ui, VideoOutput* out, SDL_Surface* surface, SDL_Event* event);
 
 // ---- UI timer --------------------------------------------------------------
 
@@ -74,10 +83,12 @@ unsigned ui_timer_scan();
 // under the registry lock).
 int post_deferred(Widget* w, int32_t code, SlotAction action);
 // The play-request listener calls this after writing current_media_path: a
-// deferred request 10 that the main thread honours on its next event. Only
-// one request is kept pending at a time. 0, or -1 when the registry is full.
-int post_play_request(AppState* app);
-// What honouring a play request does; replaced by the media browser.
+// deferred request (SLOT_PLAY_REQUEST) that the main thread honours on its
+// next event, freeing the slot. Only one request is kept pending at a time.
+// 0, or -1 when the registry is full. Any thread.
+int post_play_request();
+// What honouring a play request does (called with ui->owner); replaced by
+// the media browser.
 void ui_set_play_request_handler(void (*handler)(AppState* app));
 // The handler used until then: keeps the requested path in
 // current_media_path for the browser to pick up.
@@ -85,8 +96,9 @@ void play_request_keep_path(AppState* app);
 
 // ---- pointer, keyboard and accelerometer ------------------------------------
 
-// Rotates raw pointer coordinates for the display orientation.
-void map_pointer(int orientation, int* x, int* y);
+// Rotates raw pointer coordinates for out->orientation (out->screen_width
+// and out->screen_height are the unturned sides).
+void map_pointer(const VideoOutput* out, int* x, int* y);
 // The accelerometer rule with a 500 ms debounce; returns the orientation to
 // use (the current one until a new candidate has held long enough).
 int orientation_from_axes(int x_axis, int y_axis);

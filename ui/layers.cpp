@@ -1,8 +1,10 @@
 #include "ui/layers.h"
 
-#include "app/app_state.h"
+#include "platform/media_enums.h"
 #include "render/gl_context.h"
+#include "render/video_output.h"
 #include "ui/artwork.h"
+#include "ui/ui_state.h"
 
 namespace {
 
@@ -29,43 +31,43 @@ bool make_layer(UiLayer& layer, int width, int height, bool with_surface)
 
 // The slot a surface is shown through: its own layer's, or the third
 // layer's while the player selected it for the landscape surface.
-TextureSlot* slot_for(AppState* app, Surface* surface)
+TextureSlot* slot_for(const UiState* ui, Surface* surface)
 {
-    if (app->ui.ui_fullscreen_layer && g_layers[UI_LAYER_FULLSCREEN].slot &&
+    if (ui->ui_fullscreen_layer && g_layers[UI_LAYER_FULLSCREEN].slot &&
         surface == g_layers[UI_LAYER_LANDSCAPE].surface)
         return g_layers[UI_LAYER_FULLSCREEN].slot;
     for (UiLayer& layer : g_layers)
         if (layer.surface && layer.surface == surface)
             return layer.slot;
-    return app->ui.ui_slot;
+    return ui->ui_slot;
 }
 
 // Turns the on-screen list layer: upright for orientation 0, half a turn
 // for any other.
-void turn_list_layer(AppState* app)
+void turn_list_layer(const UiState* ui, int orientation)
 {
-    TextureSlot* list = app->ui.list_layer_slot;
+    TextureSlot* list = ui->list_layer_slot;
     if (!list)
         return;
     static constexpr float UPRIGHT[8] = {-1, 1, -1, -1, 1, 1, 1, -1};
-    const float sign = app->out.orientation == 0 ? 1.0f : -1.0f;
+    const float sign = orientation == ORIENTATION_UPRIGHT ? 1.0f : -1.0f;
     for (int i = 0; i < 8; ++i)
         list->positions[i] = UPRIGHT[i] * sign;
 }
 
-void set_layout(AppState* app, const Surface* surface)
+void set_layout(UiState* ui, const VideoOutput* out, const Surface* surface)
 {
-    const int w = surface ? surface->w : screen_width;
-    const int h = surface ? surface->h : screen_height;
-    app->ui.title_bar_height = TITLE_BAR_HEIGHT;
-    app->ui.bottom_bar_height = BOTTOM_BAR_HEIGHT;
-    app->ui.bottom_bar_y = h - BOTTOM_BAR_HEIGHT;
-    app->ui.list_pane_width = LIST_PANE_WIDTH;
-    app->ui.dialog_top = DIALOG_TOP;
-    app->ui.info_pane_height = INFO_PANE_HEIGHT;
-    app->ui.info_pane_width = INFO_PANE_WIDTH;
-    app->ui.info_pane_margin = INFO_PANE_MARGIN;
-    app->ui.info_pane_x = w - INFO_PANE_RIGHT_OFFSET;
+    const int w = surface ? surface->w : out->screen_width;
+    const int h = surface ? surface->h : out->screen_height;
+    ui->title_bar_height = TITLE_BAR_HEIGHT;
+    ui->bottom_bar_height = BOTTOM_BAR_HEIGHT;
+    ui->bottom_bar_y = h - BOTTOM_BAR_HEIGHT;
+    ui->list_pane_width = LIST_PANE_WIDTH;
+    ui->dialog_top = DIALOG_TOP;
+    ui->info_pane_height = INFO_PANE_HEIGHT;
+    ui->info_pane_width = INFO_PANE_WIDTH;
+    ui->info_pane_margin = INFO_PANE_MARGIN;
+    ui->info_pane_x = w - INFO_PANE_RIGHT_OFFSET;
 }
 
 }  // namespace
@@ -80,13 +82,15 @@ UiLayer* ui_layer(int id)
     return &g_layers[id];
 }
 
-int create_ui_surfaces()
+int create_ui_surfaces(const VideoOutput* out)
 {
-    if (screen_width < 1 || screen_height < 1)
+    const int w = out ? out->screen_width : 0;
+    const int h = out ? out->screen_height : 0;
+    if (w < 1 || h < 1)
         return -1;
-    if (make_layer(g_layers[UI_LAYER_LANDSCAPE], screen_width, screen_height, true) &&
-        make_layer(g_layers[UI_LAYER_PORTRAIT], screen_height, screen_width, true) &&
-        make_layer(g_layers[UI_LAYER_FULLSCREEN], screen_width, screen_height, false))
+    if (make_layer(g_layers[UI_LAYER_LANDSCAPE], w, h, true) &&
+        make_layer(g_layers[UI_LAYER_PORTRAIT], h, w, true) &&
+        make_layer(g_layers[UI_LAYER_FULLSCREEN], w, h, false))
         return 0;
     free_ui_surfaces();
     return -1;
@@ -98,86 +102,86 @@ void free_ui_surfaces()
         free_layer(layer);
 }
 
-void place_ui_layer(AppState* app, TextureSlot* slot, int width, int height)
+void place_ui_layer(const VideoOutput* out, TextureSlot* slot, int width, int height)
 {
-    const int ww = app->out.window_width > 0 ? app->out.window_width : screen_width;
-    const int wh = app->out.window_height > 0 ? app->out.window_height : screen_height;
-    texture_slot_set_geometry(slot, app->out.orientation, 0, 0, ww, wh, width, height);
+    const int ww = out->window_width > 0 ? out->window_width : out->screen_width;
+    const int wh = out->window_height > 0 ? out->window_height : out->screen_height;
+    texture_slot_set_geometry(slot, out->orientation, 0, 0, ww, wh, width, height);
 }
 
-int apply_orientation(AppState* app, int orientation)
+int apply_orientation(UiState* ui, VideoOutput* out, int orientation)
 {
-    if (!app)
+    if (!ui || !out)
         return 0;
-    app->out.orientation = orientation;
-    turn_list_layer(app);
+    out->orientation = orientation;
+    turn_list_layer(ui, orientation);
     const UiLayer& overlay = g_layers[UI_LAYER_OVERLAY];
-    const bool overlay_shown = overlay.surface && app->ui.ui_surface == overlay.surface;
+    const bool overlay_shown = overlay.surface && ui->ui_surface == overlay.surface;
     if (!overlay_shown) {
-        const bool landscape = orientation == 0 || orientation == 2;
-        const UiLayer& layer = g_layers[landscape ? UI_LAYER_LANDSCAPE : UI_LAYER_PORTRAIT];
-        app->ui.ui_surface = layer.surface;
-        app->ui.ui_slot = layer.slot;
+        const bool portrait = orientation_is_portrait(orientation);
+        const UiLayer& layer = g_layers[portrait ? UI_LAYER_PORTRAIT : UI_LAYER_LANDSCAPE];
+        ui->ui_surface = layer.surface;
+        ui->ui_slot = layer.slot;
     } else {
-        app->ui.ui_slot = overlay.slot;
+        ui->ui_slot = overlay.slot;
     }
-    Surface* surface = app->ui.ui_surface;
+    Surface* surface = ui->ui_surface;
     if (surface) {
-        place_ui_layer(app, app->ui.ui_slot, surface->w, surface->h);
-        if (app->ui.ui_fullscreen_layer)
-            place_ui_layer(app, g_layers[UI_LAYER_FULLSCREEN].slot, surface->w, surface->h);
+        place_ui_layer(out, ui->ui_slot, surface->w, surface->h);
+        if (ui->ui_fullscreen_layer)
+            place_ui_layer(out, g_layers[UI_LAYER_FULLSCREEN].slot, surface->w, surface->h);
     }
-    set_layout(app, surface);
-    present_ui_surface(app);
+    set_layout(ui, out, surface);
+    present_ui_surface(ui);
     return 0;
 }
 
-int resize_layers(AppState* app, int width, int height)
+int resize_layers(UiState* ui, const VideoOutput* out, int width, int height)
 {
-    if (!app || width < 1 || height < 1)
+    if (!ui || !out || width < 1 || height < 1)
         return -1;
-    if (width != app->out.window_width || height != app->out.window_height)
-        present_ui_layer(app, app->ui.ui_surface, 0xFF);
+    if (width != out->window_width || height != out->window_height)
+        present_ui_layer(ui, ui->ui_surface, 0xFF);
     UiLayer& overlay = g_layers[UI_LAYER_OVERLAY];
-    const bool overlay_shown = overlay.surface && app->ui.ui_surface == overlay.surface;
+    const bool overlay_shown = overlay.surface && ui->ui_surface == overlay.surface;
     free_layer(overlay);
-    const bool portrait = app->out.orientation == 1 || app->out.orientation == 3;
+    const bool portrait = orientation_is_portrait(out->orientation);
     if (overlay_shown) {
         const UiLayer& own = g_layers[portrait ? UI_LAYER_PORTRAIT : UI_LAYER_LANDSCAPE];
-        app->ui.ui_surface = own.surface;
-        app->ui.ui_slot = own.slot;
+        ui->ui_surface = own.surface;
+        ui->ui_slot = own.slot;
     }
-    if (width != screen_width || height != screen_height) {
+    if (width != out->screen_width || height != out->screen_height) {
         if (!make_layer(overlay, width, height, true)) {
             free_layer(overlay);
             return -1;
         }
         if (overlay_shown) {
-            app->ui.ui_surface = overlay.surface;
-            app->ui.ui_slot = overlay.slot;
+            ui->ui_surface = overlay.surface;
+            ui->ui_slot = overlay.slot;
         }
     }
     return artwork_fit_window(width, height, portrait);
 }
 
-void present_ui_surface(AppState* app)
+void present_ui_surface(const UiState* ui)
 {
-    Surface* s = app ? app->ui.ui_surface : nullptr;
+    Surface* s = ui ? ui->ui_surface : nullptr;
     if (!s)
         return;
-    texture_slot_draw(slot_for(app, s), s->pixels, 0, s->w, s->h, true, true, true, false);
+    texture_slot_draw(slot_for(ui, s), s->pixels, 0, s->w, s->h, true, true, true, false);
 }
 
-void present_ui_layer(AppState* app, Surface* surface, int alpha)
+void present_ui_layer(const UiState* ui, Surface* surface, int alpha)
 {
-    if (!app)
+    if (!ui)
         return;
     if (!surface) {
         gl_clear_both_buffers();
         return;
     }
     SDL_FillRect(surface, nullptr, static_cast<uint32_t>(alpha & 0xFF) << 24);
-    TextureSlot* slot = slot_for(app, surface);
+    TextureSlot* slot = slot_for(ui, surface);
     texture_slot_draw(slot, surface->pixels, 0, surface->w, surface->h, true, true, true, true);
     texture_slot_draw(slot, surface->pixels, 0, surface->w, surface->h, false, true, true, true);
 }

@@ -1,21 +1,23 @@
 // The interface layers: software surfaces shown on screen through a GL
 // texture slot each, and the layout metrics that follow the orientation.
 //
-// create_ui_surfaces makes the landscape layer (screen_width x
-// screen_height), the portrait layer (screen_height x screen_width) and a
-// third full-screen slot the player can select instead of the landscape
-// slot. apply_orientation picks the layer for an orientation (0 and 2
-// landscape, 1 and 3 portrait), places its quad, sets the layout metrics
-// and shows it. Everything here runs on the main thread with the GL
-// context current.
+// create_ui_surfaces makes the landscape layer (out->screen_width x
+// out->screen_height), the portrait layer (the sides swapped) and a third
+// full-screen slot the player can select instead of the landscape slot.
+// apply_orientation picks the layer for an orientation (upright and half
+// turn landscape, the quarter turns portrait), places its quad, sets the
+// layout metrics in UiState and shows it. The layers are process-wide and
+// owned here (free_ui_surfaces). Everything here runs on the main thread
+// with the GL context current.
 #pragma once
 
 #include <cstdint>
 
 #include "ui/surface.h"
 
-struct AppState;
 struct TextureSlot;
+struct UiState;
+struct VideoOutput;
 
 // A software surface and the nearest-filtered RGBA slot it is shown
 // through. Either may be null (the third layer has no surface).
@@ -33,7 +35,7 @@ enum UiLayerId : int {
     UI_LAYER_COUNT = 4,
 };
 
-// Layout metrics (pixels); AppState holds the values of the current
+// Layout metrics (pixels); UiState holds the values of the current
 // orientation, including the ones that depend on the surface size.
 constexpr int TITLE_BAR_HEIGHT = 70;
 constexpr int BOTTOM_BAR_HEIGHT = 70;
@@ -47,10 +49,9 @@ constexpr int INFO_PANE_RIGHT_OFFSET = 294;  // info pane x = surface width - 29
 // A layer by id; never null (its fields are null while not created).
 UiLayer* ui_layer(int id);
 
-// Creates the landscape, portrait and third layers (screen_width and
-// screen_height globals). 0, or -1 when a surface or slot cannot be made
-// (nothing is kept then).
-int create_ui_surfaces();
+// Creates the landscape, portrait and third layers for out's screen size.
+// 0, or -1 when a surface or slot cannot be made (nothing is kept then).
+int create_ui_surfaces(const VideoOutput* out);
 // Frees every layer's surface and slot (the overlay layer's too).
 void free_ui_surfaces();
 
@@ -58,16 +59,16 @@ void free_ui_surfaces();
 // ui_surface and ui_slot (unless the player shows the video overlay
 // surface), places the quad, sets the layout metrics and presents the
 // surface. Always 0.
-int apply_orientation(AppState* app, int orientation);
+int apply_orientation(UiState* ui, VideoOutput* out, int orientation);
 
 // Places a layer slot's quad over the window in the current orientation
 // (rectangle 0, 0, width, height).
-void place_ui_layer(AppState* app, TextureSlot* slot, int width, int height);
+void place_ui_layer(const VideoOutput* out, TextureSlot* slot, int width, int height);
 
 // Fills surface with alpha << 24 (0: transparent, 0xFF: opaque black) and
 // shows it in both buffers through the current layer slot; without a
 // surface clears both buffers to transparent black.
-void present_ui_layer(AppState* app, Surface* surface, int alpha);
+void present_ui_layer(const UiState* ui, Surface* surface, int alpha);
 
 // Rebuilds the window-sized parts for a new window size: shows the current
 // layer as opaque black when the size changes, replaces the video overlay
@@ -75,8 +76,8 @@ void present_ui_layer(AppState* app, Surface* surface, int alpha);
 // it when it showed the old one) and refits the window-sized artwork. The
 // caller then stores the window size, sets the viewport and applies the
 // orientation again. 0, or -1 when the overlay or the artwork fails.
-int resize_layers(AppState* app, int width, int height);
+int resize_layers(UiState* ui, const VideoOutput* out, int width, int height);
 
 // Uploads the whole ui_surface through the current slot (the third layer's
 // while the player selected it) and presents it.
-void present_ui_surface(AppState* app);
+void present_ui_surface(const UiState* ui);

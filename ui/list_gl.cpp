@@ -4,9 +4,11 @@
 
 #include <GLES2/gl2.h>
 
-#include "app/app_state.h"
+#include "platform/media_enums.h"
 #include "render/gl_context.h"
+#include "render/video_output.h"
 #include "ui/layers.h"
+#include "ui/ui_state.h"
 #include "ui/surface.h"
 #include "ui/widget.h"
 
@@ -17,28 +19,49 @@ namespace {
 // fast frames draw it; later ones redraw only the list's rectangle.
 int g_full_frames = 2;
 
-bool fast_path_applies(const AppState* app)
+// Rows a ring needs beyond those fully visible: the two cut by the edges
+// and one coming into view.
+constexpr int RING_EXTRA_ROWS = 3;
+
+bool fast_path_applies(const UiState* ui, const VideoOutput* out)
 {
-    return app->out.gl.context && app->ui.ui_slot && !app->ui.ui_fullscreen_layer &&
-           (app->out.orientation == 0 || app->out.orientation == 2) &&
-           app->out.window_width == screen_width && app->out.window_height == screen_height;
+    const bool landscape = out->orientation == ORIENTATION_UPRIGHT || out->orientation == ORIENTATION_HALF;
+    return out->gl.context && ui->ui_slot && !ui->ui_fullscreen_layer && landscape &&
+           out->window_width == out->screen_width && out->window_height == out->screen_height;
 }
 
-// Makes the ring of row layers; false when surfaces or slots run out.
+void free_row_layer(UiLayer*& layer)
+{
+    if (!layer)
+        return;
+    texture_slot_free(layer->slot);
+    surface_free(layer->surface);
+    delete layer;
+    layer = nullptr;
+}
+
+// Makes the ring of row layers; false when surfaces or slots run out. Only
+// a whole ring is kept: a ring with fewer layers than visible rows would
+// show some rows through another row's layer.
 bool ensure_row_layers(Widget* w)
 {
     ListFields& l = w->list;
     if (l.row_layer_count > 0)
         return true;
-    int rh = std::max(1, int(l.row_height));
-    int count = std::min(LIST_MAX_ROW_LAYERS, w->height / rh + 3);
+    if (l.row_layers_failed)
+        return false;
+    const int rh = std::max(1, int(l.row_height));
+    const int count = std::min(LIST_MAX_ROW_LAYERS, w->height / rh + RING_EXTRA_ROWS);
     for (int i = 0; i < count; ++i) {
         auto* layer = new UiLayer{surface_create(w->width, rh), nullptr};
-        texture_slot_create(&layer->slot, 32, w->width, rh, false);
+        if (layer->surface)
+            texture_slot_create(&layer->slot, 32, w->width, rh, false);
         l.row_layers[i] = layer;
         l.row_layer_rows[i] = -1;
         if (!layer->surface || !layer->slot) {
-            l.row_layer_count = i + 1;
+            for (int k = 0; k <= i; ++k)
+                free_row_layer(l.row_layers[k]);
+            l.row_layers_failed = 1;
             return false;
         }
     }
@@ -46,9 +69,30 @@ bool ensure_row_layers(Widget* w)
     return true;
 }
 
+// Keeps the caller's clear colour across the list's own clear.
+class ClearColourKeeper {
+public:
+    ClearColourKeeper() { glGetFloatv(GL_COLOR_CLEAR_VALUE, saved_); }
+    ~ClearColourKeeper() { glClearColor(saved_[0], saved_[1], saved_[2], saved_[3]); }
+    ClearColourKeeper(const ClearColourKeeper&) = delete;
+    ClearColourKeeper& operator=(const ClearColourKeeper&) = delete;
+
+private:
+    GLfloat saved_[4];
+};
+
 }  // namespace
 
 void list_gl_screen_changed() { g_full_frames = 2; }
+
+void list_gl_free(Widget* list)
+{
+    ListFields& l = list->list;
+    free_row_layer(l.layer);
+    for (UiLayer*& layer : l.row_layers)
+        free_row_layer(layer);
+    l.row_layer_count = 0;
+}
 
 void list_gl_invalidate(Widget* list)
 {
@@ -56,13 +100,13 @@ void list_gl_invalidate(Widget* list)
         list->list.row_layer_rows[i] = -1;
 }
 
-bool list_gl_redraw(AppState* app, Widget* w)
+bool list_gl_redraw(const UiState* ui, const VideoOutput* out, Widget* w)
 {
-    if (!app || !w || !fast_path_applies(app) || !ensure_row_layers(w))
+    if (!ui || !out || !w || !fast_path_applies(ui, out) || !ensure_row_layers(w))
         return false;
     ListFields& l = w->list;
-    const int W = screen_width;
-    const int H = screen_height;
+    const int W = out->screen_width;
+    const int H = out->screen_height;
     int rh = std::max(1, int(l.row_height));
     int top = w->y + l.header_height;
     int bottom = w->y + w->height;
@@ -71,20 +115,23 @@ bool list_gl_redraw(AppState* app, Widget* w)
 
     if (g_full_frames > 0) {
         glClear(GL_COLOR_BUFFER_BIT);
-        texture_slot_draw(app->ui.ui_slot, nullptr, 0, W, H, false, true, false, false);
+        texture_slot_draw(ui->ui_slot, nullptr, 0, W, H, false, true, false, false);
         --g_full_frames;
     }
 
     // Clip to the rows' area (window coordinates, origin bottom-left).
-    int sx = app->out.orientation == 0 ? w->x : W - w->x - w->width;
-    int sy = app->out.orientation == 0 ? H - bottom : top;
+    const bool upright = out->orientation == ORIENTATION_UPRIGHT;
+    int sx = upright ? w->x : W - w->x - w->width;
+    int sy = upright ? H - bottom : top;
     glEnable(GL_SCISSOR_TEST);
     glScissor(sx, sy, w->width, bottom - top);
-    uint32_t bg = l.background_colour;
-    glClearColor(((bg >> 16) & 0xFF) / 255.0f, ((bg >> 8) & 0xFF) / 255.0f, (bg & 0xFF) / 255.0f,
-                 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(0, 0, 0, 1);
+    {
+        ClearColourKeeper keep;
+        uint32_t bg = l.background_colour;
+        glClearColor(((bg >> 16) & 0xFF) / 255.0f, ((bg >> 8) & 0xFF) / 255.0f, (bg & 0xFF) / 255.0f,
+                     1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
 
     for (int i = l.offset > 0 ? l.offset / rh : 0; i < l.row_count; ++i) {
         int ry = top + i * rh - l.offset;
@@ -100,7 +147,7 @@ bool list_gl_redraw(AppState* app, Widget* w)
                               false, false);
             l.row_layer_rows[k] = i;
         }
-        texture_slot_set_geometry(layer->slot, app->out.orientation, w->x, ry, W, H, w->width, rh);
+        texture_slot_set_geometry(layer->slot, out->orientation, w->x, ry, W, H, w->width, rh);
         texture_slot_draw(layer->slot, nullptr, 0, w->width, rh, false, true, false, false);
     }
     glDisable(GL_SCISSOR_TEST);

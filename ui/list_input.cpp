@@ -5,7 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "platform/app_flags.h"
+#include "platform/flag_word.h"
 #include "ui/input_internal.h"
 #include "ui/list_gl.h"
 
@@ -13,31 +14,43 @@ namespace ui_input {
 
 namespace {
 
-int browse_mode_index(const AppState* app)
-{
-    return app->nav.browse_mode >= 0 && app->nav.browse_mode < BROWSE_MODE_COUNT ? app->nav.browse_mode : -1;
-}
+// The kinetic rule: a release within this time of the last motion, at more
+// than this speed, flings.
+constexpr Uint32 FLING_MAX_PAUSE_MS = 200;
+constexpr float FLING_MIN_SPEED = 0.3f;     // pixels per millisecond
+constexpr float FLING_MAX_SPEED = 4.0f;
+constexpr Uint32 FLING_STEP_MS = 5;
+constexpr int FLING_SPEED_FACTOR = 5;       // step speed = v x factor x step interval
+constexpr int FLING_MAX_STEP = 100;         // pixels per step
+constexpr int FLING_START_COUNTDOWN = 5;
+constexpr int FLING_DECELERATION = 2;       // speed lost every second step
+constexpr int FLING_STOP_SPEED = 3;
+constexpr int OVERSCROLL_MAX_SPEED = 24;
+constexpr int OVERSCROLL_DECELERATION = 12;
+constexpr int BOUNCE_START_SPEED = 13;      // below this the overscroll turns back
+constexpr int BOUNCE_SPEED = 16;
+constexpr int BOUNCE_SNAP = 16;             // an end this near is snapped to
 
 }  // namespace
 
-void remember_offset(AppState* app, const Widget* list)
+void remember_offset(UiState* ui, const Widget* list)
 {
-    int mode = browse_mode_index(app);
-    if (mode >= 0)
-        app->ui.list_offsets[mode] = list->list.offset;
+    const int mode = list->list.browse_mode;
+    if (mode >= 0 && mode < BROWSE_MODE_COUNT)
+        ui->list_offsets[mode] = list->list.offset;
 }
 
 // Redraws only the list: through its GL layers when it has them, else into
 // the surface and present.
-void redraw_list(AppState* app, SDL_Surface* surface, Widget* list)
+void redraw_list(const InputContext& cx, Widget* list)
 {
-    if (list_gl_redraw(app, list))
+    if (list_gl_redraw(cx.ui, cx.out, list))
         return;
-    widget_draw(surface, list);
-    present(app);
+    widget_draw(cx.surface, list);
+    present(cx.ui);
 }
 
-void list_press(AppState* app, Widget* w, int x, int y)
+void list_press(Widget* w, int x, int y)
 {
     ListFields& l = w->list;
     Uint32 now = ui_ticks();
@@ -64,7 +77,6 @@ void list_press(AppState* app, Widget* w, int x, int y)
         l.last_motion_time = now;
         l.prev_motion_time = now;
     }
-    (void)app;
 }
 
 namespace {
@@ -88,26 +100,26 @@ int toward_zero(int speed, int by)
 
 }  // namespace
 
-bool more_rows(AppState* app, Widget* list)
+bool more_rows(const UiState* ui, Widget* list)
 {
     if (!list->list.load_more)
         return false;
-    return list->list.load_more(app, list, 0) > 0;
+    return list->list.load_more(ui->owner, list, 0) > 0;
 }
 
 namespace {
 
-void fling(AppState* app, SDL_Surface* surface, Widget* list, float v)
+void fling(const InputContext& cx, Widget* list, float v)
 {
     ListFields& l = list->list;
     {
         LockGuard guard(ui_registry_lock());
-        app->ui.fling_active = 1;
+        cx.ui->fling_active = 1;
     }
-    v = std::clamp(v, -4.0f, 4.0f);
-    int speed = int(v * 5.0f * 5.0f);
-    speed = std::clamp(speed, -100, 100);
-    int countdown = 5;
+    v = std::clamp(v, -FLING_MAX_SPEED, FLING_MAX_SPEED);
+    int speed = int(v * float(FLING_SPEED_FACTOR * FLING_STEP_MS));
+    speed = std::clamp(speed, -FLING_MAX_STEP, FLING_MAX_STEP);
+    int countdown = FLING_START_COUNTDOWN;
     bool overscroll = false;
     bool first_overscroll_step = true;
     bool bouncing = false;
@@ -119,19 +131,19 @@ void fling(AppState* app, SDL_Surface* surface, Widget* list, float v)
             --countdown;
         if (ran_out && !overscroll) {
             countdown = 1;
-            speed = toward_zero(speed, 2);
+            speed = toward_zero(speed, FLING_DECELERATION);
         } else if (ran_out && first_overscroll_step) {
-            speed = std::clamp(speed, -24, 24);
+            speed = std::clamp(speed, -OVERSCROLL_MAX_SPEED, OVERSCROLL_MAX_SPEED);
             first_overscroll_step = false;
         } else if (ran_out) {
             countdown = 0;
-            speed = toward_zero(speed, 12);
+            speed = toward_zero(speed, OVERSCROLL_DECELERATION);
         }
         offset += speed;
         int last = list_last_offset(list);
         if (!overscroll) {
             if (offset >= last) {
-                if (more_rows(app, list))
+                if (more_rows(cx.ui, list))
                     last = list_last_offset(list);
                 else
                     overscroll = true;
@@ -140,39 +152,39 @@ void fling(AppState* app, SDL_Surface* surface, Widget* list, float v)
                 overscroll = true;
         }
         if (bouncing) {
-            if (std::abs(offset - last) <= 16)
+            if (std::abs(offset - last) <= BOUNCE_SNAP)
                 offset = last;
-            else if (std::abs(offset) <= 16)
+            else if (std::abs(offset) <= BOUNCE_SNAP)
                 offset = 0;
         }
         l.offset = offset;
-        remember_offset(app, list);
-        redraw_list(app, surface, list);
-        if (overscroll && std::abs(speed) < 13) {
+        remember_offset(cx.ui, list);
+        redraw_list(cx, list);
+        if (overscroll && std::abs(speed) < BOUNCE_START_SPEED) {
             bouncing = true;
-            speed = offset >= 0 ? -16 : 16;
+            speed = offset >= 0 ? -BOUNCE_SPEED : BOUNCE_SPEED;
         }
-        if (!overscroll && std::abs(speed) < 3)
+        if (!overscroll && std::abs(speed) < FLING_STOP_SPEED)
             break;
         if (bouncing && (offset == 0 || offset == last))
             break;
-        ui_delay(5);
+        ui_delay(FLING_STEP_MS);
     }
     l.overscroll = 0;
     list_set_offset(list, l.offset);
-    remember_offset(app, list);
+    remember_offset(cx.ui, list);
     LockGuard guard(ui_registry_lock());
-    app->ui.fling_active = 0;
+    cx.ui->fling_active = 0;
 }
 
 }  // namespace
 
 // Ends a drag: flings when the pointer was still moving fast at release.
-void end_drag(AppState* app, SDL_Surface* surface, Widget* list, int y)
+void end_drag(const InputContext& cx, Widget* list, int y)
 {
     ListFields& l = list->list;
     Uint32 now = ui_ticks();
-    bool moving = l.dragging && now - l.last_motion_time < 200;
+    bool moving = l.dragging && now - l.last_motion_time < FLING_MAX_PAUSE_MS;
     float v = 0;
     if (moving) {
         // Velocity over the last motion step, up to the release point.
@@ -185,16 +197,16 @@ void end_drag(AppState* app, SDL_Surface* surface, Widget* list, int y)
     }
     l.drag_armed = 0;
     l.dragging = 0;
-    if (moving && std::fabs(v) > 0.3f) {
-        fling(app, surface, list, v);
-        redraw_list(app, surface, list);
+    if (moving && std::fabs(v) > FLING_MIN_SPEED) {
+        fling(cx, list, v);
+        redraw_list(cx, list);
     }
-    widget_draw(surface, list);
-    present(app);
+    widget_draw(cx.surface, list);
+    present(cx.ui);
 }
 
 // A mouse wheel over a drag-scroll list moves it by one row.
-void wheel(AppState* app, SDL_Surface* surface, int x, int y, int rows)
+void wheel(const InputContext& cx, int x, int y, int rows)
 {
     Widget* list = nullptr;
     {
@@ -205,15 +217,15 @@ void wheel(AppState* app, SDL_Surface* surface, int x, int y, int rows)
             return;
         int wanted = w->list.offset + rows * w->list.row_height;
         if (wanted >= list_last_offset(w))
-            more_rows(app, w);
+            more_rows(cx.ui, w);
         wanted = std::clamp(wanted, 0, list_last_offset(w));
         if (wanted == w->list.offset)
             return;
         w->list.offset = wanted;
-        remember_offset(app, w);
+        remember_offset(cx.ui, w);
         list = w;
     }
-    redraw_list(app, surface, list);
+    redraw_list(cx, list);
 }
 
 namespace {
@@ -236,7 +248,7 @@ bool row_matches(const ListRow& row, const char* search)
 
 }  // namespace
 
-void list_key_event(AppState* app, SDL_Surface* surface, Widget* list, const SDL_keysym& ks)
+void list_key_event(const InputContext& cx, Widget* list, const SDL_keysym& ks)
 {
     ListFields& l = list->list;
     size_t len = std::strlen(l.search);
@@ -249,7 +261,7 @@ void list_key_event(AppState* app, SDL_Surface* surface, Widget* list, const SDL
         if (ch < 0x20 || ch > 0x7E || len >= LIST_SEARCH_SIZE - 1)
             return;
         if (l.load_more)
-            while (l.load_more(app, list, 1) > 0) {
+            while (l.load_more(cx.ui->owner, list, 1) > 0) {
             }
         l.search[len] = char(ch);
         l.search[len + 1] = 0;
@@ -260,16 +272,16 @@ void list_key_event(AppState* app, SDL_Surface* surface, Widget* list, const SDL
         for (int i = 0; i < l.row_count; ++i) {
             if (row_matches(l.rows[i], l.search)) {
                 list_set_offset(list, i * l.row_height);
-                remember_offset(app, list);
+                remember_offset(cx.ui, list);
                 break;
             }
         }
     }
-    widget_draw(surface, list);
-    present(app);
+    widget_draw(cx.surface, list);
+    present(cx.ui);
 }
 
-void long_press_tick(AppState* app, SDL_Surface* surface)
+void long_press_tick(const InputContext& cx)
 {
     Widget* fired = nullptr;
     int row = -1;
@@ -291,11 +303,12 @@ void long_press_tick(AppState* app, SDL_Surface* surface)
     }
     if (!fired)
         return;
-    if (!(app->flags & APP_PLAYER_SCREEN) && fired->list.on_long_press)
-        fired->list.on_long_press(app, fired, row);
+    const bool player_shown = cx.ui->app_flags && flags_any(cx.ui->app_flags, APP_PLAYER_SCREEN);
+    if (!player_shown && fired->list.on_long_press)
+        fired->list.on_long_press(cx.ui->owner, fired, row);
     if (fired->in_use) {
-        widget_draw(surface, fired);
-        present(app);
+        widget_draw(cx.surface, fired);
+        present(cx.ui);
     }
 }
 

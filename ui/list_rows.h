@@ -2,7 +2,8 @@
 // array of these owned by the caller (the browser builds them from its
 // table; other screens fill them directly). The widget reads the text blocks
 // and the icon fields; the remaining fields travel with the row for the
-// browser's own use.
+// browser's own use. Rows are read and drawn on the main thread only; the
+// caller keeps them alive while a list shows them.
 #pragma once
 
 #include <cstdint>

@@ -66,8 +66,10 @@ void copy_pixels_rgb(Surface* dst, Surface* src, int x, int y);
 // Copies src_rect of src (null = whole) unchanged to (x, y) of dst.
 void copy_rect(Surface* dst, int x, int y, Surface* src, const SDL_Rect* src_rect);
 
-// Fills a rectangle. Alpha strictly between 0 and 255 blends the colour on
-// (dst keeps its alpha); alpha 0 or 255 writes the raw value.
+// Fills a rectangle. Alpha 0 or 255 writes the raw value. Alpha strictly
+// between blends the colour "over" dst: each colour channel moves toward the
+// fill by alpha / 256, and dst's alpha becomes a + d x (255 - a) / 255, so a
+// translucent fill over a transparent pixel leaves it translucent (not clear).
 void fill_rect(Surface* dst, int x, int y, int w, int h, uint32_t argb);
 
 // Linear gradient of `length` one-pixel lines, each `thickness` long:

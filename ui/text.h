@@ -7,7 +7,9 @@
 // the table use the set-6 companions). Characters that face lacks are drawn
 // in a fallback face (see font_for_char). Text colours are packed with red in
 // the lowest byte, then green, then blue (0xFFFFFF white, 0x0000FF red).
-// Texts longer than TEXT_MAX_BYTES are cut at a character boundary.
+// Texts longer than TEXT_MAX_BYTES are cut at a character boundary. The
+// fonts are process-wide and owned here. Main thread only (the font
+// renderer keeps no locks).
 #pragma once
 
 #include <cstddef>

@@ -1,26 +1,40 @@
 // UiState: the part of AppState that the interface toolkit owns — the
 // interface surface and its layer, the layout metrics of the current
 // orientation, the per-list scroll memory, the pointer tracking of the
-// browser, and the two requests that end the modal loop.
+// browser, the two requests that end the modal loop, and what the toolkit
+// reads from the other parts (wired once by start-up).
 //
-// Main thread only, except play_requested and abort_requested, which worker
-// jobs and screens may set from any thread (atomic).
+// Threads: main thread only, except
+// - play_requested and abort_requested: any thread (atomic);
+// - fling_active: written under the widget-registry lock (the thumbnail
+//   worker reads it there);
+// - pointer_tracking, pointer_tracking_moved: written under the screen lock.
+// The pointers below are set by start-up before any thread starts and never
+// change afterwards.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+#include "platform/flag_word.h"
 #include "platform/media_enums.h"
 #include "ui/surface.h"
 
+// The application record, opaque to the toolkit: it is handed to screens,
+// actions and hooks, never looked into.
 struct AppState;
+struct Settings;
 struct TextureSlot;
 
-// A screen: draws itself and registers its widgets. The toolkit hands the
-// application record through without looking into it.
+// A screen: draws itself and registers its widgets.
 using ScreenFn = void (*)(AppState* app);
 
 struct UiState {
+    // Wired by start-up.
+    AppState* owner;                    // handed to screens, actions and hooks
+    const Settings* settings;           // read: auto_rotate; null = defaults (off)
+    const FlagWord* app_flags;          // read: APP_PLAYER_SCREEN; null = never set
+    // The interface surface and the screen on it.
     Surface* ui_surface;                // the surface every screen draws into
     TextureSlot* ui_slot;               // slot ui_surface is shown through
     uint8_t ui_fullscreen_layer;        // player shows ui_surface through the third layer
@@ -45,4 +59,5 @@ struct UiState {
     uint8_t pointer_tracking_moved;     // ... and it has moved since the press
     uint8_t rotation_locked;            // set by the player: keep the orientation
     uint8_t player_overlay;             // set by the player: its overlay mode is on
+    uint8_t keep_player_widgets;        // set by the player: its widgets react while it owns the screen
 };

@@ -2,12 +2,14 @@
 #include "ui/widget.h"
 
 #include <cstring>
+#include <vector>
 
-#include "app/app_state.h"
-#include "render/gl_context.h"
+#include "platform/sync.h"
+#include "platform/text_copy.h"
 #include "ui/artwork.h"
 #include "ui/events.h"
 #include "ui/layers.h"
+#include "ui/list_gl.h"
 #include "ui/surface.h"
 #include "ui/text.h"
 
@@ -26,18 +28,29 @@ SDL_mutex* g_screen_lock;
 SDL_sem* g_timer_sem;
 int g_resize_redraw;
 
-// Scoped hold of the registry lock; a missing lock (before init) is a no-op.
-struct RegistryGuard {
-    RegistryGuard() { if (g_registry_lock) SDL_mutexP(g_registry_lock); }
-    ~RegistryGuard() { if (g_registry_lock) SDL_mutexV(g_registry_lock); }
-    RegistryGuard(const RegistryGuard&) = delete;
-    RegistryGuard& operator=(const RegistryGuard&) = delete;
+}  // namespace
+
+// A spinner's job, shared by the spinner and the job's thread. It outlives
+// the widget record: the thread only ever sees this block, and the block is
+// deleted after the thread has been joined.
+struct SpinnerJob {
+    int (*fn)(void*);
+    void* arg;
+    SDL_Thread* thread;           // main thread only
+    std::atomic<int> cancel{0};   // set by the main thread, read by the job
+    std::atomic<int> done{0};     // set by the job's thread when fn returned
 };
+
+namespace {
+
+// Jobs taken from their spinners, waiting to be joined once the registry
+// lock is released (a job may take the lock while it ends). Guarded by the
+// registry lock.
+std::vector<SpinnerJob*> g_to_join;
 
 bool spinner_job_running(const Widget* w)
 {
-    return w->kind == WIDGET_SPINNER && w->spinner.job_running &&
-           !shared_flag_load(&w->spinner.job_done);
+    return w->kind == WIDGET_SPINNER && w->spinner.job && !w->spinner.job->done.load();
 }
 
 // A spinner that must survive the clears of a resize redraw.
@@ -57,29 +70,18 @@ void free_list_fields(Widget* w)
             row.icon = nullptr;
         row.icon_loaded = ROW_ICON_CALLER;
     }
-    auto free_layer = [](UiLayer* layer) {
-        if (!layer)
-            return;
-        texture_slot_free(layer->slot);
-        SDL_FreeSurface(layer->surface);
-        delete layer;
-    };
-    free_layer(l.layer);
-    for (int i = 0; i < LIST_MAX_ROW_LAYERS; ++i)
-        free_layer(l.row_layers[i]);
+    list_gl_free(w);
     std::memset(&l, 0, sizeof l);
 }
 
+// Asks the job to stop and hands it to the next join; registry lock held.
 void stop_spinner_job(Widget* w)
 {
-    SpinnerFields& s = w->spinner;
-    if (s.job_running) {
-        shared_flag_store(&s.job_cancel, 1);
-        if (s.job_thread)
-            SDL_WaitThread(s.job_thread, nullptr);
+    if (SpinnerJob* job = w->spinner.job) {
+        job->cancel.store(1);
+        g_to_join.push_back(job);
     }
-    s.job_thread = nullptr;
-    s.job_running = 0;
+    w->spinner.job = nullptr;
 }
 
 // Frees one record's resources and marks it free; registry lock held.
@@ -106,17 +108,35 @@ void free_record(Widget* w)
 int image_width(SDL_Surface* s) { return s ? s->w : 0; }
 int image_height(SDL_Surface* s) { return s ? s->h : 0; }
 
-void copy_label(char* dst, const char* src, size_t size)
+}  // namespace
+
+namespace ui_input {
+
+void spinner_detach_job(Widget* spinner)
 {
-    if (!src) {
-        dst[0] = 0;
-        return;
-    }
-    std::strncpy(dst, src, size - 1);
-    dst[size - 1] = 0;
+    LockGuard guard(g_registry_lock);
+    if (SpinnerJob* job = spinner->spinner.job)
+        g_to_join.push_back(job);
+    spinner->spinner.job = nullptr;
 }
 
-}  // namespace
+void spinner_join_detached()
+{
+    std::vector<SpinnerJob*> jobs;
+    {
+        LockGuard guard(g_registry_lock);
+        jobs.swap(g_to_join);
+    }
+    for (SpinnerJob* job : jobs) {
+        if (job->thread)
+            SDL_WaitThread(job->thread, nullptr);
+        delete job;
+    }
+}
+
+}  // namespace ui_input
+
+using ui_input::spinner_join_detached;
 
 // ---- locks -----------------------------------------------------------------
 
@@ -156,7 +176,7 @@ void ui_set_resize_redraw(int on) { g_resize_redraw = on; }
 
 Widget* widget_alloc()
 {
-    RegistryGuard guard;
+    LockGuard guard(g_registry_lock);
     for (Widget& w : g_pool) {
         if (!w.in_use) {
             std::memset(&w, 0, sizeof w);
@@ -169,26 +189,32 @@ Widget* widget_alloc()
 
 void widget_free(Widget* w)
 {
-    if (!w || !w->in_use || survives_resize(w))
-        return;
-    RegistryGuard guard;
-    free_record(w);
+    {
+        LockGuard guard(g_registry_lock);
+        if (!w || !w->in_use || survives_resize(w))
+            return;
+        free_record(w);
+    }
+    spinner_join_detached();
 }
 
-void widgets_clear(AppState*, int all)
+void widgets_clear(int all)
 {
-    RegistryGuard guard;
-    for (Widget& w : g_pool) {
-        if (!w.in_use || (!all && w.persistent) || survives_resize(&w))
-            continue;
-        free_record(&w);
+    {
+        LockGuard guard(g_registry_lock);
+        for (Widget& w : g_pool) {
+            if (!w.in_use || (!all && w.persistent) || survives_resize(&w))
+                continue;
+            free_record(&w);
+        }
+        std::memset(screen_widgets, 0, sizeof screen_widgets);
     }
-    std::memset(screen_widgets, 0, sizeof screen_widgets);
+    spinner_join_detached();
 }
 
 int registry_add(Widget* w, int32_t code, SlotAction action)
 {
-    RegistryGuard guard;
+    LockGuard guard(g_registry_lock);
     for (RegistrySlot& slot : g_registry) {
         if (slot.active)
             continue;
@@ -204,9 +230,9 @@ int registry_add(Widget* w, int32_t code, SlotAction action)
     return -1;
 }
 
-void registry_clear(AppState*, int all)
+void registry_clear(int all)
 {
-    RegistryGuard guard;
+    LockGuard guard(g_registry_lock);
     for (RegistrySlot& slot : g_registry) {
         if (!slot.active || slot.code == SLOT_PLAY_REQUEST)
             continue;
@@ -273,7 +299,7 @@ Widget* create_button(int x, int y, int width, int height, int art, SDL_Surface*
     w->icon = icon;
     w->icon_x = icon_x;
     w->icon_y = icon_y;
-    copy_label(w->label, label, sizeof w->label);
+    copy_text(w->label, sizeof w->label, label);
     w->font = font;
     w->colour = colour;
     w->save_under = uint8_t(save_under != 0);
@@ -403,15 +429,14 @@ Widget* create_edit_box(int x, int y, int width, int height, const char* text, T
     w->font = font;
     w->colour = colour;
     w->edit.limit = limit > 0 && limit <= EDIT_DEFAULT_LIMIT ? limit : EDIT_DEFAULT_LIMIT;
-    copy_label(w->edit.text, text, sizeof w->edit.text);
-    w->edit.text[w->edit.limit] = 0;
+    copy_text(w->edit.text, size_t(w->edit.limit) + 1, text);
     w->edit.caret_index = int32_t(std::strlen(w->edit.text));
     edit_place_caret(w);
     return w;
 }
 
-Widget* create_list(AppState* app, int x, int y, int width, int height, ListRow* rows,
-                    int row_count, int highlight)
+Widget* create_list(const UiState* ui, int x, int y, int width, int height, ListRow* rows,
+                    int row_count, const ListSetup& setup)
 {
     Widget* w = widget_alloc();
     if (!w)
@@ -425,8 +450,12 @@ Widget* create_list(AppState* app, int x, int y, int width, int height, ListRow*
     l.rows = rows;
     l.row_count = rows ? row_count : 0;
     l.row_height = LIST_ROW_HEIGHT;
-    l.selected = -1;
-    l.highlight = uint8_t(highlight != 0);
+    l.selected = setup.selected;
+    l.highlight = uint8_t(setup.highlight != 0);
+    l.hide_extensions = uint8_t(setup.hide_extensions != 0);
+    l.browse_mode = setup.browse_mode >= 0 && setup.browse_mode < BROWSE_MODE_COUNT ? setup.browse_mode : -1;
+    if (ui && l.browse_mode >= 0)
+        l.offset = ui->list_offsets[l.browse_mode];
     l.separator_colour = LIST_SEPARATOR_COLOUR;
     l.background_colour = LIST_BACKGROUND_COLOUR;
     l.font = font_get(FONT_SET_MAIN, FONT_PRELUDE);
@@ -434,12 +463,6 @@ Widget* create_list(AppState* app, int x, int y, int width, int height, ListRow*
     l.pressed_row = -1;
     for (int32_t& row : l.row_layer_rows)
         row = -1;
-    if (app)
-        l.hide_extensions = app->settings.hide_extensions;
-    if (app)
-        l.selected = app->nav.current_list_index;
-    if (app && app->nav.browse_mode >= 0 && app->nav.browse_mode < BROWSE_MODE_COUNT)
-        l.offset = app->ui.list_offsets[app->nav.browse_mode];
     set_current_list_widget(w);
     return w;
 }
@@ -480,34 +503,50 @@ namespace {
 
 int spinner_thread(void* arg)
 {
-    Widget* w = static_cast<Widget*>(arg);
-    w->spinner.job(w->spinner.job_arg);
-    shared_flag_store(&w->spinner.job_done, 1);
+    auto* job = static_cast<SpinnerJob*>(arg);
+    job->fn(job->arg);
+    job->done.store(1);
     if (SDL_sem* sem = ui_timer_semaphore())
         SDL_SemPost(sem);   // let the timer notice the end without waiting a period
     return 0;
+}
+
+// The job of a spinner record; registry lock held.
+const SpinnerJob* job_of(const Widget* w)
+{
+    return w && w->in_use && w->kind == WIDGET_SPINNER ? w->spinner.job : nullptr;
 }
 
 }  // namespace
 
 bool spinner_cancel_requested(const Widget* spinner)
 {
-    return spinner && shared_flag_load(&spinner->spinner.job_cancel) != 0;
+    LockGuard guard(g_registry_lock);
+    const SpinnerJob* job = job_of(spinner);
+    return !job || job->cancel.load();
 }
 
-int spinner_start_job(Widget* spinner, int (*job)(void*), void* arg)
+bool spinner_job_done(const Widget* spinner)
 {
-    if (!spinner || spinner->kind != WIDGET_SPINNER || !job || spinner->spinner.job_running)
+    LockGuard guard(g_registry_lock);
+    const SpinnerJob* job = job_of(spinner);
+    return !job || job->done.load();
+}
+
+int spinner_start_job(Widget* spinner, int (*fn)(void*), void* arg)
+{
+    if (!spinner || spinner->kind != WIDGET_SPINNER || !fn || spinner->spinner.job)
         return -1;
-    SpinnerFields& s = spinner->spinner;
-    s.job = job;
-    s.job_arg = arg;
-    shared_flag_store(&s.job_cancel, 0);
-    shared_flag_store(&s.job_done, 0);
-    s.job_running = 1;
-    s.job_thread = SDL_CreateThread(spinner_thread, spinner);
-    if (!s.job_thread) {
-        s.job_running = 0;
+    auto* job = new SpinnerJob{fn, arg, nullptr};
+    {
+        LockGuard guard(g_registry_lock);
+        spinner->spinner.job = job;
+    }
+    job->thread = SDL_CreateThread(spinner_thread, job);
+    if (!job->thread) {
+        LockGuard guard(g_registry_lock);
+        spinner->spinner.job = nullptr;
+        delete job;
         return -1;
     }
     return 0;

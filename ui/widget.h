@@ -1,4 +1,4 @@
-// Widgets, the widget registry and dialogs.
+// Widgets, the widget registry and their drawing.
 //
 // Contract:
 // - Widgets come from a process-wide pool of 64 records (widget_alloc; null
@@ -6,19 +6,24 @@
 //   change clears the registry and the widgets (keeping persistent ones on a
 //   partial clear) and then creates and registers its own.
 // - The registry has 40 slots, each binding a widget (or none) to a code that
-//   says how it reacts (SLOT_*) and an action run on the main thread.
-//   registry_add returns -1 when all slots are active; the widget is then
-//   drawn but does not react. A pending play request (SLOT_PLAY_REQUEST)
-//   survives every registry clear.
-// - The pool and the registry are shared with the UI timer thread and the
-//   play-request listener: every scan or change of the registry and every
-//   widget free happens under the widget-registry lock (ui_registry_lock).
-// - Drawing (widget_draw, message_box, show_error, present) is main-thread
-//   only; present uploads ui_surface through the current interface layer.
+//   says how it reacts (SLOT_*) and an action run on the main thread with
+//   UiState::owner. registry_add returns -1 when all slots are active; the
+//   widget is then drawn but does not react. A pending play request
+//   (SLOT_PLAY_REQUEST) survives every registry clear; taking it frees its
+//   slot.
+// - Threads: the pool and the registry are shared with the UI timer thread,
+//   the play-request listener and spinner jobs. Every scan or change of the
+//   registry and every widget free happens under the widget-registry lock
+//   (ui_registry_lock, a recursive SDL mutex; the functions here take it
+//   themselves). Freeing a spinner whose job runs asks the job to stop and
+//   waits for it after the lock is released, so a job may take the lock.
+//   Everything else (constructors, drawing, present) is main-thread only.
 // - Constructors return the widget, or null when the pool is exhausted or an
-//   image cannot be made; screens then abandon their drawing.
+//   image cannot be made; screens then abandon their drawing. Texts are
+//   copied with a bound that never cuts a UTF-8 character.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include <SDL/SDL.h>
@@ -26,8 +31,10 @@
 #include <SDL/SDL_ttf.h>
 
 #include "ui/list_rows.h"
+#include "ui/ui_state.h"
 
 struct AppState;
+struct SpinnerJob;
 struct Widget;
 struct RegistrySlot;
 struct UiLayer;
@@ -81,9 +88,9 @@ enum SlotCode : int32_t {
     SLOT_CARET = 7,          // caret blinking
     SLOT_PLAY_REQUEST = 10,  // a pending play request
     SLOT_PERIODIC = 11,      // a periodic action
-    SLOT_PLAY_TAKEN = 14,    // a play request already taken
 };
 
+// Actions receive UiState::owner, opaque to the toolkit.
 using SlotAction = void (*)(AppState* app, RegistrySlot* slot);
 
 struct RegistrySlot {
@@ -103,9 +110,9 @@ struct EditFields {
     char text[EDIT_TEXT_SIZE];
     Uint32 blink_time;
     int32_t caret_x;
-    int32_t caret_index;
-    int32_t first_shown;
-    int32_t limit;
+    int32_t caret_index;      // byte index into text, always at a character start
+    int32_t first_shown;      // byte index of the first character shown
+    int32_t limit;            // bytes of text at most
 };
 
 struct ListFields {
@@ -115,6 +122,7 @@ struct ListFields {
     int32_t offset;           // scroll offset in pixels, 0 = top
     int32_t header_height;    // 60 while a header text is shown
     int32_t selected;         // highlighted row, -1 = none
+    int32_t browse_mode;      // whose remembered offset (UiState::list_offsets) it keeps, -1 none
     uint8_t highlight;
     uint32_t separator_colour;
     uint32_t background_colour;
@@ -148,19 +156,16 @@ struct ListFields {
     UiLayer* layer;
     UiLayer* row_layers[LIST_MAX_ROW_LAYERS];
     int32_t row_layer_rows[LIST_MAX_ROW_LAYERS];   // row shown by each layer, -1 none
-    int32_t row_layer_count;
+    int32_t row_layer_count;  // layers made, all usable; 0 = none yet
+    uint8_t row_layers_failed;  // the ring could not be made: the surface path draws
 };
 
 struct SpinnerFields {
     uint8_t running;
     Uint32 next_frame_time;
-    int job_cancel;               // shared with the job: use spinner_cancel_requested
-    int job_done;                 // set by the job thread when the job returned
-    uint8_t job_running;
-    SDL_Thread* job_thread;
-    int (*job)(void* arg);
-    void* job_arg;
-    const int* listing_rows;      // rows of a listing job (done at 256); read atomically
+    SpinnerJob* job;              // the running job, null when none (see spinner_start_job)
+    // Rows of a listing job (complete at 256), written by the job's thread.
+    const std::atomic<int>* listing_rows;
 };
 
 struct PeriodicFields {
@@ -235,9 +240,9 @@ SDL_sem* ui_timer_semaphore();
 
 Widget* widget_alloc();
 void widget_free(Widget* w);
-void widgets_clear(AppState* app, int all);
+void widgets_clear(int all);
 int registry_add(Widget* w, int32_t code, SlotAction action);
-void registry_clear(AppState* app, int all);
+void registry_clear(int all);
 // Direct access for the event handler, the UI timer and tests.
 Widget* widget_pool();
 RegistrySlot* registry_slots();
@@ -269,27 +274,36 @@ Widget* create_selector(int x, int y, const char* const* labels, int count,
 Widget* create_colour_picker(int x, int y, int cell_size, int cell_height);
 Widget* create_edit_box(int x, int y, int width, int height, const char* text,
                         TTF_Font* font, uint32_t colour, int limit);
-Widget* create_list(AppState* app, int x, int y, int width, int height, ListRow* rows,
-                    int row_count, int highlight);
+// What a new list shows and where it starts; the browser fills it from its
+// navigation and the settings.
+struct ListSetup {
+    int highlight = 0;            // the selected row is highlighted
+    int selected = -1;            // the browser's current row, -1 none
+    int browse_mode = -1;         // starts at and keeps ui->list_offsets[browse_mode]; -1 none
+    int hide_extensions = 0;      // video and audio names drawn without extension
+};
+// Becomes the current list widget (type-ahead search, thumbnails).
+Widget* create_list(const UiState* ui, int x, int y, int width, int height, ListRow* rows,
+                    int row_count, const ListSetup& setup);
 Widget* create_spinner(int x, int y);
 Widget* create_periodic(Uint32 period_ms, int limit);
 
 // Starts job(arg) on a thread owned by the spinner; the spinner's completion
-// action runs on the main thread once the job has returned. 0 or -1. The
-// job must not take the widget-registry lock: freeing the spinner waits for
-// the job under that lock.
+// action runs on the main thread once the job has returned. 0 or -1 (a job
+// already runs, or no thread). Freeing the spinner asks the job to stop and
+// waits for it outside the registry lock.
 int spinner_start_job(Widget* spinner, int (*job)(void*), void* arg);
 // True once the spinner's widget has been freed or cleared while its job
-// ran: the job should stop early. Safe from the job thread.
+// ran: the job should stop early. Any thread (takes the registry lock).
 bool spinner_cancel_requested(const Widget* spinner);
-// Flags shared between the main thread and worker threads.
-inline int shared_flag_load(const int* flag) { return __atomic_load_n(flag, __ATOMIC_ACQUIRE); }
-inline void shared_flag_store(int* flag, int value) { __atomic_store_n(flag, value, __ATOMIC_RELEASE); }
+// True once the spinner's job has returned. Any thread.
+bool spinner_job_done(const Widget* spinner);
 
 // ---- drawing --------------------------------------------------------------
 
 void widget_draw(SDL_Surface* surface, Widget* w);
-void present(AppState* app);
+// Shows ui_surface through the current interface layer (ui/layers.h).
+void present(UiState* ui);
 
 // List geometry helpers shared with the event handler.
 int list_last_offset(const Widget* list);
@@ -298,21 +312,9 @@ void list_set_offset(Widget* list, int offset);
 // Paints one row into a row-sized surface (used by the GL row layers).
 void list_paint_row(SDL_Surface* dst, Widget* list, int index);
 
-// Edit boxes: the text as shown (stars in password modes) and the caret x
-// for the current caret index.
+// Edit boxes: the text as shown (one "*" per character in password modes),
+// the shown width of text[from, to) (byte indices at character starts), and
+// the caret x and first shown character for the current caret index.
 void edit_shown_text(const Widget* box, char* out, int out_size);
+int edit_text_width(const Widget* box, int from, int to);
 void edit_place_caret(Widget* box);
-
-// ---- dialogs --------------------------------------------------------------
-
-// Where users are sent for help; one place for both addresses.
-extern const char SUPPORT_ADDRESS[];
-extern const char HELP_PAGE_HOST[];
-extern const char HELP_PAGE_PATH[];
-
-void message_box(AppState* app, SDL_Surface* surface, const char* text, int top,
-                 int width, void (*on_ok)(AppState* app));
-void show_error(AppState* app, int code);
-// The text show_error uses for a result code (into out); false when the code
-// is suppressed because the user cancelled.
-bool error_message_text(const AppState* app, int code, char* out, int out_size);

@@ -2,7 +2,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "platform/media_enums.h"
+#include "platform/text_copy.h"
 #include "ui/artwork.h"
 #include "ui/events.h"
 #include "ui/layers.h"
@@ -15,6 +16,7 @@ namespace {
 
 constexpr int EDIT_TEXT_INSET = 6;
 constexpr int STICKY_ROOM = 40;   // room kept for the "alt"/"shft" mark
+constexpr int ICON_SHARE_SEARCH_ROWS = 5000;   // earlier rows searched for a shared picture
 
 // Width available to the text of an edit box.
 int edit_text_room(const Widget* w)
@@ -112,18 +114,47 @@ void draw_colour_picker(SDL_Surface* surface, Widget* w)
     }
 }
 
+// The shown form of text[from, to) (both character starts) into out: the
+// text itself, or one "*" per character in the password modes, where mode 2
+// shows a just-typed last character as it is.
+void shown_range(const EditFields& e, int from, int to, char* out, int out_size)
+{
+    const size_t len = std::strlen(e.text);
+    int n = 0;
+    if (e.password_mode == 0) {
+        n = std::clamp(std::min(to, int(len)) - from, 0, out_size - 1);
+        std::memcpy(out, e.text + from, size_t(n));
+    } else {
+        const size_t revealed =
+            e.password_mode == 2 && e.reveal_last && len > 0 ? utf8_previous(e.text, len) : len;
+        for (size_t i = size_t(from); i < size_t(to) && i < len;) {
+            const size_t next = utf8_next(e.text, len, i);
+            const bool as_is = i == revealed;
+            const int bytes = as_is ? int(next - i) : 1;
+            if (n + bytes > out_size - 1)
+                break;
+            if (as_is)
+                std::memcpy(out + n, e.text + i, size_t(bytes));
+            else
+                out[n] = '*';
+            n += bytes;
+            i = next;
+        }
+    }
+    out[n] = 0;
+}
+
 void draw_edit_box(SDL_Surface* surface, Widget* w)
 {
     const EditFields& e = w->edit;
     bool focused = e.focused && !w->disabled;
     blit_alpha(surface, w->images[focused ? 1 : 0], w->x, w->y);
     char shown[EDIT_TEXT_SIZE];
-    edit_shown_text(w, shown, sizeof shown);
-    int start = std::clamp<int>(e.first_shown, 0, int(std::strlen(shown)));
+    shown_range(e, e.first_shown, int(std::strlen(e.text)), shown, sizeof shown);
     if (w->font) {
         int line = font_line_height(w->font);
         int ty = w->y + (w->height - line) / 2;
-        draw_text_line(surface, shown + start, w->font, w->x + EDIT_TEXT_INSET, ty,
+        draw_text_line(surface, shown, w->font, w->x + EDIT_TEXT_INSET, ty,
                        edit_text_room(w), w->colour);
     }
     if (focused && e.caret_visible)
@@ -145,7 +176,7 @@ void resolve_row_icon(Widget* w, int index)
     ListRow& row = w->list.rows[index];
     if (row.icon || !row.icon_file[0] || row.icon_loaded == ROW_ICON_MISSING)
         return;
-    int limit = std::min(index, 5000);
+    int limit = std::min(index, ICON_SHARE_SEARCH_ROWS);
     for (int i = 0; i < limit; ++i) {
         const ListRow& other = w->list.rows[i];
         if (other.icon && other.icon_loaded == ROW_ICON_LOADED &&
@@ -193,9 +224,9 @@ void paint_row(SDL_Surface* dst, Widget* w, int index)
     }
     const char* name = row.name.text;
     char trimmed[1024];
-    if (name && l.hide_extensions && (row.media_class == 2 || row.media_class == 3)) {
-        std::strncpy(trimmed, name, sizeof trimmed - 1);
-        trimmed[sizeof trimmed - 1] = 0;
+    if (name && l.hide_extensions &&
+        (row.media_class == MEDIA_CLASS_VIDEO || row.media_class == MEDIA_CLASS_AUDIO)) {
+        copy_text(trimmed, sizeof trimmed, name);
         if (char* dot = std::strrchr(trimmed, '.'))
             *dot = 0;
         name = trimmed;
@@ -288,36 +319,27 @@ void list_paint_row(SDL_Surface* dst, Widget* w, int index)
 
 void edit_shown_text(const Widget* box, char* out, int out_size)
 {
-    const EditFields& e = box->edit;
-    int n = std::min<int>(int(std::strlen(e.text)), out_size - 1);
-    if (e.password_mode == 0) {
-        std::memcpy(out, e.text, size_t(n));
-    } else {
-        std::memset(out, '*', size_t(n));
-        if (e.password_mode == 2 && e.reveal_last && n > 0)
-            out[n - 1] = e.text[n - 1];
-    }
-    out[n] = 0;
+    if (out_size > 0)
+        shown_range(box->edit, 0, int(std::strlen(box->edit.text)), out, out_size);
+}
+
+int edit_text_width(const Widget* box, int from, int to)
+{
+    char part[EDIT_TEXT_SIZE];
+    shown_range(box->edit, from, to, part, sizeof part);
+    return text_width(box->font, part);
 }
 
 void edit_place_caret(Widget* box)
 {
     EditFields& e = box->edit;
-    char shown[EDIT_TEXT_SIZE];
-    edit_shown_text(box, shown, sizeof shown);
-    int len = int(std::strlen(shown));
-    e.caret_index = std::clamp<int>(e.caret_index, 0, len);
+    const size_t len = std::strlen(e.text);
+    e.caret_index = std::clamp<int>(e.caret_index, 0, int(len));
     e.first_shown = std::clamp<int>(e.first_shown, 0, e.caret_index);
-    int room = edit_text_room(box) - 2;
-    char part[EDIT_TEXT_SIZE];
-    auto width_between = [&](int from, int to) {
-        std::memcpy(part, shown + from, size_t(to - from));
-        part[to - from] = 0;
-        return text_width(box->font, part);
-    };
-    while (e.first_shown < e.caret_index && width_between(e.first_shown, e.caret_index) > room)
-        ++e.first_shown;
-    e.caret_x = box->x + EDIT_TEXT_INSET + width_between(e.first_shown, e.caret_index);
+    const int room = edit_text_room(box) - 2;
+    while (e.first_shown < e.caret_index && edit_text_width(box, e.first_shown, e.caret_index) > room)
+        e.first_shown = int(utf8_next(e.text, len, size_t(e.first_shown)));
+    e.caret_x = box->x + EDIT_TEXT_INSET + edit_text_width(box, e.first_shown, e.caret_index);
 }
 
 // ---- widget_draw and present ---------------------------------------------------
@@ -373,10 +395,10 @@ void widget_draw(SDL_Surface* surface, Widget* w)
     }
 }
 
-void present(AppState* app)
+void present(UiState* ui)
 {
-    if (!app)
+    if (!ui)
         return;
-    present_ui_surface(app);
+    present_ui_surface(ui);
     list_gl_screen_changed();
 }

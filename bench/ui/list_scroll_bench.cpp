@@ -15,23 +15,30 @@
 #include <GLES2/gl2.h>
 #include <SDL/SDL_ttf.h>
 
-#include "app/app_state.h"
 #include "render/gl_context.h"
+#include "render/video_output.h"
 #include "ui/artwork.h"
 #include "ui/layers.h"
 #include "ui/list_gl.h"
+#include "ui/ui_state.h"
 #include "ui/widget.h"
 
 namespace {
 
-double ms_per_frame(int frames, AppState* app, Widget* list, bool fast)
+// The parts of the application record the toolkit works on.
+struct Screen {
+    UiState ui{};
+    VideoOutput out{};
+};
+
+double ms_per_frame(int frames, Screen* app, Widget* list, bool fast)
 {
     auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < frames; ++i) {
         list->list.offset = (i * 7) % list_last_offset(list);
-        if (!fast || !list_gl_redraw(app, list)) {
+        if (!fast || !list_gl_redraw(&app->ui, &app->out, list)) {
             widget_draw(app->ui.ui_surface, list);
-            present(app);
+            present(&app->ui);
         }
         glFinish();
     }
@@ -45,34 +52,34 @@ int main()
 {
     if (chdir(VELMORA_RUN_DIR) != 0)
         return 1;
-    screen_width = 1000;
-    screen_height = 600;
-    auto app = std::make_unique<AppState>();
-    app->out.window_width = 1000;
-    app->out.window_height = 600;
-    if (TTF_Init() != 0 || load_artwork_and_fonts() != 0 || ui_toolkit_init() != 0 ||
+    auto app = std::make_unique<Screen>();
+    app->out.screen_width = app->out.window_width = 1000;
+    app->out.screen_height = app->out.window_height = 600;
+    if (TTF_Init() != 0 || load_artwork_and_fonts(1000, 600) != 0 || ui_toolkit_init() != 0 ||
         !gl_context_create_pbuffer(&app->out.gl, 1000, 600))
         return 1;
     gl_programs_init();
-    if (create_ui_surfaces() != 0)
+    if (create_ui_surfaces(&app->out) != 0)
         return 1;
-    apply_orientation(app.get(), 0);
+    apply_orientation(&app->ui, &app->out, 0);
     std::vector<std::string> names;
     std::vector<ListRow> rows(200);
     for (int i = 0; i < 200; ++i)
         names.push_back("A fairly long file name number " + std::to_string(i) + ".mkv");
     for (int i = 0; i < 200; ++i)
         rows[size_t(i)].name.text = names[size_t(i)].c_str();
-    Widget* list = create_list(app.get(), 0, 120, 420, 480, rows.data(), 200, 1);
+    ListSetup setup;
+    setup.highlight = 1;
+    Widget* list = create_list(&app->ui, 0, 120, 420, 480, rows.data(), 200, setup);
     widget_draw(app->ui.ui_surface, list);
-    present(app.get());
+    present(&app->ui);
     const int frames = 200;
     ms_per_frame(10, app.get(), list, true);
     double fast = ms_per_frame(frames, app.get(), list, true);
     double slow = ms_per_frame(frames, app.get(), list, false);
     std::printf("list redraw, row layers:        %.2f ms\n", fast);
     std::printf("list redraw, surface + upload:  %.2f ms\n", slow);
-    widgets_clear(app.get(), 1);
+    widgets_clear(1);
     free_ui_surfaces();
     gl_programs_free();
     gl_context_destroy(&app->out.gl);

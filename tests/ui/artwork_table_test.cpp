@@ -10,7 +10,6 @@
 
 #include <SDL/SDL_ttf.h>
 
-#include "app/app_state.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/artwork.h"
 #include "ui/text.h"
@@ -59,8 +58,6 @@ protected:
         ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
         ASSERT_EQ(chdir(dir_.path().c_str()), 0);
         ASSERT_EQ(TTF_Init(), 0);
-        screen_width = 640;
-        screen_height = 400;
     }
     void TearDown() override
     {
@@ -75,7 +72,7 @@ protected:
 
 TEST_F(ArtworkTable, LoadsEveryImageScalesTheWindowOnesAndDrawsTheSeekTrack)
 {
-    ASSERT_EQ(load_artwork_and_fonts(), 0);
+    ASSERT_EQ(load_artwork_and_fonts(640, 400), 0);
     for (int id = 0; id < ART_COUNT; ++id) {
         const bool piece = id == ART_SLIDER_LEFT || id == ART_SLIDER_MIDDLE || id == ART_SLIDER_RIGHT;
         EXPECT_EQ(artwork(ArtId(id)) == nullptr, piece) << artwork_path(ArtId(id));
@@ -111,7 +108,7 @@ TEST_F(ArtworkTable, AnyMissingFileFailsAndKeepsNothing)
         const std::string path = dir_.path() + "/" + artwork_path(gone);
         const std::string aside = path + ".aside";
         ASSERT_EQ(std::rename(path.c_str(), aside.c_str()), 0);
-        EXPECT_EQ(load_artwork_and_fonts(), -1) << artwork_path(gone);
+        EXPECT_EQ(load_artwork_and_fonts(640, 400), -1) << artwork_path(gone);
         for (int id = 0; id < ART_COUNT; ++id)
             ASSERT_EQ(artwork(ArtId(id)), nullptr);
         ASSERT_EQ(std::rename(aside.c_str(), path.c_str()), 0);
@@ -119,14 +116,14 @@ TEST_F(ArtworkTable, AnyMissingFileFailsAndKeepsNothing)
     // A missing font fails the same way.
     const std::string font = dir_.path() + "/" + font_file(FONT_GARUDA);
     ASSERT_EQ(unlink(font.c_str()), 0);
-    EXPECT_EQ(load_artwork_and_fonts(), -1);
+    EXPECT_EQ(load_artwork_and_fonts(640, 400), -1);
     EXPECT_EQ(artwork(ART_DIALOG), nullptr);
     EXPECT_EQ(font_get(1, FONT_PRELUDE), nullptr);
 }
 
 TEST_F(ArtworkTable, FittingToANewWindowReplacesTheWindowSizedImages)
 {
-    ASSERT_EQ(load_artwork_and_fonts(), 0);
+    ASSERT_EQ(load_artwork_and_fonts(640, 400), 0);
     ASSERT_EQ(artwork_fit_window(800, 480, false), 0);
     EXPECT_EQ(artwork(ART_BACKGROUND2)->w, 800);
     EXPECT_EQ(artwork(ART_BACKGROUND3)->h, 480);

@@ -5,7 +5,9 @@
 #include <map>
 #include <string>
 
+#include "app/app.h"
 #include "app/home.h"
+#include "platform/result_codes.h"
 
 namespace {
 
@@ -75,13 +77,13 @@ TEST_F(Home, ExitClearsThePlayRequestAndPostsQuit)
 
 TEST_F(Home, KeepsTheAccountTextsTypedOnTheSettingsScreen)
 {
-    std::string long_name(60, 'n');
+    std::string long_name = std::string(30, 'n') + "\xC3\xA9";   // the accent would be cut in half
     Widget* user = create_edit_box(0, 0, 200, 40, long_name.c_str(), nullptr, 0, 0);
     Widget* pass = create_edit_box(0, 50, 200, 40, "s3cret", nullptr, 0, 0);
     screen_widgets[SCREEN_ACCOUNT_USERNAME] = user;
     screen_widgets[SCREEN_ACCOUNT_PASSWORD] = pass;
     show_home(app());
-    EXPECT_EQ(std::string(app()->settings.username), std::string(31, 'n'));
+    EXPECT_EQ(std::string(app()->settings.username), std::string(30, 'n'));
     EXPECT_STREQ(app()->settings.password, "s3cret");
     EXPECT_EQ(screen_widgets[SCREEN_ACCOUNT_USERNAME], nullptr);
     // Without the settings screen the stored texts stay.
@@ -93,13 +95,21 @@ TEST_F(Home, APendingErrorIsShownOnceAndReset)
 {
     ui_set_message_box_observer(remember_message);
     g_message.clear();
-    last_error = -10;
+    last_error = ERR_NO_NETWORK;
     show_home(app());
     EXPECT_EQ(last_error, 0);
-    EXPECT_EQ(g_message, "No network connection was detected. Please turn on network and try again.");
+    char expected[1024];
+    ASSERT_TRUE(error_message_text(ErrorContext{}, false, ERR_NO_NETWORK, expected, sizeof expected));
+    EXPECT_EQ(g_message, expected);
     g_message.clear();
     show_home(app());
     EXPECT_TRUE(g_message.empty());
+    // The error is worded for the application's navigation.
+    app()->nav.media_kind = MEDIA_KIND_LIVE;
+    show_error(app(), ERR_MEDIA_OPEN);
+    ASSERT_TRUE(error_message_text(ErrorContext{0, 0, MEDIA_KIND_LIVE}, false, ERR_MEDIA_OPEN, expected,
+                                   sizeof expected));
+    EXPECT_EQ(g_message, expected);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Fixture for the widget and event tests: the real artwork and fonts from the
 // build's run folder, a 1000 x 600 interface surface, a clock the test moves
-// by hand and an event queue the test fills and reads.
+// by hand and an event queue the test fills and reads. The interface part is
+// wired to a whole application record as start-up wires it, so actions can
+// look into the record they receive.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -92,10 +94,8 @@ protected:
     static void SetUpTestSuite()
     {
         ASSERT_EQ(chdir(VELMORA_RUN_DIR), 0);
-        screen_width = 1000;
-        screen_height = 600;
         ASSERT_EQ(TTF_Init(), 0);
-        ASSERT_EQ(load_artwork_and_fonts(), 0) << "artwork or fonts missing in " VELMORA_RUN_DIR;
+        ASSERT_EQ(load_artwork_and_fonts(1000, 600), 0) << "artwork or fonts missing in " VELMORA_RUN_DIR;
         ASSERT_EQ(ui_toolkit_init(), 0);
     }
     static void TearDownTestSuite()
@@ -108,12 +108,13 @@ protected:
     void SetUp() override
     {
         app_ = std::make_unique<AppState>();
-        std::memset(app_.get(), 0, sizeof(AppState));
+        app_->ui.owner = app_.get();
+        app_->ui.settings = &app_->settings;
+        app_->ui.app_flags = &app_->flags;
         app_->ui.ui_surface = surface_create(1000, 600);
         app_->ui.title_bar_height = 70;
-        app_->out.window_width = 1000;
-        app_->out.window_height = 600;
-        app_->nav.browse_mode = 2;
+        app_->out.screen_width = app_->out.window_width = 1000;
+        app_->out.screen_height = app_->out.window_height = 600;
         g_now = 100000;
         g_queue.clear();
         g_delay_calls = 0;
@@ -129,7 +130,7 @@ protected:
         // Leave the process-wide tables empty for the next test.
         for (int i = 0; i < REGISTRY_SIZE; ++i)
             registry_slots()[i] = RegistrySlot{};
-        widgets_clear(app_.get(), 1);
+        widgets_clear(1);
         edit_unfocus();
         ui_set_clock(nullptr);
         ui_set_delay(nullptr);
@@ -139,8 +140,9 @@ protected:
     }
 
     AppState* app() { return app_.get(); }
+    UiState* ui() { return &app_->ui; }
     SDL_Surface* surface() { return app_->ui.ui_surface; }
-    void send(SDL_Event ev) { handle_event(app(), surface(), &ev); }
+    void send(SDL_Event ev) { handle_event(ui(), &app_->out, surface(), &ev); }
     // A press and release of the left button at (x, y).
     void click(int x, int y)
     {
