@@ -58,64 +58,61 @@ TEST_F(PlaybackTest, ClipPlaysToItsEndWithEveryPictureAndAllItsSound)
     EXPECT_GT(count_nonzero(pcm), static_cast<int64_t>(pcm.size() / 2));
 }
 
-TEST_F(PlaybackTest, SurroundAacOpensAStereoDevice)
+// 16-bit samples of channel ch (of channels) in pcm that are clearly not silence.
+int64_t loud_samples(const std::string& pcm, int ch, int channels)
 {
-    std::string clip = dir.file("surround.mp4");
-    ASSERT_TRUE(make_media("-f lavfi -i sine=frequency=300:sample_rate=48000 -t 1.5 "
-                           "-af \"pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0\" -c:a aac " + clip));
-    CommandResult r = play("", clip);
-    ASSERT_EQ(r.exit_code, 0) << r.output;
-    EXPECT_EQ(json_number(r.output, "device_channels"), 2);
-    EXPECT_EQ(json_number(r.output, "device_rate"), 48000);
-    EXPECT_NEAR(json_number(r.output, "audio_seconds"), 1.5, 0.2);
-    EXPECT_EQ(json_number(r.output, "frames_shown"), 0);
-    // Every one of the decoder's six planes carries the tone; the down-mix
-    // puts it in both device channels.
-    std::string pcm = read_file(dir.file("audio.raw"));
-    int64_t loud[2] = {0, 0};
-    for (size_t i = 0; i + 3 < pcm.size(); i += 4)
-        for (int ch = 0; ch < 2; ch++) {
-            int16_t v;
-            std::memcpy(&v, pcm.data() + i + 2 * ch, 2);
-            loud[ch] += v > 1000 || v < -1000;
+    int64_t loud = 0;
+    for (size_t i = 2 * ch; i + 1 < pcm.size(); i += 2 * channels) {
+        int16_t v;
+        std::memcpy(&v, pcm.data() + i, 2);
+        loud += v > 1000 || v < -1000;
+    }
+    return loud;
+}
+
+TEST_F(PlaybackTest, DeviceFormatFollowsTheStreamAndMuteWritesZeros)
+{
+    const struct {
+        const char* name;
+        const char* make;
+        const char* options;
+        int rate, channels;
+        double seconds;
+        bool silent;
+    } cases[] = {
+        // Six planes of the same tone, down-mixed into both device channels.
+        {"surround.mp4", "-f lavfi -i sine=frequency=300:sample_rate=48000 -t 1.5 "
+                         "-af \"pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0\" -c:a aac", "", 48000, 2, 1.5, false},
+        {"mono.wav", "-f lavfi -i sine=frequency=500:sample_rate=22050 -t 1.5 -c:a pcm_s16le", "", 22050, 1,
+         1.5, false},
+        // Muted: the clock runs at the normal pace, the device gets zeros.
+        {"muted.mp4", "-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
+                      "-i sine=frequency=440:sample_rate=48000 -t 2 -c:v libx264 -c:a aac", "--mute", 48000, 1,
+         2.0, true},
+    };
+    for (const auto& c : cases) {
+        std::string path = dir.file(c.name);
+        ASSERT_TRUE(make_media(std::string(c.make) + " " + path));
+        CommandResult r = play(c.options, path);
+        ASSERT_EQ(r.exit_code, 0) << r.output;
+        EXPECT_EQ(json_number(r.output, "device_rate"), c.rate) << c.name;
+        EXPECT_EQ(json_number(r.output, "device_channels"), c.channels) << c.name;
+        EXPECT_NEAR(json_number(r.output, "audio_seconds"), c.seconds, 0.2) << c.name;
+        std::string pcm = read_file(dir.file("audio.raw"));
+        for (int ch = 0; ch < c.channels; ch++) {
+            if (c.silent)
+                EXPECT_EQ(count_nonzero(pcm), 0) << c.name;
+            else
+                EXPECT_GT(loud_samples(pcm, ch, c.channels), c.rate / 2) << c.name << " channel " << ch;
         }
-    EXPECT_GT(loud[0], 48000 / 2);
-    EXPECT_GT(loud[1], 48000 / 2);
-}
-
-TEST_F(PlaybackTest, MonoAt22050OpensAMonoDeviceAtThatRate)
-{
-    std::string wav = dir.file("mono.wav");
-    ASSERT_TRUE(make_media("-f lavfi -i sine=frequency=500:sample_rate=22050 -t 1.5 "
-                           "-c:a pcm_s16le " + wav));
-    CommandResult r = play("", wav);
-    ASSERT_EQ(r.exit_code, 0) << r.output;
-    EXPECT_EQ(json_number(r.output, "device_rate"), 22050);
-    EXPECT_EQ(json_number(r.output, "device_channels"), 1);
-    EXPECT_NEAR(json_number(r.output, "audio_seconds"), 1.5, 0.2);
-    // Without a resampler the file holds the decoder's samples unchanged
-    // (after the silence the device plays before it is started).
+    }
+    // Without a resampler the device gets the decoder's samples unchanged
+    // (after the silence it plays before it is started).
+    CommandResult r = play("", dir.file("mono.wav"));
     std::string pcm = read_file(dir.file("audio.raw"));
-    std::string src = read_file(wav);
-    size_t first = pcm.find_first_not_of('\0');
-    ASSERT_NE(first, std::string::npos);
-    first &= ~size_t{1};
+    size_t first = pcm.find_first_not_of('\0') & ~size_t{1};
     ASSERT_GT(pcm.size(), first + 12000);
-    EXPECT_NE(src.find(pcm.substr(first + 4000, 8000)), std::string::npos);
-}
-
-TEST_F(PlaybackTest, MuteWritesZerosWhileTheClockRuns)
-{
-    std::string clip = dir.file("clip.mp4");
-    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
-                           "-i sine=frequency=440:sample_rate=48000 -t 2 -c:v libx264 -c:a aac " + clip));
-    CommandResult r = play("--mute", clip);
-    ASSERT_EQ(r.exit_code, 0) << r.output;
-    EXPECT_GE(json_number(r.output, "frames_shown"), 48);
-    EXPECT_NEAR(json_number(r.output, "audio_seconds"), 2.0, 0.2);
-    std::string pcm = read_file(dir.file("audio.raw"));
-    EXPECT_GT(pcm.size(), 48000u * 2);
-    EXPECT_EQ(count_nonzero(pcm), 0);
+    EXPECT_NE(read_file(dir.file("mono.wav")).find(pcm.substr(first + 4000, 8000)), std::string::npos);
 }
 
 TEST_F(PlaybackTest, PauseHoldsThePictureAndPlaysSilence)
