@@ -191,28 +191,20 @@ TEST_F(Listener, RequestsWhileTheMainThreadTakesThem)
     EXPECT_STREQ(app_->nav.current_media_path, ("http://127.0.0.1/item-" + std::to_string(REQUESTS - 1)).c_str());
 }
 
-TEST_F(Listener, SilentAndOversizedPeersDoNotStopIt)
-{
-    uint16_t port = start();
-    int silent = connect_to(port);
-    ASSERT_GE(silent, 0);
-    std::string huge(1 << 20, 'z');
-    int big = connect_to(port);
-    ASSERT_GE(big, 0);
-    send(big, huge.data(), huge.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    send_text(port, "http://127.0.0.1/after-silence");
-    ASSERT_TRUE(wait_posted(1));
-    EXPECT_EQ(collected(), "http://127.0.0.1/after-silence");
-    close(silent);
-    close(big);
-}
-
-TEST_F(Listener, GarbageFloodLeaksNoDescriptors)
+// A silent peer, an oversized one and 2,000 connections of garbage neither
+// stop the listener nor leak descriptors.
+TEST_F(Listener, HostilePeersNeitherStopItNorLeak)
 {
     uint16_t port = start();
     send_text(port, "warm-up http://127.0.0.1/0");
     ASSERT_TRUE(wait_posted(1));
     const int fds_before = open_fds();
+    int silent = connect_to(port);
+    int big = connect_to(port);
+    ASSERT_GE(silent, 0);
+    ASSERT_GE(big, 0);
+    std::string huge(1 << 20, 'z');
+    send(big, huge.data(), huge.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     std::mt19937 rng(3);
     // Bounded in count and in time, so a loaded machine only shortens it.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -229,6 +221,8 @@ TEST_F(Listener, GarbageFloodLeaksNoDescriptors)
     send_text(port, "http://127.0.0.1/after-flood");
     ASSERT_TRUE(wait_posted(2));
     EXPECT_EQ(collected(), "http://127.0.0.1/after-flood");
+    close(silent);
+    close(big);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_LE(open_fds(), fds_before);
 }
