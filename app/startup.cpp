@@ -98,9 +98,11 @@ constexpr Uint32 SDL_INIT_RETRY_MS = 200;
 constexpr uint8_t CODEC_NONE = 255;   // the streamed item has no such stream yet
 constexpr int32_t NO_INDEX = -1;      // no current channel or list item
 
+constexpr int SOCKETS_VERSION_1_1 = 0x0101;   // the sockets version the program asks for
+
 int start_sockets()
 {
-    return net_startup() == 0x0101 ? 0 : -1;
+    return net_startup() == SOCKETS_VERSION_1_1 ? 0 : -1;
 }
 
 // Takes the record and writes the default settings into it.
