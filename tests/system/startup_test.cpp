@@ -190,8 +190,9 @@ TEST_F(WholeProgram, FailedStartUpsExitNonZeroAndKeepTheUsersFile)
     };
     for (const auto& c : cases) {
         RunFolder folder;
-        if (c.missing_file)
+        if (c.missing_file) {
             ASSERT_EQ(::unlink(folder.file(c.missing_file).c_str()), 0) << c.what;
+        }
         if (c.user_file)
             write_settings(folder, [](Settings& s) { s.slideshow_secs = 42; s.shuffle = 2; });
         const Bytes before = read_file(folder.file("data/prefs.dat"));
