@@ -9,12 +9,14 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 mode=${1:-}
 
-# Runs "$@" and prints how long it took, under the given name.
+# Runs "$@" and prints how long it took, under the given name, also when it
+# fails; its status is passed on.
 timed() {
-  local name=$1 start=$SECONDS
+  local name=$1 start=$SECONDS status=0
   shift
-  "$@"
+  "$@" || status=$?
   echo "time: $name $((SECONDS - start)) s"
+  return $status
 }
 
 case "$mode" in
