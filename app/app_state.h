@@ -6,8 +6,12 @@
 // (engine/now_playing.h). Lower layers take their own part, never the whole
 // record.
 //
-// Threads: `flags` is a FlagWord (any thread, through its helpers); the
-// other parts say which of their fields other threads write.
+// Threads: app_create and app_destroy run on the main thread, at start-up
+// and at the very end of shutdown (after everything that lives in the record,
+// the GL context included, is gone). `flags` is a FlagWord (any thread,
+// through its helpers only); the other parts say which of their fields other
+// threads write. `nav` is main-thread only: the listener hands its URL over
+// through its own mailbox (app/listener.h).
 #pragma once
 
 #include <cstdint>
@@ -79,5 +83,6 @@ extern int32_t last_error;
 // creates the streamer-link mutex. Null when the slot is taken or the mutex
 // fails.
 AppState* app_create();
-// Releases the slot taken by app_create.
+// Releases the slot taken by app_create (null or a stranger is ignored): the
+// mutex goes and the slot is wiped, so the record must not be used after.
 void app_destroy(AppState* app);

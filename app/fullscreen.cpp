@@ -29,7 +29,7 @@ void set_player_fullscreen(AppState* app, int on)
     if (on) {
         app->frame.saved_width = app->out.window_width;
         app->frame.saved_height = app->out.window_height;
-        int w = screen_width, h = screen_height;
+        int w = app->out.screen_width, h = app->out.screen_height;
         screen_metrics(&w, &h);
         remember_window_rect(app, nw);
         player_bar_layout(app, w, h);

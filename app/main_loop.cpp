@@ -4,6 +4,8 @@
 #include "app/app_state.h"
 #include "app/home.h"
 #include "app/pending.h"
+#include "platform/media_enums.h"
+#include "platform/result_codes.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/events.h"
@@ -16,16 +18,18 @@ namespace {
 constexpr uint32_t CLEARED_AFTER_DISPATCH = APP_PLAYER_BUSY | APP_STREAM_ACTIVE | APP_STREAM_BUFFERING;
 constexpr uint32_t STEP_REQUEST = APP_WANT_PREVIOUS | APP_WANT_NEXT;
 
-bool has(const AppState* app, uint32_t bits) { return (app->flags & bits) != 0; }
+bool has(const AppState* app, uint32_t bits) { return flags_any(&app->flags, bits); }
 
 // Chooses what the screen that asked for playback wants played.
 void take_play_request(AppState* app)
 {
     app->ui.play_requested = 0;
     switch (app->nav.browse_mode) {
-    case 3: app->nav.media_kind = 1; break;
-    case 1: case 2: case 5: app->nav.media_kind = 2; break;
-    case 0: app->nav.media_kind = app->nav.list_source == 1 ? 1 : 2; break;
+    case BROWSE_REMOTE: app->nav.media_kind = MEDIA_KIND_STREAMED; break;
+    case BROWSE_RECORDINGS: case BROWSE_LOCAL: case BROWSE_UPNP: app->nav.media_kind = MEDIA_KIND_DIRECT; break;
+    case BROWSE_PLAYLIST_ITEMS:
+        app->nav.media_kind = app->nav.list_source == SOURCE_STREAMER ? MEDIA_KIND_STREAMED : MEDIA_KIND_DIRECT;
+        break;
     default: break;
     }
     app->nav.current_channel = -1;
@@ -92,11 +96,11 @@ bool plays_on(const AppState* app)
 // Tears down what one dispatch left behind, unless the player re-enters.
 void after_dispatch(AppState* app)
 {
-    app->flags &= ~CLEARED_AFTER_DISPATCH;
+    flags_clear(&app->flags, CLEARED_AFTER_DISPATCH);
     if (!has(app, APP_REMOTE_SESSION))
         remote_session_close(app);
     if (!has(app, APP_REENTER_PLAYER)) {
-        if (app->nav.source_kind != 1)
+        if (app->nav.source_kind != SOURCE_KIND_LOCAL)
             stream_decoders_stop(app);
         if (app->nav.audio_open) {
             SDL_CloseAudio();
@@ -104,7 +108,7 @@ void after_dispatch(AppState* app)
         }
         stream_audio_codec_free(app);
         if (!app->settings.repeat || app->settings.shuffle != 0)
-            app->now.audio_stream = app->now.video_stream = app->now.subtitle_stream = -1;
+            app->now.audio_stream = app->now.video_stream = app->now.subtitle_stream = STREAM_AUTO;
     }
     if (has(app, APP_RECORDING_OPEN))
         recording_finish(app);
@@ -158,7 +162,7 @@ int home_loop(AppState* app, int last_result)
 
 int play_dispatch(AppState* app)
 {
-    app->flags &= ~STEP_REQUEST;
+    flags_clear(&app->flags, STEP_REQUEST);
     if (has(app, APP_PLAYER_BUSY))
         return 0;
     if (!app->ui.keep_player_widgets)
@@ -168,14 +172,14 @@ int play_dispatch(AppState* app)
     if (!has(app, APP_REMOTE_SESSION)) {
         int rc = remote_media_open(app);
         if (rc < 0) {
-            app->flags &= ~APP_REENTER_PLAYER;
+            flags_clear(&app->flags, APP_REENTER_PLAYER);
             return rc;
         }
     }
-    if (app->nav.source_kind == 1)
+    if (app->nav.source_kind == SOURCE_KIND_LOCAL)
         return local_player_run(app);
     if (!has(app, APP_REENTER_PLAYER) && stream_decoders_open(app) < 0)
-        return -11;
+        return ERR_MEDIA_OPEN;
     return stream_session_run(app);
 }
 

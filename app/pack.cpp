@@ -29,12 +29,18 @@ int pack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len)
         rc = deflate(&zs, zs.avail_in == in_left ? Z_FINISH : Z_NO_FLUSH);
         in_left -= in0 - zs.avail_in;
         out_left -= out0 - zs.avail_out;
-        if (rc == Z_BUF_ERROR || (rc == Z_OK && out_left == 0))
-            break;  // the destination is full
+        if (rc == Z_OK && out_left == 0)
+            break;  // the destination is full before the stream ended
     }
     *dst_len -= out_left;
     deflateEnd(&zs);
-    return 0;
+    // Only a finished stream is whole: anything else was cut short.
+    return rc == Z_STREAM_END ? 0 : -1;
+}
+
+size_t pack_bound(size_t src_len)
+{
+    return compressBound(static_cast<uLong>(src_len));
 }
 
 int unpack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len, bool* complete)

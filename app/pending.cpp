@@ -3,13 +3,11 @@
 #include <SDL/SDL.h>
 
 #include "app/app_state.h"
+#include "platform/result_codes.h"
 
 namespace {
 
 SDL_mutex* g_thumb_cache_lock = nullptr;
-
-// The result an unavailable playback path reports: "media could not be opened".
-constexpr int PATH_UNAVAILABLE = -11;
 
 }  // namespace
 
@@ -33,15 +31,15 @@ int upnp_thread_start(AppState*) { return 0; }
 void upnp_thread_stop() {}
 
 int list_step_item(AppState*) { return -1; }
-int remote_media_open(AppState*) { return PATH_UNAVAILABLE; }
-int local_player_run(AppState*) { return PATH_UNAVAILABLE; }
-int play_to_run(AppState*) { return PATH_UNAVAILABLE; }
-int stream_decoders_open(AppState*) { return PATH_UNAVAILABLE; }
-int stream_session_run(AppState*) { return PATH_UNAVAILABLE; }
+int remote_media_open(AppState*) { return ERR_MEDIA_OPEN; }
+int local_player_run(AppState*) { return ERR_MEDIA_OPEN; }
+int play_to_run(AppState*) { return ERR_MEDIA_OPEN; }
+int stream_decoders_open(AppState*) { return ERR_MEDIA_OPEN; }
+int stream_session_run(AppState*) { return ERR_MEDIA_OPEN; }
 void stream_decoders_stop(AppState*) {}
 void stream_audio_codec_free(AppState*) {}
 void remote_session_close(AppState*) {}
-void recording_finish(AppState* app) { app->flags &= ~APP_RECORDING_OPEN; }
+void recording_finish(AppState* app) { flags_clear(&app->flags, APP_RECORDING_OPEN); }
 void link_disconnect(AppState*) {}
 void player_background_draw(AppState*) {}
 void player_overlays_free(AppState*) {}

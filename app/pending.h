@@ -2,7 +2,10 @@
 // lists and item stepping, streamer client, DLNA, local player loop,
 // recording, thumbnails, favorites). Each is a named no-op or reports that
 // the path is unavailable, so the main loop and dispatcher keep their final
-// shape; each is replaced by its subsystem.
+// shape; each is replaced by its subsystem. Main thread only, like the
+// callers they stand in for; the *_start/_stop pairs are start-up's and
+// shutdown's. Results: 0 or a negative ResultCode (ERR_MEDIA_OPEN for a path
+// that is not there yet).
 #pragma once
 
 struct AppState;
@@ -18,7 +21,7 @@ void upnp_thread_stop();
 
 // Steps to the previous or next item of the current list; -1 at the end.
 int list_step_item(AppState* app);
-// Opens any kind of item; sets source_kind to 1 for the local engine.
+// Opens any kind of item; sets source_kind to SOURCE_KIND_LOCAL for the local engine.
 int remote_media_open(AppState* app);
 int local_player_run(AppState* app);
 int play_to_run(AppState* app);

@@ -66,6 +66,10 @@ bool read_payload(int fd, Settings* s)
 {
     if (s->packed_size <= 0)
         return read_all(fd, payload(s), SETTINGS_PAYLOAD_SIZE);
+    // A length no compression of the payload can reach is refused before
+    // anything is allocated or read for it.
+    if (static_cast<size_t>(s->packed_size) > pack_bound(SETTINGS_PAYLOAD_SIZE))
+        return false;
     std::unique_ptr<uint8_t[]> packed(new (std::nothrow) uint8_t[s->packed_size]);
     if (!packed || !read_all(fd, packed.get(), static_cast<size_t>(s->packed_size)))
         return false;

@@ -10,14 +10,13 @@ extern "C" {
 }
 
 #include <atomic>
-#include <cstring>
-#include <thread>
 
 #include "app/app.h"
 #include "app/app_state.h"
 #include "app/listener.h"
 #include "app/pending.h"
 #include "app/prefs.h"
+#include "platform/media_enums.h"
 #include "platform/net.h"
 #include "platform/x11_window.h"
 #include "render/gl_context.h"
@@ -28,17 +27,13 @@ extern "C" {
 
 namespace {
 
-// What start-up brought up, so that shutdown undoes exactly that.
-struct Started {
-    bool sockets = false;
-    bool ttf = false;
-    bool programs = false;
-    bool gl = false;
-    SDL_Joystick* joystick = nullptr;
-};
-
-Started g_started;
 AppState* g_app = nullptr;
+SDL_Joystick* g_joystick = nullptr;
+// The settings in the record were loaded from the file, or the file was
+// missing or damaged and start-up replaced it with the defaults: only then
+// does shutdown save them. A start-up that failed earlier must not write its
+// defaults over the user's file.
+bool g_settings_owned = false;
 
 // --- signals ---------------------------------------------------------------
 // SIGTERM and SIGINT are blocked in every thread and taken by one watcher
@@ -100,11 +95,44 @@ void signals_remove()
 
 constexpr int SDL_INIT_ATTEMPTS = 5;
 constexpr Uint32 SDL_INIT_RETRY_MS = 200;
+constexpr uint8_t CODEC_NONE = 255;   // the streamed item has no such stream yet
+constexpr int32_t NO_INDEX = -1;      // no current channel or list item
+
+constexpr int SOCKETS_VERSION_1_1 = 0x0101;   // the sockets version the program asks for
 
 int start_sockets()
 {
-    g_started.sockets = true;
-    return net_startup() == 0x0101 ? 0 : -1;
+    return net_startup() == SOCKETS_VERSION_1_1 ? 0 : -1;
+}
+
+// Takes the record and writes the default settings into it.
+int start_record()
+{
+    g_app = app_create();
+    if (!g_app)
+        return -1;
+    settings_set_defaults(&g_app->settings);
+    return 0;
+}
+
+// The streamer link lives in the record: it is closed before the record goes.
+void stop_record()
+{
+    if (g_app)
+        link_disconnect(g_app);
+    app_destroy(g_app);
+    g_app = nullptr;
+}
+
+void set_caption_and_icon()
+{
+    SDL_WM_SetCaption(APP_CAPTION, APP_CAPTION);
+    SDL_Surface* icon = SDL_LoadBMP("images/icon.bmp");
+    if (!icon)
+        return;
+    SDL_SetColorKey(icon, SDL_SRCCOLORKEY, SDL_MapRGB(icon->format, 255, 255, 255));
+    SDL_WM_SetIcon(icon, nullptr);
+    SDL_FreeSurface(icon);
 }
 
 int start_sdl()
@@ -120,26 +148,8 @@ int start_sdl()
     // A machine without a sound device still shows pictures; audio output
     // reports its own failure when a player opens it.
     SDL_InitSubSystem(SDL_INIT_AUDIO);
+    set_caption_and_icon();
     return 0;
-}
-
-void set_caption_and_icon()
-{
-    SDL_WM_SetCaption(APP_CAPTION, APP_CAPTION);
-    SDL_Surface* icon = SDL_LoadBMP("images/icon.bmp");
-    if (!icon)
-        return;
-    SDL_SetColorKey(icon, SDL_SRCCOLORKEY, SDL_MapRGB(icon->format, 255, 255, 255));
-    SDL_WM_SetIcon(icon, nullptr);
-    SDL_FreeSurface(icon);
-}
-
-void load_preferences(AppState* app)
-{
-    if (prefs_load(&app->settings) < 0) {
-        settings_set_defaults(&app->settings);
-        prefs_save(&app->settings);
-    }
 }
 
 void choose_window_size(AppState* app)
@@ -149,27 +159,62 @@ void choose_window_size(AppState* app)
         w = DEFAULT_WINDOW_WIDTH;
         h = DEFAULT_WINDOW_HEIGHT;
     }
-    screen_width = app->out.screen_width = app->out.window_width = app->frame.saved_width = w;
-    screen_height = app->out.screen_height = app->out.window_height = app->frame.saved_height = h;
+    app->out.screen_width = app->out.window_width = app->frame.saved_width = w;
+    app->out.screen_height = app->out.window_height = app->frame.saved_height = h;
 }
 
-void open_joystick()
+// Loads the settings file; a missing or damaged one is replaced by the
+// defaults at once. Then favorites and the window size, which depend on them.
+int load_preferences()
+{
+    AppState* app = g_app;
+    if (prefs_load(&app->settings) < 0) {
+        settings_set_defaults(&app->settings);
+        prefs_save(&app->settings);
+    }
+    g_settings_owned = true;
+    favorites_init(app);
+    app->settings.handshake_value = 1;
+    choose_window_size(app);
+    return 0;
+}
+
+int open_joystick()
 {
     if (SDL_NumJoysticks() > 0)
-        g_started.joystick = SDL_JoystickOpen(0);
+        g_joystick = SDL_JoystickOpen(0);
+    return 0;
 }
 
-int open_window(AppState* app)
+void close_joystick()
 {
-    if (TTF_Init() != 0)
-        return -1;
-    g_started.ttf = true;
-    Uint32 mode = app->settings.always_fullscreen ? SDL_NOFRAME : SDL_RESIZABLE;
-    return SDL_SetVideoMode(screen_width, screen_height, 32, mode) ? 0 : -1;
+    if (g_joystick)
+        SDL_JoystickClose(g_joystick);
+    g_joystick = nullptr;
 }
 
-int create_gl_context(AppState* app)
+int start_truetype() { return TTF_Init(); }
+
+int open_window()
 {
+    Uint32 mode = g_app->settings.always_fullscreen ? SDL_NOFRAME : SDL_RESIZABLE;
+    return SDL_SetVideoMode(g_app->out.screen_width, g_app->out.screen_height, 32, mode) ? 0 : -1;
+}
+
+void place_fullscreen_window(AppState* app)
+{
+    if (!app->settings.always_fullscreen)
+        return;
+    NativeWindow nw;
+    if (!native_window_get(&nw))
+        return;
+    window_set_topmost(nw, true);
+    window_move_resize(nw, 0, 0, app->out.screen_width, app->out.screen_height);
+}
+
+int create_gl_context()
+{
+    AppState* app = g_app;
     NativeWindow nw;
     if (!native_window_get(&nw))
         return -1;
@@ -185,48 +230,90 @@ int create_gl_context(AppState* app)
     app->out.gl.native_display = nw.display;
     if (!gl_context_create(&app->out.gl))
         return -1;
-    g_started.gl = true;
+    place_fullscreen_window(app);
     return 0;
 }
 
-void place_fullscreen_window(AppState* app)
-{
-    if (!app->settings.always_fullscreen)
-        return;
-    NativeWindow nw;
-    if (!native_window_get(&nw))
-        return;
-    window_set_topmost(nw, true);
-    window_move_resize(nw, 0, 0, screen_width, screen_height);
-}
-
-void build_programs()
-{
-    SDL_EnableUNICODE(1);
-    gl_programs_init();
-    g_started.programs = true;
-    av_log_set_level(AV_LOG_QUIET);
-}
+void destroy_gl_context() { gl_context_destroy(&g_app->out.gl); }
 
 void set_runtime_defaults(AppState* app)
 {
     app->frame.main_thread_id = SDL_ThreadID();
     app->out.aspect_mode = app->settings.aspect_mode;
-    app->nav.stream_video_codec = 255;
-    app->nav.stream_audio_codec = 255;
-    app->now.audio_stream = app->now.video_stream = app->now.subtitle_stream = -1;
-    app->nav.current_channel = -1;
-    app->nav.current_list_index = -1;
+    app->nav.stream_video_codec = CODEC_NONE;
+    app->nav.stream_audio_codec = CODEC_NONE;
+    app->now.audio_stream = app->now.video_stream = app->now.subtitle_stream = STREAM_AUTO;
+    app->nav.current_channel = NO_INDEX;
+    app->nav.current_list_index = NO_INDEX;
+}
+
+int build_programs()
+{
+    SDL_EnableUNICODE(1);
+    gl_programs_init();
+    av_log_set_level(AV_LOG_QUIET);
+    set_runtime_defaults(g_app);
+    return 0;
+}
+
+int start_resources() { return load_resources(g_app); }
+void stop_resources() { release_resources(g_app); }
+
+void nothing_to_undo() {}
+
+// Start-up in its fixed order, each step beside what undoes it. Shutdown
+// undoes the steps that were begun in exactly the reverse order, so nothing
+// is released while something started after it still uses it: the record
+// outlives the GL context that lives in it, SDL outlives the joystick.
+// Every undo copes with a step that failed part-way.
+struct StartStep {
+    int (*start)();
+    void (*undo)();
+};
+
+const StartStep START_STEPS[] = {
+    {start_sockets, net_cleanup},
+    {start_record, stop_record},
+    {start_sdl, SDL_Quit},
+    {load_preferences, nothing_to_undo},
+    {open_joystick, close_joystick},
+    {start_truetype, TTF_Quit},
+    {open_window, nothing_to_undo},          // SDL_Quit closes the video mode
+    {create_gl_context, destroy_gl_context},
+    {build_programs, gl_programs_free},
+    {start_resources, stop_resources},
+};
+
+size_t g_steps_begun = 0;
+
+// Runs the steps in order; the first failure ends start-up. 0 or -1.
+int start_up()
+{
+    thumb_cache_load();
+    for (const StartStep& step : START_STEPS) {
+        ++g_steps_begun;
+        if (step.start() != 0)
+            return -1;
+    }
+    return 0;
+}
+
+void shut_down()
+{
+    if (g_settings_owned && g_app)
+        prefs_save(&g_app->settings);
+    while (g_steps_begun > 0)
+        START_STEPS[--g_steps_begun].undo();
 }
 
 void create_player_locks(AppState* app)
 {
-    if (app->flags & APP_RUNNING)
+    if (flags_any(&app->flags, APP_RUNNING))
         return;
     app->frame.player_stream_lock = SDL_CreateMutex();
     app->frame.player_audio_lock = SDL_CreateMutex();
     app->frame.player_recording_lock = SDL_CreateMutex();
-    app->flags |= APP_RUNNING;
+    flags_set(&app->flags, APP_RUNNING);
 }
 
 void destroy_player_locks(AppState* app)
@@ -235,61 +322,6 @@ void destroy_player_locks(AppState* app)
     SDL_DestroyMutex(app->frame.player_audio_lock);
     SDL_DestroyMutex(app->frame.player_recording_lock);
     app->frame.player_stream_lock = app->frame.player_audio_lock = app->frame.player_recording_lock = nullptr;
-    app->flags &= ~APP_RUNNING;
-}
-
-// Steps 2-18 of start-up; the first failure ends it.
-int start_up()
-{
-    thumb_cache_load();
-    if (start_sockets() != 0)
-        return -1;
-    g_app = app_create();
-    if (!g_app)
-        return -1;
-    AppState* app = g_app;
-    settings_set_defaults(&app->settings);
-    if (start_sdl() != 0)
-        return -1;
-    set_caption_and_icon();
-    load_preferences(app);
-    favorites_init(app);
-    app->settings.handshake_value = 1;
-    choose_window_size(app);
-    open_joystick();
-    if (open_window(app) != 0 || create_gl_context(app) != 0)
-        return -1;
-    place_fullscreen_window(app);
-    build_programs();
-    set_runtime_defaults(app);
-    if (load_resources(app) != 0)
-        return -1;
-    create_player_locks(app);
-    return 0;
-}
-
-void shut_down()
-{
-    AppState* app = g_app;
-    if (app)
-        prefs_save(&app->settings);
-    if (app) {
-        destroy_player_locks(app);
-        release_resources(app);
-        link_disconnect(app);
-        app_destroy(app);
-    }
-    if (g_started.ttf)
-        TTF_Quit();
-    if (g_started.programs)
-        gl_programs_free();
-    if (g_started.gl && app)
-        gl_context_destroy(&app->out.gl);
-    if (g_started.sockets)
-        net_cleanup();
-    if (g_started.joystick)
-        SDL_JoystickClose(g_started.joystick);
-    SDL_Quit();
 }
 
 }  // namespace
@@ -302,11 +334,13 @@ int load_resources(AppState* app)
     if (load_artwork_and_fonts(app->out.screen_width, app->out.screen_height) != 0 ||
         ui_toolkit_init() != 0)
         return -1;
-    if (create_ui_surfaces(&app->out) != 0 || apply_orientation(&app->ui, &app->out, 0) != 0)
+    if (create_ui_surfaces(&app->out) != 0 ||
+        apply_orientation(&app->ui, &app->out, ORIENTATION_UPRIGHT) != 0)
         return -1;
     // The threads below run while APP_RUNNING is set, so it is set before
-    // they start (the runtime locks exist by now).
+    // they start (the player locks exist by then).
     create_player_locks(app);
+    ui_set_play_request_handler(listener_honour_request);
     if (ui_timer_start() != 0 || listener_start(app, [](AppState*) { return post_play_request(); }) != 0)
         return -1;
     if (thumb_worker_start() != 0 || upnp_thread_start(app) != 0)
@@ -314,15 +348,20 @@ int load_resources(AppState* app)
     return 0;
 }
 
-void release_resources(AppState*)
+void release_resources(AppState* app)
 {
+    // Clearing APP_RUNNING tells every long-lived thread to end; they are
+    // joined in the reverse order of their start, then what they used goes.
+    flags_clear(&app->flags, APP_RUNNING);
     upnp_thread_stop();
     thumb_worker_stop();
-    ui_timer_stop();
     listener_stop();
-    free_artwork_and_fonts();
-    ui_toolkit_free();
+    ui_timer_stop();
+    ui_set_play_request_handler(nullptr);
+    destroy_player_locks(app);
     free_ui_surfaces();
+    ui_toolkit_free();
+    free_artwork_and_fonts();
 }
 
 int app_main()
@@ -331,10 +370,11 @@ int app_main()
     signals_install();
     if (thumb_cache_lock_create() != 0)
         return -1;
-    if (start_up() == 0 && !g_quit_signalled)
+    const int started = start_up();
+    if (started == 0 && !g_quit_signalled)
         main_loop(g_app);
     shut_down();
     thumb_cache_lock_destroy();
     signals_remove();
-    return 0;
+    return started == 0 ? 0 : -1;
 }

@@ -1,5 +1,6 @@
-// Bits of the application's flag word (AppState::flags). The word is shared
-// between threads: read and change it only through the FlagWord helpers.
+// Bits of the application's flag word (AppState::flags). Vocabulary only: it
+// includes nothing. The word is shared between threads: any thread reads and
+// changes it, but only through the FlagWord helpers (platform/flag_word.h).
 #pragma once
 
 constexpr unsigned APP_IN_USE = 0x1;               // the single record slot is taken

@@ -1,5 +1,6 @@
 // Sockets: the POSIX counterpart of the sockets layer the program was built
-// around. Socket owns one descriptor and closes it once.
+// around. Socket owns one descriptor and closes it once. Any thread may call
+// these on sockets it owns; results are given beside each.
 #pragma once
 
 #include <cstdint>

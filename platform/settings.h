@@ -2,7 +2,8 @@
 // "data/prefs.dat". Every field sits at a fixed byte offset that the file
 // format relies on; the static_asserts below pin each one. Integers are
 // little-endian (the block is written as a memory image, so the build requires
-// a little-endian host).
+// a little-endian host). The functions below touch only the block they are
+// given: any thread may call them on a block it owns.
 #pragma once
 
 #include <bit>

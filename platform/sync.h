@@ -4,6 +4,7 @@
 //   Engine records use std::mutex with std::lock_guard.
 // - sleep_ms sleeps the calling thread.
 // - ring_next advances an index of a ring of size entries.
+// Any thread may use them; none of them reports failure.
 #pragma once
 
 #include <SDL/SDL_mutex.h>

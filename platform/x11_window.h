@@ -2,6 +2,7 @@
 // handles behind the SDL window, the screen's size, and the styles used for
 // the borderless full-screen modes. No window manager is required: without
 // one the decoration hints are simply ignored and the move still happens.
+// Main thread only (the thread that owns the SDL window); results beside each.
 #pragma once
 
 struct NativeWindow {

@@ -24,7 +24,3 @@ struct VideoOutput {
     int32_t player_bar_height;  // taken from the area on a portrait screen
 };
 
-// The screen size as process-wide values, for code that has no VideoOutput
-// at hand yet; start-up keeps them equal to the VideoOutput fields.
-extern int32_t screen_width;
-extern int32_t screen_height;

@@ -1,5 +1,6 @@
-// The preferences file: round trips, every way a file can be unusable, and
-// saves that fail part-way.
+// The preferences file and the zlib helpers: round trips, every way a file
+// can be unusable or hostile, saves that fail part-way, and compression that
+// does not fit.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@
 #include "app/prefs.h"
 
 namespace {
+
+using Bytes = std::vector<uint8_t>;
 
 class PrefsFile : public ::testing::Test {
 protected:
@@ -29,25 +33,19 @@ protected:
     }
     void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
 
-    std::vector<uint8_t> bytes() const
+    Bytes bytes() const
     {
         std::ifstream in(path_, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    void write(const std::vector<uint8_t>& data) const
+    void write(const Bytes& data) const
     {
         std::ofstream out(path_, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     }
+    int save() { return prefs_save_to(&s_, path_.c_str()); }
     int load() { return prefs_load_from(&loaded_, path_.c_str()); }
-    static bool all_zero(const Settings& s)
-    {
-        const auto* b = reinterpret_cast<const uint8_t*>(&s);
-        for (size_t i = 0; i < sizeof(s); ++i)
-            if (b[i])
-                return false;
-        return true;
-    }
+    bool loaded_is_zero() const { return loaded_.version == 0 && settings_checksum(&loaded_) == 0; }
     // Fills the payload with noise so the file no longer compresses.
     void make_incompressible()
     {
@@ -55,7 +53,6 @@ protected:
         auto* p = reinterpret_cast<uint8_t*>(&s_) + SETTINGS_HEADER_SIZE;
         for (size_t i = 0; i < SETTINGS_PAYLOAD_SIZE; ++i)
             p[i] = static_cast<uint8_t>(rng());
-        s_.version = SETTINGS_VERSION;
     }
 
     std::string dir_, path_;
@@ -63,120 +60,98 @@ protected:
     static inline Settings loaded_;
 };
 
-TEST_F(PrefsFile, RoundTripKeepsEveryByteAndCompresses)
+TEST_F(PrefsFile, RoundTripsCompressedAndPlain)
 {
     s_.remember_login = 1;
     std::strcpy(s_.username, "alice");
-    std::strcpy(s_.password, "secret");
-    s_.streamer_port = 8000;
     s_.swipe_to_seek = 1;
-    ASSERT_EQ(prefs_save_to(&s_, path_.c_str()), 0);
-    auto file = bytes();
-    ASSERT_GT(file.size(), 12u);
+    ASSERT_EQ(save(), 0);
+    Bytes file = bytes();
     int32_t packed = 0;
     std::memcpy(&packed, file.data() + 8, 4);
     EXPECT_EQ(static_cast<size_t>(packed), file.size() - 12);
     EXPECT_LT(file.size(), 4096u);  // mostly zero: level 9 makes it small
     ASSERT_EQ(load(), 0);
     EXPECT_EQ(std::memcmp(&s_, &loaded_, sizeof(Settings)), 0);
-}
 
-TEST_F(PrefsFile, MissingFileIsMinusTwo)
-{
-    EXPECT_EQ(load(), -2);
-    EXPECT_TRUE(all_zero(loaded_));
-}
-
-TEST_F(PrefsFile, UnusableFilesAreMinusOneAndZeroTheBlock)
-{
-    ASSERT_EQ(prefs_save_to(&s_, path_.c_str()), 0);
-    const auto good = bytes();
-
-    auto older = good;
-    older[4] = 14;  // version 14
-    write(older);
-    EXPECT_EQ(load(), -1);
-    EXPECT_TRUE(all_zero(loaded_));
-
-    auto changed = good;
-    changed.back() ^= 0x55;  // damages the zlib stream or its checksum
-    write(changed);
-    EXPECT_EQ(load(), -1);
-    EXPECT_TRUE(all_zero(loaded_));
-
-    write(std::vector<uint8_t>(good.begin(), good.begin() + 7));  // short header
-    EXPECT_EQ(load(), -1);
-    write(std::vector<uint8_t>(good.begin(), good.end() - 3));  // short payload
-    EXPECT_EQ(load(), -1);
-
-    auto garbage = good;
-    auto truncated_stream = good;
-    truncated_stream.resize(good.size() - 6);  // the stream ends early but the header claims more
-    write(truncated_stream);
-    EXPECT_EQ(load(), -1);
-
-    for (size_t i = 12; i < garbage.size(); ++i)
-        garbage[i] = static_cast<uint8_t>(i * 31);
-    write(garbage);
-    EXPECT_EQ(load(), -1);
-    EXPECT_TRUE(all_zero(loaded_));
-}
-
-TEST_F(PrefsFile, HostileHeadersAreRefused)
-{
-    ASSERT_EQ(prefs_save_to(&s_, path_.c_str()), 0);
-    auto file = bytes();
-    for (int32_t packed : {0x7FFFFFFF, -5, 1}) {
-        auto f = file;
-        std::memcpy(f.data() + 8, &packed, 4);
-        write(f);
-        EXPECT_EQ(load(), -1) << packed;
-    }
-}
-
-TEST_F(PrefsFile, PlainPayloadLoads)
-{
-    s_.remember_login = 1;
-    std::strcpy(s_.username, "bob");
-    s_.checksum = settings_checksum(&s_);
-    s_.packed_size = 0;
-    std::vector<uint8_t> plain(reinterpret_cast<uint8_t*>(&s_), reinterpret_cast<uint8_t*>(&s_) + sizeof(s_));
-    write(plain);
-    ASSERT_EQ(load(), 0);
-    EXPECT_STREQ(loaded_.username, "bob");
-}
-
-TEST_F(PrefsFile, IncompressibleBlockIsStoredPlain)
-{
-    make_incompressible();
-    ASSERT_EQ(prefs_save_to(&s_, path_.c_str()), 0);
-    auto file = bytes();
+    make_incompressible();  // stored plain, packed_size 0
+    ASSERT_EQ(save(), 0);
+    file = bytes();
     EXPECT_EQ(file.size(), SETTINGS_SIZE);
-    EXPECT_EQ(file[8] | file[9] | file[10] | file[11], 0);  // packed_size 0
+    EXPECT_EQ(file[8] | file[9] | file[10] | file[11], 0);
     ASSERT_EQ(load(), 0);
     EXPECT_EQ(std::memcmp(&s_, &loaded_, sizeof(Settings)), 0);
 }
 
-TEST_F(PrefsFile, CredentialsSurviveOnlyWhenRemembered)
+TEST_F(PrefsFile, UnusableFilesAreRefusedWithAZeroBlock)
 {
-    std::strcpy(s_.username, "carol");
-    std::strcpy(s_.password, "pw");
-    s_.remember_login = 0;
-    ASSERT_EQ(prefs_save_to(&s_, path_.c_str()), 0);
-    ASSERT_EQ(load(), 0);
-    EXPECT_EQ(loaded_.username[0], 0);
-    EXPECT_EQ(loaded_.password[0], 0);
+    EXPECT_EQ(load(), -2);  // missing
+    EXPECT_TRUE(loaded_is_zero());
+    ASSERT_EQ(save(), 0);
+    const Bytes good = bytes();
+    auto with_packed = [](int32_t n) {
+        return [n](Bytes& f) { std::memcpy(f.data() + 8, &n, 4); };
+    };
+    const struct {
+        const char* what;
+        std::function<void(Bytes&)> damage;
+    } cases[] = {
+        {"version 14", [](Bytes& f) { f[4] = 14; }},
+        {"last byte changed", [](Bytes& f) { f.back() ^= 0x55; }},
+        {"short header", [](Bytes& f) { f.resize(7); }},
+        {"short payload", [](Bytes& f) { f.resize(f.size() - 3); }},
+        {"garbage stream", [](Bytes& f) { for (size_t i = 12; i < f.size(); ++i) f[i] = static_cast<uint8_t>(i * 31); }},
+        {"packed_size 2^31-1", with_packed(0x7FFFFFFF)},
+        {"packed_size negative", with_packed(-5)},
+        {"packed_size 1", with_packed(1)},
+    };
+    for (const auto& c : cases) {
+        Bytes f = good;
+        c.damage(f);
+        write(f);
+        EXPECT_EQ(load(), -1) << c.what;
+        EXPECT_TRUE(loaded_is_zero()) << c.what;
+    }
 }
 
-TEST_F(PrefsFile, LegacyAddressFillsAnEmptyHost)
+long bytes_read_so_far()
 {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    long value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return -1;
+}
+
+// A header claiming more than any compression of the payload can take is
+// refused before a buffer is allocated or the claimed bytes are read.
+TEST_F(PrefsFile, HostilePackedSizeIsRefusedBeforeReading)
+{
+    constexpr int32_t CLAIMED = 64 << 20;
+    Bytes header(12, 0);
+    header[4] = 15;
+    std::memcpy(header.data() + 8, &CLAIMED, 4);
+    write(header);
+    ASSERT_EQ(truncate(path_.c_str(), 12 + CLAIMED), 0);  // a sparse file that long
+    const long before = bytes_read_so_far();
+    EXPECT_EQ(load(), -1);
+    EXPECT_LT(bytes_read_so_far() - before, 1 << 20);
+}
+
+TEST_F(PrefsFile, LoadFixesCredentialsAndLegacyHost)
+{
+    std::strcpy(s_.username, "carol");  // not remembered: never survives
+    std::strcpy(s_.password, "pw");
     std::memcpy(s_.legacy_streamer_address, "192.0.2.10XXXXXX", 16);  // not terminated
-    ASSERT_EQ(prefs_save_to(&s_, path_.c_str()), 0);
+    ASSERT_EQ(save(), 0);
     ASSERT_EQ(load(), 0);
+    EXPECT_EQ(loaded_.username[0] | loaded_.password[0], 0);
     EXPECT_STREQ(loaded_.streamer_host, "192.0.2.10XXXXXX");
 
-    std::strcpy(s_.streamer_host, "media-pc");
-    ASSERT_EQ(prefs_save_to(&s_, path_.c_str()), 0);
+    std::strcpy(s_.streamer_host, "media-pc");  // a host of its own stays
+    ASSERT_EQ(save(), 0);
     ASSERT_EQ(load(), 0);
     EXPECT_STREQ(loaded_.streamer_host, "media-pc");
 }
@@ -185,8 +160,8 @@ TEST_F(PrefsFile, LegacyAddressFillsAnEmptyHost)
 TEST_F(PrefsFile, FailedSaveKeepsThePreviousFile)
 {
     s_.streamer_port = 1234;
-    ASSERT_EQ(prefs_save_to(&s_, path_.c_str()), 0);
-    const auto before = bytes();
+    ASSERT_EQ(save(), 0);
+    const Bytes before = bytes();
 
     make_incompressible();
     pid_t pid = fork();
@@ -194,7 +169,7 @@ TEST_F(PrefsFile, FailedSaveKeepsThePreviousFile)
         signal(SIGXFSZ, SIG_IGN);
         rlimit lim{64 * 1024, 64 * 1024};
         setrlimit(RLIMIT_FSIZE, &lim);
-        _exit(prefs_save_to(&s_, path_.c_str()) == -1 ? 0 : 1);
+        _exit(save() == -1 ? 0 : 1);
     }
     int status = 0;
     waitpid(pid, &status, 0);
@@ -202,49 +177,66 @@ TEST_F(PrefsFile, FailedSaveKeepsThePreviousFile)
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the save did not report its failure";
     EXPECT_EQ(bytes(), before);
     EXPECT_NE(access((path_ + ".tmp").c_str(), F_OK), 0) << "temporary file left behind";
-    ASSERT_EQ(load(), 0);
-    EXPECT_EQ(loaded_.streamer_port, 1234);
+    EXPECT_EQ(prefs_save_to(&s_, (dir_ + "/no/such/folder/prefs.dat").c_str()), -1);
 }
 
-TEST_F(PrefsFile, UnwritableFolderFails)
+TEST(Settings, DefaultsClearEverythingElse)
 {
-    std::string missing = dir_ + "/no/such/folder/prefs.dat";
-    EXPECT_EQ(prefs_save_to(&s_, missing.c_str()), -1);
+    static Settings s;
+    std::memset(&s, 0xAB, sizeof(s));
+    settings_set_defaults(&s);
+    const auto* b = reinterpret_cast<const uint8_t*>(&s);
+    for (size_t off : {16u, 28u, 92u, 36092u, 36112u, 36372u, 344781u, 346882u, 346884u, 348952u, 348955u})
+        EXPECT_EQ(b[off], 0) << off;
 }
 
-TEST(Pack, RoundTripAndTruncatedStream)
+Bytes pattern(size_t n)
 {
-    std::vector<uint8_t> src(100000);
-    for (size_t i = 0; i < src.size(); ++i)
+    Bytes src(n);
+    for (size_t i = 0; i < n; ++i)
         src[i] = static_cast<uint8_t>((i / 100) % 7);
-    std::vector<uint8_t> packed(src.size() + 64);
-    size_t packed_len = packed.size();
-    ASSERT_EQ(pack_buffer(packed.data(), &packed_len, src.data(), src.size()), 0);
-    ASSERT_LT(packed_len, src.size() / 10);
+    return src;
+}
 
-    std::vector<uint8_t> out(src.size());
-    size_t out_len = out.size();
-    ASSERT_EQ(unpack_buffer(out.data(), &out_len, packed.data(), packed_len), 0);
-    EXPECT_EQ(out_len, src.size());
+// A whole stream round-trips; a truncated one gives what it held and says
+// so; output cut short, on either side, is refused and never overruns.
+TEST(Pack, RoundTripAndDestinationsTooSmall)
+{
+    const Bytes src = pattern(100000);
+    Bytes packed(pack_bound(src.size()));
+    size_t whole = packed.size();
+    ASSERT_EQ(pack_buffer(packed.data(), &whole, src.data(), src.size()), 0);
+    ASSERT_LT(whole, src.size() / 10);
+    Bytes out(src.size());
+    for (size_t in_len : {whole, whole / 2}) {
+        size_t out_len = out.size();
+        bool complete = false;
+        ASSERT_EQ(unpack_buffer(out.data(), &out_len, packed.data(), in_len, &complete), 0);
+        EXPECT_EQ(complete, in_len == whole);
+        EXPECT_EQ(out_len == src.size(), in_len == whole);
+    }
     EXPECT_EQ(out, src);
 
-    out_len = out.size();
-    ASSERT_EQ(unpack_buffer(out.data(), &out_len, packed.data(), packed_len / 2), 0);
-    EXPECT_LT(out_len, src.size());  // only what the truncated stream held
-
-    size_t small = 16;  // a destination too small never overflows
-    std::vector<uint8_t> tiny(small + 8, 0xEE);
-    ASSERT_EQ(unpack_buffer(tiny.data(), &small, packed.data(), packed_len), 0);
-    EXPECT_EQ(small, 16u);
-    EXPECT_EQ(tiny[16], 0xEE);
+    for (size_t capacity : {size_t{0}, size_t{1}, size_t{16}, whole / 2, whole - 1}) {
+        Bytes dst(capacity + 8, 0xEE);
+        size_t len = capacity;
+        EXPECT_EQ(pack_buffer(dst.data(), &len, src.data(), src.size()), -1) << capacity;
+        EXPECT_LE(len, capacity);
+        EXPECT_EQ(dst[capacity], 0xEE) << capacity;
+        len = capacity;
+        dst.assign(capacity + 8, 0xEE);
+        EXPECT_EQ(unpack_buffer(dst.data(), &len, packed.data(), whole), 0);
+        EXPECT_EQ(len, capacity);
+        EXPECT_EQ(dst[capacity], 0xEE) << capacity;
+    }
 }
 
 TEST(Pack, GarbageNeverOverruns)
 {
     std::mt19937 rng(11);
-    std::vector<uint8_t> out(4096);
+    Bytes out(4096);
     for (int round = 0; round < 2000; ++round) {
-        std::vector<uint8_t> junk(rng() % 300);
+        Bytes junk(rng() % 300);
         for (auto& b : junk)
             b = static_cast<uint8_t>(rng());
         if (junk.size() > 2 && round % 2) {

@@ -1,4 +1,4 @@
-// Socket ownership and the readiness wait.
+// Socket ownership, the readiness wait and an exclusive listening port.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -28,28 +28,19 @@ TEST(Socket, ClosesExactlyOnce)
     EXPECT_FALSE(is_open(fd));
 }
 
-TEST(Socket, ListenerWakesOnAConnection)
+TEST(Socket, ListenerWakesOnAConnectionAndOwnsItsPort)
 {
     Socket l = tcp_listen(0, 5);
     ASSERT_TRUE(l.valid());
     sockaddr_in a{};
     socklen_t len = sizeof(a);
     getsockname(l.fd(), reinterpret_cast<sockaddr*>(&a), &len);
+    EXPECT_FALSE(tcp_listen(ntohs(a.sin_port), 5).valid());
     EXPECT_EQ(wait_readable(l.fd(), 10), 0);
     Socket c(socket(AF_INET, SOCK_STREAM, 0));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(connect(c.fd(), reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0);
     EXPECT_EQ(wait_readable(l.fd(), 5000), 1);
-}
-
-TEST(Socket, ListeningTwiceOnOnePortFails)
-{
-    Socket first = tcp_listen(0, 5);
-    sockaddr_in a{};
-    socklen_t len = sizeof(a);
-    getsockname(first.fd(), reinterpret_cast<sockaddr*>(&a), &len);
-    Socket second = tcp_listen(ntohs(a.sin_port), 5);
-    EXPECT_FALSE(second.valid());
 }
 
 }  // namespace

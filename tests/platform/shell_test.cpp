@@ -1,7 +1,8 @@
-// The desktop opener: started with the address as one argument, and a
-// missing opener reported rather than hanging or crashing.
+// The desktop opener: a missing opener or address is reported rather than
+// hanging or crashing, and the address reaches the opener as one argument.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,55 +15,30 @@
 
 namespace {
 
-class Opener : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/velmora-opener-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        old_path_ = std::getenv("PATH");
-    }
-    void TearDown() override
-    {
-        setenv("PATH", old_path_.c_str(), 1);
-        std::system(("rm -rf " + dir_).c_str());
-    }
-    void install_stub()
-    {
-        std::ofstream stub(dir_ + "/xdg-open");
-        stub << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > " << dir_ << "/args.tmp && mv " << dir_
-             << "/args.tmp " << dir_ << "/args\n";
-        stub.close();
-        chmod((dir_ + "/xdg-open").c_str(), 0755);
-        setenv("PATH", (dir_ + ":/usr/bin:/bin").c_str(), 1);
-    }
-    std::string recorded()
-    {
-        for (int i = 0; i < 200; ++i) {
-            std::ifstream in(dir_ + "/args");
-            if (in)
-                return {std::istreambuf_iterator<char>(in), {}};
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return {};
-    }
-    std::string dir_, old_path_;
-};
-
-TEST_F(Opener, PassesTheAddressAsOneArgument)
+TEST(Opener, ReportsWhatCannotBeOpenedAndPassesTheAddressWhole)
 {
-    install_stub();
+    char tmpl[] = "/tmp/velmora-opener-XXXXXX";
+    const std::string dir = mkdtemp(tmpl), old_path = std::getenv("PATH");
+    setenv("PATH", dir.c_str(), 1);
+    for (const char* target : {"https://example.invalid/", "", static_cast<const char*>(nullptr)})
+        EXPECT_EQ(shell_open(target), -1) << (target ? target : "null");
+
+    // A stub opener that records its argument count and first argument.
+    std::ofstream(dir + "/xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > " << dir << "/args.tmp && mv "
+                                     << dir << "/args.tmp " << dir << "/args\n";
+    chmod((dir + "/xdg-open").c_str(), 0755);
+    setenv("PATH", (dir + ":/usr/bin:/bin").c_str(), 1);
     const char* url = "https://help.velmora.example/site/docs/a b;$(touch /tmp/x).html";
     ASSERT_EQ(shell_open(url), 0);
-    EXPECT_EQ(recorded(), std::string("1\n") + url + "\n");
-}
-
-TEST_F(Opener, MissingOpenerIsAnError)
-{
-    setenv("PATH", dir_.c_str(), 1);
-    EXPECT_EQ(shell_open("https://example.invalid/"), -1);
-    EXPECT_EQ(shell_open(""), -1);
-    EXPECT_EQ(shell_open(nullptr), -1);
+    std::string recorded;
+    for (int i = 0; i < 200 && recorded.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::ifstream in(dir + "/args");
+        recorded.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_EQ(recorded, std::string("1\n") + url + "\n");
+    setenv("PATH", old_path.c_str(), 1);
+    std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace

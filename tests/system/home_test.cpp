@@ -1,17 +1,15 @@
 // The home screen of the whole program under Xvfb: what it shows (read back
-// by OCR and pixels), the help button with a recording opener on PATH, the
-// help button with no opener at all, press feedback, and the exit button.
+// by OCR and pixels), the help button with a recording opener on PATH and
+// with no opener at all, press feedback, resizing, and the exit button.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,13 +33,6 @@ std::string slurp(const std::string& path)
     return s.str();
 }
 
-std::string trimmed(std::string s)
-{
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.pop_back();
-    return s;
-}
-
 class HomeScreen : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(display_.ok()) << "Xvfb did not start"; }
@@ -56,11 +47,10 @@ protected:
             id_ = player->wait_window();
             if (id_.empty() && !player->running())
                 continue;
-            for (int i = 0; i < 300 && !id_.empty(); ++i) {
-                if (mean_brightness(shot("wait.png")) > 0.03)
+            for (int i = 0; i < 300 && !id_.empty(); ++i, usleep(100 * 1000))
+                if (std::atof(harness::run("convert " + shot("wait.png") +
+                                           " -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null").c_str()) > 0.03)
                     return player;
-                usleep(100 * 1000);
-            }
             id_.clear();
             return player;
         }
@@ -73,39 +63,29 @@ protected:
         display_.screenshot(png, 1000, 600);
         return png;
     }
-    double mean_brightness(const std::string& png)
-    {
-        return std::atof(harness::run("convert " + png + " -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null").c_str());
-    }
     // Pixels that differ between two screenshots inside a rectangle.
-    long differing(const std::string& a, const std::string& b, int x, int y, int w, int h,
-                   int fuzz_percent = 0)
+    long differing(const std::string& a, const std::string& b, int x, int y, int w, int h, int fuzz = 0)
     {
         std::string crop = " -crop " + std::to_string(w) + "x" + std::to_string(h) + "+" +
                            std::to_string(x) + "+" + std::to_string(y) + " +repage ";
-        std::string ca = folder_.file("crop_a.png");
-        std::string cb = folder_.file("crop_b.png");
-        harness::run("convert " + a + crop + ca);
-        harness::run("convert " + b + crop + cb);
-        std::string out = harness::run("compare -metric AE -fuzz " + std::to_string(fuzz_percent) +
-                                       "% " + ca + " " + cb + " null: 2>&1");
-        return std::atol(out.c_str());
+        harness::run("convert " + a + crop + folder_.file("crop_a.png"));
+        harness::run("convert " + b + crop + folder_.file("crop_b.png"));
+        return std::atol(harness::run("compare -metric AE -fuzz " + std::to_string(fuzz) + "% " +
+                                      folder_.file("crop_a.png") + " " + folder_.file("crop_b.png") +
+                                      " null: 2>&1").c_str());
     }
-    void click(const std::string& id, int x, int y)
+    // Takes screenshots until the rectangle matches `before` (0) or tries run out.
+    long settles_back(const std::string& before, int x, int y, int w, int h, int fuzz = 0)
     {
-        display_.run("xdotool mousemove --window " + id + " " + std::to_string(x) + " " +
-                     std::to_string(y) + " click 1");
+        long changed = -1;
+        for (int i = 0; i < 100 && changed != 0; ++i)
+            changed = differing(before, shot("after.png"), x, y, w, h, fuzz);
+        return changed;
     }
-    // A recording opener: writes its arguments to opened.txt in the run folder.
-    std::string install_opener()
+    void click(int x, int y)
     {
-        std::string bin = folder_.file("bin");
-        ::mkdir(bin.c_str(), 0755);
-        std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho \"$@\" > '" << folder_.file("opened.tmp")
-                                         << "'\nmv '" << folder_.file("opened.tmp") << "' '"
-                                         << folder_.file("opened.txt") << "'\n";
-        ::chmod((bin + "/xdg-open").c_str(), 0755);
-        return bin;
+        display_.run("xdotool mousemove --window " + id_ + " " + std::to_string(x) + " " + std::to_string(y) +
+                     " click 1");
     }
 
     VirtualDisplay display_;
@@ -113,111 +93,66 @@ protected:
     std::string id_;
 };
 
-TEST_F(HomeScreen, ShowsTheTitleAndTheSixLabelledTiles)
+TEST_F(HomeScreen, ShowsTheTitleAndTilesAndHelpOpensThePage)
 {
-    auto player = launch();
-    const std::string id = id_;
-    ASSERT_FALSE(id.empty()) << slurp(folder_.file("player.log"));
-    std::string png = shot("home.png");
+    // A recording opener: writes its arguments to opened.txt in the run folder.
+    const std::string bin = folder_.file("bin"), opened = folder_.file("opened.txt");
+    ::mkdir(bin.c_str(), 0755);
+    std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho \"$@\" > '" << opened << ".tmp'\nmv '" << opened
+                                     << ".tmp' '" << opened << "'\n";
+    ::chmod((bin + "/xdg-open").c_str(), 0755);
+    auto player = launch({"PATH=" + bin + ":/usr/bin:/bin"});
+    ASSERT_FALSE(id_.empty()) << slurp(folder_.file("player.log"));
+
     // Dark text on light background reads best: negate and enlarge first.
     std::string ocr_png = folder_.file("ocr.png");
-    harness::run("convert " + png + " -colorspace Gray -negate -resize 200% " + ocr_png);
+    harness::run("convert " + shot("home.png") + " -colorspace Gray -negate -resize 200% " + ocr_png);
     std::string text = harness::run("tesseract " + ocr_png + " - 2>/dev/null");
     EXPECT_NE(text.find("Velmora Media Player 4.0.2"), std::string::npos) << text;
     for (const char* label : LABELS)
         EXPECT_NE(text.find(label), std::string::npos) << label << " not read in:\n" << text;
-    EXPECT_EQ(player->terminate(), 0);
-}
 
-TEST_F(HomeScreen, HelpOpensTheHelpPageInTheBrowser)
-{
-    std::string bin = install_opener();
-    auto player = launch({"PATH=" + bin + ":/usr/bin:/bin"});
-    const std::string id = id_;
-    ASSERT_FALSE(id.empty()) << slurp(folder_.file("player.log"));
-    click(id, 950, 32);
-    ASSERT_TRUE(player->wait_file(folder_.file("opened.txt")));
-    EXPECT_EQ(trimmed(slurp(folder_.file("opened.txt"))), HELP_URL);
+    click(950, 32);
+    ASSERT_TRUE(player->wait_file(opened));
+    EXPECT_EQ(slurp(opened), std::string(HELP_URL) + "\n");
     EXPECT_TRUE(player->running());
     EXPECT_EQ(player->terminate(), 0);
 }
 
-TEST_F(HomeScreen, HelpWithoutAnOpenerDoesNothingAndExitStillWorks)
+TEST_F(HomeScreen, PressHelpWithoutOpenerResizeAndExit)
 {
     auto player = launch({"PATH=/nonexistent"});
-    const std::string id = id_;
-    ASSERT_FALSE(id.empty()) << slurp(folder_.file("player.log"));
-    std::string before = shot("before.png");
-    click(id, 950, 32);
-    click(id, 165, 245);   // a tile whose screen is not there yet: nothing happens
-    long changed = -1;
-    for (int i = 0; i < 100 && changed != 0; ++i)
-        changed = differing(before, shot("after.png"), 0, 0, 1000, 600);
-    EXPECT_EQ(changed, 0) << "help or a tile left a changed screen";
-    EXPECT_TRUE(player->running());
-    click(id, 48, 32);
-    EXPECT_EQ(player->wait_exit(), 0);
-}
+    ASSERT_FALSE(id_.empty()) << slurp(folder_.file("player.log"));
+    const std::string before = shot("before.png");
 
-TEST_F(HomeScreen, PressedTileLightsUpAndReleasedTileIsRestoredExactly)
-{
-    auto player = launch();
-    const std::string id = id_;
-    ASSERT_FALSE(id.empty()) << slurp(folder_.file("player.log"));
-    std::string before = shot("before.png");
-    display_.run("xdotool mousemove --window " + id + " 500 240 mousedown 1");
+    // A pressed tile lights up alone and looks exactly as before once released.
+    display_.run("xdotool mousemove --window " + id_ + " 500 240 mousedown 1");
     std::string pressed;
     long changed = 0;
-    for (int i = 0; i < 100 && changed == 0; ++i) {
-        pressed = shot("pressed.png");
-        changed = differing(before, pressed, 405, 150, 190, 190);
-    }
+    for (int i = 0; i < 100 && changed == 0; ++i)
+        changed = differing(before, pressed = shot("pressed.png"), 405, 150, 190, 190);
     EXPECT_GT(changed, 1000) << "no press feedback on the tile";
     EXPECT_EQ(differing(before, pressed, 72, 150, 190, 190), 0) << "a neighbour changed";
     display_.run("xdotool mouseup 1");
-    long left = -1;
-    for (int i = 0; i < 100 && left != 0; ++i)
-        left = differing(before, shot("released.png"), 0, 0, 1000, 600);
-    EXPECT_EQ(left, 0) << "the released tile does not look as before";
-    EXPECT_EQ(player->terminate(), 0);
-}
+    EXPECT_EQ(settles_back(before, 0, 0, 1000, 600), 0) << "the released tile does not look as before";
 
-TEST_F(HomeScreen, ExitButtonEndsTheProgramWithStatusZero)
-{
-    auto player = launch();
-    const std::string id = id_;
-    ASSERT_FALSE(id.empty()) << slurp(folder_.file("player.log"));
-    click(id, 45, 30);
+    // Help without an opener, and a tile whose screen is not there yet: nothing happens.
+    click(950, 32);
+    click(165, 245);
+    EXPECT_EQ(settles_back(before, 0, 0, 1000, 600), 0) << "help or a tile left a changed screen";
+    EXPECT_TRUE(player->running());
+
+    // The smaller window shows the top-left part of the same screen (its
+    // background rescaled to the window, hence the tolerance).
+    display_.run("xdotool windowsize " + id_ + " 800 500");
+    EXPECT_EQ(settles_back(before, 0, 0, 780, 480, 10), 0);
+    display_.run("xdotool windowsize " + id_ + " 1000 600");
+    EXPECT_EQ(settles_back(before, 0, 0, 1000, 600), 0) << "the screen was not redrawn after growing back";
+
+    click(45, 30);   // exit
     EXPECT_EQ(player->wait_exit(), 0);
     struct stat st;
     EXPECT_EQ(::stat(folder_.file("data/prefs.dat").c_str(), &st), 0);
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(HomeScreen, ResizingTheWindowAndBackRedrawsTheSameScreen)
-{
-    auto player = launch();
-    const std::string id = id_;
-    ASSERT_FALSE(id.empty()) << slurp(folder_.file("player.log"));
-    std::string before = shot("before.png");
-    display_.run("xdotool windowsize " + id + " 800 500");
-    long shown = -1;
-    // The smaller window shows the top-left part of the same screen (its
-    // background rescaled to the window, hence the tolerance).
-    for (int i = 0; i < 100 && shown != 0; ++i)
-        shown = differing(before, shot("small.png"), 0, 0, 780, 480, 10);
-    EXPECT_EQ(shown, 0);
-    display_.run("xdotool windowsize " + id + " 1000 600");
-    long left = -1;
-    for (int i = 0; i < 100 && left != 0; ++i)
-        left = differing(before, shot("after.png"), 0, 0, 1000, 600);
-    EXPECT_EQ(left, 0) << "the screen was not redrawn after growing back";
-    EXPECT_TRUE(player->running());
-    click(id, 45, 30);
-    EXPECT_EQ(player->wait_exit(), 0);
 }
 
 }  // namespace

@@ -50,7 +50,6 @@ public:
     ~Player();
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
-    bool started() const { return pid_ > 0; }
     // Waits (up to timeout_s) for the window titled "Velmora Media Player";
     // its X id as text, empty if it never appeared.
     std::string wait_window(int timeout_s = 30);
