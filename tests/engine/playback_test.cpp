@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine_test_util.h"
+#include "platform/result_codes.h"
 
 namespace {
 
