@@ -39,10 +39,10 @@ struct FrameState {
     SDL_mutex* player_audio_lock;
     SDL_mutex* player_recording_lock;
     Uint32 main_thread_id;
-    int32_t saved_width;                // window size kept while the player is full screen
+    int32_t saved_width;  // window size kept while the player is full screen
     int32_t saved_height;
-    unsigned long native_window;        // X11 Window of the SDL window, 0 when none
-    void* native_display;               // X11 Display*
+    unsigned long native_window;  // X11 Window of the SDL window, 0 when none
+    void* native_display;         // X11 Display*
     SDL_Rect window_rect;
 };
 
@@ -50,11 +50,11 @@ struct FrameState {
 struct Navigation {
     uint8_t first_pass;
     uint8_t list_play;
-    int32_t browse_mode;                // BrowseMode
+    int32_t browse_mode;  // BrowseMode
     int32_t previous_browse_mode;
-    int32_t media_kind;                 // MediaKind
-    int32_t list_source;                // MediaSource
-    int32_t source_kind;                // SourceKind
+    int32_t media_kind;   // MediaKind
+    int32_t list_source;  // MediaSource
+    int32_t source_kind;  // SourceKind
     uint8_t play_to_active;
     uint8_t player_fullscreen;
     uint8_t audio_open;
@@ -62,7 +62,7 @@ struct Navigation {
     PlayerButtonState player_buttons[PLAYER_BUTTON_COUNT];
     int32_t current_channel;
     int32_t current_list_index;
-    uint8_t stream_video_codec;         // streamed item's codecs, 255 = none
+    uint8_t stream_video_codec;  // streamed item's codecs, 255 = none
     uint8_t stream_audio_codec;
 };
 

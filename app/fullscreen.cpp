@@ -7,7 +7,8 @@ namespace {
 
 bool window_switchable(const AppState* app, NativeWindow* nw)
 {
-    return app->frame.native_window != 0 && !app->settings.always_fullscreen && native_window_get(nw);
+    return app->frame.native_window != 0 && !app->settings.always_fullscreen &&
+           native_window_get(nw);
 }
 
 void remember_window_rect(AppState* app, const NativeWindow& nw)
@@ -15,7 +16,7 @@ void remember_window_rect(AppState* app, const NativeWindow& nw)
     int x = 0, y = 0, w = 0, h = 0;
     if (window_rect(nw, &x, &y, &w, &h))
         app->frame.window_rect = {static_cast<Sint16>(x), static_cast<Sint16>(y),
-                            static_cast<Uint16>(w), static_cast<Uint16>(h)};
+                                  static_cast<Uint16>(w), static_cast<Uint16>(h)};
 }
 
 }  // namespace
@@ -37,6 +38,7 @@ void set_player_fullscreen(AppState* app, int on)
         window_move_resize(nw, 0, 0, w, h);
     } else {
         window_set_decorated(nw, true);
-        window_move_resize(nw, app->frame.window_rect.x, app->frame.window_rect.y, app->frame.saved_width, app->frame.saved_height);
+        window_move_resize(nw, app->frame.window_rect.x, app->frame.window_rect.y,
+                           app->frame.saved_width, app->frame.saved_height);
     }
 }

@@ -16,7 +16,8 @@
 namespace {
 
 constexpr const char* TITLE_LINE = "Velmora Media Player 4.0.2";
-constexpr const char* NOTICE_LINE = "Your films, music and photos - from this PC, your home network and beyond";
+constexpr const char* NOTICE_LINE =
+    "Your films, music and photos - from this PC, your home network and beyond";
 constexpr int TITLE_Y = 20;
 constexpr int NOTICE_Y = 55;
 constexpr int TITLE_BOX_HEIGHT = 80;
@@ -28,17 +29,14 @@ constexpr int CORNER_Y = 10;
 struct HomeTile {
     const char* label;
     ArtId icon;
-    SlotAction action;   // null until the screen behind the tile exists
+    SlotAction action;  // null until the screen behind the tile exists
 };
 
 // Row by row, left to right.
 const HomeTile TILES[6] = {
-    {"Local Media", ART_MOVIE, nullptr},
-    {"Remote Media", ART_REMOTE, nullptr},
-    {"DLNA/UPNP", ART_UPNP, nullptr},
-    {"Settings", ART_SETTINGS, nullptr},
-    {"Live Streaming", ART_TV, nullptr},
-    {"Playlists", ART_FAVS, nullptr},
+    {"Local Media", ART_MOVIE, nullptr}, {"Remote Media", ART_REMOTE, nullptr},
+    {"DLNA/UPNP", ART_UPNP, nullptr},    {"Settings", ART_SETTINGS, nullptr},
+    {"Live Streaming", ART_TV, nullptr}, {"Playlists", ART_FAVS, nullptr},
 };
 
 void open_help(AppState*, RegistrySlot*)
@@ -92,7 +90,7 @@ namespace {
 // the user goes home from it.
 void keep_account_texts(AppState* app)
 {
-    auto copy = [](const Widget* box, char (&dst)[32]) {
+    auto copy = [](const Widget* box, char(&dst)[32]) {
         if (box && box->in_use && box->kind == WIDGET_EDIT_BOX)
             copy_text(dst, sizeof dst, box->edit.text);
     };

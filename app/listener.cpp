@@ -17,7 +17,7 @@ namespace {
 
 constexpr int ACCEPT_WAIT_MS = 1000;
 constexpr int ACCEPT_RETRY_MS = 1000;
-constexpr int STOP_POLL_MS = 50;   // how soon a retry pause notices a stop
+constexpr int STOP_POLL_MS = 50;  // how soon a retry pause notices a stop
 constexpr int LISTEN_BACKLOG = 5;
 
 std::thread g_thread;
@@ -25,13 +25,13 @@ std::thread g_thread;
 // listener_stop after the join); the thread only polls and accepts on it.
 Socket g_listening;
 std::atomic<bool> g_stop{false};
-PlayRequestPoster g_post = nullptr;   // written before the thread starts
+PlayRequestPoster g_post = nullptr;  // written before the thread starts
 
 // The URL handed from the listener thread to the main thread.
 struct UrlMailbox {
     std::mutex lock;
-    char url[PATH_SIZE];   // guarded by lock
-    bool full;             // guarded by lock
+    char url[PATH_SIZE];  // guarded by lock
+    bool full;            // guarded by lock
 };
 UrlMailbox g_mailbox;
 

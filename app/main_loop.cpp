@@ -15,10 +15,14 @@
 
 namespace {
 
-constexpr uint32_t CLEARED_AFTER_DISPATCH = APP_PLAYER_BUSY | APP_STREAM_ACTIVE | APP_STREAM_BUFFERING;
+constexpr uint32_t CLEARED_AFTER_DISPATCH = APP_PLAYER_BUSY | APP_STREAM_ACTIVE |
+                                            APP_STREAM_BUFFERING;
 constexpr uint32_t STEP_REQUEST = APP_WANT_PREVIOUS | APP_WANT_NEXT;
 
-bool has(const AppState* app, uint32_t bits) { return flags_any(&app->flags, bits); }
+bool has(const AppState* app, uint32_t bits)
+{
+    return flags_any(&app->flags, bits);
+}
 
 // Chooses what the screen that asked for playback wants played.
 void take_play_request(AppState* app)
@@ -26,9 +30,12 @@ void take_play_request(AppState* app)
     app->ui.play_requested = 0;
     switch (app->nav.browse_mode) {
     case BROWSE_REMOTE: app->nav.media_kind = MEDIA_KIND_STREAMED; break;
-    case BROWSE_RECORDINGS: case BROWSE_LOCAL: case BROWSE_UPNP: app->nav.media_kind = MEDIA_KIND_DIRECT; break;
+    case BROWSE_RECORDINGS:
+    case BROWSE_LOCAL:
+    case BROWSE_UPNP: app->nav.media_kind = MEDIA_KIND_DIRECT; break;
     case BROWSE_PLAYLIST_ITEMS:
-        app->nav.media_kind = app->nav.list_source == SOURCE_STREAMER ? MEDIA_KIND_STREAMED : MEDIA_KIND_DIRECT;
+        app->nav.media_kind = app->nav.list_source == SOURCE_STREAMER ? MEDIA_KIND_STREAMED
+                                                                      : MEDIA_KIND_DIRECT;
         break;
     default: break;
     }
@@ -90,7 +97,8 @@ bool wants_next_item(const AppState* app)
 bool plays_on(const AppState* app)
 {
     const Settings& s = app->settings;
-    return has(app, APP_REENTER_PLAYER | STEP_REQUEST) || s.shuffle != 0 || s.repeat || app->nav.list_play;
+    return has(app, APP_REENTER_PLAYER | STEP_REQUEST) || s.shuffle != 0 || s.repeat ||
+           app->nav.list_play;
 }
 
 // Tears down what one dispatch left behind, unless the player re-enters.

@@ -7,7 +7,10 @@ namespace {
 // zlib counts in uInt; feed large buffers in pieces that fit.
 constexpr size_t CHUNK_LIMIT = 1u << 30;
 
-uInt piece(size_t n) { return static_cast<uInt>(n < CHUNK_LIMIT ? n : CHUNK_LIMIT); }
+uInt piece(size_t n)
+{
+    return static_cast<uInt>(n < CHUNK_LIMIT ? n : CHUNK_LIMIT);
+}
 
 }  // namespace
 

@@ -17,5 +17,6 @@
 #include <cstddef>
 
 int pack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len);
-int unpack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len, bool* complete = nullptr);
+int unpack_buffer(void* dst, size_t* dst_len, const void* src, size_t src_len,
+                  bool* complete = nullptr);
 size_t pack_bound(size_t src_len);

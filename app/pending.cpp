@@ -25,22 +25,52 @@ void thumb_cache_lock_destroy()
 
 void thumb_cache_load() {}
 void favorites_init(AppState*) {}
-int thumb_worker_start() { return 0; }
+int thumb_worker_start()
+{
+    return 0;
+}
 void thumb_worker_stop() {}
-int upnp_thread_start(AppState*) { return 0; }
+int upnp_thread_start(AppState*)
+{
+    return 0;
+}
 void upnp_thread_stop() {}
 
-int list_step_item(AppState*) { return -1; }
-int remote_media_open(AppState*) { return ERR_MEDIA_OPEN; }
-int local_player_run(AppState*) { return ERR_MEDIA_OPEN; }
-int play_to_run(AppState*) { return ERR_MEDIA_OPEN; }
-int stream_decoders_open(AppState*) { return ERR_MEDIA_OPEN; }
-int stream_session_run(AppState*) { return ERR_MEDIA_OPEN; }
+int list_step_item(AppState*)
+{
+    return -1;
+}
+int remote_media_open(AppState*)
+{
+    return ERR_MEDIA_OPEN;
+}
+int local_player_run(AppState*)
+{
+    return ERR_MEDIA_OPEN;
+}
+int play_to_run(AppState*)
+{
+    return ERR_MEDIA_OPEN;
+}
+int stream_decoders_open(AppState*)
+{
+    return ERR_MEDIA_OPEN;
+}
+int stream_session_run(AppState*)
+{
+    return ERR_MEDIA_OPEN;
+}
 void stream_decoders_stop(AppState*) {}
 void stream_audio_codec_free(AppState*) {}
 void remote_session_close(AppState*) {}
-void recording_finish(AppState* app) { flags_clear(&app->flags, APP_RECORDING_OPEN); }
+void recording_finish(AppState* app)
+{
+    flags_clear(&app->flags, APP_RECORDING_OPEN);
+}
 void link_disconnect(AppState*) {}
 void player_background_draw(AppState*) {}
 void player_overlays_free(AppState*) {}
-int player_bar_layout(AppState*, int, int) { return 0; }
+int player_bar_layout(AppState*, int, int)
+{
+    return 0;
+}

@@ -13,15 +13,27 @@
 
 namespace {
 
-uint8_t* payload(Settings* s) { return reinterpret_cast<uint8_t*>(s) + SETTINGS_HEADER_SIZE; }
+uint8_t* payload(Settings* s)
+{
+    return reinterpret_cast<uint8_t*>(s) + SETTINGS_HEADER_SIZE;
+}
 
 struct Fd {
     int fd = -1;
     explicit Fd(int f) : fd(f) {}
-    ~Fd() { if (fd >= 0) ::close(fd); }
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
-    int release() { int f = fd; fd = -1; return f; }
+    int release()
+    {
+        int f = fd;
+        fd = -1;
+        return f;
+    }
 };
 
 // Reads exactly n bytes; false on a short read or an error.
@@ -76,7 +88,8 @@ bool read_payload(int fd, Settings* s)
     // Any damage to the stream, its trailer included, makes the file unusable.
     size_t out = SETTINGS_PAYLOAD_SIZE;
     bool complete = false;
-    return unpack_buffer(payload(s), &out, packed.get(), static_cast<size_t>(s->packed_size), &complete) == 0 &&
+    return unpack_buffer(payload(s), &out, packed.get(), static_cast<size_t>(s->packed_size),
+                         &complete) == 0 &&
            complete && out == SETTINGS_PAYLOAD_SIZE;
 }
 
@@ -92,7 +105,8 @@ void fill_host_from_legacy(Settings* s)
 // Writes the whole file to an open descriptor and flushes it to the disk.
 bool write_file(int fd, const Settings* s, const uint8_t* body, size_t body_len)
 {
-    return write_all(fd, s, SETTINGS_HEADER_SIZE) && write_all(fd, body, body_len) && ::fsync(fd) == 0;
+    return write_all(fd, s, SETTINGS_HEADER_SIZE) && write_all(fd, body, body_len) &&
+           ::fsync(fd) == 0;
 }
 
 // Makes the rename durable by syncing the folder that holds the file.
@@ -160,5 +174,11 @@ int prefs_save_to(Settings* s, const char* path)
     return 0;
 }
 
-int prefs_load(Settings* s) { return prefs_load_from(s, PREFS_PATH); }
-int prefs_save(Settings* s) { return prefs_save_to(s, PREFS_PATH); }
+int prefs_load(Settings* s)
+{
+    return prefs_load_from(s, PREFS_PATH);
+}
+int prefs_save(Settings* s)
+{
+    return prefs_save_to(s, PREFS_PATH);
+}

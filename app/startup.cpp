@@ -95,10 +95,10 @@ void signals_remove()
 
 constexpr int SDL_INIT_ATTEMPTS = 5;
 constexpr Uint32 SDL_INIT_RETRY_MS = 200;
-constexpr uint8_t CODEC_NONE = 255;   // the streamed item has no such stream yet
-constexpr int32_t NO_INDEX = -1;      // no current channel or list item
+constexpr uint8_t CODEC_NONE = 255;  // the streamed item has no such stream yet
+constexpr int32_t NO_INDEX = -1;     // no current channel or list item
 
-constexpr int SOCKETS_VERSION_1_1 = 0x0101;   // the sockets version the program asks for
+constexpr int SOCKETS_VERSION_1_1 = 0x0101;  // the sockets version the program asks for
 
 int start_sockets()
 {
@@ -193,7 +193,10 @@ void close_joystick()
     g_joystick = nullptr;
 }
 
-int start_truetype() { return TTF_Init(); }
+int start_truetype()
+{
+    return TTF_Init();
+}
 
 int open_window()
 {
@@ -223,7 +226,7 @@ int create_gl_context()
     int x = 0, y = 0, w = 0, h = 0;
     if (window_rect(nw, &x, &y, &w, &h))
         app->frame.window_rect = {static_cast<Sint16>(x), static_cast<Sint16>(y),
-                            static_cast<Uint16>(w), static_cast<Uint16>(h)};
+                                  static_cast<Uint16>(w), static_cast<Uint16>(h)};
     app->out.gl.width = app->out.screen_width;
     app->out.gl.height = app->out.screen_height;
     app->out.gl.window = nw.window;
@@ -234,7 +237,10 @@ int create_gl_context()
     return 0;
 }
 
-void destroy_gl_context() { gl_context_destroy(&g_app->out.gl); }
+void destroy_gl_context()
+{
+    gl_context_destroy(&g_app->out.gl);
+}
 
 void set_runtime_defaults(AppState* app)
 {
@@ -256,8 +262,14 @@ int build_programs()
     return 0;
 }
 
-int start_resources() { return load_resources(g_app); }
-void stop_resources() { release_resources(g_app); }
+int start_resources()
+{
+    return load_resources(g_app);
+}
+void stop_resources()
+{
+    release_resources(g_app);
+}
 
 void nothing_to_undo() {}
 
@@ -278,7 +290,7 @@ const StartStep START_STEPS[] = {
     {load_preferences, nothing_to_undo},
     {open_joystick, close_joystick},
     {start_truetype, TTF_Quit},
-    {open_window, nothing_to_undo},          // SDL_Quit closes the video mode
+    {open_window, nothing_to_undo},  // SDL_Quit closes the video mode
     {create_gl_context, destroy_gl_context},
     {build_programs, gl_programs_free},
     {start_resources, stop_resources},
@@ -321,7 +333,8 @@ void destroy_player_locks(AppState* app)
     SDL_DestroyMutex(app->frame.player_stream_lock);
     SDL_DestroyMutex(app->frame.player_audio_lock);
     SDL_DestroyMutex(app->frame.player_recording_lock);
-    app->frame.player_stream_lock = app->frame.player_audio_lock = app->frame.player_recording_lock = nullptr;
+    app->frame.player_stream_lock = app->frame.player_audio_lock =
+        app->frame.player_recording_lock = nullptr;
 }
 
 }  // namespace
@@ -341,7 +354,8 @@ int load_resources(AppState* app)
     // they start (the player locks exist by then).
     create_player_locks(app);
     ui_set_play_request_handler(listener_honour_request);
-    if (ui_timer_start() != 0 || listener_start(app, [](AppState*) { return post_play_request(); }) != 0)
+    if (ui_timer_start() != 0 ||
+        listener_start(app, [](AppState*) { return post_play_request(); }) != 0)
         return -1;
     if (thumb_worker_start() != 0 || upnp_thread_start(app) != 0)
         return -1;

@@ -61,7 +61,8 @@ int convert_frame(PlayerSession* s, AVFrame* frame)
         a.swr.reset();
         SwrContext* swr = nullptr;
         if (swr_alloc_set_opts2(&swr, &a.tgt.layout, a.tgt.fmt, a.tgt.freq, &layout, fmt,
-                                frame->sample_rate, 0, nullptr) < 0 || swr_init(swr) < 0) {
+                                frame->sample_rate, 0, nullptr) < 0 ||
+            swr_init(swr) < 0) {
             swr_free(&swr);
             av_channel_layout_uninit(&layout);
             return -1;
@@ -77,8 +78,8 @@ int convert_frame(PlayerSession* s, AVFrame* frame)
     }
     int out_max = AUDIO_BUF2_SIZE / a.tgt.channels() / DEVICE_BYTES_PER_SAMPLE;
     uint8_t* out = a.buf2.get();
-    int n = swr_convert(a.swr.get(), &out, out_max, const_cast<const uint8_t**>(frame->extended_data),
-                        frame->nb_samples);
+    int n = swr_convert(a.swr.get(), &out, out_max,
+                        const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
     if (n < 0)
         return -1;
     if (n == out_max)
@@ -234,7 +235,8 @@ void audio_callback(void* opaque, Uint8* stream, int len)
     int bytes_per_second = DEVICE_BYTES_PER_SAMPLE * a.tgt.freq * a.tgt.channels();
     a.write_buf_size = static_cast<int>(a.buf_size - a.buf_index);
     if (bytes_per_second > 0) {
-        double heard = a.clock - static_cast<double>(2 * a.hw_buf_size + a.write_buf_size) / bytes_per_second;
+        double heard = a.clock -
+                       static_cast<double>(2 * a.hw_buf_size + a.write_buf_size) / bytes_per_second;
         a.heard.set(heard, callback_time / 1000000.0);
     }
 }

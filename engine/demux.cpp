@@ -85,8 +85,12 @@ ResultCode open_streams(PlayerSession* s)
         any_audio = any_audio || ic->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
     }
 
-    int video = real_video ? av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, wanted_video, -1, nullptr, 0) : -1;
-    int audio = any_audio ? av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, wanted_audio, video, nullptr, 0) : -1;
+    int video = real_video
+                    ? av_find_best_stream(ic, AVMEDIA_TYPE_VIDEO, wanted_video, -1, nullptr, 0)
+                    : -1;
+    int audio = any_audio
+                    ? av_find_best_stream(ic, AVMEDIA_TYPE_AUDIO, wanted_audio, video, nullptr, 0)
+                    : -1;
     int subtitle = -1;
     if (!subtitles_off)
         subtitle = av_find_best_stream(ic, AVMEDIA_TYPE_SUBTITLE, wanted_subtitle,

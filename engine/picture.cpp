@@ -79,8 +79,9 @@ bool textures_prepare(PlayerSession* s)
     bool yuv = now->yuv_path;
     if (!video_textures_prepare(&s->textures, w, h, yuv))
         return false;
-    out->video = VideoGeometry{s->textures.y, yuv, now->video_width, now->video_height,
-                               now->video_sar_num, now->video_sar_den, w};
+    out->video = VideoGeometry{
+        s->textures.y,      yuv, now->video_width, now->video_height, now->video_sar_num,
+        now->video_sar_den, w};
     apply_aspect_mode(out, out->aspect_mode, out->window_width, out->window_height);
     // The interface is drawn over the picture: let its transparent pixels through.
     gl_blend_for_video(true);
@@ -184,11 +185,13 @@ void alloc_picture(PlayerSession* s)
     // Planes go straight to the textures only when the chroma rows are half
     // the luma rows; anything else is converted.
     s->conversion_needed = !planar_420(req.format) || req.linesize[0] <= 0 ||
-                           req.linesize[1] * 2 != req.linesize[0] || req.linesize[2] != req.linesize[1];
+                           req.linesize[1] * 2 != req.linesize[0] ||
+                           req.linesize[2] != req.linesize[1];
     if (s->conversion_needed && !now->picture_mode)
         now->display_width = (req.width + 1) & ~1;
     bool converted = !now->yuv_path || now->picture_mode || s->conversion_needed;
-    if (!vp.frame || (converted && !alloc_conversion(&vp, now->display_width, now->display_height)) ||
+    if (!vp.frame ||
+        (converted && !alloc_conversion(&vp, now->display_width, now->display_height)) ||
         !textures_prepare(s)) {
         session_consumer_failed(s, &s->videoq, ERR_OUT_OF_MEMORY);
         s->pictq.cond.notify_all();

@@ -293,8 +293,7 @@ int stream_component_open(PlayerSession* s, int stream_index)
         if (!start_thread(&s->subtitle_thread, subtitle_thread_main, s))
             return ERR_MEDIA_OPEN;
         break;
-    default:
-        return ERR_MEDIA_OPEN;
+    default: return ERR_MEDIA_OPEN;
     }
     return 0;
 }
@@ -344,8 +343,7 @@ void stream_component_close(PlayerSession* s, int stream_index)
         s->subtitle_stream = -1;
         s->has_subtitle = false;
         break;
-    default:
-        break;
+    default: break;
     }
     st->discard = AVDISCARD_ALL;
 }

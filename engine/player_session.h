@@ -75,7 +75,7 @@ struct PictureRequest {
     int height = 0;
     AVPixelFormat format = AV_PIX_FMT_NONE;
     int linesize[3] = {0, 0, 0};
-    int display_width = 0;     // texture size the entry needs
+    int display_width = 0;  // texture size the entry needs
     int display_height = 0;
 };
 
@@ -99,7 +99,7 @@ struct SubtitleRing {
     int windex = 0;
     int rindex = 0;
     int size = 0;
-    bool stream_changed = false;   // subtitle_stream_changed
+    bool stream_changed = false;  // subtitle_stream_changed
     std::mutex mutex;
     std::condition_variable cond;
 };
@@ -120,23 +120,23 @@ struct AudioParams {
 };
 
 struct AudioState {
-    int hw_buf_size = 0;              // audio_hw_buf_size, bytes
-    const uint8_t* buf = nullptr;     // audio_buf: chunk being handed out
+    int hw_buf_size = 0;           // audio_hw_buf_size, bytes
+    const uint8_t* buf = nullptr;  // audio_buf: chunk being handed out
     uint32_t buf_size = 0;
     uint32_t buf_index = 0;
     int write_buf_size = 0;
-    AvBufferPtr buf2;                 // resampler output, AUDIO_BUF2_SIZE bytes
+    AvBufferPtr buf2;  // resampler output, AUDIO_BUF2_SIZE bytes
     uint8_t silence[SILENCE_CHUNK] = {};
     FramePtr frame;
     bool decoder_drained = false;
     AudioParams src;
     AudioParams tgt;
     SwrPtr swr;
-    std::atomic<double> clock{0.0};   // audio_clock: end of the last decoded data
-    PlaybackClock heard;              // audio_current_pts / _drift
+    std::atomic<double> clock{0.0};  // audio_clock: end of the last decoded data
+    PlaybackClock heard;             // audio_current_pts / _drift
     std::atomic<int64_t> callback_time{0};
     bool device_open = false;
-    int device_freq = 0;              // obtained format, kept for reports
+    int device_freq = 0;  // obtained format, kept for reports
     int device_channels = 0;
 };
 
@@ -145,17 +145,17 @@ struct SessionStats {
     std::atomic<int64_t> frames_decoded{0};
     std::atomic<int64_t> frames_shown{0};
     std::atomic<int64_t> audio_bytes_out{0};
-    std::atomic<int64_t> decode_us{0};    // video thread inside the decoder
-    std::atomic<int64_t> convert_us{0};   // swscale on the main thread
-    std::atomic<int64_t> upload_us{0};    // plane upload + quad draw
-    std::atomic<int64_t> present_us{0};   // buffer swap
-    double max_av_drift = 0;              // main thread only
+    std::atomic<int64_t> decode_us{0};   // video thread inside the decoder
+    std::atomic<int64_t> convert_us{0};  // swscale on the main thread
+    std::atomic<int64_t> upload_us{0};   // plane upload + quad draw
+    std::atomic<int64_t> present_us{0};  // buffer swap
+    double max_av_drift = 0;             // main thread only
 };
 
 struct PlayerSession {
     EngineContext ctx{};
-    std::atomic<int> error{RESULT_OK};            // ResultCode the session ended with
-    std::atomic<int> consumer_error{RESULT_OK};   // set once by a consumer that died
+    std::atomic<int> error{RESULT_OK};           // ResultCode the session ended with
+    std::atomic<int> consumer_error{RESULT_OK};  // set once by a consumer that died
     char name[SESSION_NAME_SIZE] = {};
 
     std::thread demux_thread;
@@ -164,14 +164,14 @@ struct PlayerSession {
 
     std::atomic<int> abort_request{0};
     std::atomic<int> paused{0};
-    int last_paused = 0;                  // demux thread only
+    int last_paused = 0;  // demux thread only
     std::atomic<int> seek_req{0};
     int seek_flags = 0;
-    int64_t seek_pos = 0;                 // microseconds from the media start
-    int64_t seek_rel = 0;                 // jump step in microseconds, signed by direction; 0 = absolute
+    int64_t seek_pos = 0;  // microseconds from the media start
+    int64_t seek_rel = 0;  // jump step in microseconds, signed by direction; 0 = absolute
     std::atomic<int> read_pause_return{0};
     std::atomic<int> eof{0};
-    int end_report_tries = 0;             // demux thread only
+    int end_report_tries = 0;  // demux thread only
 
     FormatContextPtr ic;
     int audio_stream = -1;
@@ -183,12 +183,12 @@ struct PlayerSession {
     CodecContextPtr audio_dec;
     CodecContextPtr video_dec;
     CodecContextPtr subtitle_dec;
-    std::atomic<bool> has_audio{false};   // audio component open
+    std::atomic<bool> has_audio{false};  // audio component open
     std::atomic<bool> has_video{false};
     std::atomic<bool> has_subtitle{false};
-    std::atomic<bool> video_drained{false};  // decoder handed out its last picture
-    std::atomic<bool> picture_decoded{false}; // a first picture came out of the decoder
-    bool conversion_needed = false;          // main thread: decoder format is not plain 4:2:0
+    std::atomic<bool> video_drained{false};    // decoder handed out its last picture
+    std::atomic<bool> picture_decoded{false};  // a first picture came out of the decoder
+    bool conversion_needed = false;            // main thread: decoder format is not plain 4:2:0
     // Gates the position updates after an open or seek: written by the video
     // thread and the clock readers, reset by stream_seek.
     std::atomic<int> picture_counter{0};
@@ -203,8 +203,8 @@ struct PlayerSession {
     std::atomic<double> frame_timer{0.0};
     std::atomic<double> frame_last_pts{PTS_UNKNOWN};
     std::atomic<double> frame_last_duration{0.0};
-    double video_clock = 0;               // video thread only
-    PlaybackClock video_current;          // video_current_pts / _drift
+    double video_clock = 0;       // video thread only
+    PlaybackClock video_current;  // video_current_pts / _drift
 
     PictureQueue pictq;
     SubtitleRing subpq;
@@ -212,14 +212,14 @@ struct PlayerSession {
     // Video output owned by the session (main thread).
     SwsPtr sws;
     VideoTextures textures{};
-    bool still_converted = false;         // the still image's one conversion is done
-    bool gl_state_saved = false;          // gl_state_before holds what to put back
+    bool still_converted = false;  // the still image's one conversion is done
+    bool gl_state_saved = false;   // gl_state_before holds what to put back
     GlBlendState gl_state_before{};
     std::atomic<uint32_t> subtitle_shown_tick{0};  // SDL ticks when the text was set
-    SubtitleOverlay overlay;              // main thread
+    SubtitleOverlay overlay;                       // main thread
 
-    uint32_t slideshow_last_tick = 0;     // main thread: last refresh pass of a slide show
-    int display_area_width = 0;           // set by the player loop from the screen
+    uint32_t slideshow_last_tick = 0;  // main thread: last refresh pass of a slide show
+    int display_area_width = 0;        // set by the player loop from the screen
     int display_area_height = 0;
 
     SessionStats stats;
@@ -237,9 +237,9 @@ void stream_close(PlayerSession* s);
 
 // What player_session_handle_event did with one event.
 struct SessionEventOutcome {
-    bool consumed;        // the event was this session's (nobody else wants it)
-    bool ended;           // EVENT_SESSION_END: the session is over, close it
-    ResultCode result;    // with ended: RESULT_OK at the end of the media, else why
+    bool consumed;      // the event was this session's (nobody else wants it)
+    bool ended;         // EVENT_SESSION_END: the session is over, close it
+    ResultCode result;  // with ended: RESULT_OK at the end of the media, else why
 };
 // Main thread: answers EVENT_ALLOC_PICTURE (alloc_picture) and
 // EVENT_SESSION_END naming s; any other event is left to the caller.

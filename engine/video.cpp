@@ -32,8 +32,9 @@ constexpr int PAUSE_POLL_MS = 10;
 
 int64_t elapsed_us(std::chrono::steady_clock::time_point since)
 {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now() - since).count();
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 since)
+        .count();
 }
 
 bool position_updates_open(PlayerSession* s)
@@ -65,7 +66,8 @@ int get_video_frame(PlayerSession* s, AVFrame* frame, int64_t* pts)
     for (;;) {
         int r = avcodec_receive_frame(dec, frame);
         if (r == 0) {
-            *pts = frame->best_effort_timestamp == AV_NOPTS_VALUE ? 0 : frame->best_effort_timestamp;
+            *pts = frame->best_effort_timestamp == AV_NOPTS_VALUE ? 0
+                                                                  : frame->best_effort_timestamp;
             return 1;
         }
         if (r == AVERROR_EOF)
@@ -202,8 +204,9 @@ void video_thread_main(PlayerSession* s)
             sleep_ms(PAUSE_POLL_MS);
         {
             std::unique_lock lock(s->pictq.mutex);
-            s->pictq.cond.wait(lock, [s] { return s->pictq.size < VIDEO_PICTURE_QUEUE_SIZE ||
-                                                  s->videoq.abort_request; });
+            s->pictq.cond.wait(lock, [s] {
+                return s->pictq.size < VIDEO_PICTURE_QUEUE_SIZE || s->videoq.abort_request;
+            });
         }
         if (s->videoq.abort_request)
             return;
@@ -449,8 +452,9 @@ void subtitle_thread_main(PlayerSession* s)
         }
         {
             std::unique_lock lock(ring.mutex);
-            ring.cond.wait(lock, [&] { return ring.size < SUBPICTURE_QUEUE_SIZE ||
-                                              s->subtitleq.abort_request; });
+            ring.cond.wait(lock, [&] {
+                return ring.size < SUBPICTURE_QUEUE_SIZE || s->subtitleq.abort_request;
+            });
         }
         if (s->subtitleq.abort_request)
             return;

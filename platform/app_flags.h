@@ -3,15 +3,15 @@
 // changes it, but only through the FlagWord helpers (platform/flag_word.h).
 #pragma once
 
-constexpr unsigned APP_IN_USE = 0x1;               // the single record slot is taken
-constexpr unsigned APP_RUNNING = 0x2;              // runtime locks exist; the listener runs
-constexpr unsigned APP_STREAMER_CONNECTED = 0x4;   // a streamer connection is up
-constexpr unsigned APP_PLAYER_BUSY = 0x8;          // a player path is playing
-constexpr unsigned APP_PLAYER_SCREEN = 0x10;       // the player's screen is up
-constexpr unsigned APP_STREAM_ACTIVE = 0x20;       // streaming session: stream running
-constexpr unsigned APP_RECORDING_OPEN = 0x40;      // a recording is being written
-constexpr unsigned APP_STREAM_BUFFERING = 0x80;    // streaming session: buffering
-constexpr unsigned APP_REENTER_PLAYER = 0x100;     // enter the player again at once
-constexpr unsigned APP_REMOTE_SESSION = 0x4000;    // a remote streaming session stays open
-constexpr unsigned APP_WANT_PREVIOUS = 0x8000;     // step to the previous item
-constexpr unsigned APP_WANT_NEXT = 0x10000;        // step to the next item
+constexpr unsigned APP_IN_USE = 0x1;              // the single record slot is taken
+constexpr unsigned APP_RUNNING = 0x2;             // runtime locks exist; the listener runs
+constexpr unsigned APP_STREAMER_CONNECTED = 0x4;  // a streamer connection is up
+constexpr unsigned APP_PLAYER_BUSY = 0x8;         // a player path is playing
+constexpr unsigned APP_PLAYER_SCREEN = 0x10;      // the player's screen is up
+constexpr unsigned APP_STREAM_ACTIVE = 0x20;      // streaming session: stream running
+constexpr unsigned APP_RECORDING_OPEN = 0x40;     // a recording is being written
+constexpr unsigned APP_STREAM_BUFFERING = 0x80;   // streaming session: buffering
+constexpr unsigned APP_REENTER_PLAYER = 0x100;    // enter the player again at once
+constexpr unsigned APP_REMOTE_SESSION = 0x4000;   // a remote streaming session stays open
+constexpr unsigned APP_WANT_PREVIOUS = 0x8000;    // step to the previous item
+constexpr unsigned APP_WANT_NEXT = 0x10000;       // step to the next item

@@ -4,9 +4,9 @@
 #pragma once
 
 // Event types.
-constexpr int EVENT_USER = 24;            // UI timer and thumbnail worker, code below
-constexpr int EVENT_ALLOC_PICTURE = 26;   // engine: allocate the picture entry (data1 = session)
-constexpr int EVENT_SESSION_END = 28;     // engine: the session ended on its own (data1 = session)
+constexpr int EVENT_USER = 24;           // UI timer and thumbnail worker, code below
+constexpr int EVENT_ALLOC_PICTURE = 26;  // engine: allocate the picture entry (data1 = session)
+constexpr int EVENT_SESSION_END = 28;    // engine: the session ended on its own (data1 = session)
 
 // Codes of EVENT_USER events.
 enum UiEventCode : int {

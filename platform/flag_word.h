@@ -11,10 +11,19 @@
 
 using FlagWord = std::atomic<uint32_t>;
 
-inline void flags_set(FlagWord* word, uint32_t bits) { word->fetch_or(bits, std::memory_order_acq_rel); }
-inline void flags_clear(FlagWord* word, uint32_t bits) { word->fetch_and(~bits, std::memory_order_acq_rel); }
+inline void flags_set(FlagWord* word, uint32_t bits)
+{
+    word->fetch_or(bits, std::memory_order_acq_rel);
+}
+inline void flags_clear(FlagWord* word, uint32_t bits)
+{
+    word->fetch_and(~bits, std::memory_order_acq_rel);
+}
 // True when any of bits is set.
-inline bool flags_any(const FlagWord* word, uint32_t bits) { return (word->load(std::memory_order_acquire) & bits) != 0; }
+inline bool flags_any(const FlagWord* word, uint32_t bits)
+{
+    return (word->load(std::memory_order_acquire) & bits) != 0;
+}
 inline void flags_assign(FlagWord* word, uint32_t bits, bool on)
 {
     if (on)
@@ -29,7 +38,8 @@ inline bool flags_clear_if(FlagWord* word, uint32_t when, uint32_t bits)
 {
     uint32_t old = word->load(std::memory_order_acquire);
     while (old & when) {
-        if (word->compare_exchange_weak(old, old & ~bits, std::memory_order_acq_rel, std::memory_order_acquire))
+        if (word->compare_exchange_weak(old, old & ~bits, std::memory_order_acq_rel,
+                                        std::memory_order_acquire))
             return true;
     }
     return false;

@@ -4,9 +4,9 @@
 
 // What the item to play is (AppState navigation, media_kind).
 enum MediaKind : int {
-    MEDIA_KIND_LIVE = 0,       // a live channel from the streamer
-    MEDIA_KIND_STREAMED = 1,   // a file streamed from the streamer
-    MEDIA_KIND_DIRECT = 2,     // a local file or URL opened directly
+    MEDIA_KIND_LIVE = 0,      // a live channel from the streamer
+    MEDIA_KIND_STREAMED = 1,  // a file streamed from the streamer
+    MEDIA_KIND_DIRECT = 2,    // a local file or URL opened directly
 };
 
 // Which list the browser shows (browse_mode).
@@ -19,7 +19,7 @@ enum BrowseMode : int {
     BROWSE_UPNP = 5,
     BROWSE_PLAYLISTS = 6,
 };
-constexpr int BROWSE_MODE_COUNT = 8;   // room for the per-mode scroll memory
+constexpr int BROWSE_MODE_COUNT = 8;  // room for the per-mode scroll memory
 
 // Where the current list comes from (list_source).
 enum MediaSource : int {
@@ -30,8 +30,8 @@ enum MediaSource : int {
 
 // How the media open routed the item (source_kind).
 enum SourceKind : int {
-    SOURCE_KIND_STREAMER = 0,   // the streaming session player
-    SOURCE_KIND_LOCAL = 1,      // the local engine
+    SOURCE_KIND_STREAMER = 0,  // the streaming session player
+    SOURCE_KIND_LOCAL = 1,     // the local engine
 };
 
 // Display orientation in quarter turns.
@@ -41,7 +41,10 @@ enum Orientation : int {
     ORIENTATION_HALF = 2,
     ORIENTATION_THREE_QUARTERS = 3,
 };
-constexpr bool orientation_is_portrait(int o) { return o == ORIENTATION_QUARTER || o == ORIENTATION_THREE_QUARTERS; }
+constexpr bool orientation_is_portrait(int o)
+{
+    return o == ORIENTATION_QUARTER || o == ORIENTATION_THREE_QUARTERS;
+}
 
 // Class of a listed item, from its name or its source.
 enum MediaClass : int {
@@ -55,5 +58,5 @@ enum MediaClass : int {
 };
 
 // Stream choice values (audio_stream, video_stream, subtitle_stream).
-constexpr int STREAM_AUTO = -1;        // the first suitable stream
-constexpr int SUBTITLES_OFF = -2;      // no subtitles at all
+constexpr int STREAM_AUTO = -1;    // the first suitable stream
+constexpr int SUBTITLES_OFF = -2;  // no subtitles at all

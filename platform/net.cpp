@@ -7,7 +7,10 @@
 
 #include <cerrno>
 
-int net_startup() { return 0x0101; }
+int net_startup()
+{
+    return 0x0101;
+}
 void net_cleanup() {}
 
 Socket& Socket::operator=(Socket&& other) noexcept

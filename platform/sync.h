@@ -30,4 +30,7 @@ private:
 
 void sleep_ms(int ms);
 
-constexpr int ring_next(int index, int size) { return (index + 1) % size; }
+constexpr int ring_next(int index, int size)
+{
+    return (index + 1) % size;
+}

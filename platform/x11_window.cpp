@@ -11,7 +11,10 @@
 
 namespace {
 
-Display* dpy(const NativeWindow& w) { return static_cast<Display*>(w.display); }
+Display* dpy(const NativeWindow& w)
+{
+    return static_cast<Display*>(w.display);
+}
 
 // SDL 1.2 shares its X connection with other threads; take its lock around
 // every request.
@@ -93,7 +96,8 @@ void window_set_topmost(const NativeWindow& w, bool on)
     ev.xclient.format = 32;
     ev.xclient.data.l[0] = on ? 1 : 0;
     ev.xclient.data.l[1] = static_cast<long>(XInternAtom(d, "_NET_WM_STATE_ABOVE", False));
-    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &ev);
     if (on)
         XRaiseWindow(d, w.frame);
     XFlush(d);
@@ -102,9 +106,11 @@ void window_set_topmost(const NativeWindow& w, bool on)
 void window_move_resize(const NativeWindow& w, int x, int y, int width, int height)
 {
     X11Lock lock;
-    XMoveResizeWindow(dpy(w), w.frame, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XMoveResizeWindow(dpy(w), w.frame, x, y, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height));
     if (w.window != w.frame)
-        XResizeWindow(dpy(w), w.window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XResizeWindow(dpy(w), w.window, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height));
     XFlush(dpy(w));
 }
 

@@ -6,9 +6,9 @@
 #pragma once
 
 struct NativeWindow {
-    void* display = nullptr;        // X11 Display*
-    unsigned long window = 0;       // the drawing window (EGL surface)
-    unsigned long frame = 0;        // the top-level window managed by the WM
+    void* display = nullptr;   // X11 Display*
+    unsigned long window = 0;  // the drawing window (EGL surface)
+    unsigned long frame = 0;   // the top-level window managed by the WM
 };
 
 // Fills `out` from SDL_GetWMInfo; false when there is no X11 window.

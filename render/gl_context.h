@@ -34,10 +34,10 @@
 #include <GLES2/gl2.h>
 
 struct GlContext {
-    int32_t width;            // screen size, set by the caller before creation
+    int32_t width;  // screen size, set by the caller before creation
     int32_t height;
-    unsigned long window;     // X11 Window; 0 for a pbuffer context
-    void* native_display;     // X11 Display*
+    unsigned long window;  // X11 Window; 0 for a pbuffer context
+    void* native_display;  // X11 Display*
     EGLDisplay display;
     EGLSurface surface;
     EGLContext context;
@@ -75,21 +75,20 @@ constexpr int TEXTURE_SLOT_COUNT = 32;
 // One GL texture and the quad it is drawn on.
 struct TextureSlot {
     uint8_t in_use;
-    uint8_t luminance;        // created for 8-bit single-channel data
-    uint8_t linear;           // 1 linear filtering, 0 nearest
+    uint8_t luminance;  // created for 8-bit single-channel data
+    uint8_t linear;     // 1 linear filtering, 0 nearest
     int32_t width;
     int32_t height;
     GLuint texture;
-    float positions[8];       // vertices 0..3, (x, y) in clip space
-    float texcoords[8];       // vertices 0..3, (s, t)
+    float positions[8];  // vertices 0..3, (x, y) in clip space
+    float texcoords[8];  // vertices 0..3, (s, t)
 };
 
 // Takes the first free slot, creates its texture (RGBA for 32 bits per pixel,
 // else LUMINANCE) of width x height, and sets the default full-screen quad.
 // *out is null when all TEXTURE_SLOT_COUNT slots are in use (no texture is
 // generated then).
-void texture_slot_create(TextureSlot** out, int bits_per_pixel, int width, int height,
-                         bool linear);
+void texture_slot_create(TextureSlot** out, int bits_per_pixel, int width, int height, bool linear);
 // Deletes the slot's texture and frees the slot. Null is ignored.
 void texture_slot_free(TextureSlot* slot);
 
@@ -99,8 +98,8 @@ void texture_slot_free(TextureSlot* slot);
 // outside the texture are dropped, the others still arrive); a linear slot gets a
 // new texture of width x height (row_offset unused). A linear slot is drawn
 // only in the call that uploads it. draw: draw the quad. present: swap.
-void texture_slot_draw(TextureSlot* slot, const void* pixels, int row_offset, int width,
-                       int height, bool upload, bool draw, bool present, bool clear);
+void texture_slot_draw(TextureSlot* slot, const void* pixels, int row_offset, int width, int height,
+                       bool upload, bool draw, bool present, bool clear);
 // Draws a small widget image as a triangle strip with nearest filtering;
 // with upload the whole image (width x height) is specified first. No clear,
 // no present.

@@ -8,19 +8,22 @@ namespace {
 
 // Truncates toward zero; absurd sizes from a damaged stream header are held
 // to a range that keeps the conversion defined.
-int32_t truncate_pixels(float value) {
+int32_t truncate_pixels(float value)
+{
     constexpr float LIMIT = 1.0e9f;
-    if (value > LIMIT) return static_cast<int32_t>(LIMIT);
-    if (value < -LIMIT) return static_cast<int32_t>(-LIMIT);
+    if (value > LIMIT)
+        return static_cast<int32_t>(LIMIT);
+    if (value < -LIMIT)
+        return static_cast<int32_t>(-LIMIT);
     return static_cast<int32_t>(value);
 }
 
 }  // namespace
 
-bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width,
-                         int area_height, VideoRect* out) {
-    if (video.coded_width <= 0 || video.coded_height <= 0 || area_width <= 0 ||
-        area_height <= 0)
+bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width, int area_height,
+                         VideoRect* out)
+{
+    if (video.coded_width <= 0 || video.coded_height <= 0 || area_width <= 0 || area_height <= 0)
         return false;
     // An unknown sample aspect ratio (0:1, 0:0) means square pixels.
     const bool sar_known = video.sar_num > 0 && video.sar_den > 0;
@@ -37,35 +40,32 @@ bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width,
     const VideoRect by_width = {0, truncate_pixels((H - W / va) / 2), area_width,
                                 truncate_pixels((W + 1) / va)};
     // Full height, bars (or overflow) left and right.
-    const VideoRect by_height = {truncate_pixels((W - va * H) / 2), 0,
-                                 truncate_pixels(va * H), area_height};
+    const VideoRect by_height = {truncate_pixels((W - va * H) / 2), 0, truncate_pixels(va * H),
+                                 area_height};
     const bool video_wider = sa <= va;
     switch (mode) {
-    case ASPECT_FILL:
-        *out = whole;
-        return true;
-    case ASPECT_BOXED:
-        *out = video_wider ? by_width : by_height;
-        return true;
-    case ASPECT_CROP:
-        *out = video_wider ? by_height : by_width;
-        return true;
-    default:
-        return false;
+    case ASPECT_FILL: *out = whole; return true;
+    case ASPECT_BOXED: *out = video_wider ? by_width : by_height; return true;
+    case ASPECT_CROP: *out = video_wider ? by_height : by_width; return true;
+    default: return false;
     }
 }
 
-AspectMode aspect_mode_next(int32_t mode) {
+AspectMode aspect_mode_next(int32_t mode)
+{
     // Modulo of a non-negative value: a damaged stored mode still lands on a name.
     const int64_t next = (static_cast<int64_t>(mode) % ASPECT_MODE_COUNT + ASPECT_MODE_COUNT + 1) %
                          ASPECT_MODE_COUNT;
     return static_cast<AspectMode>(next);
 }
 
-int apply_aspect_mode(VideoOutput* out, int mode, int area_width, int area_height) {
-    if (!out || mode < 0 || mode >= ASPECT_MODE_COUNT) return -1;
+int apply_aspect_mode(VideoOutput* out, int mode, int area_width, int area_height)
+{
+    if (!out || mode < 0 || mode >= ASPECT_MODE_COUNT)
+        return -1;
     const VideoGeometry& video = out->video;
-    if (!video.slot || video.coded_width <= 0 || video.coded_height <= 0) return -1;
+    if (!video.slot || video.coded_width <= 0 || video.coded_height <= 0)
+        return -1;
     if (mode != out->aspect_mode) {
         gl_clear_both_buffers();  // no old picture stays in the new bars
         out->aspect_mode = mode;
@@ -73,10 +73,12 @@ int apply_aspect_mode(VideoOutput* out, int mode, int area_width, int area_heigh
     const int orientation = out->orientation;
     const bool upright = orientation == 0 || orientation == 2;
     int height = area_height;
-    if (upright && out->screen_width < out->screen_height) height -= out->player_bar_height;
+    if (upright && out->screen_width < out->screen_height)
+        height -= out->player_bar_height;
 
     VideoRect rect;
-    if (!video_rect_for_mode(video, mode, area_width, height, &rect)) return 0;
+    if (!video_rect_for_mode(video, mode, area_width, height, &rect))
+        return 0;
     // The quad is placed against the whole window; without a window size the
     // area stands for it (turned for the quarter-turn orientations).
     int screen_w = out->window_width;
@@ -85,8 +87,8 @@ int apply_aspect_mode(VideoOutput* out, int mode, int area_width, int area_heigh
         screen_w = upright ? area_width : area_height;
         screen_h = upright ? area_height : area_width;
     }
-    texture_slot_set_geometry(video.slot, orientation, rect.x, rect.y, screen_w, screen_h,
-                              rect.w, rect.h);
+    texture_slot_set_geometry(video.slot, orientation, rect.x, rect.y, screen_w, screen_h, rect.w,
+                              rect.h);
     // Decoder lines can be wider than the picture: never show the padding.
     if (video.yuv && video.display_width > video.coded_width) {
         const float s = static_cast<float>(video.coded_width) /

@@ -23,9 +23,9 @@ struct TextureSlot;
 struct VideoOutput;
 
 enum AspectMode : int32_t {
-    ASPECT_FILL = 0,    // "Fill": stretch over the whole area
-    ASPECT_BOXED = 1,   // "Boxed": fit inside, centred, black bars
-    ASPECT_CROP = 2,    // "Crop": cover the area, centred, overflow cut off
+    ASPECT_FILL = 0,   // "Fill": stretch over the whole area
+    ASPECT_BOXED = 1,  // "Boxed": fit inside, centred, black bars
+    ASPECT_CROP = 2,   // "Crop": cover the area, centred, overflow cut off
 };
 constexpr int32_t ASPECT_MODE_COUNT = 3;
 
@@ -34,13 +34,13 @@ constexpr int32_t ASPECT_MODE_COUNT = 3;
 AspectMode aspect_mode_next(int32_t mode);
 
 struct VideoGeometry {
-    TextureSlot* slot;        // Y slot (YUV path) or RGBA slot; null = no video
-    bool yuv;                 // planar YUV path (stride crop applies)
-    int32_t coded_width;      // picture size from the decoder
+    TextureSlot* slot;    // Y slot (YUV path) or RGBA slot; null = no video
+    bool yuv;             // planar YUV path (stride crop applies)
+    int32_t coded_width;  // picture size from the decoder
     int32_t coded_height;
-    int32_t sar_num;          // sample aspect ratio; 0/x or x/0 = unknown, taken as 1:1
+    int32_t sar_num;  // sample aspect ratio; 0/x or x/0 = unknown, taken as 1:1
     int32_t sar_den;
-    int32_t display_width;    // the decoder's luma line size (>= coded_width)
+    int32_t display_width;  // the decoder's luma line size (>= coded_width)
 };
 
 // Rectangle of the video in pixels, as handed to texture_slot_set_geometry.
@@ -53,8 +53,8 @@ struct VideoRect {
 
 // Pure placement for mode in an area_width x area_height area; false for an
 // unknown mode or a video without size.
-bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width,
-                         int area_height, VideoRect* out);
+bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width, int area_height,
+                         VideoRect* out);
 
 // Places the video quad for mode and stores the mode in out->aspect_mode.
 // -1 with nothing stored or drawn when there is no video (no slot or no size)

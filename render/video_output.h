@@ -14,13 +14,12 @@
 
 struct VideoOutput {
     GlContext gl;
-    int32_t screen_width;       // window size chosen at start (the layers' size)
+    int32_t screen_width;  // window size chosen at start (the layers' size)
     int32_t screen_height;
-    int32_t window_width;       // current window size, updated on every resize
+    int32_t window_width;  // current window size, updated on every resize
     int32_t window_height;
     int32_t orientation;        // Orientation, quarter turns
     int32_t aspect_mode;        // AspectMode of the video quad
     VideoGeometry video;        // the playing video's size and slot; zero = none
     int32_t player_bar_height;  // taken from the area on a portrait screen
 };
-

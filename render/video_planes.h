@@ -29,10 +29,10 @@
 struct TextureSlot;
 
 struct VideoTextures {
-    TextureSlot* y;     // Y plane, or the one RGBA slot
-    TextureSlot* u;     // null in the RGBA path
+    TextureSlot* y;  // Y plane, or the one RGBA slot
+    TextureSlot* u;  // null in the RGBA path
     TextureSlot* v;
-    int32_t width;      // size the textures were prepared for
+    int32_t width;  // size the textures were prepared for
     int32_t height;
     bool yuv;
 };

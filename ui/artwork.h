@@ -17,7 +17,7 @@ enum ArtId : int {
     ART_THUMBP,
     ART_UPARROW,
     ART_DOWNARROW,
-    ART_SLIDER_LEFT,    // seek-track pieces: used while loading, then freed
+    ART_SLIDER_LEFT,  // seek-track pieces: used while loading, then freed
     ART_SLIDER_MIDDLE,
     ART_SLIDER_RIGHT,
     ART_PLAYL,
@@ -56,7 +56,7 @@ enum ArtId : int {
     ART_BUTTON_PRESSED,
     ART_SQUARE_BUTTON,
     ART_SQUARE_BUTTONP,
-    ART_MOVIE,          // home screen icons
+    ART_MOVIE,  // home screen icons
     ART_SETTINGS,
     ART_TV,
     ART_FAVS,
@@ -73,7 +73,7 @@ enum ArtId : int {
     ART_SEL_3_3,
     ART_EDITBOX,
     ART_EDITBOX_SEL,
-    ART_SPINNER_1,      // eight spinner frames, ART_SPINNER_1 + 0..7
+    ART_SPINNER_1,  // eight spinner frames, ART_SPINNER_1 + 0..7
     ART_SPINNER_2,
     ART_SPINNER_3,
     ART_SPINNER_4,

@@ -41,64 +41,90 @@ void ok_pressed(AppState* app, RegistrySlot*)
         next(app);
 }
 
-int pane_width() { return LIST_PANE_WIDTH; }
-int title_bar(const UiState* ui) { return ui->title_bar_height > 0 ? ui->title_bar_height : TITLE_BAR_HEIGHT; }
+int pane_width()
+{
+    return LIST_PANE_WIDTH;
+}
+int title_bar(const UiState* ui)
+{
+    return ui->title_bar_height > 0 ? ui->title_bar_height : TITLE_BAR_HEIGHT;
+}
 
 struct Message {
     const char* text;
-    bool with_address;   // followed by " " and the support address
+    bool with_address;  // followed by " " and the support address
 };
 
 struct ErrorEntry {
     int code;
-    bool after_cancel;   // still shown while abort_requested is set
-    Message message;     // null text: chosen from a variant table below
+    bool after_cancel;  // still shown while abort_requested is set
+    Message message;    // null text: chosen from a variant table below
 };
 
 const ErrorEntry ERROR_TABLE[] = {
     {ERR_GENERIC, false, {nullptr, false}},
-    {ERR_LOGIN_REFUSED, false,
+    {ERR_LOGIN_REFUSED,
+     false,
      {"Velmora Media Streamer is not running on your PC or your login info does not match the "
       "login info set up in Velmora Media Streamer. Please tap 'Settings' and check your username "
-      "and password in Account Settings.", false}},
-    {ERR_NO_SHARED_MEDIA, false,
+      "and password in Account Settings.",
+      false}},
+    {ERR_NO_SHARED_MEDIA,
+     false,
      {"No shared media files could be found on the current path. Make sure you add at least one "
-      "media folder via Select Media Folders item in Velmora Media Streamer settings menu.", false}},
-    {ERR_DIRECTORY_SERVICE, false,
+      "media folder via Select Media Folders item in Velmora Media Streamer settings menu.",
+      false}},
+    {ERR_DIRECTORY_SERVICE,
+     false,
      {"Could not communicate with the Velmora directory service. Please make sure you have "
       "internet connection. This may also mean directory service is down. Try connecting to the "
       "streaming server manually by disabling directory service from Velmora Media Streamer "
       "advanced network settings and by entering server IP address and port number to the "
-      "player network settings.", false}},
-    {ERR_NO_NETWORK, false,
+      "player network settings.",
+      false}},
+    {ERR_NO_NETWORK,
+     false,
      {"No network connection was detected. Please turn on network and try again.", false}},
     {ERR_MEDIA_OPEN, true, {nullptr, false}},
-    {ERR_NO_ACCOUNT, true,
+    {ERR_NO_ACCOUNT,
+     true,
      {"This feature is to stream media from a remote PC. It requires a Velmora Media Streamer "
       "account. Please install our free streamer application to your PC. During installation, "
       "you will be asked to generate an account. When the account is set up, enter your account "
       "login information to 'Account Settings' under the Settings menu. For more information, "
-      "please check out Help.", false}},
-    {ERR_NO_CHANNELS, false,
+      "please check out Help.",
+      false}},
+    {ERR_NO_CHANNELS,
+     false,
      {"No live channels could be found on the streaming server or the channels are not enabled. "
       "Please add a channel from Channel Lineup menu item in Velmora Media Streamer and enable it "
-      "by clicking the Enable box next to it.", false}},
-    {ERR_OUT_OF_MEMORY, true,
+      "by clicking the Enable box next to it.",
+      false}},
+    {ERR_OUT_OF_MEMORY,
+     true,
      {"There is not enough memory for this operation. Please close other applications and try "
-      "again.", false}},
-    {ERR_DECODE, true,
+      "again.",
+      false}},
+    {ERR_DECODE,
+     true,
      {"An unrecoverable error was encountered while decoding the stream. The content may be "
-      "corrupt.", false}},
-    {ERR_STORE_FULL, true,
+      "corrupt.",
+      false}},
+    {ERR_STORE_FULL,
+     true,
      {"Out of buffer space for progressive download. Please free up space on your device or "
-      "disable progressive download for streaming.", false}},
+      "disable progressive download for streaming.",
+      false}},
     {ERR_STREAM_DATA, true, {"An error was detected while playing the stream.", false}},
-    {ERR_SERVER_REPLY, true,
+    {ERR_SERVER_REPLY,
+     true,
      {"An error occurred while communicating with the streaming server.", false}},
-    {ERR_NO_UPNP_SERVER, false,
+    {ERR_NO_UPNP_SERVER,
+     false,
      {"Could not find any DLNA/UPNP servers on the network. Please make sure your device has "
       "network connectivity and then restart the application. You NEED to RESTART the "
-      "application after turning on network; otherwise, UPNP discovery will still fail.", false}},
+      "application after turning on network; otherwise, UPNP discovery will still fail.",
+      false}},
 };
 
 const Message UNEXPECTED = {"Unexpected error. Please contact us at", true};
@@ -108,22 +134,27 @@ enum GenericVariant { GENERIC_LOCAL, GENERIC_STREAMER, GENERIC_NETWORK };
 const Message GENERIC_TEXTS[] = {
     {"The destination file/folder could not be opened successfully. Please make sure the "
      "file/folder is still accessible and has read permissions. Sometimes a device restart may "
-     "fix this problem.", false},
+     "fix this problem.",
+     false},
     {"Could not connect to the streaming server. Please make sure your device has network "
      "connectivity. Also, make sure only one instance of Velmora Media Streamer is running on "
-     "your PC and it is in Ready state.", false},
+     "your PC and it is in Ready state.",
+     false},
     {"The destination file/folder could not be opened successfully. Please make sure your device "
-     "has network connectivity.", false},
+     "has network connectivity.",
+     false},
 };
 
 // ERR_MEDIA_OPEN by media kind (MediaKind order).
 const Message MEDIA_OPEN_TEXTS[] = {
     {"Streaming could not start. Please make sure the channel is set up correctly and the enable "
-     "checkbox for this channel is marked in the channel lineup on the server.", false},
+     "checkbox for this channel is marked in the channel lineup on the server.",
+     false},
     {"Streaming could not start. Please make sure the file is still accessible on the server.",
      false},
     {"Media could not be opened. It might be corrupt, copy-protected or might have an unsupported "
-     "format. If you are sure none of these are valid, please contact us at", true},
+     "format. If you are sure none of these are valid, please contact us at",
+     true},
 };
 
 const ErrorEntry* find_error(int code)
@@ -149,8 +180,14 @@ Message variant(const ErrorContext& c, int code)
 
 }  // namespace
 
-void ui_set_home_screen(ScreenFn home) { g_home_screen = home; }
-void ui_set_message_box_observer(MessageBoxObserver observer) { g_observer = observer; }
+void ui_set_home_screen(ScreenFn home)
+{
+    g_home_screen = home;
+}
+void ui_set_message_box_observer(MessageBoxObserver observer)
+{
+    g_observer = observer;
+}
 
 void message_box(UiState* ui, SDL_Surface* surface, const char* text, int top, int width,
                  ScreenFn on_ok)
@@ -175,8 +212,9 @@ void message_box(UiState* ui, SDL_Surface* surface, const char* text, int top, i
     int button_h = button_art ? button_art->h : 0;
     int box_h = (text_bottom + 40) + (button_h - top);
 
-    if (Widget* menu = create_button(surface->w - 106, 8, MENU_BUTTON_WIDTH, title_bar(ui) - 16, ART_BUTTON,
-                                     nullptr, 0, 0, "Menu", font, BUTTON_TEXT_COLOUR, 1)) {
+    if (Widget* menu = create_button(surface->w - 106, 8, MENU_BUTTON_WIDTH, title_bar(ui) - 16,
+                                     ART_BUTTON, nullptr, 0, 0, "Menu", font, BUTTON_TEXT_COLOUR,
+                                     1)) {
         widget_draw(surface, menu);
         registry_add(menu, SLOT_PRESS, go_home);
     }

@@ -14,14 +14,14 @@ namespace {
 
 bool g_sticky_alt;
 bool g_sticky_shift;
-int g_saved_repeat_delay = -1;     // -1: nothing saved
+int g_saved_repeat_delay = -1;  // -1: nothing saved
 int g_saved_repeat_interval = -1;
 Widget* g_focused;
 
 // Key repeat while an edit box has the focus.
 constexpr int EDIT_REPEAT_DELAY_MS = 500;
 constexpr int EDIT_REPEAT_INTERVAL_MS = 30;
-constexpr int EDIT_TEXT_INSET = 6;   // text starts this far right of the box
+constexpr int EDIT_TEXT_INSET = 6;  // text starts this far right of the box
 
 }  // namespace
 
@@ -121,9 +121,7 @@ bool edit_key(Widget* box, const SDL_keysym& ks, bool* focus_ended)
         return false;
     case SDLK_TAB:
     case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-        *focus_ended = true;
-        return false;
+    case SDLK_KP_ENTER: *focus_ended = true; return false;
     case SDLK_BACKSPACE: {
         if (caret == 0)
             return false;
@@ -148,14 +146,9 @@ bool edit_key(Widget* box, const SDL_keysym& ks, bool* focus_ended)
     case SDLK_RIGHT:
         e.caret_index = int(utf8_next(e.text, size_t(len), size_t(caret)));
         return false;
-    case SDLK_HOME:
-        e.caret_index = 0;
-        return false;
-    case SDLK_END:
-        e.caret_index = len;
-        return false;
-    default:
-        break;
+    case SDLK_HOME: e.caret_index = 0; return false;
+    case SDLK_END: e.caret_index = len; return false;
+    default: break;
     }
     if (ks.sym < 0x20 || ks.sym > 0x7E || len >= e.limit || len >= EDIT_TEXT_SIZE - 1)
         return false;
@@ -218,9 +211,9 @@ using namespace ui_input;
 int alt_map(int key)
 {
     static const char MAP[27] = {
-        '0',                                                      // @
+        '0',                                                               // @
         '&', '#', '8', '4', '1', '5', '6', '$', '%', '!', ':', '\'', ';',  // A..M
-        '?', '"', '=', '/', '2', '-', '3', ')', '9', '+', '7', '(', '*',   // N..Z
+        '?', '"', '=', '/', '2', '-', '3', ')', '9', '+', '7', '(',  '*',  // N..Z
     };
     if (key >= 'a' && key <= 'z')
         key = key - 'a' + 'A';
@@ -231,9 +224,15 @@ int alt_map(int key)
     return key;
 }
 
-bool sticky_alt_on() { return g_sticky_alt; }
+bool sticky_alt_on()
+{
+    return g_sticky_alt;
+}
 
-bool sticky_shift_on() { return g_sticky_shift; }
+bool sticky_shift_on()
+{
+    return g_sticky_shift;
+}
 
 void edit_focus(Widget* box)
 {
@@ -257,4 +256,7 @@ void edit_unfocus()
     g_focused = nullptr;
 }
 
-Widget* focused_edit_box() { return g_focused; }
+Widget* focused_edit_box()
+{
+    return g_focused;
+}

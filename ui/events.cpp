@@ -46,8 +46,8 @@ namespace ui_input {
 
 bool inside(const Widget* w, int x, int y, int tolerance)
 {
-    return x >= w->x - tolerance && x < w->x + w->width + tolerance &&
-           y >= w->y - tolerance && y < w->y + w->height + tolerance;
+    return x >= w->x - tolerance && x < w->x + w->width + tolerance && y >= w->y - tolerance &&
+           y < w->y + w->height + tolerance;
 }
 
 RegistrySlot* find_slot(const Widget* w, int32_t code)
@@ -149,9 +149,7 @@ void pointer_down(const InputContext& cx, int x, int y)
                 widget_draw(cx.surface, w);
                 show = true;
                 break;
-            case WIDGET_LIST:
-                list_press(w, x, y);
-                break;
+            case WIDGET_LIST: list_press(w, x, y); break;
             case WIDGET_IMAGE:
                 if (slot.code == SLOT_DRAG) {
                     w->drag.active = 1;
@@ -203,8 +201,7 @@ void pointer_up(const InputContext& cx, int x, int y)
                     pending.set(&slot);
             } else if (w->kind == WIDGET_LIST) {
                 ListFields& l = w->list;
-                if (slot.code == SLOT_ROW_TAP && l.pressed_row >= 0 && !l.dragging &&
-                    !l.long_fired)
+                if (slot.code == SLOT_ROW_TAP && l.pressed_row >= 0 && !l.dragging && !l.long_fired)
                     pending.set(&slot);
                 if (slot.code == SLOT_LONG_PRESS && l.pressed_row >= 0 && l.long_fired &&
                     !l.dragging)
@@ -402,14 +399,9 @@ void handle_event(UiState* ui, VideoOutput* out, SDL_Surface* surface, SDL_Event
         if (event->motion.state & SDL_BUTTON(SDL_BUTTON_LEFT))
             pointer_motion(cx, py);
         break;
-    case SDL_KEYDOWN:
-        key_down(cx, event->key.keysym);
-        break;
-    case SDL_USEREVENT:
-        user_event(cx, event->user.code);
-        break;
-    default:
-        break;
+    case SDL_KEYDOWN: key_down(cx, event->key.keysym); break;
+    case SDL_USEREVENT: user_event(cx, event->user.code); break;
+    default: break;
     }
 }
 
@@ -432,8 +424,7 @@ void map_pointer(const VideoOutput* out, int* x, int* y)
         *x = out->screen_height - oy;
         *y = ox;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -441,7 +432,7 @@ int orientation_from_axes(int x_axis, int y_axis)
 {
     double angle = std::atan2(double(y_axis), double(x_axis));
     int candidate = angle >= -HALF_TURN_ANGLE && angle <= HALF_TURN_ANGLE ? ORIENTATION_HALF
-                                                                             : ORIENTATION_UPRIGHT;
+                                                                          : ORIENTATION_UPRIGHT;
     Uint32 now = ui_ticks();
     if (candidate == g_orientation) {
         g_candidate = -1;
@@ -466,8 +457,14 @@ void orientation_reset(int current)
     g_candidate = -1;
 }
 
-Widget* current_list_widget() { return g_current_list; }
-void set_current_list_widget(Widget* list) { g_current_list = list; }
+Widget* current_list_widget()
+{
+    return g_current_list;
+}
+void set_current_list_widget(Widget* list)
+{
+    g_current_list = list;
+}
 
 void events_forget_widget(Widget* w)
 {

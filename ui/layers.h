@@ -28,10 +28,10 @@ struct UiLayer {
 
 // The process-wide layers.
 enum UiLayerId : int {
-    UI_LAYER_LANDSCAPE = 0,  // screen_width x screen_height
-    UI_LAYER_PORTRAIT = 1,   // screen_height x screen_width
-    UI_LAYER_FULLSCREEN = 2, // slot only, screen_width x screen_height
-    UI_LAYER_OVERLAY = 3,    // video overlay (window size), made on resize
+    UI_LAYER_LANDSCAPE = 0,   // screen_width x screen_height
+    UI_LAYER_PORTRAIT = 1,    // screen_height x screen_width
+    UI_LAYER_FULLSCREEN = 2,  // slot only, screen_width x screen_height
+    UI_LAYER_OVERLAY = 3,     // video overlay (window size), made on resize
     UI_LAYER_COUNT = 4,
 };
 

@@ -8,8 +8,8 @@
 #include "render/gl_context.h"
 #include "render/video_output.h"
 #include "ui/layers.h"
-#include "ui/ui_state.h"
 #include "ui/surface.h"
+#include "ui/ui_state.h"
 #include "ui/widget.h"
 
 namespace {
@@ -25,7 +25,8 @@ constexpr int RING_EXTRA_ROWS = 3;
 
 bool fast_path_applies(const UiState* ui, const VideoOutput* out)
 {
-    const bool landscape = out->orientation == ORIENTATION_UPRIGHT || out->orientation == ORIENTATION_HALF;
+    const bool landscape = out->orientation == ORIENTATION_UPRIGHT ||
+                           out->orientation == ORIENTATION_HALF;
     return out->gl.context && ui->ui_slot && !ui->ui_fullscreen_layer && landscape &&
            out->window_width == out->screen_width && out->window_height == out->screen_height;
 }
@@ -83,7 +84,10 @@ private:
 
 }  // namespace
 
-void list_gl_screen_changed() { g_full_frames = 2; }
+void list_gl_screen_changed()
+{
+    g_full_frames = 2;
+}
 
 void list_gl_free(Widget* list)
 {
@@ -128,8 +132,8 @@ bool list_gl_redraw(const UiState* ui, const VideoOutput* out, Widget* w)
     {
         ClearColourKeeper keep;
         uint32_t bg = l.background_colour;
-        glClearColor(((bg >> 16) & 0xFF) / 255.0f, ((bg >> 8) & 0xFF) / 255.0f, (bg & 0xFF) / 255.0f,
-                     1.0f);
+        glClearColor(((bg >> 16) & 0xFF) / 255.0f, ((bg >> 8) & 0xFF) / 255.0f,
+                     (bg & 0xFF) / 255.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
     }
 

@@ -17,19 +17,19 @@ namespace {
 // The kinetic rule: a release within this time of the last motion, at more
 // than this speed, flings.
 constexpr Uint32 FLING_MAX_PAUSE_MS = 200;
-constexpr float FLING_MIN_SPEED = 0.3f;     // pixels per millisecond
+constexpr float FLING_MIN_SPEED = 0.3f;  // pixels per millisecond
 constexpr float FLING_MAX_SPEED = 4.0f;
 constexpr Uint32 FLING_STEP_MS = 5;
-constexpr int FLING_SPEED_FACTOR = 5;       // step speed = v x factor x step interval
-constexpr int FLING_MAX_STEP = 100;         // pixels per step
+constexpr int FLING_SPEED_FACTOR = 5;  // step speed = v x factor x step interval
+constexpr int FLING_MAX_STEP = 100;    // pixels per step
 constexpr int FLING_START_COUNTDOWN = 5;
-constexpr int FLING_DECELERATION = 2;       // speed lost every second step
+constexpr int FLING_DECELERATION = 2;  // speed lost every second step
 constexpr int FLING_STOP_SPEED = 3;
 constexpr int OVERSCROLL_MAX_SPEED = 24;
 constexpr int OVERSCROLL_DECELERATION = 12;
-constexpr int BOUNCE_START_SPEED = 13;      // below this the overscroll turns back
+constexpr int BOUNCE_START_SPEED = 13;  // below this the overscroll turns back
 constexpr int BOUNCE_SPEED = 16;
-constexpr int BOUNCE_SNAP = 16;             // an end this near is snapped to
+constexpr int BOUNCE_SNAP = 16;  // an end this near is snapped to
 
 }  // namespace
 
@@ -238,7 +238,8 @@ bool row_matches(const ListRow& row, const char* search)
     size_t n = std::strlen(search);
     for (const char* p = name; *p; ++p) {
         size_t i = 0;
-        while (i < n && p[i] && std::tolower((unsigned char)p[i]) == std::tolower((unsigned char)search[i]))
+        while (i < n && p[i] &&
+               std::tolower((unsigned char)p[i]) == std::tolower((unsigned char)search[i]))
             ++i;
         if (i == n)
             return true;

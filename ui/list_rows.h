@@ -17,10 +17,10 @@ struct RowText {
     int32_t y;
     int32_t width;
     int32_t height;
-    const char* text;   // null = nothing drawn
-    TTF_Font* font;     // null = the list font
-    uint32_t colour;    // text colour encoding (0x00BBGGRR)
-    int32_t align;      // draw_text alignment
+    const char* text;  // null = nothing drawn
+    TTF_Font* font;    // null = the list font
+    uint32_t colour;   // text colour encoding (0x00BBGGRR)
+    int32_t align;     // draw_text alignment
 };
 
 struct ListRow {
@@ -31,20 +31,20 @@ struct ListRow {
     const char* upnp_extra;
     int32_t kind;
     int32_t media_class;
-    char icon_file[256];      // artwork or thumbnail file, "" = none
-    int32_t icon_slot;        // >= 6: a thumbnail of this row
+    char icon_file[256];  // artwork or thumbnail file, "" = none
+    int32_t icon_slot;    // >= 6: a thumbnail of this row
     uint8_t in_use;
     int64_t size;
     int64_t mtime;
     // Picture shown at the row's left; loaded from icon_file on first draw
     // when null, or shared with an earlier row of the same file.
     SDL_Surface* icon;
-    uint8_t icon_loaded;      // ROW_ICON_*: who owns the picture
+    uint8_t icon_loaded;  // ROW_ICON_*: who owns the picture
 };
 
 enum RowIconOwner : uint8_t {
-    ROW_ICON_CALLER = 0,      // set by the caller (or none): never freed by the list
-    ROW_ICON_LOADED = 1,      // loaded by the list, freed with it
-    ROW_ICON_SHARED = 2,      // taken from an earlier row's loaded picture
-    ROW_ICON_MISSING = 3,     // the file could not be loaded; not retried
+    ROW_ICON_CALLER = 0,   // set by the caller (or none): never freed by the list
+    ROW_ICON_LOADED = 1,   // loaded by the list, freed with it
+    ROW_ICON_SHARED = 2,   // taken from an earlier row's loaded picture
+    ROW_ICON_MISSING = 3,  // the file could not be loaded; not retried
 };

@@ -28,8 +28,8 @@ const EventSource* g_source = &SDL_SOURCE;
 Uint32 (*g_clock)() = SDL_GetTicks;
 void (*g_delay)(Uint32) = SDL_Delay;
 
-constexpr Uint32 IDLE_SLEEP_MS = 10;        // the modal loop's nap when the queue is empty
-constexpr int LISTING_ROWS_ENOUGH = 256;    // a listing job with this many rows is shown at once
+constexpr Uint32 IDLE_SLEEP_MS = 10;      // the modal loop's nap when the queue is empty
+constexpr int LISTING_ROWS_ENOUGH = 256;  // a listing job with this many rows is shown at once
 
 void (*g_play_handler)(AppState*) = play_request_keep_path;
 
@@ -40,7 +40,10 @@ std::atomic<bool> g_timer_run{false};
 
 namespace ui_input {
 
-const EventSource* event_source() { return g_source; }
+const EventSource* event_source()
+{
+    return g_source;
+}
 
 }  // namespace ui_input
 
@@ -68,7 +71,7 @@ void spinner_tick(const InputContext& cx)
             if (slots[i].action && ended) {
                 s.running = 0;
                 if (done)
-                    spinner_detach_job(w);   // joined below, outside the lock
+                    spinner_detach_job(w);  // joined below, outside the lock
                 pending.set(&slots[i]);
                 break;
             }
@@ -130,23 +133,12 @@ void thumbnail_ready(const InputContext& cx)
 void ui_input::user_event(const InputContext& cx, int code)
 {
     switch (code) {
-    case UI_EVENT_LONG_PRESS:
-        long_press_tick(cx);
-        break;
-    case UI_EVENT_CARET:
-        caret_tick(cx);
-        break;
-    case UI_EVENT_SPINNER:
-        spinner_tick(cx);
-        break;
-    case UI_EVENT_PERIODIC:
-        periodic_tick(cx.ui);
-        break;
-    case UI_EVENT_THUMBNAIL:
-        thumbnail_ready(cx);
-        break;
-    default:
-        break;
+    case UI_EVENT_LONG_PRESS: long_press_tick(cx); break;
+    case UI_EVENT_CARET: caret_tick(cx); break;
+    case UI_EVENT_SPINNER: spinner_tick(cx); break;
+    case UI_EVENT_PERIODIC: periodic_tick(cx.ui); break;
+    case UI_EVENT_THUMBNAIL: thumbnail_ready(cx); break;
+    default: break;
     }
 }
 
@@ -235,13 +227,31 @@ int timer_thread(void*)
 
 // ---- time and events ----------------------------------------------------------------------------
 
-void ui_set_clock(Uint32 (*ticks)()) { g_clock = ticks ? ticks : SDL_GetTicks; }
-void ui_set_delay(void (*delay)(Uint32)) { g_delay = delay ? delay : SDL_Delay; }
-void ui_set_event_source(const EventSource* source) { g_source = source ? source : &SDL_SOURCE; }
-Uint32 ui_ticks() { return g_clock(); }
-void ui_delay(Uint32 ms) { g_delay(ms); }
+void ui_set_clock(Uint32 (*ticks)())
+{
+    g_clock = ticks ? ticks : SDL_GetTicks;
+}
+void ui_set_delay(void (*delay)(Uint32))
+{
+    g_delay = delay ? delay : SDL_Delay;
+}
+void ui_set_event_source(const EventSource* source)
+{
+    g_source = source ? source : &SDL_SOURCE;
+}
+Uint32 ui_ticks()
+{
+    return g_clock();
+}
+void ui_delay(Uint32 ms)
+{
+    g_delay(ms);
+}
 
-int ui_push_event(SDL_Event* event) { return g_source->push(event); }
+int ui_push_event(SDL_Event* event)
+{
+    return g_source->push(event);
+}
 
 int ui_push_user_event(int code)
 {
@@ -261,17 +271,11 @@ int modal_loop(UiState* ui, VideoOutput* out, int* done)
             switch (ev.type) {
             case SDL_QUIT:
                 if (done)
-                    g_source->push(&ev);   // the outer loop ends too
+                    g_source->push(&ev);  // the outer loop ends too
                 return 1;
-            case SDL_VIDEORESIZE:
-                window_resized(ui, out, ev.resize.w, ev.resize.h);
-                break;
-            case SDL_VIDEOEXPOSE:
-                present(ui);
-                break;
-            default:
-                handle_event(ui, out, ui->ui_surface, &ev);
-                break;
+            case SDL_VIDEORESIZE: window_resized(ui, out, ev.resize.w, ev.resize.h); break;
+            case SDL_VIDEOEXPOSE: present(ui); break;
+            default: handle_event(ui, out, ui->ui_surface, &ev); break;
             }
             if (ui->play_requested)
                 return 0;
@@ -372,4 +376,3 @@ void ui_set_play_request_handler(void (*handler)(AppState* app))
 }
 
 void play_request_keep_path(AppState*) {}
-

@@ -17,7 +17,10 @@ namespace {
 // Locks a surface for direct pixel access when SDL requires it.
 class PixelLock {
 public:
-    explicit PixelLock(Surface* s) : s_(s && SDL_MUSTLOCK(s) && SDL_LockSurface(s) == 0 ? s : nullptr) {}
+    explicit PixelLock(Surface* s)
+        : s_(s && SDL_MUSTLOCK(s) && SDL_LockSurface(s) == 0 ? s : nullptr)
+    {
+    }
     ~PixelLock()
     {
         if (s_)
@@ -112,13 +115,29 @@ bool clip_span(Surface* dst, Surface* src, const SDL_Rect* part, int x, int y, S
     int w = part ? part->w : src->w;
     int h = part ? part->h : src->h;
     // Clip to the source, moving the destination point along.
-    if (sx < 0) { w += sx; x -= sx; sx = 0; }
-    if (sy < 0) { h += sy; y -= sy; sy = 0; }
+    if (sx < 0) {
+        w += sx;
+        x -= sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        h += sy;
+        y -= sy;
+        sy = 0;
+    }
     w = std::min(w, src->w - sx);
     h = std::min(h, src->h - sy);
     // Clip to the destination.
-    if (x < 0) { w += x; sx -= x; x = 0; }
-    if (y < 0) { h += y; sy -= y; y = 0; }
+    if (x < 0) {
+        w += x;
+        sx -= x;
+        x = 0;
+    }
+    if (y < 0) {
+        h += y;
+        sy -= y;
+        y = 0;
+    }
     w = std::min(w, dst->w - x);
     h = std::min(h, dst->h - y);
     if (w <= 0 || h <= 0)
@@ -136,7 +155,10 @@ bool clip_rect(Surface* dst, int* x, int* y, int* w, int* h)
     int y1 = std::min<long long>(static_cast<long long>(*y) + *h, dst->h);
     if (x1 <= x0 || y1 <= y0)
         return false;
-    *x = x0; *y = y0; *w = x1 - x0; *h = y1 - y0;
+    *x = x0;
+    *y = y0;
+    *w = x1 - x0;
+    *h = y1 - y0;
     return true;
 }
 
@@ -157,8 +179,8 @@ uint32_t over_pixel(uint32_t s, uint32_t d)
         }
         return out;
     }
-    const uint32_t dw = da * (255 - sa);            // destination weight, x255
-    const uint32_t oa = sa * 255 + dw;              // output alpha, x255
+    const uint32_t dw = da * (255 - sa);  // destination weight, x255
+    const uint32_t oa = sa * 255 + dw;    // output alpha, x255
     uint32_t out = ((oa + 127) / 255) << 24;
     for (int shift = 0; shift <= 16; shift += 8) {
         const uint32_t sc = (s >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
@@ -224,8 +246,8 @@ void position_table(int src, int dst, std::vector<int>& index, std::vector<uint3
 // two columns with weights (65536 - fx, fx), then across the two rows with
 // (65536 - fy, fy), each sum shifted right by 16.
 template <int BPP>
-void scale_row(const uint8_t* r0, const uint8_t* r1, uint32_t fy, const int* left,
-               const int* right, const uint32_t* fx, int width, uint32_t* out)
+void scale_row(const uint8_t* r0, const uint8_t* r1, uint32_t fy, const int* left, const int* right,
+               const uint32_t* fx, int width, uint32_t* out)
 {
     const uint32_t gy = 65536 - fy;
     for (int tx = 0; tx < width; ++tx) {
@@ -576,9 +598,17 @@ uint32_t get_pixel(Surface* surface, int x, int y)
     const uint8_t* p = row_at(surface, y) + x * bpp;
     switch (bpp) {
     case 1: return p[0];
-    case 2: { uint16_t v; std::memcpy(&v, p, 2); return v; }
+    case 2: {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
     case 3: return p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-    case 4: { uint32_t v; std::memcpy(&v, p, 4); return v; }
+    case 4: {
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
     default: return 0;
     }
 }
@@ -591,8 +621,16 @@ void put_pixel(Surface* surface, int x, int y, uint32_t value)
     uint8_t* p = row_at(surface, y) + x * bpp;
     switch (bpp) {
     case 1: p[0] = static_cast<uint8_t>(value); break;
-    case 2: { const uint16_t v = static_cast<uint16_t>(value); std::memcpy(p, &v, 2); break; }
-    case 3: p[0] = value & 0xFF; p[1] = (value >> 8) & 0xFF; p[2] = (value >> 16) & 0xFF; break;
+    case 2: {
+        const uint16_t v = static_cast<uint16_t>(value);
+        std::memcpy(p, &v, 2);
+        break;
+    }
+    case 3:
+        p[0] = value & 0xFF;
+        p[1] = (value >> 8) & 0xFF;
+        p[2] = (value >> 16) & 0xFF;
+        break;
     case 4: std::memcpy(p, &value, 4); break;
     default: break;
     }

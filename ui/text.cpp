@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr const char* FONT_FILES[FONT_FAMILY_COUNT] = {
-    "PreludeCondensed-Medium.ttf", "HeiS_nb.ttf", "DejaVuSansCondensed.ttf", "Dotum_nb.ttf",
-    "Garuda.ttf"};
+constexpr const char* FONT_FILES[FONT_FAMILY_COUNT] = {"PreludeCondensed-Medium.ttf", "HeiS_nb.ttf",
+                                                       "DejaVuSansCondensed.ttf", "Dotum_nb.ttf",
+                                                       "Garuda.ttf"};
 constexpr int FONT_SIZES[FONT_SET_COUNT] = {17, 17, 17, 20, 28, 36};
 
 TTF_Font* g_fonts[FONT_SET_COUNT][FONT_FAMILY_COUNT];

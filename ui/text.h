@@ -30,12 +30,12 @@ enum FontFamily : int {
 
 // Size sets, numbered 1..6.
 enum FontSet : int {
-    FONT_SET_PLAYER = 1,    // 17 pt, player screen texts
-    FONT_SET_SMALL = 2,     // 17 pt, small browser/player texts
-    FONT_SET_MAIN = 3,      // 17 pt, dialogs, lists, message boxes, titles
-    FONT_SET_LABEL = 4,     // 20 pt, home buttons, file information, small subtitles
-    FONT_SET_LARGE = 5,     // 28 pt, player screen texts, medium subtitles
-    FONT_SET_HUGE = 6,      // 36 pt, large subtitles, fallback companions
+    FONT_SET_PLAYER = 1,  // 17 pt, player screen texts
+    FONT_SET_SMALL = 2,   // 17 pt, small browser/player texts
+    FONT_SET_MAIN = 3,    // 17 pt, dialogs, lists, message boxes, titles
+    FONT_SET_LABEL = 4,   // 20 pt, home buttons, file information, small subtitles
+    FONT_SET_LARGE = 5,   // 28 pt, player screen texts, medium subtitles
+    FONT_SET_HUGE = 6,    // 36 pt, large subtitles, fallback companions
     FONT_SET_COUNT = 6,
 };
 
@@ -51,10 +51,10 @@ constexpr int ALIGN_CENTRE_MIDDLE = 3;  // centred both ways
 constexpr int ALIGN_LEFT_MIDDLE = 6;    // left, vertically centred
 
 // Modes of draw_text.
-constexpr int TEXT_BLEND = 0;     // blended on with per-pixel alpha
-constexpr int TEXT_BOXED = 1;     // opaque black box under each piece
-constexpr int TEXT_REPLACE = 2;   // the piece's pixels replace dst
-constexpr int TEXT_MEASURE = 255; // nothing drawn, only measured
+constexpr int TEXT_BLEND = 0;      // blended on with per-pixel alpha
+constexpr int TEXT_BOXED = 1;      // opaque black box under each piece
+constexpr int TEXT_REPLACE = 2;    // the piece's pixels replace dst
+constexpr int TEXT_MEASURE = 255;  // nothing drawn, only measured
 
 // The file name of a family, opened from the working directory.
 const char* font_file(int family);

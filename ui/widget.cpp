@@ -36,9 +36,9 @@ int g_resize_redraw;
 struct SpinnerJob {
     int (*fn)(void*);
     void* arg;
-    SDL_Thread* thread;           // main thread only
-    std::atomic<int> cancel{0};   // set by the main thread, read by the job
-    std::atomic<int> done{0};     // set by the job's thread when fn returned
+    SDL_Thread* thread;          // main thread only
+    std::atomic<int> cancel{0};  // set by the main thread, read by the job
+    std::atomic<int> done{0};    // set by the job's thread when fn returned
 };
 
 namespace {
@@ -105,8 +105,14 @@ void free_record(Widget* w)
     std::memset(w, 0, sizeof *w);
 }
 
-int image_width(SDL_Surface* s) { return s ? s->w : 0; }
-int image_height(SDL_Surface* s) { return s ? s->h : 0; }
+int image_width(SDL_Surface* s)
+{
+    return s ? s->w : 0;
+}
+int image_height(SDL_Surface* s)
+{
+    return s ? s->h : 0;
+}
 
 }  // namespace
 
@@ -164,15 +170,33 @@ void ui_toolkit_free()
     g_screen_lock = nullptr;
 }
 
-SDL_mutex* ui_registry_lock() { return g_registry_lock; }
-SDL_mutex* ui_screen_lock() { return g_screen_lock; }
-SDL_sem* ui_timer_semaphore() { return g_timer_sem; }
+SDL_mutex* ui_registry_lock()
+{
+    return g_registry_lock;
+}
+SDL_mutex* ui_screen_lock()
+{
+    return g_screen_lock;
+}
+SDL_sem* ui_timer_semaphore()
+{
+    return g_timer_sem;
+}
 
 // ---- pool and registry -------------------------------------------------------
 
-Widget* widget_pool() { return g_pool; }
-RegistrySlot* registry_slots() { return g_registry; }
-void ui_set_resize_redraw(int on) { g_resize_redraw = on; }
+Widget* widget_pool()
+{
+    return g_pool;
+}
+RegistrySlot* registry_slots()
+{
+    return g_registry;
+}
+void ui_set_resize_redraw(int on)
+{
+    g_resize_redraw = on;
+}
 
 Widget* widget_alloc()
 {
@@ -263,9 +287,9 @@ Widget* create_image(int x, int y, SDL_Surface* image, int blend)
     return w;
 }
 
-Widget* create_button(int x, int y, int width, int height, int art, SDL_Surface* icon,
-                      int icon_x, int icon_y, const char* label, TTF_Font* font,
-                      uint32_t colour, int save_under)
+Widget* create_button(int x, int y, int width, int height, int art, SDL_Surface* icon, int icon_x,
+                      int icon_y, const char* label, TTF_Font* font, uint32_t colour,
+                      int save_under)
 {
     if (art < 0 || art + 1 >= ART_COUNT)
         return nullptr;
@@ -453,7 +477,9 @@ Widget* create_list(const UiState* ui, int x, int y, int width, int height, List
     l.selected = setup.selected;
     l.highlight = uint8_t(setup.highlight != 0);
     l.hide_extensions = uint8_t(setup.hide_extensions != 0);
-    l.browse_mode = setup.browse_mode >= 0 && setup.browse_mode < BROWSE_MODE_COUNT ? setup.browse_mode : -1;
+    l.browse_mode = setup.browse_mode >= 0 && setup.browse_mode < BROWSE_MODE_COUNT
+                        ? setup.browse_mode
+                        : -1;
     if (ui && l.browse_mode >= 0)
         l.offset = ui->list_offsets[l.browse_mode];
     l.separator_colour = LIST_SEPARATOR_COLOUR;
@@ -507,7 +533,7 @@ int spinner_thread(void* arg)
     job->fn(job->arg);
     job->done.store(1);
     if (SDL_sem* sem = ui_timer_semaphore())
-        SDL_SemPost(sem);   // let the timer notice the end without waiting a period
+        SDL_SemPost(sem);  // let the timer notice the end without waiting a period
     return 0;
 }
 

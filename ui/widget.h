@@ -48,7 +48,7 @@ constexpr int EDIT_DEFAULT_LIMIT = 255;
 constexpr int LIST_ROW_HEIGHT = 60;
 constexpr int LIST_MAX_ROW_LAYERS = 32;
 constexpr int LIST_SEARCH_SIZE = 32;
-constexpr int HIT_TOLERANCE = 10;          // pixels added on every side of a widget
+constexpr int HIT_TOLERANCE = 10;  // pixels added on every side of a widget
 constexpr int COLOUR_PICKER_GAP = 20;
 constexpr int COLOUR_PICKER_CELLS = 6;
 constexpr int SPINNER_FRAMES = 8;
@@ -102,48 +102,48 @@ struct RegistrySlot {
 };
 
 struct EditFields {
-    uint8_t password_mode;   // 0 plain, 1 all "*", 2 all "*" but a just-typed last character
+    uint8_t password_mode;  // 0 plain, 1 all "*", 2 all "*" but a just-typed last character
     uint8_t digits_only;
     uint8_t focused;
     uint8_t caret_visible;
-    uint8_t reveal_last;     // password mode 2: the last character was just typed
+    uint8_t reveal_last;  // password mode 2: the last character was just typed
     char text[EDIT_TEXT_SIZE];
     Uint32 blink_time;
     int32_t caret_x;
-    int32_t caret_index;      // byte index into text, always at a character start
-    int32_t first_shown;      // byte index of the first character shown
-    int32_t limit;            // bytes of text at most
+    int32_t caret_index;  // byte index into text, always at a character start
+    int32_t first_shown;  // byte index of the first character shown
+    int32_t limit;        // bytes of text at most
 };
 
 struct ListFields {
     ListRow* rows;
     int32_t row_count;
     int32_t row_height;
-    int32_t offset;           // scroll offset in pixels, 0 = top
-    int32_t header_height;    // 60 while a header text is shown
-    int32_t selected;         // highlighted row, -1 = none
-    int32_t browse_mode;      // whose remembered offset (UiState::list_offsets) it keeps, -1 none
+    int32_t offset;         // scroll offset in pixels, 0 = top
+    int32_t header_height;  // 60 while a header text is shown
+    int32_t selected;       // highlighted row, -1 = none
+    int32_t browse_mode;    // whose remembered offset (UiState::list_offsets) it keeps, -1 none
     uint8_t highlight;
     uint32_t separator_colour;
     uint32_t background_colour;
     TTF_Font* font;
     uint32_t text_colour;
-    uint8_t hide_extensions;  // video and audio names drawn without extension
-    char header[LIST_SEARCH_SIZE];   // shown above the rows while not empty
+    uint8_t hide_extensions;        // video and audio names drawn without extension
+    char header[LIST_SEARCH_SIZE];  // shown above the rows while not empty
     // Pointer state.
-    int32_t pressed_row;      // -1 = none
-    uint8_t held;             // a long-press row is held down
+    int32_t pressed_row;  // -1 = none
+    uint8_t held;         // a long-press row is held down
     uint8_t long_fired;
     Uint32 long_press_at;
-    uint8_t drag_armed;       // pressed on a drag-scroll list
-    uint8_t dragging;         // moved more than 5 pixels since the press
+    uint8_t drag_armed;  // pressed on a drag-scroll list
+    uint8_t dragging;    // moved more than 5 pixels since the press
     int32_t drag_start_y;
     int32_t drag_start_offset;
     int32_t last_y;
     Uint32 last_motion_time;
-    int32_t prev_y;           // the motion sample before last_y
+    int32_t prev_y;  // the motion sample before last_y
     Uint32 prev_motion_time;
-    uint8_t overscroll;       // a fling shows the list past its ends
+    uint8_t overscroll;  // a fling shows the list past its ends
     char search[LIST_SEARCH_SIZE];
     // Incremental loading: load_more adds rows (all of them when all is 1)
     // and returns how many it added; null for a fully loaded list.
@@ -155,15 +155,15 @@ struct ListFields {
     // GL fast path: the list's own full-width layer and its ring of row layers.
     UiLayer* layer;
     UiLayer* row_layers[LIST_MAX_ROW_LAYERS];
-    int32_t row_layer_rows[LIST_MAX_ROW_LAYERS];   // row shown by each layer, -1 none
-    int32_t row_layer_count;  // layers made, all usable; 0 = none yet
+    int32_t row_layer_rows[LIST_MAX_ROW_LAYERS];  // row shown by each layer, -1 none
+    int32_t row_layer_count;                      // layers made, all usable; 0 = none yet
     uint8_t row_layers_failed;  // the ring could not be made: the surface path draws
 };
 
 struct SpinnerFields {
     uint8_t running;
     Uint32 next_frame_time;
-    SpinnerJob* job;              // the running job, null when none (see spinner_start_job)
+    SpinnerJob* job;  // the running job, null when none (see spinner_start_job)
     // Rows of a listing job (complete at 256), written by the job's thread.
     const std::atomic<int>* listing_rows;
 };
@@ -172,14 +172,14 @@ struct PeriodicFields {
     Uint32 next_time;
     Uint32 period;
     int32_t count;
-    int32_t limit;            // 0 = unlimited
+    int32_t limit;  // 0 = unlimited
     uint8_t done;
 };
 
 struct DragControlFields {
     uint8_t active;
-    int32_t value;            // pointer y within the widget, 0..height
-    int32_t reported;         // value when the action last ran
+    int32_t value;     // pointer y within the widget, 0..height
+    int32_t reported;  // value when the action last ran
 };
 
 struct Widget {
@@ -195,9 +195,9 @@ struct Widget {
     int32_t height;
     int32_t kind;
     uint8_t owns_images;
-    uint8_t blend;            // plain image: blend with alpha instead of copying
-    uint8_t pressed;          // button held down
-    uint8_t disabled;         // edit box or check box: drawn, takes no input
+    uint8_t blend;     // plain image: blend with alpha instead of copying
+    uint8_t pressed;   // button held down
+    uint8_t disabled;  // edit box or check box: drawn, takes no input
     SDL_Surface* saved_pixels;
     SDL_Surface* images[WIDGET_IMAGE_COUNT];
     char label[WIDGET_LABEL_SIZE];
@@ -210,8 +210,8 @@ struct Widget {
     const char* choices[3];
     int32_t choice_count;
     TTF_Font* choice_font;
-    uint32_t choice_colour;        // label of the chosen entry
-    uint32_t other_colour;         // labels of the others
+    uint32_t choice_colour;  // label of the chosen entry
+    uint32_t other_colour;   // labels of the others
     // Colour picker (kind 4).
     int32_t cell_size;
     int32_t cell_height;
@@ -262,25 +262,25 @@ extern Widget* screen_widgets[SCREEN_WIDGET_COUNT];
 // ---- constructors ---------------------------------------------------------
 
 Widget* create_image(int x, int y, SDL_Surface* image, int blend);
-Widget* create_button(int x, int y, int width, int height, int art, SDL_Surface* icon,
-                      int icon_x, int icon_y, const char* label, TTF_Font* font,
-                      uint32_t colour, int save_under);
+Widget* create_button(int x, int y, int width, int height, int art, SDL_Surface* icon, int icon_x,
+                      int icon_y, const char* label, TTF_Font* font, uint32_t colour,
+                      int save_under);
 Widget* create_toggle(int x, int y, SDL_Surface* off, SDL_Surface* on, int state);
 Widget* create_checkbox(int x, int y);
 Widget* create_selector3(int x, int y, const char* left_label, const char* right_label,
                          TTF_Font* font, uint32_t colour, uint32_t other_colour);
-Widget* create_selector(int x, int y, const char* const* labels, int count,
-                        TTF_Font* font, uint32_t colour, uint32_t other_colour);
+Widget* create_selector(int x, int y, const char* const* labels, int count, TTF_Font* font,
+                        uint32_t colour, uint32_t other_colour);
 Widget* create_colour_picker(int x, int y, int cell_size, int cell_height);
-Widget* create_edit_box(int x, int y, int width, int height, const char* text,
-                        TTF_Font* font, uint32_t colour, int limit);
+Widget* create_edit_box(int x, int y, int width, int height, const char* text, TTF_Font* font,
+                        uint32_t colour, int limit);
 // What a new list shows and where it starts; the browser fills it from its
 // navigation and the settings.
 struct ListSetup {
-    int highlight = 0;            // the selected row is highlighted
-    int selected = -1;            // the browser's current row, -1 none
-    int browse_mode = -1;         // starts at and keeps ui->list_offsets[browse_mode]; -1 none
-    int hide_extensions = 0;      // video and audio names drawn without extension
+    int highlight = 0;        // the selected row is highlighted
+    int selected = -1;        // the browser's current row, -1 none
+    int browse_mode = -1;     // starts at and keeps ui->list_offsets[browse_mode]; -1 none
+    int hide_extensions = 0;  // video and audio names drawn without extension
 };
 // Becomes the current list widget (type-ahead search, thumbnails).
 Widget* create_list(const UiState* ui, int x, int y, int width, int height, ListRow* rows,

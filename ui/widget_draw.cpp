@@ -15,8 +15,8 @@
 namespace {
 
 constexpr int EDIT_TEXT_INSET = 6;
-constexpr int STICKY_ROOM = 40;   // room kept for the "alt"/"shft" mark
-constexpr int ICON_SHARE_SEARCH_ROWS = 5000;   // earlier rows searched for a shared picture
+constexpr int STICKY_ROOM = 40;               // room kept for the "alt"/"shft" mark
+constexpr int ICON_SHARE_SEARCH_ROWS = 5000;  // earlier rows searched for a shared picture
 
 // Width available to the text of an edit box.
 int edit_text_room(const Widget* w)
@@ -125,8 +125,9 @@ void shown_range(const EditFields& e, int from, int to, char* out, int out_size)
         n = std::clamp(std::min(to, int(len)) - from, 0, out_size - 1);
         std::memcpy(out, e.text + from, size_t(n));
     } else {
-        const size_t revealed =
-            e.password_mode == 2 && e.reveal_last && len > 0 ? utf8_previous(e.text, len) : len;
+        const size_t revealed = e.password_mode == 2 && e.reveal_last && len > 0
+                                    ? utf8_previous(e.text, len)
+                                    : len;
         for (size_t i = size_t(from); i < size_t(to) && i < len;) {
             const size_t next = utf8_next(e.text, len, i);
             const bool as_is = i == revealed;
@@ -154,8 +155,8 @@ void draw_edit_box(SDL_Surface* surface, Widget* w)
     if (w->font) {
         int line = font_line_height(w->font);
         int ty = w->y + (w->height - line) / 2;
-        draw_text_line(surface, shown, w->font, w->x + EDIT_TEXT_INSET, ty,
-                       edit_text_room(w), w->colour);
+        draw_text_line(surface, shown, w->font, w->x + EDIT_TEXT_INSET, ty, edit_text_room(w),
+                       w->colour);
     }
     if (focused && e.caret_visible)
         draw_line(surface, e.caret_x, w->y + 6, e.caret_x, w->y + w->height - 7, 0xFF000000);
@@ -199,7 +200,8 @@ void draw_row_text(SDL_Surface* dst, const RowText& t, TTF_Font* fallback, uint3
     if (t.width <= 0)
         return;
     int h = t.height > 0 ? t.height : LIST_ROW_HEIGHT;
-    draw_text(dst, text, font, t.x, t.y, t.width, h, t.align, TEXT_BLEND, t.colour ? t.colour : colour);
+    draw_text(dst, text, font, t.x, t.y, t.width, h, t.align, TEXT_BLEND,
+              t.colour ? t.colour : colour);
 }
 
 // Paints row `index` into a row-sized surface at (0, 0).
@@ -337,7 +339,8 @@ void edit_place_caret(Widget* box)
     e.caret_index = std::clamp<int>(e.caret_index, 0, int(len));
     e.first_shown = std::clamp<int>(e.first_shown, 0, e.caret_index);
     const int room = edit_text_room(box) - 2;
-    while (e.first_shown < e.caret_index && edit_text_width(box, e.first_shown, e.caret_index) > room)
+    while (e.first_shown < e.caret_index &&
+           edit_text_width(box, e.first_shown, e.caret_index) > room)
         e.first_shown = int(utf8_next(e.text, len, size_t(e.first_shown)));
     e.caret_x = box->x + EDIT_TEXT_INSET + edit_text_width(box, e.first_shown, e.caret_index);
 }
@@ -354,11 +357,8 @@ void widget_draw(SDL_Surface* surface, Widget* w)
     case WIDGET_COLOUR_PICKER:
     case WIDGET_EDIT_BOX:
     case WIDGET_SPINNER:
-    case WIDGET_CHECKBOX:
-        restore_background(surface, w);
-        break;
-    default:
-        break;
+    case WIDGET_CHECKBOX: restore_background(surface, w); break;
+    default: break;
     }
     switch (w->kind) {
     case WIDGET_IMAGE:
@@ -368,30 +368,17 @@ void widget_draw(SDL_Surface* surface, Widget* w)
             copy_rect(surface, w->x, w->y, w->images[0], nullptr);
         break;
     case WIDGET_BUTTON:
-    case WIDGET_TOGGLE:
-        draw_button(surface, w);
-        break;
+    case WIDGET_TOGGLE: draw_button(surface, w); break;
     case WIDGET_SELECTOR3:
-    case WIDGET_SELECTOR:
-        draw_selector(surface, w);
-        break;
-    case WIDGET_COLOUR_PICKER:
-        draw_colour_picker(surface, w);
-        break;
-    case WIDGET_EDIT_BOX:
-        draw_edit_box(surface, w);
-        break;
-    case WIDGET_LIST:
-        draw_list(surface, w);
-        break;
+    case WIDGET_SELECTOR: draw_selector(surface, w); break;
+    case WIDGET_COLOUR_PICKER: draw_colour_picker(surface, w); break;
+    case WIDGET_EDIT_BOX: draw_edit_box(surface, w); break;
+    case WIDGET_LIST: draw_list(surface, w); break;
     case WIDGET_SPINNER:
         blend_over(surface, w->images[w->state % SPINNER_FRAMES], w->x, w->y);
         break;
-    case WIDGET_CHECKBOX:
-        blit_alpha(surface, w->images[w->state ? 1 : 0], w->x, w->y);
-        break;
-    default:
-        break;
+    case WIDGET_CHECKBOX: blit_alpha(surface, w->images[w->state ? 1 : 0], w->x, w->y); break;
+    default: break;
     }
 }
 

@@ -121,7 +121,8 @@ double cpu_seconds()
 {
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec + (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    return ru.ru_utime.tv_sec + ru.ru_stime.tv_sec +
+           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
 struct Report {
@@ -156,8 +157,9 @@ void print_report(const Report& r)
                 static_cast<long long>(r.frames_shown), static_cast<long long>(r.frames_decoded),
                 r.audio_seconds, r.duration_ms, r.wall_seconds, r.max_av_drift_ms, r.end_status,
                 r.device_rate, r.device_channels, r.seek_target_ms, r.seek_landed_ms,
-                r.closed_waiting_alloc ? "true" : "false", r.yuv_path ? "yuv" : "rgb", r.display_width, r.display_height,
-                r.decode_ms, r.convert_ms, r.upload_ms, r.present_ms, r.finish_ms, cpu_seconds());
+                r.closed_waiting_alloc ? "true" : "false", r.yuv_path ? "yuv" : "rgb",
+                r.display_width, r.display_height, r.decode_ms, r.convert_ms, r.upload_ms,
+                r.present_ms, r.finish_ms, cpu_seconds());
     std::fflush(stdout);
 }
 
@@ -229,7 +231,8 @@ void run(const Options& o, NowPlaying& now, Report* r, std::chrono::steady_clock
         if (o.jump_at >= 0 && !seek_done && clock_running && position >= o.jump_at) {
             // As the jump buttons: the target, and the step as a positive size.
             int64_t step_ms = static_cast<int64_t>(std::fabs(o.jump_by) * 1000);
-            int64_t target_ms = static_cast<int64_t>(position * 1000) + (o.jump_by < 0 ? -step_ms : step_ms);
+            int64_t target_ms = static_cast<int64_t>(position * 1000) +
+                                (o.jump_by < 0 ? -step_ms : step_ms);
             stream_seek(s, std::max<int64_t>(target_ms, 0), step_ms);
             r->seek_target_ms = static_cast<double>(std::max<int64_t>(target_ms, 0));
             seek_done = true;
@@ -270,9 +273,11 @@ int main(int argc, char** argv)
 {
     Options o;
     if (!parse(argc, argv, &o)) {
-        std::fprintf(stderr, "usage: engine_playback [--seek-at S --seek-to T] [--jump-at S --jump-by N] [--mute] "
-                             "[--pause-at S --pause-for W] [--close-on-alloc] [--video-path yuv|rgb] "
-                             "[--timeout W] MEDIA\n");
+        std::fprintf(
+            stderr,
+            "usage: engine_playback [--seek-at S --seek-to T] [--jump-at S --jump-by N] [--mute] "
+            "[--pause-at S --pause-for W] [--close-on-alloc] [--video-path yuv|rgb] "
+            "[--timeout W] MEDIA\n");
         return 2;
     }
     setenv("SDL_VIDEODRIVER", "dummy", 0);

@@ -23,20 +23,24 @@ struct Timing {
     double cpu_ms;   // median process CPU time per call, all driver threads
 };
 
-double cpu_now_ms() {
+double cpu_now_ms()
+{
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
-double median(std::vector<double>& samples) {
+double median(std::vector<double>& samples)
+{
     std::sort(samples.begin(), samples.end());
     return samples[samples.size() / 2];
 }
 
 // Times `rounds` calls after a warm-up.
-Timing time_ms(int rounds, const std::function<void(int)>& operation) {
-    for (int i = 0; i < 5; ++i) operation(i);
+Timing time_ms(int rounds, const std::function<void(int)>& operation)
+{
+    for (int i = 0; i < 5; ++i)
+        operation(i);
     glFinish();
     std::vector<double> wall, cpu;
     for (int i = 0; i < rounds; ++i) {
@@ -52,7 +56,8 @@ Timing time_ms(int rounds, const std::function<void(int)>& operation) {
 }
 
 // ARGB surface bytes that change with `frame`, so no upload is a repeat.
-void paint(std::vector<uint8_t>& pixels, int frame) {
+void paint(std::vector<uint8_t>& pixels, int frame)
+{
     for (size_t i = 0; i < pixels.size(); i += 4) {
         pixels[i] = static_cast<uint8_t>(i + frame);
         pixels[i + 1] = static_cast<uint8_t>(i >> 8);
@@ -63,7 +68,8 @@ void paint(std::vector<uint8_t>& pixels, int frame) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
     GlContext ctx{};
     if (!gl_context_create_pbuffer(&ctx, WIDTH, HEIGHT)) {
@@ -89,9 +95,8 @@ int main(int argc, char** argv) {
         const int row = (i * BAND) % (HEIGHT - BAND);
         texture_slot_draw(layer, band.data(), row, WIDTH, BAND, true, true, true, true);
     });
-    const Timing draw_only = time_ms(rounds, [&](int) {
-        texture_slot_draw(layer, nullptr, 0, 0, 0, false, true, true, true);
-    });
+    const Timing draw_only = time_ms(
+        rounds, [&](int) { texture_slot_draw(layer, nullptr, 0, 0, 0, false, true, true, true); });
     const Timing full_upload = time_ms(rounds, [&](int i) {
         full[0] = static_cast<uint8_t>(i);
         texture_slot_draw(layer, full.data(), 0, WIDTH, HEIGHT, true, false, false, false);

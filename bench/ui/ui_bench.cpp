@@ -42,7 +42,8 @@ Surface* picture(int w, int h)
     Surface* s = surface_create(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            put_pixel(s, x, y, 0xFF000000u | (x * 255 / w) << 16 | (y * 255 / h) << 8 | ((x ^ y) & 0xFF));
+            put_pixel(s, x, y,
+                      0xFF000000u | (x * 255 / w) << 16 | (y * 255 / h) << 8 | ((x ^ y) & 0xFF));
     return s;
 }
 
@@ -75,13 +76,12 @@ int main(int argc, char** argv)
         draw_text(window.get(), line, font_get(FONT_SET_MAIN, FONT_PRELUDE), 10, 10, 980, 40,
                   ALIGN_LEFT, TEXT_BLEND, 0xFFFFFF);
     });
-    const double fill_opaque = time_ms(rounds, [&] {
-        fill_rect(window.get(), 0, 0, WIDTH, HEIGHT, 0xFF202020u);
-    });
-    const double fill_blend = time_ms(rounds, [&] {
-        fill_rect(window.get(), 0, 0, WIDTH, HEIGHT, 0x80E04F0Fu);
-    });
-    const double blend = time_ms(rounds, [&] { blend_over(window.get(), translucent.get(), 0, 0); });
+    const double fill_opaque = time_ms(
+        rounds, [&] { fill_rect(window.get(), 0, 0, WIDTH, HEIGHT, 0xFF202020u); });
+    const double fill_blend = time_ms(
+        rounds, [&] { fill_rect(window.get(), 0, 0, WIDTH, HEIGHT, 0x80E04F0Fu); });
+    const double blend = time_ms(rounds,
+                                 [&] { blend_over(window.get(), translucent.get(), 0, 0); });
     const double blit = time_ms(rounds, [&] { blit_alpha(window.get(), translucent.get(), 0, 0); });
 
     std::printf("scale_surface 1920x1080 -> %dx%d: %.2f ms (of which the source copy %.2f ms)\n",
