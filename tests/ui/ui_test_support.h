@@ -16,6 +16,7 @@
 
 #include <SDL/SDL_ttf.h>
 
+#include "render/gl_context.h"
 #include "ui/surface.h"
 #include "ui/text.h"
 
@@ -133,3 +134,25 @@ inline bool same_pixels(Surface* a, Surface* b)
                            size_t(a->w) * 4) == 0;
     return same;
 }
+
+// Takes every free texture slot but `leave` (the GL context must be current)
+// and gives them back when it goes; take() reports how many it got.
+struct SlotHog {
+    std::vector<TextureSlot*> taken;
+    size_t take(size_t leave = 0)
+    {
+        const size_t before = taken.size();
+        for (TextureSlot* slot = nullptr; texture_slot_create(&slot, 32, 4, 4, false), slot; slot = nullptr)
+            taken.push_back(slot);
+        for (; leave > 0 && taken.size() > before; --leave) {
+            texture_slot_free(taken.back());
+            taken.pop_back();
+        }
+        return taken.size() - before;
+    }
+    ~SlotHog()
+    {
+        for (TextureSlot* slot : taken)
+            texture_slot_free(slot);
+    }
+};
