@@ -81,12 +81,10 @@ inline SDL_Event user(int code)
 
 // Counts of actions run, by tag.
 inline int g_actions[8];
-inline RegistrySlot* g_last_slot;
 template <int Tag>
-void count_action(AppState*, RegistrySlot* slot)
+void count_action(AppState*, RegistrySlot*)
 {
     ++g_actions[Tag];
-    g_last_slot = slot;
 }
 
 // A spinner job that runs until its spinner asks it to stop.
@@ -127,7 +125,6 @@ protected:
         g_queue.clear();
         g_delay_calls = 0;
         std::memset(g_actions, 0, sizeof g_actions);
-        g_last_slot = nullptr;
         ui_set_clock(fake_ticks);
         ui_set_delay(fake_delay);
         ui_set_event_source(&FAKE_SOURCE);
