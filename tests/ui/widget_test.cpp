@@ -86,7 +86,7 @@ TEST_F(WidgetPool, PartialClearKeepsPersistentWidgetsAndPlayRequestSurvivesEvery
     // Screens filling the registry afterwards cannot overwrite it.
     Widget* w = create_checkbox(0, 0);
     int added = 0;
-    while (registry_add(w, SLOT_PRESS, nullptr) == 0)
+    while (added <= REGISTRY_SIZE && registry_add(w, SLOT_PRESS, nullptr) == 0)
         ++added;
     EXPECT_EQ(added, REGISTRY_SIZE - 1);
 }
