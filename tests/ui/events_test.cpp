@@ -1,12 +1,12 @@
 // Event dispatch with a hand-moved clock and a test-filled event queue:
-// buttons and their tolerance, key repeat filtering, edit boxes (UTF-8
-// included), timer events, spinners, play requests, the modal loop, pointer
-// rotation and the accelerometer rule. Lists are in list_input_test.cpp.
+// pointer tolerance, key repeat filtering, edit boxes (UTF-8 included), timer
+// events, spinners, play requests, the modal loop, pointer rotation, the
+// accelerometer rule and the UI timer thread. Lists are in list_input_test.cpp.
 #include "toolkit_fixture.h"
 
-#include <random>
+#include <cmath>
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "platform/sync.h"
 
@@ -17,25 +17,16 @@ using namespace toolkit_test;
 class Events : public ToolkitTest {
 protected:
     TTF_Font* font() { return font_get(FONT_SET_MAIN, FONT_PRELUDE); }
-
     Widget* focused_box(int limit = 0, bool digits = false, const char* text = "")
     {
         Widget* box = create_edit_box(100, 100, 300, 50, text, font(), TEXT_BLACK, limit);
-        EXPECT_NE(box, nullptr);
         box->edit.digits_only = digits;
-        registry_add(box, SLOT_PRESS, nullptr);
+        for (int code : {SLOT_PRESS, SLOT_CARET})
+            registry_add(box, code, nullptr);
         registry_add(box, SLOT_KEYS, count_action<2>);
-        registry_add(box, SLOT_CARET, nullptr);
         click(390, 120);   // right of the text: the caret goes to its end
         EXPECT_EQ(focused_edit_box(), box);
         return box;
-    }
-    // Types one key: down and up, the clock moved past the repeat filter.
-    void type(SDLKey sym, Uint16 unicode = 0, SDLMod mod = KMOD_NONE)
-    {
-        send(key(sym, unicode, mod));
-        send(key(sym, unicode, mod, SDL_KEYUP));
-        g_now += 10;
     }
     // Types each key and checks the box's text after it (unless null).
     struct Typed {
@@ -48,44 +39,33 @@ protected:
     {
         for (const Typed& t : keys) {
             type(t.sym, t.unicode, t.mod);
-            if (t.text) {
+            if (t.text)
                 EXPECT_STREQ(box->edit.text, t.text) << "after key " << t.sym;
-            }
         }
     }
 };
-
-// ---- buttons and simple widgets -------------------------------------------------------
 
 TEST_F(Events, ButtonPressedWithinTenPixelsRunsOnlyIfReleasedWithinTen)
 {
     Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE, 1);
     click(b);   // not registered: not a button yet
-    EXPECT_EQ(b->pressed, 0);
     ASSERT_EQ(registry_add(b, SLOT_PRESS, count_action<0>), 0);
-    const struct {
-        int down_x, up_x, up_y;
-        bool pressed;
-        int actions;
-    } cases[] = {
-        {b->x - 8, b->x - 12, b->y + 5, true, 0},
-        {b->x - 8, b->x + b->width + 9, b->y + b->height + 9, true, 1},
-        {b->x - 11, b->x + 5, b->y + 5, false, 1},   // eleven pixels outside: no press
-    };
-    for (const auto& c : cases) {
-        send(mouse_button(SDL_MOUSEBUTTONDOWN, c.down_x, b->y + 5));
-        EXPECT_EQ(b->pressed, c.pressed) << c.down_x;
-        send(mouse_button(SDL_MOUSEBUTTONUP, c.up_x, c.up_y));
+    // {press x, release x, release y, pressed, actions so far}
+    for (auto [down_x, up_x, up_y, pressed, actions] :
+         {std::tuple{92, 88, 105, 1, 0}, {92, 109 + b->width, 109 + b->height, 1, 1}, {89, 105, 105, 0, 1}}) {
+        send(mouse_button(SDL_MOUSEBUTTONDOWN, down_x, 105));
+        EXPECT_EQ(b->pressed, pressed) << down_x;
+        send(mouse_button(SDL_MOUSEBUTTONUP, up_x, up_y));
         EXPECT_EQ(b->pressed, 0);
-        EXPECT_EQ(g_actions[0], c.actions) << c.up_x;
+        EXPECT_EQ(g_actions[0], actions) << up_x;
     }
-    SDL_Event right = mouse_button(SDL_MOUSEBUTTONDOWN, b->x + 5, b->y + 5);
+    SDL_Event right = mouse_button(SDL_MOUSEBUTTONDOWN, 105, 105);
     right.button.button = SDL_BUTTON_RIGHT;
     send(right);
     EXPECT_EQ(b->pressed, 0);
 }
 
-TEST_F(Events, TogglesCheckBoxesSelectorsAndColourPickerChooseByPointer)
+TEST_F(Events, ControlsChooseTheirStateByPointer)
 {
     Widget* toggle = create_toggle(10, 10, artwork(ART_LOCK), artwork(ART_LOCKP), 0);
     Widget* check = create_checkbox(10, 200);
@@ -96,79 +76,55 @@ TEST_F(Events, TogglesCheckBoxesSelectorsAndColourPickerChooseByPointer)
     Widget* sel2 = create_selector(300, 200, two, 2, font(), TEXT_WHITE, TEXT_BLACK);
     Widget* picker = create_colour_picker(300, 400, 40, 30);
     for (Widget* w : {toggle, check, disabled, sel3, sel2, picker})
-        ASSERT_EQ(registry_add(w, SLOT_PRESS, count_action<1>), 0);
-
-    const struct {
-        Widget* w;
-        int dx, dy, state;
-    } presses[] = {
-        {toggle, 2, 2, 1}, {check, 2, 2, 1}, {disabled, 2, 2, 0},
-        {sel3, sel3->width - 3, 3, 2}, {sel3, sel3->width / 2, 3, 1}, {sel2, sel2->width * 3 / 4, 3, 1},
-        {sel2, -5, 3, 0},   // within the tolerance left of the selector: the first choice
-        {picker, 4 * 60 + 10, 5, 4}, {picker, picker->width + 8, 5, 5},
-    };
-    for (const auto& p : presses) {
-        send(mouse_button(SDL_MOUSEBUTTONDOWN, p.w->x + p.dx, p.w->y + p.dy));
-        EXPECT_EQ(p.w->state, p.state) << p.w->kind << " at " << p.dx;
+        registry_add(w, SLOT_PRESS, count_action<1>);
+    for (auto [w, dx, state] : {std::tuple{toggle, 2, 1}, {check, 2, 1}, {disabled, 2, 0}, {sel3, sel3->width - 3, 2},
+                                {sel3, sel3->width / 2, 1}, {sel2, sel2->width * 3 / 4, 1},
+                                {sel2, -5, 0},   // within the tolerance left of it: the first choice
+                                {picker, 4 * 60 + 10, 4}, {picker, picker->width + 8, 5}}) {
+        send(mouse_button(SDL_MOUSEBUTTONDOWN, w->x + dx, w->y + 3));
+        EXPECT_EQ(w->state, state) << w->kind << " at " << dx;
     }
     EXPECT_EQ(g_actions[1], 8);
-}
 
-TEST_F(Events, VerticalDragControlReportsChangesAboveFivePixels)
-{
+    // A vertical drag control reports moves of more than five pixels while held.
     Widget* bar = create_image(500, 100, artwork(ART_PANEL), 0);
     bar->height = 200;
-    ASSERT_EQ(registry_add(bar, SLOT_DRAG, count_action<3>), 0);
+    registry_add(bar, SLOT_DRAG, count_action<3>);
     send(mouse_button(SDL_MOUSEBUTTONDOWN, 505, 150));
-    for (auto [y, actions] : {std::pair{153, 1}, {156, 1}, {160, 2}, {90, 3}}) {   // 90: back to 0
+    for (auto [y, actions] : {std::pair{153, 1}, {156, 1}, {160, 2}, {90, 3}}) {
         send(mouse_motion(505, y));
         EXPECT_EQ(g_actions[3], actions) << y;
     }
-    EXPECT_EQ(bar->drag.value, 0);
+    EXPECT_EQ(bar->drag.value, 0);   // clamped at the top
     send(mouse_button(SDL_MOUSEBUTTONUP, 505, 90));
     send(mouse_motion(505, 250));
     EXPECT_EQ(g_actions[3], 3);
 }
 
-// ---- keys and edit boxes ---------------------------------------------------------------
-
 TEST_F(Events, HeldKeyGivesOnePressUnlessFiveHundredMillisecondsPass)
-{
-    Widget* box = focused_box();
-    const struct {
-        Uint32 after;
-        SDLKey sym;
-        Uint8 type;
-        const char* text;
-    } steps[] = {
-        {0, SDLK_a, SDL_KEYDOWN, "a"},   {30, SDLK_a, SDL_KEYDOWN, "a"}, {400, SDLK_a, SDL_KEYDOWN, "a"},
-        {70, SDLK_a, SDL_KEYDOWN, "aa"},   // 500 ms after the accepted press
-        {0, SDLK_a, SDL_KEYUP, "aa"},    {0, SDLK_a, SDL_KEYDOWN, "aaa"},   // released: a new press at once
-        {0, SDLK_b, SDL_KEYDOWN, "aaab"},   // another key is never filtered
-    };
-    for (const auto& step : steps) {
-        g_now += step.after;
-        send(key(step.sym, Uint16(step.sym), KMOD_NONE, step.type));
-        EXPECT_STREQ(box->edit.text, step.text);
-    }
-    EXPECT_EQ(g_actions[2], 4);
-}
-
-TEST_F(Events, FocusTurnsKeyRepeatOnAndLosingItRestoresTheSetting)
 {
     SDL_EnableKeyRepeat(0, 0);
     Widget* box = focused_box();
     int delay = -1, interval = -1;
     SDL_GetKeyRepeat(&delay, &interval);
-    EXPECT_EQ(delay, 500);
-    EXPECT_EQ(interval, 30);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, 800, 500));   // elsewhere
+    EXPECT_EQ(delay * 1000 + interval, 500030);   // focus turns key repeat on
+    // {ms later, key, down or up, text}
+    for (auto [after, sym, type, text] :
+         {std::tuple{0, SDLK_a, SDL_KEYDOWN, "a"}, {30, SDLK_a, SDL_KEYDOWN, "a"}, {400, SDLK_a, SDL_KEYDOWN, "a"},
+          {70, SDLK_a, SDL_KEYDOWN, "aa"},   // 500 ms after the accepted press
+          {0, SDLK_a, SDL_KEYUP, "aa"}, {0, SDLK_a, SDL_KEYDOWN, "aaa"},   // released: a new press at once
+          {0, SDLK_b, SDL_KEYDOWN, "aaab"}}) {   // another key is never filtered
+        g_now += Uint32(after);
+        send(key(sym, Uint16(sym), KMOD_NONE, Uint8(type)));
+        EXPECT_STREQ(box->edit.text, text);
+    }
+    EXPECT_EQ(g_actions[2], 4);
+    // Losing focus, by a press elsewhere or Tab, restores the setting.
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 800, 500));
     EXPECT_EQ(focused_edit_box(), nullptr);
     SDL_GetKeyRepeat(&delay, &interval);
     EXPECT_EQ(delay, 0);
-
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, 150, 120));
-    ASSERT_EQ(focused_edit_box(), box);
+    click(150, 120);
     type(SDLK_TAB);
     EXPECT_EQ(focused_edit_box(), nullptr);
     EXPECT_EQ(box->edit.focused, 0);
@@ -176,28 +132,25 @@ TEST_F(Events, FocusTurnsKeyRepeatOnAndLosingItRestoresTheSetting)
     EXPECT_EQ(delay, 0);
 }
 
-TEST_F(Events, StickyAltTurnsEIntoOneInADigitsOnlyBoxAndRefusesQ)
+// Sticky Alt maps keys to their alternates (e to 1 in a digits-only box,
+// q to a refused slash); sticky or held Shift capitalises; a held modifier
+// bypasses the alternate map; the limit and the editing keys.
+TEST_F(Events, StickyModifiersLimitAndEditingKeys)
 {
-    Widget* box = focused_box(0, true);
-    expect_typing(box, {{SDLK_e, 'e', ""}, {SDLK_5, '5', "5"}, {SDLK_RALT, 0, "5"}, {SDLK_e, 'e', "51"},
-                        {SDLK_q, 'q', "51"},   // its alternate is a slash
-                        {SDLK_x, 'x', "517"},
-                        {SDLK_LSHIFT, 0, nullptr}, {SDLK_e, 'e', "517"}});   // Shift toggles Alt off
+    Widget* digits = focused_box(0, true);
+    expect_typing(digits, {{SDLK_e, 'e', ""}, {SDLK_5, '5', "5"}, {SDLK_RALT, 0, "5"}, {SDLK_e, 'e', "51"},
+                           {SDLK_q, 'q', "51"}, {SDLK_x, 'x', "517"},
+                           {SDLK_LSHIFT, 0, nullptr}, {SDLK_e, 'e', "517"}});   // Shift toggles Alt off
     EXPECT_TRUE(sticky_shift_on());
     EXPECT_FALSE(sticky_alt_on());
-}
-
-TEST_F(Events, StickyShiftHeldShiftLimitAndEditingKeys)
-{
-    Widget* box = focused_box(5);
+    widgets_clear(1);
+    Widget* box = focused_box(5);   // a press on a box clears the sticky keys
     expect_typing(box, {{SDLK_a, 'a', "a"}, {SDLK_LSHIFT, 0, nullptr}, {SDLK_b, 'b', "aB"}, {SDLK_2, '2', "aB2"},
                         {SDLK_LSHIFT, 0, nullptr}, {SDLK_c, 'c', "aB2C", KMOD_LSHIFT}, {SDLK_RALT, 0, nullptr},
-                        {SDLK_d, 'd', "aB2Cd", KMOD_LCTRL},   // a held modifier bypasses the alternate map
-                        {SDLK_e, 'e', "aB2Cd"},               // would be the sixth character
+                        {SDLK_d, 'd', "aB2Cd", KMOD_LCTRL}, {SDLK_e, 'e', "aB2Cd"},   // a sixth character
                         {SDLK_RALT, 0, nullptr}, {SDLK_LEFT, 0, nullptr}, {SDLK_LEFT, 0, nullptr},
-                        {SDLK_BACKSPACE, 0, "aBCd"}, {SDLK_DELETE, 0, "aBd"},
-                        {SDLK_HOME, 0, nullptr}, {SDLK_BACKSPACE, 0, "aBd"}, {SDLK_END, 0, nullptr},
-                        {SDLK_DELETE, 0, "aBd"},
+                        {SDLK_BACKSPACE, 0, "aBCd"}, {SDLK_DELETE, 0, "aBd"}, {SDLK_HOME, 0, nullptr},
+                        {SDLK_BACKSPACE, 0, "aBd"}, {SDLK_END, 0, nullptr}, {SDLK_DELETE, 0, "aBd"},
                         {SDLK_F1, 0, "aBd"}, {SDLK_ESCAPE, 27, "aBd"}});   // not printable: nothing
 }
 
@@ -205,89 +158,46 @@ TEST_F(Events, StickyShiftHeldShiftLimitAndEditingKeys)
 TEST_F(Events, EditBoxesCutAndEditWholeUtf8Characters)
 {
     // The text given is cut at the limit before a character that would not fit.
-    Widget* cut = create_edit_box(100, 300, 300, 50, "ab\xE2\x82\xAC", font(), TEXT_BLACK, 4);
-    ASSERT_NE(cut, nullptr);
-    EXPECT_STREQ(cut->edit.text, "ab");
-    std::string long_text = std::string(254, 'a') + "\xC3\xA9";
-    Widget* full = create_edit_box(100, 400, 300, 50, long_text.c_str(), font(), TEXT_BLACK, 0);
-    EXPECT_EQ(std::string(full->edit.text), std::string(254, 'a'));
+    EXPECT_STREQ(create_edit_box(100, 300, 300, 50, "ab\xE2\x82\xAC", font(), TEXT_BLACK, 4)->edit.text, "ab");
+    const std::string long_text = std::string(254, 'a') + "\xC3\xA9";
+    EXPECT_EQ(std::string(create_edit_box(100, 400, 300, 50, long_text.c_str(), font(), 0, 0)->edit.text),
+              std::string(254, 'a'));
 
     Widget* box = focused_box(0, false, "x\xC3\xA9y\xE2\x82\xACz");   // x é y € z
     EXPECT_EQ(box->edit.caret_index, 8);
-    expect_typing(box, {{SDLK_LEFT, 0, nullptr}, {SDLK_BACKSPACE, 0, "x\xC3\xA9yz"},
-                        {SDLK_LEFT, 0, nullptr}, {SDLK_LEFT, 0, nullptr}, {SDLK_DELETE, 0, "xyz"},
-                        {SDLK_RIGHT, 0, nullptr}, {SDLK_a, 'a', "xyaz"}});
+    expect_typing(box, {{SDLK_LEFT, 0, nullptr}, {SDLK_BACKSPACE, 0, "x\xC3\xA9yz"}, {SDLK_LEFT, 0, nullptr},
+                        {SDLK_LEFT, 0, nullptr}, {SDLK_DELETE, 0, "xyz"}, {SDLK_RIGHT, 0, nullptr},
+                        {SDLK_a, 'a', "xyaz"}});
     EXPECT_EQ(box->edit.caret_index, 3);
 
-    // Passwords show one star per character; a pointer press lands between characters.
+    // A pointer press lands between characters; passwords show one star per
+    // character (mode 2 shows the one just typed).
     std::strcpy(box->edit.text, "\xC3\xA9\xC3\xA9\xC3\xA9");
-    box->edit.password_mode = 1;
-    char shown[EDIT_TEXT_SIZE];
-    edit_shown_text(box, shown, sizeof shown);
-    EXPECT_STREQ(shown, "***");
     for (int x = 100; x < 400; x += 3) {
         send(mouse_button(SDL_MOUSEBUTTONDOWN, x, 120));
         EXPECT_EQ(box->edit.caret_index % 2, 0) << x;
     }
-}
-
-TEST_F(Events, PasswordModeTwoShowsOnlyTheCharacterJustTyped)
-{
-    Widget* box = focused_box();
     char shown[EDIT_TEXT_SIZE];
-    const struct {
-        int mode;
-        SDLKey sym;
-        Uint16 unicode;
-        const char* shown;
-    } steps[] = {{1, SDLK_x, 'x', "*"}, {1, SDLK_y, 'y', "**"}, {2, SDLK_z, 'z', "**z"}, {2, SDLK_BACKSPACE, 0, "**"}};
-    for (const auto& s : steps) {
-        box->edit.password_mode = uint8_t(s.mode);
-        type(s.sym, s.unicode);
+    for (auto [mode, sym, expected] : {std::tuple{1, SDLK_x, "****"}, {2, SDLK_y, "****y"}, {2, SDLK_BACKSPACE, "****"}}) {
+        box->edit.password_mode = uint8_t(mode);
+        type(sym, sym == SDLK_BACKSPACE ? 0 : Uint16(sym));
         edit_shown_text(box, shown, sizeof shown);
-        EXPECT_STREQ(shown, s.shown);
-    }
-    EXPECT_STREQ(box->edit.text, "xy");
-}
-
-TEST_F(Events, CaretGoesToTheNearestCharacterAndBlinksEveryFiveHundredMilliseconds)
-{
-    Widget* box = create_edit_box(100, 100, 300, 50, "hello world", font(), TEXT_BLACK, 0);
-    registry_add(box, SLOT_PRESS, nullptr);
-    int w5 = 0, h = 0;
-    text_size(font(), "hello", &w5, &h);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, 100 + 6 + w5 + 1, 120));
-    EXPECT_EQ(box->edit.caret_index, 5);
-    EXPECT_EQ(box->edit.caret_x, 100 + 6 + w5);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, 95, 120));
-    EXPECT_EQ(box->edit.caret_index, 0);
-    EXPECT_EQ(box->edit.caret_visible, 1);
-    for (auto [after, visible] : {std::pair{0, 1}, {500, 0}, {200, 0}, {300, 1}}) {
-        g_now += Uint32(after);
-        send(user(UI_EVENT_CARET));
-        EXPECT_EQ(box->edit.caret_visible, visible) << after;
+        EXPECT_STREQ(shown, expected) << mode;
     }
 }
-
-// ---- timer events, spinners, periodic widgets ----------------------------------------------
 
 int quick_job(void*) { return 0; }
 
-TEST_F(Events, SpinnerAdvancesEveryTwoHundredMillisecondsAndCompletesOnce)
+TEST_F(Events, SpinnersAdvanceAndCompleteOnceWhenTheirWorkEnds)
 {
     Widget* idle = create_spinner(10, 10);
     registry_add(idle, SLOT_PRESS, nullptr);
-    EXPECT_NE(ui_timer_scan() & (1u << UI_EVENT_SPINNER), 0u);
-    send(user(UI_EVENT_SPINNER));
-    EXPECT_EQ(idle->state, 0);
-    for (int i = 1; i <= 8; ++i) {
-        g_now += 200;
+    for (int i = 0; i <= 8; ++i, g_now += 200) {   // eight frames, one each 200 ms
         send(user(UI_EVENT_SPINNER));
         EXPECT_EQ(idle->state, i % 8);
     }
-
-    // A job's spinner completes once when the job is done; a listing job's
-    // at 256 rows; any spinner when the operation is cancelled.
+    // A job's spinner completes once when the job is done; a listing job's at
+    // 256 rows; any spinner when the operation is cancelled.
     Widget* job = create_spinner(100, 10);
     registry_add(job, SLOT_PRESS, count_action<5>);
     ASSERT_EQ(spinner_start_job(job, quick_job, nullptr), 0);
@@ -297,17 +207,14 @@ TEST_F(Events, SpinnerAdvancesEveryTwoHundredMillisecondsAndCompletesOnce)
     send(user(UI_EVENT_SPINNER));
     EXPECT_EQ(g_actions[5], 1);
     EXPECT_EQ(job->spinner.job, nullptr);   // joined and released
-
     std::atomic<int> rows{255};
     Widget* listing = create_spinner(200, 10);
     listing->spinner.listing_rows = &rows;
     registry_add(listing, SLOT_PRESS, count_action<6>);
     send(user(UI_EVENT_SPINNER));
-    EXPECT_EQ(g_actions[6], 0);
     rows = 256;
     send(user(UI_EVENT_SPINNER));
     EXPECT_EQ(g_actions[6], 1);
-
     registry_add(create_spinner(300, 10), SLOT_PRESS, count_action<7>);
     ui()->abort_requested = 1;
     send(user(UI_EVENT_SPINNER));
@@ -316,11 +223,9 @@ TEST_F(Events, SpinnerAdvancesEveryTwoHundredMillisecondsAndCompletesOnce)
 
 // Waits for the cancel, then takes the registry lock as a job ending on the
 // network would (posting a request, reading the registry).
-int job_that_locks_while_ending(void* arg)
+int job_that_locks_while_ending(void* spinner)
 {
-    auto* spinner = static_cast<Widget*>(arg);
-    while (!spinner_cancel_requested(spinner))
-        SDL_Delay(1);
+    job_until_cancelled(spinner);
     return post_play_request();
 }
 
@@ -328,68 +233,49 @@ TEST_F(Events, ClearingASpinnerWaitsForItsJobOutsideTheRegistryLock)
 {
     Widget* spin = create_spinner(10, 10);
     ASSERT_EQ(spinner_start_job(spin, job_that_locks_while_ending, spin), 0);
-    EXPECT_EQ(spinner_start_job(spin, job_that_locks_while_ending, spin), -1);   // one job at a time
     registry_add(spin, SLOT_PRESS, nullptr);
     widgets_clear(1);   // returns once the job has ended (a deadlock before)
     EXPECT_EQ(spin->in_use, 0);
     EXPECT_EQ(active_slots(SLOT_PLAY_REQUEST), 1);
 }
 
-TEST_F(Events, PeriodicWidgetRunsOnScheduleUntilItsLimit)
-{
-    Widget* p = create_periodic(1000, 3);
-    ASSERT_EQ(post_deferred(p, SLOT_PERIODIC, count_action<7>), 0);
-    EXPECT_EQ(ui_timer_scan() & (1u << UI_EVENT_PERIODIC), 0u);
-    g_now += 1000;
-    EXPECT_NE(ui_timer_scan() & (1u << UI_EVENT_PERIODIC), 0u);
-    g_queue.clear();
-    for (int i = 0; i < 5; ++i) {
-        send(user(UI_EVENT_PERIODIC));
-        g_now += 1000;
-    }
-    EXPECT_EQ(g_actions[7], 3);
-    EXPECT_EQ(p->periodic.done, 1);
-    EXPECT_EQ(ui_timer_scan() & (1u << UI_EVENT_PERIODIC), 0u);
-}
-
-TEST_F(Events, TimerPushesAtMostOneEventOfEachCode)
+TEST_F(Events, TimerPushesAtMostOneEventOfEachCodeAndPeriodicWidgetsStopAtTheirLimit)
 {
     registry_add(create_spinner(0, 0), SLOT_PRESS, nullptr);
     registry_add(create_spinner(100, 0), SLOT_PRESS, nullptr);
     focused_box();
     post_play_request();
-    unsigned pushed = ui_timer_scan();
-    EXPECT_EQ(pushed, (1u << UI_EVENT_SPINNER) | (1u << UI_EVENT_CARET) | (1u << UI_EVENT_PLAY_REQUEST));
+    EXPECT_EQ(ui_timer_scan(), (1u << UI_EVENT_SPINNER) | (1u << UI_EVENT_CARET) | (1u << UI_EVENT_PLAY_REQUEST));
     EXPECT_EQ(g_queue.size(), 3u);
-    // The request stays until honoured, so a full queue loses nothing.
-    g_queue.clear();
+    g_queue.clear();   // the request stays until honoured, so a full queue loses nothing
     EXPECT_NE(ui_timer_scan() & (1u << UI_EVENT_PLAY_REQUEST), 0u);
-}
 
-// ---- play requests and the modal loop ----------------------------------------------------
+    Widget* p = create_periodic(1000, 3);
+    ASSERT_EQ(post_deferred(p, SLOT_PERIODIC, count_action<7>), 0);
+    EXPECT_EQ(ui_timer_scan() & (1u << UI_EVENT_PERIODIC), 0u);
+    g_now += 1000;
+    EXPECT_NE(ui_timer_scan() & (1u << UI_EVENT_PERIODIC), 0u);
+    for (int i = 0; i < 5; ++i, g_now += 1000)
+        send(user(UI_EVENT_PERIODIC));
+    EXPECT_EQ(g_actions[7], 3);
+    EXPECT_EQ(ui_timer_scan() & (1u << UI_EVENT_PERIODIC), 0u);
+}
 
 int g_play_calls;
-void count_play(AppState* app)
-{
-    ++g_play_calls;
-    app->ui.play_requested = 1;
-}
 
 TEST_F(Events, PendingPlayRequestIsHonouredOnceEvenUnderADialog)
 {
     g_play_calls = 0;
-    ui_set_play_request_handler(count_play);
+    ui_set_play_request_handler([](AppState* a) { ++g_play_calls, a->ui.play_requested = 1; });
     message_box(ui(), surface(), "A dialog", 160, 0, nullptr);
     ASSERT_EQ(post_play_request(), 0);
     registry_clear(1);
     g_queue.push_back(user(UI_EVENT_PLAY_REQUEST));
     EXPECT_EQ(modal_loop(ui(), &app()->out, nullptr), 0);
-    EXPECT_EQ(g_play_calls, 1);
     ui()->play_requested = 0;
     send(user(UI_EVENT_PLAY_REQUEST));
     EXPECT_EQ(g_play_calls, 1);
-    // While the player owns the screen, the request waits.
-    flags_set(&app()->flags, APP_PLAYER_SCREEN);
+    flags_set(&app()->flags, APP_PLAYER_SCREEN);   // while the player owns the screen, it waits
     post_play_request();
     send(mouse_motion(10, 10));
     EXPECT_EQ(g_play_calls, 1);
@@ -408,9 +294,6 @@ TEST_F(Events, TakenPlayRequestsFreeTheirSlots)
         send(user(UI_EVENT_PLAY_REQUEST));
     }
     EXPECT_EQ(active_slots(), 0);
-    Widget* w = create_checkbox(0, 0);
-    for (int i = 0; i < REGISTRY_SIZE; ++i)
-        ASSERT_EQ(registry_add(w, SLOT_PRESS, nullptr), 0) << i;
 }
 
 TEST_F(Events, ModalLoopEndsOnQuitDoneAbortOrPlayRequested)
@@ -421,103 +304,81 @@ TEST_F(Events, ModalLoopEndsOnQuitDoneAbortOrPlayRequested)
     g_queue.push_back(quit);
     EXPECT_EQ(modal_loop(ui(), out, nullptr), 1);
     EXPECT_TRUE(g_queue.empty());
-    // A nested wait passes the quit on to the loop below it.
     g_queue.push_back(quit);
     int done = 0;
     EXPECT_EQ(modal_loop(ui(), out, &done), 1);
-    ASSERT_EQ(g_queue.size(), 1u);
-    EXPECT_EQ(g_queue.front().type, SDL_QUIT);
+    EXPECT_EQ(g_queue.size(), 1u);   // a nested wait passes the quit on
     g_queue.clear();
-
     done = 1;
     EXPECT_EQ(modal_loop(ui(), out, &done), 0);
     done = 0;
     ui()->abort_requested = 1;
     EXPECT_EQ(modal_loop(ui(), out, &done), 0);
     ui()->abort_requested = 0;
-
     Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Play", font(), TEXT_WHITE, 1);
     registry_add(b, SLOT_PRESS, [](AppState* a, RegistrySlot*) { a->ui.play_requested = 1; });
-    g_queue.push_back(mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110));
-    g_queue.push_back(mouse_button(SDL_MOUSEBUTTONUP, 110, 110));
-    g_queue.push_back(mouse_motion(1, 1));
+    for (SDL_Event ev : {mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110), mouse_button(SDL_MOUSEBUTTONUP, 110, 110),
+                         mouse_motion(1, 1)})
+        g_queue.push_back(ev);
     EXPECT_EQ(modal_loop(ui(), out, nullptr), 0);
     EXPECT_EQ(ui()->play_requested, 1);
     EXPECT_EQ(g_queue.size(), 1u);   // the loop stopped right after the request
 }
 
-// ---- orientation ---------------------------------------------------------------------------------
-
-TEST_F(Events, MapPointerForTheFourOrientations)
+TEST_F(Events, PointerFollowsTheOrientation)
 {
-    const int expected[][2] = {{10, 20}, {20, 990}, {990, 580}, {580, 10}, {10, 20}};
-    for (int o : {0, 1, 2, 3, 7}) {
+    for (auto [o, mx, my] : {std::tuple{0, 10, 20}, {1, 20, 990}, {2, 990, 580}, {3, 580, 10}, {7, 10, 20}}) {
         int x = 10, y = 20;
         app()->out.orientation = o;
         map_pointer(&app()->out, &x, &y);
-        EXPECT_EQ(x, expected[std::min(o, 4)][0]) << o;
-        EXPECT_EQ(y, expected[std::min(o, 4)][1]) << o;
+        EXPECT_EQ(std::pair(x, y), std::pair(mx, my)) << o;
     }
     // In orientation 2 a tap on the turned screen hits the button where it is drawn.
     Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE, 1);
     registry_add(b, SLOT_PRESS, count_action<0>);
     app()->out.orientation = 2;
-    click(1000 - (b->x + 5), 600 - (b->y + 5));
+    click(1000 - 105, 600 - 105);
     EXPECT_EQ(g_actions[0], 1);
 }
 
 TEST_F(Events, OrientationFollowsTheAxesOnlyAfterFiveHundredMillisecondsOfTheSameCandidate)
 {
-    orientation_reset(0);
-    const struct {
-        Uint32 after;
-        int x, y, expected;
-    } steps[] = {
-        {0, 10000, 0, 0},      // candidate 2 first seen
-        {300, 10000, 100, 0},
-        {200, 10000, 100, 0},  // exactly 500: not yet
-        {1, 10000, 100, 2},
-        {0, -10000, 0, 2},     // a change of candidate restarts the wait
-        {400, 10000, 0, 2},    // back to the current one
-        {400, -10000, 0, 2},   // seen anew
-        {501, -10000, 0, 0},
-    };
-    for (const auto& s : steps) {
-        g_now += s.after;
-        EXPECT_EQ(orientation_from_axes(s.x, s.y), s.expected) << s.after << " " << s.x;
+    // {ms later, x, y, orientation}
+    for (auto [after, x, y, expected] :
+         {std::tuple{0, 10000, 0, 0},                     // candidate 2 first seen
+          {300, 10000, 100, 0}, {200, 10000, 100, 0},      // exactly 500: not yet
+          {1, 10000, 100, 2}, {0, -10000, 0, 2},           // a change of candidate restarts the wait
+          {400, 10000, 0, 2}, {400, -10000, 0, 2}, {501, -10000, 0, 0}}) {
+        g_now += Uint32(after);
+        EXPECT_EQ(orientation_from_axes(x, y), expected) << after << " " << x;
     }
-    // The boundary angles: 1.5 rad is still orientation 2.
-    orientation_reset(0);
+    orientation_reset(0);   // 1.49 rad is still orientation 2
     orientation_from_axes(1000, int(1000 * std::tan(1.49)));
     g_now += 501;
     EXPECT_EQ(orientation_from_axes(1000, int(1000 * std::tan(1.49))), 2);
-}
 
-TEST_F(Events, JoystickAxesTurnTheDisplayOnlyWhenAutoRotateIsOn)
-{
-    // Axes x, y, z, then x again after 600 ms.
+    // Joystick axes x, y, z, then x again 600 ms later turn the display only
+    // with auto-rotate on and the device upright.
     auto tilt = [&](int z) {
         for (int pass = 0; pass < 2; ++pass, g_now += 600)
-            for (int a = 0; a < (pass ? 1 : 3); ++a) {
+            for (Uint8 a = 0; a < (pass ? 1 : 3); ++a) {
                 SDL_Event ev{};
-                ev.jaxis = {SDL_JOYAXISMOTION, 0, Uint8(a), Sint16(a == 0 ? 20000 : a == 2 ? z : 0)};
+                ev.jaxis = {SDL_JOYAXISMOTION, 0, a, Sint16(a == 0 ? 20000 : a == 2 ? z : 0)};
                 send(ev);
             }
+        return app()->out.orientation;
     };
+    orientation_reset(0);
     SDL_Surface* mine = ui()->ui_surface;
-    tilt(0);
-    EXPECT_EQ(app()->out.orientation, 0);
+    EXPECT_EQ(tilt(0), 0);
     app()->settings.auto_rotate = 1;
-    tilt(20000);   // lying flat: ignored
-    EXPECT_EQ(app()->out.orientation, 0);
-    tilt(0);
-    EXPECT_EQ(app()->out.orientation, 2);
+    EXPECT_EQ(tilt(20000), 0);   // lying flat
+    EXPECT_EQ(tilt(0), 2);
     ui()->ui_surface = mine;
 }
 
-// ---- the UI timer thread ---------------------------------------------------------------------------
+// ---- the UI timer thread, with a queue it may push into ----------------------------------
 
-// A queue the timer thread may push into, set up with the timer running.
 SDL_mutex* g_locked_mutex;
 std::deque<SDL_Event> g_locked_queue;
 int locked_push(SDL_Event* ev)
@@ -538,43 +399,6 @@ int locked_poll(SDL_Event* ev)
 int no_peep(SDL_Event*, int, Uint32) { return 0; }
 const EventSource LOCKED_SOURCE = {locked_poll, no_peep, locked_push};
 
-class UiTimer : public ToolkitTest {
-protected:
-    void SetUp() override
-    {
-        ToolkitTest::SetUp();
-        g_locked_mutex = SDL_CreateMutex();
-        g_locked_queue.clear();
-        ui_set_event_source(&LOCKED_SOURCE);
-        ASSERT_EQ(ui_timer_start(), 0);
-        EXPECT_EQ(ui_timer_start(), 0);   // already running
-    }
-    void TearDown() override
-    {
-        ui_timer_stop();
-        ui_timer_stop();
-        ui_set_play_request_handler(nullptr);
-        registry_clear(1);
-        ToolkitTest::TearDown();
-        SDL_DestroyMutex(g_locked_mutex);
-    }
-};
-
-TEST_F(UiTimer, ThreadTurnsAPlayRequestIntoAnEvent)
-{
-    ASSERT_EQ(post_play_request(), 0);
-    bool seen = false;
-    // Bounded by count, not by time: the request wakes the timer at once.
-    for (int i = 0; i < 5000 && !seen; ++i) {
-        SDL_Event ev;
-        while (locked_poll(&ev))
-            seen |= ev.type == SDL_USEREVENT && ev.user.code == UI_EVENT_PLAY_REQUEST;
-        if (!seen)
-            SDL_Delay(2);
-    }
-    EXPECT_TRUE(seen);
-}
-
 int listener_like(void*)
 {
     for (int i = 0; i < 3000; ++i) {
@@ -585,18 +409,26 @@ int listener_like(void*)
     return 0;
 }
 
-int job_until_cancelled(void* arg)
-{
-    while (!spinner_cancel_requested(static_cast<Widget*>(arg)))
-        SDL_Delay(1);
-    return 0;
-}
-
 // The listener posting requests, the UI timer scanning, spinner jobs and the
 // main thread rebuilding screens all share the registry; the thread
 // sanitizer build checks that they do so under its lock.
-TEST_F(UiTimer, ListenerTimerJobsAndScreensShareTheRegistry)
+TEST_F(Events, TimerThreadListenerJobsAndScreensShareTheRegistry)
 {
+    g_locked_mutex = SDL_CreateMutex();
+    ui_set_event_source(&LOCKED_SOURCE);
+    ASSERT_EQ(ui_timer_start(), 0);
+    EXPECT_EQ(ui_timer_start(), 0);   // already running
+    // A posted request wakes the timer, which turns it into an event.
+    ASSERT_EQ(post_play_request(), 0);
+    bool seen = false;
+    for (int i = 0; i < 5000 && !seen; ++i) {   // bounded by count, not by time
+        SDL_Event ev;
+        while (locked_poll(&ev))
+            seen |= ev.type == SDL_USEREVENT && ev.user.code == UI_EVENT_PLAY_REQUEST;
+        SDL_Delay(seen ? 0 : 2);
+    }
+    EXPECT_TRUE(seen);
+
     SDL_Thread* listener = SDL_CreateThread(listener_like, nullptr);
     ASSERT_NE(listener, nullptr);
     ui_set_play_request_handler([](AppState* a) { ++a->nav.current_channel; });
@@ -620,6 +452,12 @@ TEST_F(UiTimer, ListenerTimerJobsAndScreensShareTheRegistry)
     }
     SDL_WaitThread(listener, nullptr);
     EXPECT_GT(app()->nav.current_channel, 0);
+    ui_timer_stop();
+    ui_timer_stop();
+    ui_set_play_request_handler(nullptr);
+    registry_clear(1);
+    SDL_DestroyMutex(g_locked_mutex);
+    g_locked_queue.clear();
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
-// Pixel operations on real SDL software surfaces: fills, blends, copies with
-// clipping, bilinear scaling, frame stretching and image loading.
+// Pixel operations on real SDL software surfaces: fills, blends and copies
+// clipped on every side, bilinear scaling, frame stretching and image loading.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <array>
 #include <fstream>
+#include <tuple>
+#include <functional>
 #include <random>
 
 #include "tests/ui/ui_test_support.h"
@@ -30,247 +32,171 @@ int count_of(Surface* s, uint32_t value)
     return n;
 }
 
-TEST(SurfaceFill, TranslucentBlackHalvesTransparentClearsAndRectanglesClip)
+TEST(Surface, FillsBlendTranslucentColoursAndClipRectanglesAndLines)
 {
-    SurfacePtr s = filled(8, 8, argb(255, 0xC8, 0x80, 0x40));
-    fill_rect(s.get(), 0, 0, 4, 8, 0x80000000u);
-    EXPECT_EQ(get_pixel(s.get(), 1, 1), argb(255, 0x64, 0x40, 0x20));
-    EXPECT_EQ(get_pixel(s.get(), 4, 1), argb(255, 0xC8, 0x80, 0x40));  // outside the rectangle
-    fill_rect(s.get(), 4, 0, 4, 8, 0x00000000u);
-    EXPECT_EQ(get_pixel(s.get(), 7, 7), 0u);
-
-    // A translucent colour on a transparent surface becomes visible.
+    SurfacePtr s = filled(6, 5, argb(255, 0xC8, 0x80, 0x40));
+    fill_rect(s.get(), 0, 0, 1, 5, 0x80000000u);   // translucent black halves
+    EXPECT_EQ(get_pixel(s.get(), 0, 1), argb(255, 0x64, 0x40, 0x20));
+    fill_rect(s.get(), -3, -3, 5, 5, 0xFFFFFFFFu);    // top-left corner 2 x 2
+    fill_rect(s.get(), 4, 3, 100, 100, 0xFF000000u);  // bottom-right 2 x 2
+    for (auto [x, y, w, h] : {std::array{6, 0, 3, 3}, {0, -10, 3, 3}, {0, 0, 0x7FFFFFFF, -1}})
+        fill_rect(s.get(), x, y, w, h, 0xFF00FF00u);   // wholly outside or empty
+    EXPECT_EQ(std::pair(count_of(s.get(), 0xFFFFFFFFu), count_of(s.get(), 0xFF000000u)), std::pair(4, 4));
+    fill_rect(nullptr, 0, 0, 1, 1, 0xFFFFFFFFu);
     SurfacePtr clear(surface_create(2, 2));
-    fill_rect(clear.get(), 0, 0, 2, 2, 0x80FF0000u);
+    fill_rect(clear.get(), 0, 0, 2, 2, 0x80FF0000u);   // over transparent: visible, not clear
     EXPECT_EQ(alpha_of(get_pixel(clear.get(), 0, 0)), 0x80u);
     EXPECT_GT(red_of(get_pixel(clear.get(), 0, 0)), 0x70u);
 
-    SurfacePtr c = filled(6, 5, argb(255, 1, 2, 3));
-    fill_rect(c.get(), -3, -3, 5, 5, 0xFFFFFFFFu);    // top-left corner 2 x 2
-    fill_rect(c.get(), 4, 3, 100, 100, 0xFF000000u);  // bottom-right 2 x 2
-    fill_rect(c.get(), 6, 0, 3, 3, 0xFF00FF00u);      // wholly outside
-    fill_rect(c.get(), 0, -10, 3, 3, 0xFF00FF00u);
-    fill_rect(c.get(), 0, 0, 0x7FFFFFFF, -1, 0xFF00FF00u);
-    EXPECT_EQ(count_of(c.get(), 0xFFFFFFFFu), 4);
-    EXPECT_EQ(count_of(c.get(), 0xFF000000u), 4);
-    EXPECT_EQ(get_pixel(c.get(), 1, 1), 0xFFFFFFFFu);
-    EXPECT_EQ(get_pixel(c.get(), 5, 4), 0xFF000000u);
-    fill_rect(nullptr, 0, 0, 1, 1, 0xFFFFFFFFu);
-}
-
-TEST(SurfaceFill, GradientStepsLinearlyAndLinesClip)
-{
-    SurfacePtr s = filled(12, 4, 0xFF000000u);
-    fill_gradient(s.get(), -2, 0, 12, 3, 0xFF000000u, 0xFFF0F0F0u, 0);
-    // Lines -2 and -1 are skipped; x = 0 holds line 2 = 2 * 240 / 12.
-    EXPECT_EQ(red_of(get_pixel(s.get(), 0, 0)), 40u);
-    EXPECT_EQ(red_of(get_pixel(s.get(), 9, 2)), 220u);
-    EXPECT_EQ(get_pixel(s.get(), 10, 0), 0xFF000000u);  // past the gradient
-    EXPECT_EQ(get_pixel(s.get(), 0, 3), 0xFF000000u);   // below its thickness
+    SurfacePtr g = filled(12, 4, 0xFF000000u);
+    fill_gradient(g.get(), -2, 0, 12, 3, 0xFF000000u, 0xFFF0F0F0u, 0);   // lines -2 and -1 are skipped
+    EXPECT_EQ(red_of(get_pixel(g.get(), 0, 0)), 40u);
+    EXPECT_EQ(std::pair(get_pixel(g.get(), 10, 0), get_pixel(g.get(), 0, 3)), std::pair(0xFF000000u, 0xFF000000u));
     for (int x = 1; x < 10; ++x)
-        EXPECT_GE(red_of(get_pixel(s.get(), x, 1)), red_of(get_pixel(s.get(), x - 1, 1)));
-
+        EXPECT_GT(red_of(get_pixel(g.get(), x, 1)), red_of(get_pixel(g.get(), x - 1, 1)));
     SurfacePtr l(surface_create(5, 5));
     draw_line(l.get(), 4, 2, -10, 2, 0xFF505050u);
     draw_line(l.get(), 1, 100, 1, -100, 0xFFFFFFFFu);
-    draw_line(l.get(), 0, 0, 4, 4, 0xFF00FF00u);  // diagonal: nothing
+    draw_line(l.get(), 0, 0, 4, 4, 0xFF00FF00u);   // diagonal: nothing
     draw_line(l.get(), 9, 9, 20, 9, 0xFF00FF00u);
-    EXPECT_EQ(count_of(l.get(), 0xFF505050u), 4);
-    EXPECT_EQ(count_of(l.get(), 0xFFFFFFFFu), 5);
-    EXPECT_EQ(get_pixel(l.get(), 3, 3), 0u);
+    EXPECT_EQ(std::tuple(count_of(l.get(), 0xFF505050u), count_of(l.get(), 0xFFFFFFFFu), count_of(l.get(), 0u)),
+              std::tuple(4, 5, 16));
 }
 
-TEST(SurfaceBlend, BlendOverAtAlphaZeroHalfAndFullKeepsDestinationAlpha)
+// Each way of placing an opaque source lands exactly on the overlap, wherever
+// the source sits, and nothing else changes.
+TEST(Surface, PlacingASourceClipsOnAllFourSides)
 {
-    SurfacePtr dst = filled(3, 1, argb(0x40, 100, 50, 0));
-    SurfacePtr src(surface_create(3, 1));
-    put_pixel(src.get(), 0, 0, argb(0, 200, 200, 200));
-    put_pixel(src.get(), 1, 0, argb(128, 200, 250, 255));
-    put_pixel(src.get(), 2, 0, argb(255, 7, 8, 9));
-    blend_over(dst.get(), src.get(), 0, 0);
-    EXPECT_EQ(get_pixel(dst.get(), 0, 0), argb(0x40, 100, 50, 0));
-    // (200 * 128 + 100 * 127) >> 8 = 149, (250 * 128 + 50 * 127) >> 8 = 149,
-    // (255 * 128) >> 8 = 127
-    EXPECT_EQ(get_pixel(dst.get(), 1, 0), argb(0x40, 149, 149, 127));
-    EXPECT_EQ(get_pixel(dst.get(), 2, 0), argb(255, 7, 8, 9));
-}
-
-TEST(SurfaceBlend, BlendOverClipsRowsAndColumnsOutsideTheDestination)
-{
-    SurfacePtr src = filled(4, 4, argb(255, 9, 9, 9));
-    for (auto [x, y] : {std::pair{-2, -2}, {3, 3}, {-2, 3}, {3, -2}, {10, 0}, {0, 10}, {-4, 0}}) {
-        SurfacePtr dst(surface_create(5, 5));
-        blend_over(dst.get(), src.get(), x, y);
-        for (int yy = 0; yy < 5; ++yy)
-            for (int xx = 0; xx < 5; ++xx) {
-                const bool inside = xx >= x && xx < x + 4 && yy >= y && yy < y + 4;
-                EXPECT_EQ(get_pixel(dst.get(), xx, yy) != 0, inside) << x << "," << y;
+    const std::pair<const char*, std::function<void(Surface*, Surface*, int, int)>> ops[] = {
+        {"copy_pixels", copy_pixels}, {"blend_over", blend_over}, {"blit_alpha", blit_alpha},
+        {"copy_rect", [](Surface* d, Surface* s, int x, int y) { copy_rect(d, x, y, s, nullptr); }}};
+    SurfacePtr src = marked(4, 4);
+    for (const auto& [name, place] : ops)
+        for (int x : {-4, -3, 0, 3, 5, 8})
+            for (int y : {-4, -1, 0, 4, 6, 7}) {
+                SCOPED_TRACE(std::string(name) + " at " + std::to_string(x) + "," + std::to_string(y));
+                SurfacePtr dst = filled(8, 7, 0xFFFFFFFFu);
+                place(dst.get(), src.get(), x, y);
+                for (int dy = 0; dy < 7; ++dy)
+                    for (int dx = 0; dx < 8; ++dx) {
+                        const int sx = dx - x, sy = dy - y;
+                        const bool inside = sx >= 0 && sx < 4 && sy >= 0 && sy < 4;
+                        ASSERT_EQ(get_pixel(dst.get(), dx, dy), inside ? mark(sx, sy) : 0xFFFFFFFFu) << dx << "," << dy;
+                    }
             }
-    }
     blend_over(nullptr, src.get(), 0, 0);
     blend_over(src.get(), nullptr, 0, 0);
 }
 
-TEST(SurfaceBlend, BlitAlphaComposesOverOpaqueAndTransparent)
+TEST(Surface, TranslucentSourcesComposeAndRgbSourcesBecomeOpaque)
 {
-    SurfacePtr src(surface_create(2, 1));
+    // blend_over keeps the destination's alpha; blit_alpha composes "over".
+    SurfacePtr src(surface_create(3, 1));
+    put_pixel(src.get(), 0, 0, argb(0, 200, 200, 200));
+    put_pixel(src.get(), 1, 0, argb(128, 200, 250, 255));
+    put_pixel(src.get(), 2, 0, argb(255, 7, 8, 9));
+    SurfacePtr dst = filled(3, 1, argb(0x40, 100, 50, 0));
+    blend_over(dst.get(), src.get(), 0, 0);
+    EXPECT_EQ(std::tuple(get_pixel(dst.get(), 0, 0), get_pixel(dst.get(), 1, 0), get_pixel(dst.get(), 2, 0)),
+              std::tuple(argb(0x40, 100, 50, 0), argb(0x40, 149, 149, 127), argb(255, 7, 8, 9)));
+    SurfacePtr opaque = filled(2, 1, argb(255, 0, 0, 255)), clear(surface_create(2, 1));
     put_pixel(src.get(), 0, 0, argb(128, 255, 0, 0));
-    put_pixel(src.get(), 1, 0, argb(0, 255, 255, 255));
-    SurfacePtr opaque = filled(2, 1, argb(255, 0, 0, 255));
-    blit_alpha(opaque.get(), src.get(), 0, 0);
-    const uint32_t p = get_pixel(opaque.get(), 0, 0);
-    EXPECT_EQ(alpha_of(p), 255u);
-    EXPECT_NEAR(red_of(p), 128, 1);
-    EXPECT_NEAR(blue_of(p), 127, 1);
-    EXPECT_EQ(get_pixel(opaque.get(), 1, 0), argb(255, 0, 0, 255));
-    SurfacePtr clear(surface_create(2, 1));
-    blit_alpha(clear.get(), src.get(), 0, 0);
+    for (Surface* d : {opaque.get(), clear.get()})
+        blit_alpha(d, src.get(), 0, 0);
+    const uint32_t over = get_pixel(opaque.get(), 0, 0);
+    EXPECT_EQ(alpha_of(over), 255u);
+    EXPECT_NEAR(red_of(over), 128, 1);
+    EXPECT_NEAR(blue_of(over), 127, 1);
     EXPECT_EQ(get_pixel(clear.get(), 0, 0), argb(128, 255, 0, 0));
-
-    // A part of the source, partly off the destination.
-    SurfacePtr big = filled(4, 4, argb(255, 0, 255, 0));
-    SDL_Rect part{2, 2, 2, 2};
-    SurfacePtr dst(surface_create(3, 3));
-    blit_alpha_part(dst.get(), big.get(), &part, 2, -1);
-    EXPECT_EQ(get_pixel(dst.get(), 2, 0), argb(255, 0, 255, 0));
-    EXPECT_EQ(count_of(dst.get(), 0u), 8);
-}
-
-TEST(SurfaceCopy, CopyPixelsClipsOnAllFourSides)
-{
-    SurfacePtr src = marked(4, 4);
-    put_pixel(src.get(), 0, 0, 0x00000000u);  // alpha 0 copied too
-    for (int x : {-3, -2, 0, 3, 5, 7, 9})
-        for (int y : {-3, -1, 0, 4, 6, 8}) {
-            SurfacePtr dst = filled(8, 7, 0xFFFFFFFFu);
-            copy_pixels(dst.get(), src.get(), x, y);
-            for (int dy = 0; dy < 7; ++dy)
-                for (int dx = 0; dx < 8; ++dx) {
-                    const int sx = dx - x, sy = dy - y;
-                    const bool inside = sx >= 0 && sx < 4 && sy >= 0 && sy < 4;
-                    ASSERT_EQ(get_pixel(dst.get(), dx, dy), !inside ? 0xFFFFFFFFu : get_pixel(src.get(), sx, sy))
-                        << "at " << x << "," << y << " pixel " << dx << "," << dy;
-                }
-        }
-}
-
-TEST(SurfaceCopy, CopyRectClipsToBothSurfacesAndRgbSourcesGetOpaqueAlpha)
-{
-    SurfacePtr src = marked(4, 4);
-    SurfacePtr dst(surface_create(3, 3));
-    SDL_Rect r{-1, 2, 10, 10};  // clipped to src: x 0..3, y 2..3
-    copy_rect(dst.get(), 1, 0, src.get(), &r);
-    // The source rectangle's (-1, 2) would land on (1, 0): (0, 2) lands on (2, 0).
-    EXPECT_EQ(get_pixel(dst.get(), 2, 0), mark(0, 2));
-    EXPECT_EQ(get_pixel(dst.get(), 2, 1), mark(0, 3));
-    EXPECT_EQ(count_of(dst.get(), 0u), 7);
+    // Only the overlap of a source part with both surfaces lands.
+    SurfacePtr part_dst(surface_create(3, 3));
+    SDL_Rect part{-1, 2, 10, 10};
+    copy_rect(part_dst.get(), 1, 0, marked(4, 4).get(), &part);
+    EXPECT_EQ(get_pixel(part_dst.get(), 2, 1), mark(0, 3));
+    EXPECT_EQ(count_of(part_dst.get(), 0u), 7);
 
     // 24 bits with red in the lowest byte, as image decoders deliver RGB.
     SurfacePtr rgb(SDL_CreateRGBSurface(SDL_SWSURFACE, 2, 2, 24, 0xFF, 0xFF00, 0xFF0000, 0));
-    ASSERT_TRUE(rgb);
+    put_pixel(rgb.get(), 0, 1, 0x665544);
     put_pixel(rgb.get(), 1, 1, 0x332211);
     SurfacePtr out(surface_create(3, 3));
     copy_pixels_rgb(out.get(), rgb.get(), 1, 1);
-    EXPECT_EQ(get_pixel(out.get(), 2, 2), argb(255, 0x11, 0x22, 0x33));
-    EXPECT_EQ(get_pixel(out.get(), 1, 1), argb(255, 0, 0, 0));
-    EXPECT_EQ(get_pixel(out.get(), 0, 0), 0u);
-    put_pixel(rgb.get(), 0, 1, 0x665544);
-    copy_pixels_rgb(out.get(), rgb.get(), 2, -1);  // clipped: only source (0, 1) lands
-    EXPECT_EQ(get_pixel(out.get(), 2, 0), argb(255, 0x44, 0x55, 0x66));
+    copy_pixels_rgb(out.get(), rgb.get(), 2, -1);   // only source (0, 1) lands
+    EXPECT_EQ(std::tuple(get_pixel(out.get(), 2, 2), get_pixel(out.get(), 1, 1), get_pixel(out.get(), 2, 0)),
+              std::tuple(argb(255, 0x11, 0x22, 0x33), argb(255, 0, 0, 0), argb(255, 0x44, 0x55, 0x66)));
     EXPECT_EQ(get_pixel(out.get(), 0, 0), 0u);
 }
 
-TEST(SurfaceScale, OnePixelBecomesUniformAndUnsupportedSourcesAreRefused)
-{
-    Surface* one = surface_create(1, 1);
-    put_pixel(one, 0, 0, argb(0x7F, 0x12, 0xAB, 0xFE));
-    SurfacePtr big(scale_surface(one, 100, 100));
-    ASSERT_TRUE(big);
-    ASSERT_EQ(big->w, 100);
-    ASSERT_EQ(big->h, 100);
-    EXPECT_EQ(count_of(big.get(), argb(0x7F, 0x12, 0xAB, 0xFE)), 100 * 100);
-
-    Surface* rgb = SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, 24, 0xFF0000, 0xFF00, 0xFF, 0);
-    put_pixel(rgb, 0, 0, 0x102030);
-    SurfacePtr from24(scale_surface(rgb, 0, -5));  // sizes below 1 become 1
-    ASSERT_TRUE(from24);
-    EXPECT_EQ(from24->w, 1);
-    EXPECT_EQ(get_pixel(from24.get(), 0, 0), 0xFF102030u);
-
-    SurfacePtr eight(SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 8, 0, 0, 0, 0));
-    EXPECT_EQ(scale_surface(eight.get(), 8, 8), nullptr);
-    EXPECT_EQ(eight->w, 4);
-    EXPECT_EQ(scale_surface(nullptr, 8, 8), nullptr);
-}
-
-TEST(SurfaceScale, GradientStaysMonotonicWithExactOrigin)
+TEST(Surface, ScalingKeepsRampsMonotonicAndStretchingKeepsFrameCorners)
 {
     for (auto [tw, th] : {std::pair{100, 60}, {7, 5}, {1000, 3}}) {
-        // A horizontal red ramp and a vertical green ramp, 16 steps of 17.
-        Surface* ramp = surface_create(16, 16);
+        SCOPED_TRACE(std::to_string(tw) + "x" + std::to_string(th));
+        Surface* ramp = surface_create(16, 16);   // red grows along x, green along y
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x)
                 put_pixel(ramp, x, y, argb(255, x * 17, y * 17, 0));
         SurfacePtr s(scale_surface(ramp, tw, th));
-        ASSERT_TRUE(s);
+        ASSERT_TRUE(s && s->w == tw && s->h == th);
         EXPECT_EQ(get_pixel(s.get(), 0, 0), argb(255, 0, 0, 0));
-        // Positions advance by (source - 1) / target, so the far corner falls
-        // short of the source's by at most one target step.
-        const uint32_t far = get_pixel(s.get(), tw - 1, th - 1);
-        EXPECT_GE(int(red_of(far)), 255 - 255 / tw - 3) << tw;
-        EXPECT_GE(int(green_of(far)), 255 - 255 / th - 3) << th;
+        EXPECT_GE(int(red_of(get_pixel(s.get(), tw - 1, 0))), 255 - 255 / tw - 3);
+        EXPECT_GE(int(green_of(get_pixel(s.get(), 0, th - 1))), 255 - 255 / th - 3);
         for (int y = 0; y < th; ++y)
-            for (int x = 1; x < tw; ++x) {
-                ASSERT_GE(red_of(get_pixel(s.get(), x, y)), red_of(get_pixel(s.get(), x - 1, y)));
-                ASSERT_EQ(green_of(get_pixel(s.get(), x, y)), green_of(get_pixel(s.get(), 0, y)));
+            for (int x = 0; x < tw; ++x) {
+                ASSERT_GE(red_of(get_pixel(s.get(), x, y)), red_of(get_pixel(s.get(), std::max(x - 1, 0), y)));
+                ASSERT_GE(green_of(get_pixel(s.get(), x, y)), green_of(get_pixel(s.get(), x, std::max(y - 1, 0))));
             }
-        for (int y = 1; y < th; ++y)
-            ASSERT_GE(green_of(get_pixel(s.get(), 0, y)), green_of(get_pixel(s.get(), 0, y - 1)));
     }
-}
+    Surface* rgb = SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, 24, 0xFF0000, 0xFF00, 0xFF, 0);
+    put_pixel(rgb, 0, 0, 0x102030);
+    SurfacePtr from24(scale_surface(rgb, 0, -5));   // sizes below 1 become 1
+    ASSERT_TRUE(from24);
+    EXPECT_EQ(get_pixel(from24.get(), 0, 0), 0xFF102030u);
+    SurfacePtr eight(SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 4, 8, 0, 0, 0, 0));
+    EXPECT_EQ(scale_surface(eight.get(), 8, 8), nullptr);
+    EXPECT_EQ(eight->w, 4);   // left intact
 
-TEST(SurfaceStretch, CornersKeepTheirShapeAndTheMiddleRepeats)
-{
+    // A frame's halves stay at the matching edges (left/top 2 pixels, right/bottom 3).
     SurfacePtr src = marked(5, 5);
     SurfacePtr big(stretch_frame(src.get(), 20, 12));
     ASSERT_TRUE(big);
-    EXPECT_EQ(src->w, 5);  // the source stays
-    // Left/top halves are 2 pixels, right/bottom halves 3.
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 2; ++x) {
-            EXPECT_EQ(get_pixel(big.get(), x, y), mark(x, y));
-            EXPECT_EQ(get_pixel(big.get(), 17 + x, 9 + y), mark(2 + x, 2 + y));
-            EXPECT_EQ(get_pixel(big.get(), 17 + x, y), mark(2 + x, y));
-            EXPECT_EQ(get_pixel(big.get(), x, 9 + y), mark(x, 2 + y));
-        }
-    EXPECT_EQ(get_pixel(big.get(), 10, 6), mark(2, 2));
+    for (auto [x, y, sx, sy] : {std::array{1, 1, 1, 1}, {17, 9, 2, 2}, {19, 0, 4, 0}, {0, 11, 0, 4}, {10, 6, 2, 2}})
+        EXPECT_EQ(get_pixel(big.get(), x, y), mark(sx, sy)) << x << "," << y;
     for (auto [w, h] : {std::pair{0, 10}, {10, 1025}, {-1, 10}})
         EXPECT_EQ(stretch_frame(src.get(), w, h), nullptr) << w << "x" << h;
     EXPECT_TRUE(SurfacePtr(stretch_frame(src.get(), 1024, 1)));
 }
 
-TEST(SurfaceLoad, PngFilesBecomeArgbAndDamagedFilesNeverCrash)
+TEST(Surface, PngFilesBecomeArgbAndDamagedFilesAreRefusedWithoutCrashOrHang)
 {
     TempDir dir;
     const std::string rgba = dir.path() + "/rgba.png", rgb = dir.path() + "/rgb.png";
     ASSERT_TRUE(write_png(rgba, 3, 2, true, [](int x, int y) { return argb(x * 80, 10, 20 + y, 30); }));
     ASSERT_TRUE(write_png(rgb, 2, 2, false, [](int, int) { return argb(255, 0xAA, 0xBB, 0xCC); }));
-    SurfacePtr a(load_image(rgba.c_str()));
-    ASSERT_TRUE(a);
+    SurfacePtr a(load_image(rgba.c_str())), b(load_image(rgb.c_str()));
+    ASSERT_TRUE(a && b);
     EXPECT_EQ(a->format->Rmask, SURFACE_RMASK);
     EXPECT_EQ(a->format->Amask, SURFACE_AMASK);
     EXPECT_EQ(get_pixel(a.get(), 2, 1), argb(160, 10, 21, 30));
-    SurfacePtr b(load_image(rgb.c_str()));
-    ASSERT_TRUE(b);
     EXPECT_EQ(get_pixel(b.get(), 1, 1), argb(255, 0xAA, 0xBB, 0xCC));
     EXPECT_EQ(load_image((dir.path() + "/missing.png").c_str()), nullptr);
     EXPECT_EQ(load_image(nullptr), nullptr);
+
+    // An ancillary chunk whose length runs past the end of the file made the
+    // image library loop forever on CRC warnings; such a file is refused.
+    static const char hex[] =
+        "89504e470d0a1a0a0000000d49484452000000030000000208060000009d74661a000000417352474200aeb51ce9"
+        "0000001a49444154089963e412916360606008606060086061b464800300c7ff00e375";
+    std::string overlong;
+    for (size_t i = 0; i + 1 < sizeof(hex); i += 2)
+        overlong += static_cast<char>(std::stoi(std::string(hex + i, 2), nullptr, 16));
+    const std::string bad = dir.path() + "/bad.png";
+    std::ofstream(bad, std::ios::binary) << overlong;
+    EXPECT_EQ(load_image(bad.c_str()), nullptr);
 
     // Truncated and scrambled copies of a valid file.
     std::ifstream in(rgba, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::mt19937 rng(7);
-    const std::string bad = dir.path() + "/bad.png";
     for (int i = 0; i < 200; ++i) {
         std::string copy = bytes.substr(0, rng() % (bytes.size() + 1));
         for (int k = 0; k < 4 && !copy.empty(); ++k)
@@ -281,22 +207,6 @@ TEST(SurfaceLoad, PngFilesBecomeArgbAndDamagedFilesNeverCrash)
             EXPECT_EQ(img->format->BitsPerPixel, 32);
         }
     }
-}
-
-// An ancillary chunk whose length runs past the end of the file made the
-// image library loop forever on CRC warnings; such a file is refused.
-TEST(SurfaceLoad, ChunkRunningPastTheEndIsRefusedWithoutHanging)
-{
-    static const char hex[] =
-        "89504e470d0a1a0a0000000d49484452000000030000000208060000009d74661a000000417352474200aeb51ce9"
-        "0000001a49444154089963e412916360606008606060086061b464800300c7ff00e375";
-    std::string bytes;
-    for (size_t i = 0; i + 1 < sizeof(hex); i += 2)
-        bytes += static_cast<char>(std::stoi(std::string(hex + i, 2), nullptr, 16));
-    TempDir dir;
-    const std::string path = dir.path() + "/overlong-chunk.png";
-    std::ofstream(path, std::ios::binary) << bytes;
-    EXPECT_EQ(load_image(path.c_str()), nullptr);
 }
 
 }  // namespace

@@ -81,12 +81,18 @@ inline SDL_Event user(int code)
 
 // Counts of actions run, by tag.
 inline int g_actions[8];
-inline RegistrySlot* g_last_slot;
 template <int Tag>
-void count_action(AppState*, RegistrySlot* slot)
+void count_action(AppState*, RegistrySlot*)
 {
     ++g_actions[Tag];
-    g_last_slot = slot;
+}
+
+// A spinner job that runs until its spinner asks it to stop.
+inline int job_until_cancelled(void* spinner)
+{
+    while (!spinner_cancel_requested(static_cast<Widget*>(spinner)))
+        SDL_Delay(1);
+    return 0;
 }
 
 class ToolkitTest : public ::testing::Test {
@@ -119,7 +125,6 @@ protected:
         g_queue.clear();
         g_delay_calls = 0;
         std::memset(g_actions, 0, sizeof g_actions);
-        g_last_slot = nullptr;
         ui_set_clock(fake_ticks);
         ui_set_delay(fake_delay);
         ui_set_event_source(&FAKE_SOURCE);
@@ -150,6 +155,13 @@ protected:
         send(mouse_button(SDL_MOUSEBUTTONUP, x, y));
     }
     void click(const Widget* w) { click(w->x + 5, w->y + 5); }
+    // Types one key: down and up, the clock moved past the repeat filter.
+    void type(SDLKey sym, Uint16 unicode = 0, SDLMod mod = KMOD_NONE)
+    {
+        send(key(sym, unicode, mod));
+        send(key(sym, unicode, mod, SDL_KEYUP));
+        g_now += 10;
+    }
     // The registered widget with this label.
     static Widget* registered(const char* label)
     {

@@ -1,6 +1,6 @@
-// Helpers for the ui/ graphics tests: surfaces filled with known pixels,
-// PNG files written with libpng, and a fixture that opens the fonts from
-// the build's run folder.
+// Helpers for the ui/ tests: surfaces filled with known pixels, PNG files
+// written with libpng, a fixture that opens the fonts from the build's run
+// folder, and a hog of texture slots.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 
 #include <SDL/SDL_ttf.h>
 
+#include "render/gl_context.h"
 #include "ui/surface.h"
 #include "ui/text.h"
 
@@ -41,36 +42,20 @@ inline SurfacePtr filled(int w, int h, uint32_t value)
 template <typename PixelFn>
 bool write_png(const std::string& path, int w, int h, bool alpha, PixelFn pixel)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, w, h, 8, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(static_cast<size_t>(w) * 4);
-    for (int y = 0; y < h; ++y) {
-        png_byte* p = row.data();
+    std::vector<png_byte> bytes;
+    for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const uint32_t v = pixel(x, y);
-            *p++ = red_of(v);
-            *p++ = green_of(v);
-            *p++ = blue_of(v);
+            bytes.insert(bytes.end(), {png_byte(red_of(v)), png_byte(green_of(v)), png_byte(blue_of(v))});
             if (alpha)
-                *p++ = alpha_of(v);
+                bytes.push_back(png_byte(alpha_of(v)));
         }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(w);
+    image.height = png_uint_32(h);
+    image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    return png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, nullptr) != 0;
 }
 
 // A fresh temporary folder, removed with its contents at the end.
@@ -133,3 +118,25 @@ inline bool same_pixels(Surface* a, Surface* b)
                            size_t(a->w) * 4) == 0;
     return same;
 }
+
+// Takes every free texture slot but `leave` (the GL context must be current)
+// and gives them back when it goes; take() reports how many it got.
+struct SlotHog {
+    std::vector<TextureSlot*> taken;
+    size_t take(size_t leave = 0)
+    {
+        const size_t before = taken.size();
+        for (TextureSlot* slot = nullptr; texture_slot_create(&slot, 32, 4, 4, false), slot; slot = nullptr)
+            taken.push_back(slot);
+        for (; leave > 0 && taken.size() > before; --leave) {
+            texture_slot_free(taken.back());
+            taken.pop_back();
+        }
+        return taken.size() - before;
+    }
+    ~SlotHog()
+    {
+        for (TextureSlot* slot : taken)
+            texture_slot_free(slot);
+    }
+};
