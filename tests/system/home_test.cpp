@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -51,13 +52,11 @@ protected:
     // Pixels that differ between two screenshots inside a rectangle.
     long differing(const std::string& a, const std::string& b, int x, int y, int w, int h, int fuzz = 0)
     {
-        std::string crop = " -crop " + std::to_string(w) + "x" + std::to_string(h) + "+" +
-                           std::to_string(x) + "+" + std::to_string(y) + " +repage ";
-        harness::run("convert " + a + crop + folder_.file("crop_a.png"));
-        harness::run("convert " + b + crop + folder_.file("crop_b.png"));
-        return std::atol(harness::run("compare -metric AE -fuzz " + std::to_string(fuzz) + "% " +
-                                      folder_.file("crop_a.png") + " " + folder_.file("crop_b.png") +
-                                      " null: 2>&1").c_str());
+        const std::string crop = "[" + std::to_string(w) + "x" + std::to_string(h) + "+" + std::to_string(x) + "+" +
+                                 std::to_string(y) + "]' ";
+        const std::string out = harness::run("compare -metric AE -fuzz " + std::to_string(fuzz) + "% '" + a + crop +
+                                             "'" + b + crop + "null: 2>&1");
+        return std::isdigit(out[0]) ? std::atol(out.c_str()) : -1;  // -1: no comparison made
     }
     // Whether the rectangle comes to look as in `before` within 30 s.
     bool settles_back(const std::string& before, int w, int h, int fuzz = 0)

@@ -11,12 +11,8 @@
 
 namespace harness {
 
-namespace {
-
 constexpr const char* XVFB_TUNABLES =
     "GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456";
-
-}  // namespace
 
 std::string run(const std::string& command)
 {
@@ -34,13 +30,12 @@ std::string run(const std::string& command)
 bool eventually(const std::function<bool()>& done, double timeout_s)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_s);
-    for (;;) {
-        if (done())
-            return true;
+    while (!done()) {
         if (std::chrono::steady_clock::now() >= end)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    return true;
 }
 
 VirtualDisplay::VirtualDisplay(int width, int height)
@@ -55,11 +50,9 @@ VirtualDisplay::VirtualDisplay(int width, int height)
         close(fds[0]);
         setpgid(0, 0);
         putenv(const_cast<char*>(XVFB_TUNABLES));
-        const std::string fd = std::to_string(fds[1]);
-        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+        const std::string fd = std::to_string(fds[1]), screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
         freopen("/dev/null", "w", stderr);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", screen.c_str(),
-               static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", screen.c_str(), nullptr);
         _exit(127);
     }
     close(fds[1]);
@@ -118,7 +111,7 @@ Player::Player(const VirtualDisplay& display, const RunFolder& folder, std::vect
     pid_ = fork();
     if (pid_ == 0) {
         setpgid(0, 0);
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
         _exit(127);
     }
 }
