@@ -31,11 +31,8 @@ TEST(Opener, ReportsWhatCannotBeOpenedAndPassesTheAddressWhole)
     const char* url = "https://help.velmora.example/site/docs/a b;$(touch /tmp/x).html";
     ASSERT_EQ(shell_open(url), 0);
     std::string recorded;
-    for (int i = 0; i < 200 && recorded.empty(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::ifstream in(dir + "/args");
-        recorded.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    for (int i = 0; i < 200 && recorded.empty(); ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+        recorded.assign(std::istreambuf_iterator<char>(std::ifstream(dir + "/args").rdbuf()), {});
     EXPECT_EQ(recorded, std::string("1\n") + url + "\n");
     setenv("PATH", old_path.c_str(), 1);
     std::system(("rm -rf " + dir).c_str());

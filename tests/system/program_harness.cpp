@@ -5,50 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <thread>
 
 namespace harness {
 
-namespace {
-
 constexpr const char* XVFB_TUNABLES =
     "GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456";
-
-void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-// Waits for a child up to timeout_s; its exit status, or -1 after a signal;
-// -2 when it is still running.
-int wait_child(pid_t pid, int timeout_s)
-{
-    for (int i = 0;; ++i) {
-        int status = 0;
-        pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (r < 0)
-            return -1;
-        if (i >= timeout_s * 20)
-            return -2;
-        sleep_ms(50);
-    }
-}
-
-pid_t spawn_shell(const std::string& command)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        setpgid(0, 0);
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
-}
-
-}  // namespace
 
 std::string run(const std::string& command)
 {
@@ -56,12 +20,22 @@ std::string run(const std::string& command)
     FILE* p = popen(command.c_str(), "r");
     if (!p)
         return out;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        out.append(buf.data(), n);
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof(buf), p)) > 0;)
+        out.append(buf, n);
     pclose(p);
     return out;
+}
+
+bool eventually(const std::function<bool()>& done, double timeout_s)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_s);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
 }
 
 VirtualDisplay::VirtualDisplay(int width, int height)
@@ -76,35 +50,31 @@ VirtualDisplay::VirtualDisplay(int width, int height)
         close(fds[0]);
         setpgid(0, 0);
         putenv(const_cast<char*>(XVFB_TUNABLES));
-        const std::string fd = std::to_string(fds[1]);
-        const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+        const std::string fd = std::to_string(fds[1]), screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
         freopen("/dev/null", "w", stderr);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", screen.c_str(),
-               static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", screen.c_str(), nullptr);
         _exit(127);
     }
     close(fds[1]);
-    std::string number;
     char c;
     while (read(fds[0], &c, 1) == 1 && c != '\n')
-        number += c;
+        name_ += c;
     close(fds[0]);
-    if (number.empty()) {
+    if (name_.empty()) {
         waitpid(pid_, nullptr, 0);
         pid_ = -1;
-        return;
     }
-    name_ = ":" + number;
+    name_ = ":" + name_;
 }
 
 VirtualDisplay::~VirtualDisplay()
 {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        if (wait_child(pid_, 10) == -2) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
+    if (pid_ <= 0)
+        return;
+    kill(pid_, SIGTERM);
+    if (!eventually([this] { return waitpid(pid_, nullptr, WNOHANG) != 0; }, 10)) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
     }
 }
 
@@ -115,8 +85,9 @@ std::string VirtualDisplay::run(const std::string& command) const
 
 bool VirtualDisplay::screenshot(const std::string& png, int w, int h) const
 {
-    std::string crop = w > 0 ? " -crop " + std::to_string(w) + "x" + std::to_string(h) + "+0+0 +repage" : "";
-    run("xwd -root -silent | convert xwd:-" + crop + " " + png + " 2>/dev/null");
+    ::unlink(png.c_str());
+    run("xwd -root -silent | convert xwd:- -crop " + std::to_string(w) + "x" + std::to_string(h) + "+0+0 +repage " +
+        png + " 2>/dev/null");
     struct stat st;
     return ::stat(png.c_str(), &st) == 0 && st.st_size > 0;
 }
@@ -125,8 +96,7 @@ RunFolder::RunFolder()
 {
     char tmpl[] = "/tmp/velmora-run-XXXXXX";
     path_ = mkdtemp(tmpl);
-    harness::run(std::string("cp -a ") + VELMORA_RUN_DIR + "/. " + path_ + "/");
-    harness::run("rm -rf " + path_ + "/data");
+    harness::run(std::string("cp -a ") + VELMORA_RUN_DIR + "/. " + path_ + "/ && rm -rf " + path_ + "/data");
 }
 
 RunFolder::~RunFolder() { harness::run("rm -rf " + path_); }
@@ -134,51 +104,51 @@ RunFolder::~RunFolder() { harness::run("rm -rf " + path_); }
 Player::Player(const VirtualDisplay& display, const RunFolder& folder, std::vector<std::string> env)
     : display_(display)
 {
-    std::string vars = "DISPLAY=" + display.name() + " SDL_AUDIODRIVER=dummy";
+    std::string command = "cd " + folder.file("") + " && exec env DISPLAY=" + display.name() + " SDL_AUDIODRIVER=dummy";
     for (const auto& e : env)
-        vars += " '" + e + "'";
-    pid_ = spawn_shell("cd " + folder.path() + " && exec env " + vars +
-                       " ./velmora-player >player.log 2>&1");
+        command += " '" + e + "'";
+    command += " ./velmora-player >player.log 2>&1";
+    pid_ = fork();
+    if (pid_ == 0) {
+        setpgid(0, 0);
+        execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+        _exit(127);
+    }
 }
 
 Player::~Player()
 {
-    if (pid_ > 0 && status_ == -2) {
+    if (running()) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
 }
 
-std::string Player::wait_window(int timeout_s)
-{
-    for (int i = 0; i < timeout_s * 10 && running(); ++i) {
-        std::string id = display_.run("xdotool search --name '^Velmora Media Player$' 2>/dev/null | head -1");
-        if (!id.empty()) {
-            while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
-                id.pop_back();
-            return id;
-        }
-        sleep_ms(100);
-    }
-    return {};
-}
-
-bool Player::wait_file(const std::string& path, int timeout_s) const
-{
-    for (int i = 0; i < timeout_s * 20; ++i) {
-        if (access(path.c_str(), F_OK) == 0)
-            return true;
-        sleep_ms(50);
-    }
-    return false;
-}
-
 bool Player::running()
 {
-    if (status_ != -2)
-        return false;
-    status_ = wait_child(pid_, 0);
+    int st = 0;
+    pid_t r = status_ == -2 ? waitpid(pid_, &st, WNOHANG) : 0;
+    if (r != 0)  // ended, or lost: -1 unless it exited
+        status_ = r == pid_ && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return status_ == -2;
+}
+
+std::string Player::wait_window(int timeout_s)
+{
+    std::string id;
+    eventually([&] {
+        id = display_.run("xdotool search --name '^Velmora Media Player$' 2>/dev/null | head -1");
+        return !id.empty() || !running();
+    }, timeout_s);
+    while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
+        id.pop_back();
+    return id;
+}
+
+int Player::wait_exit(int timeout_s)
+{
+    eventually([this] { return !running(); }, timeout_s);
+    return status_ == -2 ? -1 : status_;
 }
 
 int Player::terminate(int timeout_s)
@@ -186,13 +156,6 @@ int Player::terminate(int timeout_s)
     if (running())
         kill(pid_, SIGTERM);
     return wait_exit(timeout_s);
-}
-
-int Player::wait_exit(int timeout_s)
-{
-    if (status_ == -2)
-        status_ = wait_child(pid_, timeout_s);
-    return status_ == -2 ? -1 : status_;
 }
 
 }  // namespace harness

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@ namespace harness {
 
 // Output of a shell command (stdout only); empty on failure.
 std::string run(const std::string& command);
+// Asks `done` every 50 ms for up to timeout_s seconds; whether it said yes.
+bool eventually(const std::function<bool()>& done, double timeout_s = 30);
 
 class VirtualDisplay {
 public:
@@ -23,20 +26,19 @@ public:
     const std::string& name() const { return name_; }
     // Runs a command with DISPLAY set to this display.
     std::string run(const std::string& command) const;
-    // Saves the screen (or the top-left w x h of it) as a PNG.
-    bool screenshot(const std::string& png, int w = 0, int h = 0) const;
+    // Saves the top-left w x h of the screen as a PNG.
+    bool screenshot(const std::string& png, int w, int h) const;
 
 private:
     std::string name_;
     pid_t pid_ = -1;
 };
 
-// A fresh copy of the build's run folder in a temporary directory.
+// A fresh copy of the build's run folder (without its data) in /tmp.
 class RunFolder {
 public:
     RunFolder();
     ~RunFolder();
-    const std::string& path() const { return path_; }
     std::string file(const std::string& relative) const { return path_ + "/" + relative; }
 
 private:
@@ -45,26 +47,25 @@ private:
 
 class Player {
 public:
-    // Starts velmora-player in `folder` on `display`; `env` adds NAME=VALUE pairs.
+    // Starts velmora-player in `folder` on `display`; `env` adds NAME=VALUE
+    // pairs. Its output goes to player.log in the folder.
     Player(const VirtualDisplay& display, const RunFolder& folder, std::vector<std::string> env = {});
     ~Player();
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
-    // Waits (up to timeout_s) for the window titled "Velmora Media Player";
-    // its X id as text, empty if it never appeared.
+    // The X id of the window titled "Velmora Media Player" as text; empty if
+    // it did not appear within timeout_s or the program ended.
     std::string wait_window(int timeout_s = 30);
-    // Waits up to timeout_s for `path` to exist.
-    bool wait_file(const std::string& path, int timeout_s = 30) const;
-    // Sends SIGTERM and returns the exit status (-1 on a signal or time-out).
-    int terminate(int timeout_s = 30);
-    // Waits for the program to end by itself; exit status, -1 on time-out.
-    int wait_exit(int timeout_s = 30);
     bool running();
+    // Waits for the program to end by itself: its exit status, -1 after a
+    // signal or on time-out. terminate() sends SIGTERM first.
+    int wait_exit(int timeout_s = 30);
+    int terminate(int timeout_s = 30);
 
 private:
     const VirtualDisplay& display_;
     pid_t pid_ = -1;
-    int status_ = -2;
+    int status_ = -2;  // -2 while running
 };
 
 }  // namespace harness
