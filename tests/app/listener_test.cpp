@@ -26,9 +26,15 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::atomic<int> g_posted{0};
-int count_post(AppState*) { return ++g_posted, 0; }
+int count_post(AppState*)
+{
+    return ++g_posted, 0;
+}
 
-long open_fds() { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); }
+long open_fds()
+{
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+}
 
 int connect_to(uint16_t port)
 {
@@ -56,7 +62,8 @@ void send_text(uint16_t port, const std::string& text, bool wait_served = false)
         shutdown(fd, SHUT_WR);
         set_receive_timeout(fd, 5000);
         char sink[64];
-        while (recv(fd, sink, sizeof(sink), 0) > 0) {}
+        while (recv(fd, sink, sizeof(sink), 0) > 0) {
+        }
     }
     close(fd);
 }
@@ -113,7 +120,8 @@ TEST_F(Listener, WhatTextIsTaken)
         uint32_t flags_before, flags_after;
     } cases[] = {
         {"PLAY http://192.0.2.1/clip.mp4", "http://192.0.2.1/clip.mp4", BUSY, APP_RUNNING},
-        {"http://192.0.2.1/x", "http://192.0.2.1/x", APP_STREAM_ACTIVE | APP_RUNNING, APP_STREAM_ACTIVE | APP_RUNNING},
+        {"http://192.0.2.1/x", "http://192.0.2.1/x", APP_STREAM_ACTIVE | APP_RUNNING,
+         APP_STREAM_ACTIVE | APP_RUNNING},
         {"https://example.invalid/a", "untouched", BUSY, BUSY},
         {"HTTP://UPPER ftp://x", "untouched", BUSY, BUSY},
         {"", "untouched", BUSY, BUSY},
@@ -125,7 +133,8 @@ TEST_F(Listener, WhatTextIsTaken)
         std::strcpy(app_->nav.current_media_path, "untouched");
         app_->flags.store(c.flags_before);
         EXPECT_EQ(listener_take_text(&app_->flags, c.text.data(), c.text.size()),
-                  c.path != "untouched") << c.text;
+                  c.path != "untouched")
+            << c.text;
         EXPECT_EQ(app_->flags.load(), c.flags_after) << c.text;
         EXPECT_EQ(collected(), c.path) << c.text;
     }

@@ -32,15 +32,22 @@ protected:
         settings_set_defaults(&s_);
     }
     void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
-    Bytes bytes() const { return {std::istreambuf_iterator<char>(std::ifstream(path_).rdbuf()), {}}; }
-    void write(const Bytes& f) const { std::ofstream(path_).write(reinterpret_cast<const char*>(f.data()), f.size()); }
+    Bytes bytes() const
+    {
+        return {std::istreambuf_iterator<char>(std::ifstream(path_).rdbuf()), {}};
+    }
+    void write(const Bytes& f) const
+    {
+        std::ofstream(path_).write(reinterpret_cast<const char*>(f.data()), f.size());
+    }
     int save() { return prefs_save_to(&s_, path_.c_str()); }
     int load() { return prefs_load_from(&loaded_, path_.c_str()); }
     bool loaded_is_zero() const { return loaded_.version == 0 && settings_checksum(&loaded_) == 0; }
     static void make_incompressible()
     {
         std::mt19937 rng(7);
-        std::generate_n(reinterpret_cast<uint8_t*>(&s_) + SETTINGS_HEADER_SIZE, SETTINGS_PAYLOAD_SIZE, std::ref(rng));
+        std::generate_n(reinterpret_cast<uint8_t*>(&s_) + SETTINGS_HEADER_SIZE,
+                        SETTINGS_PAYLOAD_SIZE, std::ref(rng));
     }
     std::string dir_, path_;
     static inline Settings s_, loaded_;
@@ -83,7 +90,11 @@ TEST_F(PrefsFile, UnusableFilesAreRefusedWithAZeroBlock)
         {"last byte changed", [](Bytes& f) { f.back() ^= 0x55; }},
         {"short header", [](Bytes& f) { f.resize(7); }},
         {"short payload", [](Bytes& f) { f.resize(f.size() - 3); }},
-        {"zlib header, then garbage", [](Bytes& f) { for (size_t i = 14; i < f.size(); ++i) f[i] = i * 31; }},
+        {"zlib header, then garbage",
+         [](Bytes& f) {
+             for (size_t i = 14; i < f.size(); ++i)
+                 f[i] = i * 31;
+         }},
         {"packed_size 2^31-1", packed(0x7FFFFFFF)},
         {"packed_size negative", packed(-5)},
         {"packed_size 1", packed(1)},
@@ -93,7 +104,8 @@ TEST_F(PrefsFile, UnusableFilesAreRefusedWithAZeroBlock)
         std::ifstream io("/proc/self/io");
         std::string key;
         long value = -1;
-        while (io >> key >> value && key != "rchar:") {}
+        while (io >> key >> value && key != "rchar:") {
+        }
         return value;
     };
     for (const auto& c : cases) {
@@ -138,7 +150,8 @@ TEST_F(PrefsFile, FailedSaveKeepsThePreviousFile)
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the save did not report its failure";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the save did not report its failure";
     EXPECT_EQ(bytes(), before);
     EXPECT_NE(access((path_ + ".tmp").c_str(), F_OK), 0) << "temporary file left behind";
     EXPECT_EQ(prefs_save_to(&s_, (dir_ + "/no/such/folder/prefs.dat").c_str()), -1);

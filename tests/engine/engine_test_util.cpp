@@ -10,7 +10,6 @@
 #include <fstream>
 #include <sstream>
 
-
 // Reports from inside FFmpeg's frame threading and SDL's audio thread
 // are the libraries' own business (they synchronise with atomics the race
 // detector cannot see in uninstrumented code); ours are still reported.
@@ -45,7 +44,8 @@ bool make_media(const std::string& args)
     return std::system(("ffmpeg -nostdin -y -v error " + args).c_str()) == 0;
 }
 
-bool make_clip(const std::string& path, const std::vector<std::string>& sources, const std::string& output)
+bool make_clip(const std::string& path, const std::vector<std::string>& sources,
+               const std::string& output)
 {
     std::string inputs;
     for (const std::string& s : sources)
@@ -53,12 +53,15 @@ bool make_clip(const std::string& path, const std::vector<std::string>& sources,
     return make_media(inputs + output + " '" + path + "'");
 }
 
-CommandResult run_playback(const std::string& env, const std::string& options, const std::string& media)
+CommandResult run_playback(const std::string& env, const std::string& options,
+                           const std::string& media)
 {
     // The outer bound only keeps a hang from blocking the suite; the driver's
     // own --timeout reports status -2 well before it.
-    std::string command = "env SDL_VIDEODRIVER=dummy " + env + " timeout -s KILL 200 " VELMORA_BINARY_DIR
-                          "/bench/engine_playback --timeout 90 " + options + " '" + media + "' 2>/dev/null";
+    std::string command = "env SDL_VIDEODRIVER=dummy " + env +
+                          " timeout -s KILL 200 " VELMORA_BINARY_DIR
+                          "/bench/engine_playback --timeout 90 " +
+                          options + " '" + media + "' 2>/dev/null";
     CommandResult r;
     FILE* p = popen(command.c_str(), "r");
     if (!p)

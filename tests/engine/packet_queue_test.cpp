@@ -31,7 +31,8 @@ TEST_F(PacketQueueTest, HandsEveryPacketOverInOrderAndAccountsForIt)
 {
     EXPECT_EQ(packet_queue_size(&q), PACKET_NODE_SIZE);
     for (int size : {100, 7, 0})
-        ASSERT_EQ(packet_queue_put(&q, packet_of_size(size, size).get()), 0);  // the queue keeps its own
+        ASSERT_EQ(packet_queue_put(&q, packet_of_size(size, size).get()),
+                  0);  // the queue keeps its own
     EXPECT_EQ(packet_queue_count(&q), 4);
     EXPECT_EQ(packet_queue_size(&q), 107 + 4 * PACKET_NODE_SIZE);
     PacketPtr got;

@@ -19,16 +19,19 @@ namespace {
 class PlaybackTest : public ::testing::Test {
 protected:
     // Runs the driver with the disk audio driver writing dir/raw.
-    CommandResult play(const std::string& options, const std::string& media, const std::string& raw = "audio.raw")
+    CommandResult play(const std::string& options, const std::string& media,
+                       const std::string& raw = "audio.raw")
     {
-        return run_playback("SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + dir.file(raw), options, media);
+        return run_playback("SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + dir.file(raw), options,
+                            media);
     }
     // The usual clip, seconds long, made once per name.
     std::string av_clip(const std::string& name, double seconds, const std::string& extra = "")
     {
         std::string path = dir.file(name);
         std::ifstream exists(path);
-        EXPECT_TRUE(exists || make_clip(path, AV_SOURCES, "-t " + std::to_string(seconds) + " " + H264_AAC + extra));
+        EXPECT_TRUE(exists || make_clip(path, AV_SOURCES,
+                                        "-t " + std::to_string(seconds) + " " + H264_AAC + extra));
         return path;
     }
     ScratchDir dir;
@@ -62,8 +65,9 @@ TEST_F(PlaybackTest, SoundAndPicturesReachTheDeviceInItsFormat)
         // To the end with every picture and all the sound.
         {"clip.mp4", "", "", "", 72, 75, 48000, 1, 3.0, LOUD},
         // Six planes of the same tone, down-mixed into both device channels.
-        {"surround.mp4", "sine=f=300:r=48000", "-t 1.5 -af 'pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0' -c:a aac", "",
-         0, 0, 48000, 2, 1.5, LOUD},
+        {"surround.mp4", "sine=f=300:r=48000",
+         "-t 1.5 -af 'pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0' -c:a aac", "", 0, 0, 48000, 2,
+         1.5, LOUD},
         {"mono.wav", "sine=f=500:r=22050", "-t 1.5 -c:a pcm_s16le", "", 0, 0, 22050, 1, 1.5, LOUD},
         // Muted: the clock runs at the normal pace, the device gets zeros.
         {"muted.mp4", "", "", "--mute", 72, 75, 48000, 1, 3.0, ZEROS},
@@ -105,7 +109,8 @@ TEST_F(PlaybackTest, SoundAndPicturesReachTheDeviceInItsFormat)
     std::string pcm = read_file(dir.file("mono.wav.raw"));
     size_t first = pcm.find_first_not_of('\0') & ~size_t{1};
     ASSERT_GT(pcm.size(), first + 12000);
-    EXPECT_NE(read_file(dir.file("mono.wav")).find(pcm.substr(first + 4000, 8000)), std::string::npos);
+    EXPECT_NE(read_file(dir.file("mono.wav")).find(pcm.substr(first + 4000, 8000)),
+              std::string::npos);
 }
 
 TEST_F(PlaybackTest, SeeksAndJumpsLandAroundTheirTargetsInBothDirections)
@@ -126,7 +131,8 @@ TEST_F(PlaybackTest, SeeksAndJumpsLandAroundTheirTargetsInBothDirections)
         CommandResult r = play(c.options, clip);
         SCOPED_TRACE(std::string(c.options) + ": " + r.output);
         ASSERT_EQ(r.exit_code, 0);
-        double target = json_number(r.output, "seek_target_ms"), landed = json_number(r.output, "seek_landed_ms");
+        double target = json_number(r.output, "seek_target_ms"),
+               landed = json_number(r.output, "seek_landed_ms");
         EXPECT_NEAR(landed, target, 1000);
         // A backward request really goes back, a forward one forward.
         EXPECT_EQ(landed < c.from_ms, target < c.from_ms);
@@ -174,13 +180,19 @@ TEST_F(PlaybackTest, DamagedFilesEndWithACleanStatus)
     const struct {
         const char* name;
         std::string bytes;
-    } cases[] = {{"half", good.substr(0, good.size() / 2)}, {"head", good.substr(0, 200)},
-                 {"cut", good.substr(0, rng() % good.size())}, {"body scrambled", scrambled(good.size() / 4, 200)},
-                 {"anywhere scrambled", scrambled(0, 20)}, {"garbage", garbage}, {"empty", ""}};
+    } cases[] = {{"half", good.substr(0, good.size() / 2)},
+                 {"head", good.substr(0, 200)},
+                 {"cut", good.substr(0, rng() % good.size())},
+                 {"body scrambled", scrambled(good.size() / 4, 200)},
+                 {"anywhere scrambled", scrambled(0, 20)},
+                 {"garbage", garbage},
+                 {"empty", ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::string path = dir.file(std::string(c.name) + ".mp4");
-        { std::ofstream(path, std::ios::binary) << c.bytes; }
+        {
+            std::ofstream(path, std::ios::binary) << c.bytes;
+        }
         CommandResult r = play("", path);
         // 0 or 1 from the driver: never a signal, never the hang guard (-2).
         EXPECT_TRUE(r.exit_code == 0 || r.exit_code == 1) << r.output;

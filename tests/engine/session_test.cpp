@@ -91,7 +91,8 @@ protected:
         return media_open(EngineContext{&now, &out, &flags, &settings}, name.c_str());
     }
     // Makes dir/name from lavfi sources and opens it.
-    void open_clip(const std::string& name, const std::vector<std::string>& sources, const std::string& output)
+    void open_clip(const std::string& name, const std::vector<std::string>& sources,
+                   const std::string& output)
     {
         ASSERT_TRUE(make_clip(dir.file(name), sources, output));
         ASSERT_EQ(open(dir.file(name)), RESULT_OK);
@@ -146,10 +147,14 @@ TEST_F(MediaOpenTest, EmbeddedCoverIsWrittenAt480OnItsLongSideOnce)
     } covers[] = {{"wide", "640x360", 480, 270}, {"tall", "300x600", 240, 480}};
     for (const auto& c : covers) {
         SCOPED_TRACE(c.name);
-        std::string png = std::string(c.name) + ".png", song = dir.file(std::string(c.name) + ".mp3");
-        ASSERT_TRUE(make_media(std::string("-f lavfi -i color=c=blue:s=") + c.size + " -frames:v 1 " + png));
-        ASSERT_TRUE(make_media("-f lavfi -i sine=d=1 -i " + png + " -map 0 -map 1 -c:a libmp3lame "
-                               "-c:v png -disposition:v attached_pic -id3v2_version 3 " + song));
+        std::string png = std::string(c.name) + ".png",
+                    song = dir.file(std::string(c.name) + ".mp3");
+        ASSERT_TRUE(make_media(std::string("-f lavfi -i color=c=blue:s=") + c.size +
+                               " -frames:v 1 " + png));
+        ASSERT_TRUE(make_media("-f lavfi -i sine=d=1 -i " + png +
+                               " -map 0 -map 1 -c:a libmp3lame "
+                               "-c:v png -disposition:v attached_pic -id3v2_version 3 " +
+                               song));
         ASSERT_EQ(open(song), RESULT_OK);
         char expected[PATH_SIZE];
         cover_thumb_path(song.c_str(), expected, sizeof expected);
@@ -160,7 +165,9 @@ TEST_F(MediaOpenTest, EmbeddedCoverIsWrittenAt480OnItsLongSideOnce)
         EXPECT_TRUE(cover->w == c.w && cover->h == c.h) << cover->w << "x" << cover->h;
         SDL_FreeSurface(cover);
         // A cover that exists already is pointed at, not written again.
-        { std::ofstream(expected, std::ios::trunc) << "kept"; }
+        {
+            std::ofstream(expected, std::ios::trunc) << "kept";
+        }
         ASSERT_EQ(open(song), RESULT_OK);
         EXPECT_STREQ(now.cover_path, expected);
         EXPECT_EQ(read_file(expected), "kept");
@@ -172,14 +179,17 @@ TEST_F(MediaOpenTest, DamagedPngCoverIsSkippedAndTheSongPlays)
     ASSERT_TRUE(make_media("-f lavfi -i testsrc=s=64x64 -frames:v 1 c.png"));
     std::string song = dir.file("s.mp3");
     ASSERT_TRUE(make_media("-f lavfi -i sine=d=2 -i c.png -map 0 -map 1 -c:a libmp3lame -c:v png "
-                           "-disposition:v attached_pic " + song));
+                           "-disposition:v attached_pic " +
+                           song));
     std::string bytes = read_file(song);
     size_t png = bytes.find("\x89PNG\r\n\x1a\n");
     ASSERT_NE(png, std::string::npos);
     // The chunk after IHDR (signature 8, IHDR 12 + 13) now claims 4 KiB more
     // than the picture holds.
     bytes[png + 8 + 25 + 2] = 0x10;
-    { std::ofstream(song, std::ios::binary | std::ios::trunc) << bytes; }
+    {
+        std::ofstream(song, std::ios::binary | std::ios::trunc) << bytes;
+    }
     // The image library loops forever on such a PNG: the open runs in a child
     // whose watchdog ends it if the open does not come back.
     EXPECT_EXIT(
@@ -202,9 +212,12 @@ TEST_F(MediaOpenTest, EachKindOfMediaSetsItsFields)
     for (int i = 0; i < 40; i++)
         maps += " -map 0:a";
     ASSERT_TRUE(make_clip("photo.png", {"testsrc=s=320x200"}, "-frames:v 1"));
-    ASSERT_TRUE(make_clip("slides.mkv", {"testsrc=s=160x120:r=2", "sine=d=1"}, "-t 1 -c:v png -c:a pcm_s16le"));
-    ASSERT_TRUE(make_clip("tracks.mkv", {"anullsrc=r=8000:cl=mono"}, "-t 0.3" + maps + " -c:a pcm_s16le"));
-    ASSERT_TRUE(make_clip("v.mp4", {"testsrc=s=320x240:r=25", "sine"}, std::string("-t 2 ") + H264_AAC));
+    ASSERT_TRUE(make_clip("slides.mkv", {"testsrc=s=160x120:r=2", "sine=d=1"},
+                          "-t 1 -c:v png -c:a pcm_s16le"));
+    ASSERT_TRUE(
+        make_clip("tracks.mkv", {"anullsrc=r=8000:cl=mono"}, "-t 0.3" + maps + " -c:a pcm_s16le"));
+    ASSERT_TRUE(
+        make_clip("v.mp4", {"testsrc=s=320x240:r=25", "sine"}, std::string("-t 2 ") + H264_AAC));
     ASSERT_EQ(open(dir.file("photo.png")), RESULT_OK);
     EXPECT_TRUE(now.still_image && now.picture_mode && !now.yuv_path && !now.skip_first_picture);
     EXPECT_TRUE(!now.audio_only && now.no_audio && now.cover_path[0] == '\0');
@@ -218,7 +231,8 @@ TEST_F(MediaOpenTest, EachKindOfMediaSetsItsFields)
     EXPECT_TRUE(now.audio_track_table[31] == 31 && now.audio_stream == 0);
     settings.sound_on = 0;
     ASSERT_EQ(open(dir.file("v.mp4")), RESULT_OK);
-    EXPECT_TRUE(now.video_width == 320 && now.video_height == 240 && !now.audio_only && !now.no_audio);
+    EXPECT_TRUE(now.video_width == 320 && now.video_height == 240 && !now.audio_only &&
+                !now.no_audio);
     EXPECT_NEAR(now.duration_ms, 2000, 100);
     EXPECT_EQ(now.sound_on.load(), 0);  // taken from the settings at open
     EXPECT_TRUE(flags_any(&flags, APP_PLAYER_BUSY) && now.session);
@@ -230,11 +244,12 @@ TEST_F(MediaOpenTest, LaterTagInContainerOrderWinsAndLongTagsAreCut)
     const struct {
         std::string tags, artist, album, genre;
     } cases[] = {
-        {"-metadata artist=Early -metadata TPE1=Late -metadata TALB=Record -metadata genre=Jazz", "Late",
-         "Record", "Jazz"},
-        {"-metadata TPE1=Early -metadata artist=Late -metadata album=Disc -metadata TCON=Blues", "Late",
-         "Disc", "Blues"},
-        {"-metadata artist=" + x100 + " -metadata genre=" + x100, std::string(63, 'x'), "", std::string(31, 'x')},
+        {"-metadata artist=Early -metadata TPE1=Late -metadata TALB=Record -metadata genre=Jazz",
+         "Late", "Record", "Jazz"},
+        {"-metadata TPE1=Early -metadata artist=Late -metadata album=Disc -metadata TCON=Blues",
+         "Late", "Disc", "Blues"},
+        {"-metadata artist=" + x100 + " -metadata genre=" + x100, std::string(63, 'x'), "",
+         std::string(31, 'x')},
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -249,16 +264,23 @@ TEST(EngineNumbers, AbsurdDurationsAndAspectsStayInRange)
     const struct {
         int64_t us;
         int32_t ms;
-    } durations[] = {{0, 0}, {-5, 0}, {1999999, 1999}, {int64_t{INT32_MAX} * 1000, INT32_MAX},
-                     {int64_t{1} << 50, INT32_MAX}, {INT64_MAX, INT32_MAX}};
+    } durations[] = {{0, 0},
+                     {-5, 0},
+                     {1999999, 1999},
+                     {int64_t{INT32_MAX} * 1000, INT32_MAX},
+                     {int64_t{1} << 50, INT32_MAX},
+                     {INT64_MAX, INT32_MAX}};
     for (const auto& d : durations)
         EXPECT_EQ(duration_ms_from_us(d.us), d.ms) << d.us;
     const struct {
         int w, h;
         AVRational sar;
         double aspect;
-    } aspects[] = {{720, 576, {16, 15}, 4.0 / 3}, {640, 480, {0, 1}, 4.0 / 3}, {640, 480, {1, 0}, 4.0 / 3},
-                   {0, 480, {1, 1}, 1.0}, {3840, 2160, {1000000007, 1000000000}, 3840.0 * 1.000000007 / 2160},
+    } aspects[] = {{720, 576, {16, 15}, 4.0 / 3},
+                   {640, 480, {0, 1}, 4.0 / 3},
+                   {640, 480, {1, 0}, 4.0 / 3},
+                   {0, 480, {1, 1}, 1.0},
+                   {3840, 2160, {1000000007, 1000000000}, 3840.0 * 1.000000007 / 2160},
                    {4096, 16, {1, INT_MAX}, 4096.0 / 16 / INT_MAX}};
     for (const auto& a : aspects) {
         SCOPED_TRACE(std::to_string(a.w) + " " + std::to_string(a.sar.num));
@@ -273,10 +295,13 @@ TEST_F(MediaOpenTest, UnreadableNamesFailWithoutASession)
 {
     std::string wav = dir.file("ok.wav");
     ASSERT_TRUE(make_clip(wav, {"sine=d=0.5"}, ""));
-    { std::ofstream(dir.file("junk.mp4")) << std::string(5000, 'J'); }
+    {
+        std::ofstream(dir.file("junk.mp4")) << std::string(5000, 'J');
+    }
     // Local names never reach other protocols.
-    for (const std::string& name : {dir.file("missing.mp4"), dir.file("junk.mp4"), "concat:" + wav + "|" + wav,
-                                    "subfile,,start,0,end,0,,:" + wav, std::string("data:audio/wav;base64,AAAA")}) {
+    for (const std::string& name :
+         {dir.file("missing.mp4"), dir.file("junk.mp4"), "concat:" + wav + "|" + wav,
+          "subfile,,start,0,end,0,,:" + wav, std::string("data:audio/wav;base64,AAAA")}) {
         EXPECT_EQ(open(name), ERR_MEDIA_OPEN) << name;
         EXPECT_TRUE(now.session == nullptr && !flags_any(&flags, APP_PLAYER_BUSY)) << name;
     }
@@ -340,9 +365,12 @@ private:
             if (recv(c, req, sizeof req - 1, 0) <= 0)
                 continue;
             requests_++;
-            const std::string& body = bodies_[std::string(req + 4, std::strcspn(req + 4, " "))];  // "GET /path "
-            std::string out = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size() * (stall_ ? 100 : 1)) +
-                              "\r\nConnection: close\r\n\r\n" + body.substr(0, stall_ ? stall_ : std::string::npos);
+            const std::string& body =
+                bodies_[std::string(req + 4, std::strcspn(req + 4, " "))];  // "GET /path "
+            std::string out = "HTTP/1.1 200 OK\r\nContent-Length: " +
+                              std::to_string(body.size() * (stall_ ? 100 : 1)) +
+                              "\r\nConnection: close\r\n\r\n" +
+                              body.substr(0, stall_ ? stall_ : std::string::npos);
             send(c, out.data(), out.size(), MSG_NOSIGNAL);
             while (stall_ && !stop_)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -363,20 +391,22 @@ TEST_F(MediaOpenTest, RemotePlaylistReachesOnlyTheNetwork)
     std::string local = dir.file("local.ts");
     ASSERT_TRUE(make_clip(local, {"sine=d=1"}, "-c:a mp2"));
     std::string bytes = read_file(local), inline_data(AV_BASE64_SIZE(bytes.size()), '\0');
-    av_base64_encode(inline_data.data(), inline_data.size(), reinterpret_cast<const uint8_t*>(bytes.data()),
-                     bytes.size());
+    av_base64_encode(inline_data.data(), inline_data.size(),
+                     reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     // Segments that name a local file, a concatenation or inline data are
     // refused; one on the network plays.
     const struct {
         std::string segment;
         int result;
-    } cases[] = {{"file://" + local, ERR_MEDIA_OPEN}, {"concat:" + local + "|" + local, ERR_MEDIA_OPEN},
-                 {"data:video/mp2t;base64," + inline_data.substr(0, inline_data.find('\0')), ERR_MEDIA_OPEN},
-                 {"/seg.ts", RESULT_OK}};
+    } cases[] = {
+        {"file://" + local, ERR_MEDIA_OPEN},
+        {"concat:" + local + "|" + local, ERR_MEDIA_OPEN},
+        {"data:video/mp2t;base64," + inline_data.substr(0, inline_data.find('\0')), ERR_MEDIA_OPEN},
+        {"/seg.ts", RESULT_OK}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.segment.substr(0, 40));
-        LocalHttpServer server({{"/list.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\n" + c.segment +
-                                                   "\n#EXT-X-ENDLIST\n"},
+        LocalHttpServer server({{"/list.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\n" +
+                                                   c.segment + "\n#EXT-X-ENDLIST\n"},
                                 {"/seg.ts", bytes}});
         EXPECT_EQ(open(server.url("/list.m3u8")), c.result);
         EXPECT_TRUE(server.requests() >= 1 && (now.session != nullptr) == (c.result == RESULT_OK));
@@ -420,19 +450,31 @@ TEST_F(PictureTest, PicturesShowTheirColoursOnEachPathAndFormat)
         const char* output;
         uint8_t want[3];
         Upload upload;
-    } cases[] = {
-        // 200 wide: the decoder's rows are padded, the YUV quad crops them off.
-        {VIDEO_PATH_YUV, "color=c=red:s=200x120:r=25", "-t 1 -c:v libx264 -pix_fmt yuv420p", {255, 0, 0}, AS_DECODED},
-        {VIDEO_PATH_RGB, "color=c=blue:s=200x120:r=25", "-t 1 -c:v libx264 -pix_fmt yuv420p", {0, 0, 255}, ANY},
-        // 4:2:2 is converted to 4:2:0 at its coded width.
-        {VIDEO_PATH_YUV, "color=c=red:s=200x120:r=25", "-t 1 -c:v libx264 -pix_fmt yuv422p", {255, 0, 0}, CONVERTED},
-        // A still image is fitted to the screen.
-        {VIDEO_PATH_AUTO, "color=c=green:s=640x120", "-frames:v 1", {0, 128, 0}, FITTED}};
+    } cases[] = {// 200 wide: the decoder's rows are padded, the YUV quad crops them off.
+                 {VIDEO_PATH_YUV,
+                  "color=c=red:s=200x120:r=25",
+                  "-t 1 -c:v libx264 -pix_fmt yuv420p",
+                  {255, 0, 0},
+                  AS_DECODED},
+                 {VIDEO_PATH_RGB,
+                  "color=c=blue:s=200x120:r=25",
+                  "-t 1 -c:v libx264 -pix_fmt yuv420p",
+                  {0, 0, 255},
+                  ANY},
+                 // 4:2:2 is converted to 4:2:0 at its coded width.
+                 {VIDEO_PATH_YUV,
+                  "color=c=red:s=200x120:r=25",
+                  "-t 1 -c:v libx264 -pix_fmt yuv422p",
+                  {255, 0, 0},
+                  CONVERTED},
+                 // A still image is fitted to the screen.
+                 {VIDEO_PATH_AUTO, "color=c=green:s=640x120", "-frames:v 1", {0, 128, 0}, FITTED}};
     int n = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.source) + " " + c.output);
         video_path_override(c.path);
-        open_clip(std::to_string(n++) + (c.upload == FITTED ? ".png" : ".mp4"), {c.source}, c.output);
+        open_clip(std::to_string(n++) + (c.upload == FITTED ? ".png" : ".mp4"), {c.source},
+                  c.output);
         EXPECT_EQ(now.yuv_path, c.path == VIDEO_PATH_YUV);
         ASSERT_TRUE(play_until([&] { return shown(c.upload == FITTED ? 1 : 3); }));
         glFinish();
@@ -442,11 +484,13 @@ TEST_F(PictureTest, PicturesShowTheirColoursOnEachPathAndFormat)
         if (c.upload == AS_DECODED) {
             EXPECT_TRUE(!s->conversion_needed && s->pictq.entry.conv_frame == nullptr);
             ASSERT_TRUE(now.display_width >= 200 && s->textures.y && s->textures.u);
-            EXPECT_TRUE(s->textures.y->width == now.display_width && s->textures.u->width == now.display_width / 2);
+            EXPECT_TRUE(s->textures.y->width == now.display_width &&
+                        s->textures.u->width == now.display_width / 2);
             EXPECT_FLOAT_EQ(s->textures.y->texcoords[4], 200.0f / now.display_width);
         }
         EXPECT_TRUE(c.upload != CONVERTED || (s->conversion_needed && now.display_width == 200));
-        EXPECT_TRUE(c.upload != FITTED || (now.display_width == SCREEN_W && now.display_height == 60));
+        EXPECT_TRUE(c.upload != FITTED ||
+                    (now.display_width == SCREEN_W && now.display_height == 60));
     }
 }
 
@@ -517,7 +561,10 @@ std::string g_subtitle_seen;
 
 TEST_F(PictureTest, EmbeddedTextSubtitleIsShownWithoutMarkup)
 {
-    { std::ofstream(dir.file("s.srt")) << "1\n00:00:00,000 --> 00:00:02,000\n{\\an8}<i>Hello</i>\n\n"; }
+    {
+        std::ofstream(dir.file("s.srt"))
+            << "1\n00:00:00,000 --> 00:00:02,000\n{\\an8}<i>Hello</i>\n\n";
+    }
     now.draw_subtitle_text = [](void*, const char* text) {
         if (text && text[0])
             g_subtitle_seen = text;

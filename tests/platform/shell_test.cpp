@@ -24,14 +24,16 @@ TEST(Opener, ReportsWhatCannotBeOpenedAndPassesTheAddressWhole)
         EXPECT_EQ(shell_open(target), -1) << (target ? target : "null");
 
     // A stub opener that records its argument count and first argument.
-    std::ofstream(dir + "/xdg-open") << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > " << dir << "/args.tmp && mv "
-                                     << dir << "/args.tmp " << dir << "/args\n";
+    std::ofstream(dir + "/xdg-open")
+        << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > " << dir << "/args.tmp && mv " << dir
+        << "/args.tmp " << dir << "/args\n";
     chmod((dir + "/xdg-open").c_str(), 0755);
     setenv("PATH", (dir + ":/usr/bin:/bin").c_str(), 1);
     const char* url = "https://help.velmora.example/site/docs/a b;$(touch /tmp/x).html";
     ASSERT_EQ(shell_open(url), 0);
     std::string recorded;
-    for (int i = 0; i < 200 && recorded.empty(); ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+    for (int i = 0; i < 200 && recorded.empty();
+         ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
         recorded.assign(std::istreambuf_iterator<char>(std::ifstream(dir + "/args").rdbuf()), {});
     EXPECT_EQ(recorded, std::string("1\n") + url + "\n");
     setenv("PATH", old_path.c_str(), 1);

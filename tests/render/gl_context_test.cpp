@@ -44,7 +44,8 @@ TEST_F(RenderGl, SlotTableRefusesTheThirtyThirdAndSlotsAreFreedOnce)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     // A pbuffer of no size is refused; destroying twice is harmless.
     GlContext none{};
-    EXPECT_TRUE(!gl_context_create_pbuffer(&none, 0, 10) && !gl_context_create_pbuffer(&none, 10, -1));
+    EXPECT_TRUE(!gl_context_create_pbuffer(&none, 0, 10) &&
+                !gl_context_create_pbuffer(&none, 10, -1));
     gl_context_destroy(&none);
 }
 
@@ -76,7 +77,8 @@ TEST_F(RenderLayer, BandUploadsChangeOnlyTheirRowsThatFit)
     texture_slot_draw(layer, edge.data(), 10, 48, 0, true, false, false, false);
     texture_slot_draw(layer, nullptr, 10, 48, 5, true, false, false, false);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    texture_slot_draw(layer, nullptr, 0, 0, 0, false, true, false, true);  // shows the texture as it stands
+    texture_slot_draw(layer, nullptr, 0, 0, 0, false, true, false,
+                      true);  // shows the texture as it stands
     const auto screen = read_screen();
     for (int row = 0; row < 200; ++row) {
         const Rgba p = pixel(screen, 7, row);
@@ -103,11 +105,23 @@ TEST_F(RenderTurn, EachOrientationShowsTheLayerTurned)
     const struct {
         int orientation, w, h;
         Texel texel_of;  // the layer's (column, row) shown at screen (x, y)
-    } cases[] = {{0, 64, 32, [](int x, int y) { return std::pair{x, y}; }},
-                 {2, 64, 32, [](int x, int y) { return std::pair{63 - x, 31 - y}; }},
-                 // A portrait layer's first row runs up the left edge (1) or down the right edge (3).
-                 {1, 32, 64, [](int x, int y) { return std::pair{31 - y, x}; }},
-                 {3, 32, 64, [](int x, int y) { return std::pair{y, 63 - x}; }}};
+    } cases[] = {
+        {0, 64, 32,
+         [](int x, int y) {
+             return std::pair{x, y};
+         }},
+        {2, 64, 32,
+         [](int x, int y) {
+             return std::pair{63 - x, 31 - y};
+         }},
+        // A portrait layer's first row runs up the left edge (1) or down the right edge (3).
+        {1, 32, 64,
+         [](int x, int y) {
+             return std::pair{31 - y, x};
+         }},
+        {3, 32, 64, [](int x, int y) {
+             return std::pair{y, 63 - x};
+         }}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.orientation);
         TextureSlot* slot = nullptr;
@@ -116,7 +130,8 @@ TEST_F(RenderTurn, EachOrientationShowsTheLayerTurned)
         texture_slot_set_geometry(slot, c.orientation, 0, 0, 64, 32, c.w, c.h);
         std::vector<uint8_t> buffer(static_cast<size_t>(c.w * c.h * 4));
         for (int i = 0; i < c.w * c.h; ++i)  // red from the column, green from the row
-            put_argb(buffer, i, static_cast<uint8_t>(i % c.w * 3), static_cast<uint8_t>(i / c.w * 3), 0x80);
+            put_argb(buffer, i, static_cast<uint8_t>(i % c.w * 3),
+                     static_cast<uint8_t>(i / c.w * 3), 0x80);
         texture_slot_draw(slot, buffer.data(), 0, c.w, c.h, true, true, true, true);
         const auto screen = read_screen();
         for (int y = 0; y < 32; ++y)
@@ -138,7 +153,10 @@ TEST_F(RenderGl, ArgbSurfacesShowTheirTrueColours)
     texture_slot_set_geometry(slot, 0, 0, 0, 64, 64, 64, 64);
     texture_slot_set_geometry(widget, 0, 16, 16, 64, 64, 32, 32);
     // Surface pixels: red, green / blue, grey; the widget's one pixel orange.
-    const Rgba colours[5] = {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {0x40, 0x60, 0x80, 255},
+    const Rgba colours[5] = {{255, 0, 0, 255},
+                             {0, 255, 0, 255},
+                             {0, 0, 255, 255},
+                             {0x40, 0x60, 0x80, 255},
                              {255, 128, 0, 255}};
     std::vector<uint8_t> bytes(20);
     for (size_t i = 0; i < 5; ++i)
@@ -158,7 +176,9 @@ TEST_F(RenderGl, ArgbSurfacesShowTheirTrueColours)
 Rgba yuv_to_rgb(int y, int u, int v)
 {
     const double Y = y / 255.0, U = u / 255.0 - 0.5, V = v / 255.0 - 0.5;
-    auto to8 = [](double c) { return static_cast<uint8_t>(std::lround(std::clamp(c, 0.0, 1.0) * 255.0)); };
+    auto to8 = [](double c) {
+        return static_cast<uint8_t>(std::lround(std::clamp(c, 0.0, 1.0) * 255.0));
+    };
     return {to8(Y + 1.403 * V), to8(Y - 0.344 * U - 0.714 * V), to8(Y + 1.772 * U), 255};
 }
 
@@ -191,10 +211,13 @@ TEST_F(RenderGl, YuvOddSizesGiveTheMatrixColoursFromTightRowsAndFlooredChroma)
         for (int px = 0; px < W; ++px) {
             // Chroma sample under this pixel's centre (never on a texel edge here).
             const int cc = (2 * px + 1) * CW / (2 * W), cr_row = (2 * py + 1) * CH / (2 * H);
-            const Rgba want = yuv_to_rgb(luma(px, py), cb(cc, cr_row), cr(cc, cr_row)), got = pixel(screen, px, py);
-            ASSERT_TRUE(near(got.r, want.r, 2) && near(got.g, want.g, 2) && near(got.b, want.b, 2) && got.a == 255)
-                << "at " << px << "," << py << " got " << int(got.r) << "," << int(got.g) << "," << int(got.b)
-                << " want " << int(want.r) << "," << int(want.g) << "," << int(want.b);
+            const Rgba want = yuv_to_rgb(luma(px, py), cb(cc, cr_row), cr(cc, cr_row)),
+                       got = pixel(screen, px, py);
+            ASSERT_TRUE(near(got.r, want.r, 2) && near(got.g, want.g, 2) &&
+                        near(got.b, want.b, 2) && got.a == 255)
+                << "at " << px << "," << py << " got " << int(got.r) << "," << int(got.g) << ","
+                << int(got.b) << " want " << int(want.r) << "," << int(want.g) << ","
+                << int(want.b);
         }
     }
     EXPECT_EQ(pixel(screen, 50, 50).r, 0);  // outside the quad: the clear colour

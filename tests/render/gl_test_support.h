@@ -30,7 +30,8 @@ protected:
     // The whole framebuffer, top row first.
     std::vector<Rgba> read_screen() const
     {
-        std::vector<Rgba> bottom_up(static_cast<size_t>(width_ * height_)), top_down(bottom_up.size());
+        std::vector<Rgba> bottom_up(static_cast<size_t>(width_ * height_)),
+            top_down(bottom_up.size());
         glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, bottom_up.data());
         for (int row = 0; row < height_; ++row)
             std::copy_n(&bottom_up[(height_ - 1 - row) * width_], width_, &top_down[row * width_]);
@@ -46,10 +47,14 @@ protected:
 };
 
 // A 32-bit ARGB surface pixel as it lies in memory: B, G, R, A.
-inline void put_argb(std::vector<uint8_t>& buffer, size_t index, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255)
+inline void put_argb(std::vector<uint8_t>& buffer, size_t index, uint8_t r, uint8_t g, uint8_t b,
+                     uint8_t a = 255)
 {
     uint8_t* p = &buffer[index * 4];
     p[0] = b, p[1] = g, p[2] = r, p[3] = a;
 }
 
-inline bool near(int a, int b, int tolerance) { return a - b <= tolerance && b - a <= tolerance; }
+inline bool near(int a, int b, int tolerance)
+{
+    return a - b <= tolerance && b - a <= tolerance;
+}

@@ -26,10 +26,12 @@ TEST(RenderVideoRect, ModesOnALandscapeWindow)
     };
     for (const auto& c : cases) {
         VideoRect r{};
-        ASSERT_TRUE(video_rect_for_mode(VideoGeometry{nullptr, false, c.w, c.h, c.sar_num, c.sar_den, c.w}, c.mode,
-                                        1000, 600, &r));
+        ASSERT_TRUE(
+            video_rect_for_mode(VideoGeometry{nullptr, false, c.w, c.h, c.sar_num, c.sar_den, c.w},
+                                c.mode, 1000, 600, &r));
         EXPECT_TRUE(r.x == c.want.x && r.y == c.want.y && r.w == c.want.w && r.h == c.want.h)
-            << c.w << "x" << c.h << " mode " << c.mode << ": " << r.x << "," << r.y << "," << r.w << "," << r.h;
+            << c.w << "x" << c.h << " mode " << c.mode << ": " << r.x << "," << r.y << "," << r.w
+            << "," << r.h;
     }
     VideoGeometry video{nullptr, false, 640, 480, 1, 1, 640};
     VideoRect r{};
@@ -64,8 +66,9 @@ TEST(RenderAspectCycle, EveryStoredValueCyclesThroughTheThreeModes)
     const struct {
         int32_t mode;
         AspectMode next;
-    } cases[] = {{ASPECT_FILL, ASPECT_BOXED}, {ASPECT_BOXED, ASPECT_CROP}, {ASPECT_CROP, ASPECT_FILL},
-                 {3, ASPECT_BOXED},           {257, ASPECT_FILL},          {-1, ASPECT_FILL},
+    } cases[] = {{ASPECT_FILL, ASPECT_BOXED}, {ASPECT_BOXED, ASPECT_CROP},
+                 {ASPECT_CROP, ASPECT_FILL},  {3, ASPECT_BOXED},
+                 {257, ASPECT_FILL},          {-1, ASPECT_FILL},
                  {INT32_MIN, ASPECT_CROP},    {INT32_MAX, ASPECT_CROP}};
     for (const auto& c : cases)
         EXPECT_EQ(aspect_mode_next(c.mode), c.next) << c.mode;
@@ -118,8 +121,10 @@ TEST_F(RenderAspect, UnknownModesAndMissingVideoAreRefusedWithNothingStoredOrCle
     const float boxed_top = slot_->positions[1];
     glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    for (int mode : {3, -1, 255, int{ASPECT_BOXED}}) {  // the same mode as stored leaves the screen alone too
-        EXPECT_EQ(apply_aspect_mode(out_.get(), mode, 1000, 600), mode == ASPECT_BOXED ? 0 : -1) << mode;
+    for (int mode :
+         {3, -1, 255, int{ASPECT_BOXED}}) {  // the same mode as stored leaves the screen alone too
+        EXPECT_EQ(apply_aspect_mode(out_.get(), mode, 1000, 600), mode == ASPECT_BOXED ? 0 : -1)
+            << mode;
         EXPECT_TRUE(out_->aspect_mode == ASPECT_BOXED && slot_->positions[1] == boxed_top) << mode;
     }
     EXPECT_EQ(pixel(read_screen(), 50, 30).r, 255);

@@ -25,11 +25,14 @@ TEST(SubtitleText, MarkupIsDroppedAndCutsKeepWholeCharacters)
         {subtitle_plain_text, "a<b", 256, "a"},
         {subtitle_plain_text, "abcdef", 4, "abc"},
         // "é" is two bytes: a cut never leaves half of it.
-        {subtitle_plain_text, "ab\xC3\xA9" "cd", 4, "ab"},
+        {subtitle_plain_text,
+         "ab\xC3\xA9"
+         "cd",
+         4, "ab"},
         {subtitle_dialogue_text, "0,0,Default,,0,0,0,,{\\i1}Hello{\\i0}\\Nworld", 256,
          "Hello\nworld"},
-        {subtitle_dialogue_text, "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,Hi, there",
-         256, "Hi, there"},
+        {subtitle_dialogue_text, "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,Hi, there", 256,
+         "Hi, there"},
         {subtitle_dialogue_text, "0,0,D,,0,0,0,,a\\hb\r\n", 256, "a b"},
         {subtitle_dialogue_text, "too,few,commas", 256, ""},
         {subtitle_dialogue_text, "0,0,D,,0,0,0,,x\xE2\x82\xAC", 4, "x"},

@@ -21,7 +21,10 @@ using harness::Player;
 using harness::RunFolder;
 using harness::VirtualDisplay;
 
-std::string slurp(const std::string& path) { return harness::run("cat " + path + " 2>/dev/null"); }
+std::string slurp(const std::string& path)
+{
+    return harness::run("cat " + path + " 2>/dev/null");
+}
 
 class HomeScreen : public ::testing::Test {
 protected:
@@ -38,8 +41,10 @@ protected:
             id_ = player->wait_window();
         }
         if (!id_.empty() && !harness::eventually([&] {
-                return std::atof(harness::run("convert " + shot("wait.png") +
-                                              " -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null").c_str()) > 0.03;
+                return std::atof(
+                           harness::run("convert " + shot("wait.png") +
+                                        " -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null")
+                               .c_str()) > 0.03;
             }))
             id_.clear();
         return player;
@@ -50,23 +55,25 @@ protected:
         return folder_.file(name);
     }
     // Pixels that differ between two screenshots inside a rectangle.
-    long differing(const std::string& a, const std::string& b, int x, int y, int w, int h, int fuzz = 0)
+    long differing(const std::string& a, const std::string& b, int x, int y, int w, int h,
+                   int fuzz = 0)
     {
-        const std::string crop = "[" + std::to_string(w) + "x" + std::to_string(h) + "+" + std::to_string(x) + "+" +
-                                 std::to_string(y) + "]' ";
-        const std::string out = harness::run("compare -metric AE -fuzz " + std::to_string(fuzz) + "% '" + a + crop +
-                                             "'" + b + crop + "null: 2>&1");
+        const std::string crop = "[" + std::to_string(w) + "x" + std::to_string(h) + "+" +
+                                 std::to_string(x) + "+" + std::to_string(y) + "]' ";
+        const std::string out = harness::run("compare -metric AE -fuzz " + std::to_string(fuzz) +
+                                             "% '" + a + crop + "'" + b + crop + "null: 2>&1");
         return std::isdigit(out[0]) ? std::atol(out.c_str()) : -1;  // -1: no comparison made
     }
     // Whether the rectangle comes to look as in `before` within 30 s.
     bool settles_back(const std::string& before, int w, int h, int fuzz = 0)
     {
-        return harness::eventually([&] { return differing(before, shot("after.png"), 0, 0, w, h, fuzz) == 0; });
+        return harness::eventually(
+            [&] { return differing(before, shot("after.png"), 0, 0, w, h, fuzz) == 0; });
     }
     void click(int x, int y)
     {
-        display_.run("xdotool mousemove --window " + id_ + " " + std::to_string(x) + " " + std::to_string(y) +
-                     " click 1");
+        display_.run("xdotool mousemove --window " + id_ + " " + std::to_string(x) + " " +
+                     std::to_string(y) + " click 1");
     }
 
     VirtualDisplay display_;
@@ -79,18 +86,20 @@ TEST_F(HomeScreen, ShowsTheTitleAndTilesAndHelpOpensThePage)
     // A recording opener: writes its arguments to opened.txt in the run folder.
     const std::string bin = folder_.file("bin"), opened = folder_.file("opened.txt");
     ::mkdir(bin.c_str(), 0755);
-    std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho \"$@\" > '" << opened << ".tmp'\nmv '" << opened
-                                     << ".tmp' '" << opened << "'\n";
+    std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho \"$@\" > '" << opened << ".tmp'\nmv '"
+                                     << opened << ".tmp' '" << opened << "'\n";
     ::chmod((bin + "/xdg-open").c_str(), 0755);
     auto player = launch({"PATH=" + bin + ":/usr/bin:/bin"});
     ASSERT_FALSE(id_.empty()) << slurp(folder_.file("player.log"));
 
     // Dark text on light background reads best: negate and enlarge first.
     std::string ocr_png = folder_.file("ocr.png");
-    harness::run("convert " + shot("home.png") + " -colorspace Gray -negate -resize 200% " + ocr_png);
+    harness::run("convert " + shot("home.png") + " -colorspace Gray -negate -resize 200% " +
+                 ocr_png);
     std::string text = harness::run("tesseract " + ocr_png + " - 2>/dev/null");
     EXPECT_NE(text.find("Velmora Media Player 4.0.2"), std::string::npos) << text;
-    for (const char* label : {"Local Media", "Remote Media", "DLNA/UPNP", "Settings", "Live Streaming", "Playlists"})
+    for (const char* label :
+         {"Local Media", "Remote Media", "DLNA/UPNP", "Settings", "Live Streaming", "Playlists"})
         EXPECT_NE(text.find(label), std::string::npos) << label << " not read in:\n" << text;
 
     click(950, 32);
@@ -109,8 +118,9 @@ TEST_F(HomeScreen, PressHelpWithoutOpenerResizeAndExit)
     // A pressed tile lights up alone and looks exactly as before once released.
     display_.run("xdotool mousemove --window " + id_ + " 500 240 mousedown 1");
     const std::string pressed = folder_.file("pressed.png");
-    EXPECT_TRUE(harness::eventually([&] { return differing(before, shot("pressed.png"), 405, 150, 190, 190) > 1000; }))
-        << "no press feedback on the tile";
+    EXPECT_TRUE(harness::eventually([&] {
+        return differing(before, shot("pressed.png"), 405, 150, 190, 190) > 1000;
+    })) << "no press feedback on the tile";
     EXPECT_EQ(differing(before, pressed, 72, 150, 190, 190), 0) << "a neighbour changed";
     display_.run("xdotool mouseup 1");
     EXPECT_TRUE(settles_back(before, 1000, 600)) << "the released tile does not look as before";
@@ -128,7 +138,7 @@ TEST_F(HomeScreen, PressHelpWithoutOpenerResizeAndExit)
     display_.run("xdotool windowsize " + id_ + " 1000 600");
     EXPECT_TRUE(settles_back(before, 1000, 600)) << "the screen was not redrawn after growing back";
 
-    click(45, 30);   // exit
+    click(45, 30);  // exit
     EXPECT_EQ(player->wait_exit(), 0);
     struct stat st;
     EXPECT_EQ(::stat(folder_.file("data/prefs.dat").c_str(), &st), 0);

@@ -50,9 +50,11 @@ VirtualDisplay::VirtualDisplay(int width, int height)
         close(fds[0]);
         setpgid(0, 0);
         putenv(const_cast<char*>(XVFB_TUNABLES));
-        const std::string fd = std::to_string(fds[1]), screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+        const std::string fd = std::to_string(fds[1]),
+                          screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
         freopen("/dev/null", "w", stderr);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", screen.c_str(), nullptr);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
+               screen.c_str(), nullptr);
         _exit(127);
     }
     close(fds[1]);
@@ -86,8 +88,8 @@ std::string VirtualDisplay::run(const std::string& command) const
 bool VirtualDisplay::screenshot(const std::string& png, int w, int h) const
 {
     ::unlink(png.c_str());
-    run("xwd -root -silent | convert xwd:- -crop " + std::to_string(w) + "x" + std::to_string(h) + "+0+0 +repage " +
-        png + " 2>/dev/null");
+    run("xwd -root -silent | convert xwd:- -crop " + std::to_string(w) + "x" + std::to_string(h) +
+        "+0+0 +repage " + png + " 2>/dev/null");
     struct stat st;
     return ::stat(png.c_str(), &st) == 0 && st.st_size > 0;
 }
@@ -96,15 +98,20 @@ RunFolder::RunFolder()
 {
     char tmpl[] = "/tmp/velmora-run-XXXXXX";
     path_ = mkdtemp(tmpl);
-    harness::run(std::string("cp -a ") + VELMORA_RUN_DIR + "/. " + path_ + "/ && rm -rf " + path_ + "/data");
+    harness::run(std::string("cp -a ") + VELMORA_RUN_DIR + "/. " + path_ + "/ && rm -rf " + path_ +
+                 "/data");
 }
 
-RunFolder::~RunFolder() { harness::run("rm -rf " + path_); }
+RunFolder::~RunFolder()
+{
+    harness::run("rm -rf " + path_);
+}
 
 Player::Player(const VirtualDisplay& display, const RunFolder& folder, std::vector<std::string> env)
     : display_(display)
 {
-    std::string command = "cd " + folder.file("") + " && exec env DISPLAY=" + display.name() + " SDL_AUDIODRIVER=dummy";
+    std::string command = "cd " + folder.file("") + " && exec env DISPLAY=" + display.name() +
+                          " SDL_AUDIODRIVER=dummy";
     for (const auto& e : env)
         command += " '" + e + "'";
     command += " ./velmora-player >player.log 2>&1";
@@ -136,10 +143,13 @@ bool Player::running()
 std::string Player::wait_window(int timeout_s)
 {
     std::string id;
-    eventually([&] {
-        id = display_.run("xdotool search --name '^Velmora Media Player$' 2>/dev/null | head -1");
-        return !id.empty() || !running();
-    }, timeout_s);
+    eventually(
+        [&] {
+            id = display_.run(
+                "xdotool search --name '^Velmora Media Player$' 2>/dev/null | head -1");
+            return !id.empty() || !running();
+        },
+        timeout_s);
     while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
         id.pop_back();
     return id;

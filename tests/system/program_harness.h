@@ -49,7 +49,8 @@ class Player {
 public:
     // Starts velmora-player in `folder` on `display`; `env` adds NAME=VALUE
     // pairs. Its output goes to player.log in the folder.
-    Player(const VirtualDisplay& display, const RunFolder& folder, std::vector<std::string> env = {});
+    Player(const VirtualDisplay& display, const RunFolder& folder,
+           std::vector<std::string> env = {});
     ~Player();
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;

@@ -37,11 +37,13 @@ std::string read_file(const std::string& path)
 std::array<int, 4> settled_geometry(const VirtualDisplay& d, const std::string& id, int w, int h)
 {
     std::array<int, 4> g{-1, -1, -1, -1};
-    harness::eventually([&] {
-        std::sscanf(d.run("xdotool getwindowgeometry --shell " + id).c_str(),
-                    "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &g[0], &g[1], &g[2], &g[3]);
-        return g[2] == w && g[3] == h;
-    }, 5);
+    harness::eventually(
+        [&] {
+            std::sscanf(d.run("xdotool getwindowgeometry --shell " + id).c_str(),
+                        "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &g[0], &g[1], &g[2], &g[3]);
+            return g[2] == w && g[3] == h;
+        },
+        5);
     return g;
 }
 
@@ -49,7 +51,8 @@ std::array<int, 4> settled_geometry(const VirtualDisplay& d, const std::string& 
 // listens (after the artwork is loaded); how many connected.
 int flood_play_port()
 {
-    harness::eventually([] { return !harness::run("ss -ltn 'sport = :6100' | grep -c LISTEN").starts_with("0"); });
+    harness::eventually(
+        [] { return !harness::run("ss -ltn 'sport = :6100' | grep -c LISTEN").starts_with("0"); });
     std::mt19937 rng(5);
     sockaddr_in a{AF_INET, htons(6100), {htonl(INADDR_LOOPBACK)}, {}};
     int connected = 0;
@@ -78,7 +81,10 @@ protected:
         ASSERT_EQ(prefs_save_to(&s_, folder.file("data/prefs.dat").c_str()), 0);
     }
     // Whether the folder's settings file loads (into s_).
-    static bool loads(const RunFolder& folder) { return prefs_load_from(&s_, folder.file("data/prefs.dat").c_str()) == 0; }
+    static bool loads(const RunFolder& folder)
+    {
+        return prefs_load_from(&s_, folder.file("data/prefs.dat").c_str()) == 0;
+    }
     static inline Settings s_;
     VirtualDisplay display_;
     RunFolder folder_;
@@ -123,7 +129,8 @@ TEST_F(WholeProgram, SettingsAreKeptBetweenRunsAndDamagedOnesBecomeDefaults)
         std::string id = player.wait_window();
         ASSERT_FALSE(id.empty());
         if (!damaged)
-            EXPECT_EQ(settled_geometry(display_, id, 1280, 800), (std::array<int, 4>{0, 0, 1280, 800}));
+            EXPECT_EQ(settled_geometry(display_, id, 1280, 800),
+                      (std::array<int, 4>{0, 0, 1280, 800}));
         EXPECT_EQ(player.terminate(), 0);
         ASSERT_TRUE(loads(folder_));
         EXPECT_EQ(s_.seek_forward_secs, damaged ? 30 : 77);
@@ -152,15 +159,20 @@ TEST_F(WholeProgram, FailedStartUpsExitNonZeroAndKeepTheUsersFile)
         if (c.missing_file)
             ASSERT_EQ(::unlink(folder.file(c.missing_file).c_str()), 0) << c.what;
         if (c.user_file)
-            write_settings(folder, [](Settings& s) { s.slideshow_secs = 42; s.shuffle = 2; });
+            write_settings(folder, [](Settings& s) {
+                s.slideshow_secs = 42;
+                s.shuffle = 2;
+            });
         const std::string before = read_file(folder.file("data/prefs.dat"));
         Player player(display_, folder, c.env);
         EXPECT_GT(player.wait_exit(60), 0) << c.what;
         if (c.user_file)
-            EXPECT_TRUE(read_file(folder.file("data/prefs.dat")) == before) << c.what << ": the user's file was changed";
+            EXPECT_TRUE(read_file(folder.file("data/prefs.dat")) == before)
+                << c.what << ": the user's file was changed";
         else
             EXPECT_TRUE(loads(folder)) << c.what;
-        EXPECT_EQ(read_file(folder.file("player.log")), "") << c.what << ": start-up printed a message";
+        EXPECT_EQ(read_file(folder.file("player.log")), "")
+            << c.what << ": start-up printed a message";
     }
 }
 

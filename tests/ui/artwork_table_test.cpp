@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr uint32_t LEFT_CAP = 0xFF0000C0u, MIDDLE = 0xFF00C000u, RIGHT_CAP = 0xFFC00000u, BAR = 0xFF202020u;
+constexpr uint32_t LEFT_CAP = 0xFF0000C0u, MIDDLE = 0xFF00C000u, RIGHT_CAP = 0xFFC00000u,
+                   BAR = 0xFF202020u;
 
 // Image ids with a size and colour of their own; the rest are small and dark.
 struct Made {
@@ -26,7 +27,7 @@ struct Made {
 };
 const Made MADE[] = {{ART_BACKGROUND2, 500, 300, 0xFF304050u}, {ART_PLAYERBAR, 300, 80, BAR},
                      {ART_THUMB, 40, 40, 0xFFFFFFFFu},  // puts the track at the bar's top
-                     {ART_SLIDER_LEFT, 8, 10, LEFT_CAP}, {ART_SLIDER_MIDDLE, 8, 10, MIDDLE},
+                     {ART_SLIDER_LEFT, 8, 10, LEFT_CAP},       {ART_SLIDER_MIDDLE, 8, 10, MIDDLE},
                      {ART_SLIDER_RIGHT, 8, 10, RIGHT_CAP}};
 
 // Colour runs along row y: {colour, length} from the left edge.
@@ -48,12 +49,14 @@ protected:
         ASSERT_EQ(std::system(("mkdir -p '" + dir_.path() + "/images'").c_str()), 0);
         for (int f = 0; f < FONT_FAMILY_COUNT; ++f)
             ASSERT_EQ(symlink((std::string(VELMORA_RUN_DIR) + "/" + font_file(f)).c_str(),
-                              (dir_.path() + "/" + font_file(f)).c_str()), 0);
+                              (dir_.path() + "/" + font_file(f)).c_str()),
+                      0);
         for (int id = 0; id < ART_COUNT; ++id) {
             Made m{id, 10 + id % 7, 12, 0xFF000000u | (id * 0x030507u & 0xFFFFFFu)};
             for (const Made& special : MADE)
                 m = special.id == id ? special : m;
-            ASSERT_TRUE(write_png(file(ArtId(id)), m.w, m.h, true, [&](int, int) { return m.colour; }));
+            ASSERT_TRUE(
+                write_png(file(ArtId(id)), m.w, m.h, true, [&](int, int) { return m.colour; }));
         }
         ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);
         ASSERT_EQ(chdir(dir_.path().c_str()), 0);
@@ -91,11 +94,11 @@ TEST_F(ArtworkTable, LoadsScalesTheWindowImagesDrawsTheTrackAndRefitsToNewWindow
 {
     ASSERT_EQ(load_artwork_and_fonts(640, 400), 0);
     for (ArtId piece : {ART_SLIDER_LEFT, ART_SLIDER_MIDDLE, ART_SLIDER_RIGHT})
-        EXPECT_EQ(artwork(piece), nullptr);   // drawn into the bar, then freed
+        EXPECT_EQ(artwork(piece), nullptr);  // drawn into the bar, then freed
     Surface* bg = artwork(ART_BACKGROUND2);
     EXPECT_EQ(runs(bg, 399), (std::vector<std::pair<uint32_t, int>>{{0xFF304050u, 640}}));
     EXPECT_EQ(bg->h, 400);
-    EXPECT_EQ(artwork(ART_BACKGROUND3)->w, 10 + ART_BACKGROUND3 % 7);   // not scaled at start
+    EXPECT_EQ(artwork(ART_BACKGROUND3)->w, 10 + ART_BACKGROUND3 % 7);  // not scaled at start
     EXPECT_EQ(artwork(ART_PLAYERBAR)->w, 640);
     const int end_640 = track_end(artwork(ART_PLAYERBAR));
     EXPECT_NE(font_get(FONT_SET_MAIN, FONT_PRELUDE), nullptr);
@@ -103,8 +106,9 @@ TEST_F(ArtworkTable, LoadsScalesTheWindowImagesDrawsTheTrackAndRefitsToNewWindow
     ASSERT_EQ(artwork_fit_window(800, 480, false), 0);
     EXPECT_EQ(artwork(ART_BACKGROUND2)->w, 800);
     EXPECT_EQ(artwork(ART_BACKGROUND3)->h, 480);
-    EXPECT_EQ(artwork(ART_BACKGROUND_TALL)->w * 10000 + artwork(ART_BACKGROUND_TALL)->h, 480 * 10000 + 800);
-    EXPECT_EQ(track_end(artwork(ART_PLAYERBAR)), end_640 + 160);   // the track follows the bar's end
+    EXPECT_EQ(artwork(ART_BACKGROUND_TALL)->w * 10000 + artwork(ART_BACKGROUND_TALL)->h,
+              480 * 10000 + 800);
+    EXPECT_EQ(track_end(artwork(ART_PLAYERBAR)), end_640 + 160);  // the track follows the bar's end
     ASSERT_EQ(artwork_fit_window(800, 480, true), 0);
     EXPECT_EQ(artwork(ART_PLAYERBAR)->w, 480);
 

@@ -27,7 +27,8 @@ Image load(const std::string& name)
     Image image(name.ends_with(".bmp") ? SDL_LoadBMP(path.c_str()) : IMG_Load(path.c_str()));
     EXPECT_TRUE(image) << name << ": " << IMG_GetError();
     if (image && name.ends_with(".png"))
-        EXPECT_TRUE(image->format->BitsPerPixel == 32 && image->format->Amask) << name << " has no alpha";
+        EXPECT_TRUE(image->format->BitsPerPixel == 32 && image->format->Amask)
+            << name << " has no alpha";
     return image;
 }
 
@@ -35,7 +36,9 @@ Image load(const std::string& name)
 uint32_t argb_at(SDL_Surface* s, int x, int y)
 {
     uint32_t value = 0;
-    std::memcpy(&value, static_cast<const uint8_t*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel,
+    std::memcpy(&value,
+                static_cast<const uint8_t*>(s->pixels) + y * s->pitch +
+                    x * s->format->BytesPerPixel,
                 s->format->BytesPerPixel);
     uint8_t r, g, b, a;
     SDL_GetRGBA(value, s->format, &r, &g, &b, &a);
@@ -59,12 +62,17 @@ TEST(ArtworkImages, BuiltImagesDecodeAndStatesOfOneControlDifferVisibly)
         count += !name.empty() && load(name) != nullptr;
     EXPECT_GT(count, 0) << "no image list";
 
-    for (auto [normal, other] : {std::pair{"button.png", "button-pressed.png"}, {"editbox.png", "editbox-sel.png"},
-                                 {"checkbox.png", "checkbox-sel.png"}, {"sel-1-3.png", "sel-3-3.png"},
-                                 {"spinner-1.png", "spinner-2.png"}, {"playl.png", "playlp.png"},
-                                 {"thumb.png", "thumbp.png"}, {"lock.png", "lockp.png"}}) {
+    for (auto [normal, other] : {std::pair{"button.png", "button-pressed.png"},
+                                 {"editbox.png", "editbox-sel.png"},
+                                 {"checkbox.png", "checkbox-sel.png"},
+                                 {"sel-1-3.png", "sel-3-3.png"},
+                                 {"spinner-1.png", "spinner-2.png"},
+                                 {"playl.png", "playlp.png"},
+                                 {"thumb.png", "thumbp.png"},
+                                 {"lock.png", "lockp.png"}}) {
         Image a = load(normal), b = load(other);
-        ASSERT_TRUE(a && b && a->w == b->w && a->h == b->h) << normal << " and " << other << " differ in size";
+        ASSERT_TRUE(a && b && a->w == b->w && a->h == b->h)
+            << normal << " and " << other << " differ in size";
         long changed = 0;
         for (int y = 0; y < a->h; ++y)
             for (int x = 0; x < a->w; ++x)
@@ -76,7 +84,8 @@ TEST(ArtworkImages, BuiltImagesDecodeAndStatesOfOneControlDifferVisibly)
         ASSERT_TRUE(image);
         for (int y = 0; y < image->h; ++y)
             for (int x = 0; x < image->w; ++x)
-                ASSERT_EQ(argb_at(image.get(), x, y) >> 24, 255u) << name << " at " << x << "," << y;
+                ASSERT_EQ(argb_at(image.get(), x, y) >> 24, 255u)
+                    << name << " at " << x << "," << y;
     }
 }
 
@@ -84,15 +93,18 @@ TEST(ArtworkImages, BuiltImagesDecodeAndStatesOfOneControlDifferVisibly)
 // the middle must be uniform.
 TEST(ArtworkImages, StretchedFramesHaveUniformMiddles)
 {
-    for (const char* name : {"button.png", "button-pressed.png", "dialog.png", "panel.png", "editbox.png"}) {
+    for (const char* name :
+         {"button.png", "button-pressed.png", "dialog.png", "panel.png", "editbox.png"}) {
         Image image = load(name);
         ASSERT_TRUE(image);
         SDL_Surface* s = image.get();
         for (int d = -4; d <= 4; ++d) {
             for (int y = 0; y < s->h; ++y)
-                ASSERT_FALSE(differ(argb_at(s, s->w / 2 + d, y), argb_at(s, s->w / 2, y), 1)) << name << " row " << y;
+                ASSERT_FALSE(differ(argb_at(s, s->w / 2 + d, y), argb_at(s, s->w / 2, y), 1))
+                    << name << " row " << y;
             for (int x = 0; x < s->w; ++x)
-                ASSERT_FALSE(differ(argb_at(s, x, s->h / 2 + d), argb_at(s, x, s->h / 2), 3)) << name << " column " << x;
+                ASSERT_FALSE(differ(argb_at(s, x, s->h / 2 + d), argb_at(s, x, s->h / 2), 3))
+                    << name << " column " << x;
         }
     }
 }

@@ -24,7 +24,7 @@ protected:
         for (int code : {SLOT_PRESS, SLOT_CARET})
             registry_add(box, code, nullptr);
         registry_add(box, SLOT_KEYS, count_action<2>);
-        click(390, 120);   // right of the text: the caret goes to its end
+        click(390, 120);  // right of the text: the caret goes to its end
         EXPECT_EQ(focused_edit_box(), box);
         return box;
     }
@@ -47,12 +47,14 @@ protected:
 
 TEST_F(Events, ButtonPressedWithinTenPixelsRunsOnlyIfReleasedWithinTen)
 {
-    Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE, 1);
-    click(b);   // not registered: not a button yet
+    Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE,
+                              1);
+    click(b);  // not registered: not a button yet
     ASSERT_EQ(registry_add(b, SLOT_PRESS, count_action<0>), 0);
     // {press x, release x, release y, pressed, actions so far}
-    for (auto [down_x, up_x, up_y, pressed, actions] :
-         {std::tuple{92, 88, 105, 1, 0}, {92, 109 + b->width, 109 + b->height, 1, 1}, {89, 105, 105, 0, 1}}) {
+    for (auto [down_x, up_x, up_y, pressed, actions] : {std::tuple{92, 88, 105, 1, 0},
+                                                        {92, 109 + b->width, 109 + b->height, 1, 1},
+                                                        {89, 105, 105, 0, 1}}) {
         send(mouse_button(SDL_MOUSEBUTTONDOWN, down_x, 105));
         EXPECT_EQ(b->pressed, pressed) << down_x;
         send(mouse_button(SDL_MOUSEBUTTONUP, up_x, up_y));
@@ -77,10 +79,15 @@ TEST_F(Events, ControlsChooseTheirStateByPointer)
     Widget* picker = create_colour_picker(300, 400, 40, 30);
     for (Widget* w : {toggle, check, disabled, sel3, sel2, picker})
         registry_add(w, SLOT_PRESS, count_action<1>);
-    for (auto [w, dx, state] : {std::tuple{toggle, 2, 1}, {check, 2, 1}, {disabled, 2, 0}, {sel3, sel3->width - 3, 2},
-                                {sel3, sel3->width / 2, 1}, {sel2, sel2->width * 3 / 4, 1},
-                                {sel2, -5, 0},   // within the tolerance left of it: the first choice
-                                {picker, 4 * 60 + 10, 4}, {picker, picker->width + 8, 5}}) {
+    for (auto [w, dx, state] : {std::tuple{toggle, 2, 1},
+                                {check, 2, 1},
+                                {disabled, 2, 0},
+                                {sel3, sel3->width - 3, 2},
+                                {sel3, sel3->width / 2, 1},
+                                {sel2, sel2->width * 3 / 4, 1},
+                                {sel2, -5, 0},  // within the tolerance left of it: the first choice
+                                {picker, 4 * 60 + 10, 4},
+                                {picker, picker->width + 8, 5}}) {
         send(mouse_button(SDL_MOUSEBUTTONDOWN, w->x + dx, w->y + 3));
         EXPECT_EQ(w->state, state) << w->kind << " at " << dx;
     }
@@ -95,7 +102,7 @@ TEST_F(Events, ControlsChooseTheirStateByPointer)
         send(mouse_motion(505, y));
         EXPECT_EQ(g_actions[3], actions) << y;
     }
-    EXPECT_EQ(bar->drag.value, 0);   // clamped at the top
+    EXPECT_EQ(bar->drag.value, 0);  // clamped at the top
     send(mouse_button(SDL_MOUSEBUTTONUP, 505, 90));
     send(mouse_motion(505, 250));
     EXPECT_EQ(g_actions[3], 3);
@@ -107,13 +114,16 @@ TEST_F(Events, HeldKeyGivesOnePressUnlessFiveHundredMillisecondsPass)
     Widget* box = focused_box();
     int delay = -1, interval = -1;
     SDL_GetKeyRepeat(&delay, &interval);
-    EXPECT_EQ(delay * 1000 + interval, 500030);   // focus turns key repeat on
+    EXPECT_EQ(delay * 1000 + interval, 500030);  // focus turns key repeat on
     // {ms later, key, down or up, text}
     for (auto [after, sym, type, text] :
-         {std::tuple{0, SDLK_a, SDL_KEYDOWN, "a"}, {30, SDLK_a, SDL_KEYDOWN, "a"}, {400, SDLK_a, SDL_KEYDOWN, "a"},
-          {70, SDLK_a, SDL_KEYDOWN, "aa"},   // 500 ms after the accepted press
-          {0, SDLK_a, SDL_KEYUP, "aa"}, {0, SDLK_a, SDL_KEYDOWN, "aaa"},   // released: a new press at once
-          {0, SDLK_b, SDL_KEYDOWN, "aaab"}}) {   // another key is never filtered
+         {std::tuple{0, SDLK_a, SDL_KEYDOWN, "a"},
+          {30, SDLK_a, SDL_KEYDOWN, "a"},
+          {400, SDLK_a, SDL_KEYDOWN, "a"},
+          {70, SDLK_a, SDL_KEYDOWN, "aa"},  // 500 ms after the accepted press
+          {0, SDLK_a, SDL_KEYUP, "aa"},
+          {0, SDLK_a, SDL_KEYDOWN, "aaa"},      // released: a new press at once
+          {0, SDLK_b, SDL_KEYDOWN, "aaab"}}) {  // another key is never filtered
         g_now += Uint32(after);
         send(key(sym, Uint16(sym), KMOD_NONE, Uint8(type)));
         EXPECT_STREQ(box->edit.text, text);
@@ -138,35 +148,51 @@ TEST_F(Events, HeldKeyGivesOnePressUnlessFiveHundredMillisecondsPass)
 TEST_F(Events, StickyModifiersLimitAndEditingKeys)
 {
     Widget* digits = focused_box(0, true);
-    expect_typing(digits, {{SDLK_e, 'e', ""}, {SDLK_5, '5', "5"}, {SDLK_RALT, 0, "5"}, {SDLK_e, 'e', "51"},
-                           {SDLK_q, 'q', "51"}, {SDLK_x, 'x', "517"},
-                           {SDLK_LSHIFT, 0, nullptr}, {SDLK_e, 'e', "517"}});   // Shift toggles Alt off
+    expect_typing(digits, {{SDLK_e, 'e', ""},
+                           {SDLK_5, '5', "5"},
+                           {SDLK_RALT, 0, "5"},
+                           {SDLK_e, 'e', "51"},
+                           {SDLK_q, 'q', "51"},
+                           {SDLK_x, 'x', "517"},
+                           {SDLK_LSHIFT, 0, nullptr},
+                           {SDLK_e, 'e', "517"}});  // Shift toggles Alt off
     EXPECT_TRUE(sticky_shift_on());
     EXPECT_FALSE(sticky_alt_on());
     widgets_clear(1);
-    Widget* box = focused_box(5);   // a press on a box clears the sticky keys
-    expect_typing(box, {{SDLK_a, 'a', "a"}, {SDLK_LSHIFT, 0, nullptr}, {SDLK_b, 'b', "aB"}, {SDLK_2, '2', "aB2"},
-                        {SDLK_LSHIFT, 0, nullptr}, {SDLK_c, 'c', "aB2C", KMOD_LSHIFT}, {SDLK_RALT, 0, nullptr},
-                        {SDLK_d, 'd', "aB2Cd", KMOD_LCTRL}, {SDLK_e, 'e', "aB2Cd"},   // a sixth character
-                        {SDLK_RALT, 0, nullptr}, {SDLK_LEFT, 0, nullptr}, {SDLK_LEFT, 0, nullptr},
-                        {SDLK_BACKSPACE, 0, "aBCd"}, {SDLK_DELETE, 0, "aBd"}, {SDLK_HOME, 0, nullptr},
-                        {SDLK_BACKSPACE, 0, "aBd"}, {SDLK_END, 0, nullptr}, {SDLK_DELETE, 0, "aBd"},
-                        {SDLK_F1, 0, "aBd"}, {SDLK_ESCAPE, 27, "aBd"}});   // not printable: nothing
+    Widget* box = focused_box(5);  // a press on a box clears the sticky keys
+    expect_typing(box, {{SDLK_a, 'a', "a"},         {SDLK_LSHIFT, 0, nullptr},
+                        {SDLK_b, 'b', "aB"},        {SDLK_2, '2', "aB2"},
+                        {SDLK_LSHIFT, 0, nullptr},  {SDLK_c, 'c', "aB2C", KMOD_LSHIFT},
+                        {SDLK_RALT, 0, nullptr},    {SDLK_d, 'd', "aB2Cd", KMOD_LCTRL},
+                        {SDLK_e, 'e', "aB2Cd"},  // a sixth character
+                        {SDLK_RALT, 0, nullptr},    {SDLK_LEFT, 0, nullptr},
+                        {SDLK_LEFT, 0, nullptr},    {SDLK_BACKSPACE, 0, "aBCd"},
+                        {SDLK_DELETE, 0, "aBd"},    {SDLK_HOME, 0, nullptr},
+                        {SDLK_BACKSPACE, 0, "aBd"}, {SDLK_END, 0, nullptr},
+                        {SDLK_DELETE, 0, "aBd"},    {SDLK_F1, 0, "aBd"},
+                        {SDLK_ESCAPE, 27, "aBd"}});  // not printable: nothing
 }
 
 // "é" and "€" are two and three bytes: an edit must never leave a piece of one.
 TEST_F(Events, EditBoxesCutAndEditWholeUtf8Characters)
 {
     // The text given is cut at the limit before a character that would not fit.
-    EXPECT_STREQ(create_edit_box(100, 300, 300, 50, "ab\xE2\x82\xAC", font(), TEXT_BLACK, 4)->edit.text, "ab");
+    EXPECT_STREQ(
+        create_edit_box(100, 300, 300, 50, "ab\xE2\x82\xAC", font(), TEXT_BLACK, 4)->edit.text,
+        "ab");
     const std::string long_text = std::string(254, 'a') + "\xC3\xA9";
-    EXPECT_EQ(std::string(create_edit_box(100, 400, 300, 50, long_text.c_str(), font(), 0, 0)->edit.text),
-              std::string(254, 'a'));
+    EXPECT_EQ(
+        std::string(create_edit_box(100, 400, 300, 50, long_text.c_str(), font(), 0, 0)->edit.text),
+        std::string(254, 'a'));
 
-    Widget* box = focused_box(0, false, "x\xC3\xA9y\xE2\x82\xACz");   // x é y € z
+    Widget* box = focused_box(0, false, "x\xC3\xA9y\xE2\x82\xACz");  // x é y € z
     EXPECT_EQ(box->edit.caret_index, 8);
-    expect_typing(box, {{SDLK_LEFT, 0, nullptr}, {SDLK_BACKSPACE, 0, "x\xC3\xA9yz"}, {SDLK_LEFT, 0, nullptr},
-                        {SDLK_LEFT, 0, nullptr}, {SDLK_DELETE, 0, "xyz"}, {SDLK_RIGHT, 0, nullptr},
+    expect_typing(box, {{SDLK_LEFT, 0, nullptr},
+                        {SDLK_BACKSPACE, 0, "x\xC3\xA9yz"},
+                        {SDLK_LEFT, 0, nullptr},
+                        {SDLK_LEFT, 0, nullptr},
+                        {SDLK_DELETE, 0, "xyz"},
+                        {SDLK_RIGHT, 0, nullptr},
                         {SDLK_a, 'a', "xyaz"}});
     EXPECT_EQ(box->edit.caret_index, 3);
 
@@ -178,7 +204,8 @@ TEST_F(Events, EditBoxesCutAndEditWholeUtf8Characters)
         EXPECT_EQ(box->edit.caret_index % 2, 0) << x;
     }
     char shown[EDIT_TEXT_SIZE];
-    for (auto [mode, sym, expected] : {std::tuple{1, SDLK_x, "****"}, {2, SDLK_y, "****y"}, {2, SDLK_BACKSPACE, "****"}}) {
+    for (auto [mode, sym, expected] :
+         {std::tuple{1, SDLK_x, "****"}, {2, SDLK_y, "****y"}, {2, SDLK_BACKSPACE, "****"}}) {
         box->edit.password_mode = uint8_t(mode);
         type(sym, sym == SDLK_BACKSPACE ? 0 : Uint16(sym));
         edit_shown_text(box, shown, sizeof shown);
@@ -186,13 +213,16 @@ TEST_F(Events, EditBoxesCutAndEditWholeUtf8Characters)
     }
 }
 
-int quick_job(void*) { return 0; }
+int quick_job(void*)
+{
+    return 0;
+}
 
 TEST_F(Events, SpinnersAdvanceAndCompleteOnceWhenTheirWorkEnds)
 {
     Widget* idle = create_spinner(10, 10);
     registry_add(idle, SLOT_PRESS, nullptr);
-    for (int i = 0; i <= 8; ++i, g_now += 200) {   // eight frames, one each 200 ms
+    for (int i = 0; i <= 8; ++i, g_now += 200) {  // eight frames, one each 200 ms
         send(user(UI_EVENT_SPINNER));
         EXPECT_EQ(idle->state, i % 8);
     }
@@ -206,7 +236,7 @@ TEST_F(Events, SpinnersAdvanceAndCompleteOnceWhenTheirWorkEnds)
     send(user(UI_EVENT_SPINNER));
     send(user(UI_EVENT_SPINNER));
     EXPECT_EQ(g_actions[5], 1);
-    EXPECT_EQ(job->spinner.job, nullptr);   // joined and released
+    EXPECT_EQ(job->spinner.job, nullptr);  // joined and released
     std::atomic<int> rows{255};
     Widget* listing = create_spinner(200, 10);
     listing->spinner.listing_rows = &rows;
@@ -234,7 +264,7 @@ TEST_F(Events, ClearingASpinnerWaitsForItsJobOutsideTheRegistryLock)
     Widget* spin = create_spinner(10, 10);
     ASSERT_EQ(spinner_start_job(spin, job_that_locks_while_ending, spin), 0);
     registry_add(spin, SLOT_PRESS, nullptr);
-    widgets_clear(1);   // returns once the job has ended (a deadlock before)
+    widgets_clear(1);  // returns once the job has ended (a deadlock before)
     EXPECT_EQ(spin->in_use, 0);
     EXPECT_EQ(active_slots(SLOT_PLAY_REQUEST), 1);
 }
@@ -245,9 +275,10 @@ TEST_F(Events, TimerPushesAtMostOneEventOfEachCodeAndPeriodicWidgetsStopAtTheirL
     registry_add(create_spinner(100, 0), SLOT_PRESS, nullptr);
     focused_box();
     post_play_request();
-    EXPECT_EQ(ui_timer_scan(), (1u << UI_EVENT_SPINNER) | (1u << UI_EVENT_CARET) | (1u << UI_EVENT_PLAY_REQUEST));
+    EXPECT_EQ(ui_timer_scan(),
+              (1u << UI_EVENT_SPINNER) | (1u << UI_EVENT_CARET) | (1u << UI_EVENT_PLAY_REQUEST));
     EXPECT_EQ(g_queue.size(), 3u);
-    g_queue.clear();   // the request stays until honoured, so a full queue loses nothing
+    g_queue.clear();  // the request stays until honoured, so a full queue loses nothing
     EXPECT_NE(ui_timer_scan() & (1u << UI_EVENT_PLAY_REQUEST), 0u);
 
     Widget* p = create_periodic(1000, 3);
@@ -275,11 +306,11 @@ TEST_F(Events, PendingPlayRequestIsHonouredOnceEvenUnderADialog)
     ui()->play_requested = 0;
     send(user(UI_EVENT_PLAY_REQUEST));
     EXPECT_EQ(g_play_calls, 1);
-    flags_set(&app()->flags, APP_PLAYER_SCREEN);   // while the player owns the screen, it waits
+    flags_set(&app()->flags, APP_PLAYER_SCREEN);  // while the player owns the screen, it waits
     post_play_request();
     send(mouse_motion(10, 10));
     EXPECT_EQ(g_play_calls, 1);
-    ui()->keep_player_widgets = 1;   // unless its widgets stay live
+    ui()->keep_player_widgets = 1;  // unless its widgets stay live
     send(mouse_motion(10, 10));
     EXPECT_EQ(g_play_calls, 2);
     ui_set_play_request_handler(nullptr);
@@ -307,7 +338,7 @@ TEST_F(Events, ModalLoopEndsOnQuitDoneAbortOrPlayRequested)
     g_queue.push_back(quit);
     int done = 0;
     EXPECT_EQ(modal_loop(ui(), out, &done), 1);
-    EXPECT_EQ(g_queue.size(), 1u);   // a nested wait passes the quit on
+    EXPECT_EQ(g_queue.size(), 1u);  // a nested wait passes the quit on
     g_queue.clear();
     done = 1;
     EXPECT_EQ(modal_loop(ui(), out, &done), 0);
@@ -315,26 +346,29 @@ TEST_F(Events, ModalLoopEndsOnQuitDoneAbortOrPlayRequested)
     ui()->abort_requested = 1;
     EXPECT_EQ(modal_loop(ui(), out, &done), 0);
     ui()->abort_requested = 0;
-    Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Play", font(), TEXT_WHITE, 1);
+    Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Play", font(),
+                              TEXT_WHITE, 1);
     registry_add(b, SLOT_PRESS, [](AppState* a, RegistrySlot*) { a->ui.play_requested = 1; });
-    for (SDL_Event ev : {mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110), mouse_button(SDL_MOUSEBUTTONUP, 110, 110),
-                         mouse_motion(1, 1)})
+    for (SDL_Event ev : {mouse_button(SDL_MOUSEBUTTONDOWN, 110, 110),
+                         mouse_button(SDL_MOUSEBUTTONUP, 110, 110), mouse_motion(1, 1)})
         g_queue.push_back(ev);
     EXPECT_EQ(modal_loop(ui(), out, nullptr), 0);
     EXPECT_EQ(ui()->play_requested, 1);
-    EXPECT_EQ(g_queue.size(), 1u);   // the loop stopped right after the request
+    EXPECT_EQ(g_queue.size(), 1u);  // the loop stopped right after the request
 }
 
 TEST_F(Events, PointerFollowsTheOrientation)
 {
-    for (auto [o, mx, my] : {std::tuple{0, 10, 20}, {1, 20, 990}, {2, 990, 580}, {3, 580, 10}, {7, 10, 20}}) {
+    for (auto [o, mx, my] :
+         {std::tuple{0, 10, 20}, {1, 20, 990}, {2, 990, 580}, {3, 580, 10}, {7, 10, 20}}) {
         int x = 10, y = 20;
         app()->out.orientation = o;
         map_pointer(&app()->out, &x, &y);
         EXPECT_EQ(std::pair(x, y), std::pair(mx, my)) << o;
     }
     // In orientation 2 a tap on the turned screen hits the button where it is drawn.
-    Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE, 1);
+    Widget* b = create_button(100, 100, -1, -1, ART_BUTTON, nullptr, 0, 0, "Go", font(), TEXT_WHITE,
+                              1);
     registry_add(b, SLOT_PRESS, count_action<0>);
     app()->out.orientation = 2;
     click(1000 - 105, 600 - 105);
@@ -345,14 +379,18 @@ TEST_F(Events, OrientationFollowsTheAxesOnlyAfterFiveHundredMillisecondsOfTheSam
 {
     // {ms later, x, y, orientation}
     for (auto [after, x, y, expected] :
-         {std::tuple{0, 10000, 0, 0},                     // candidate 2 first seen
-          {300, 10000, 100, 0}, {200, 10000, 100, 0},      // exactly 500: not yet
-          {1, 10000, 100, 2}, {0, -10000, 0, 2},           // a change of candidate restarts the wait
-          {400, 10000, 0, 2}, {400, -10000, 0, 2}, {501, -10000, 0, 0}}) {
+         {std::tuple{0, 10000, 0, 0},  // candidate 2 first seen
+          {300, 10000, 100, 0},
+          {200, 10000, 100, 0},  // exactly 500: not yet
+          {1, 10000, 100, 2},
+          {0, -10000, 0, 2},  // a change of candidate restarts the wait
+          {400, 10000, 0, 2},
+          {400, -10000, 0, 2},
+          {501, -10000, 0, 0}}) {
         g_now += Uint32(after);
         EXPECT_EQ(orientation_from_axes(x, y), expected) << after << " " << x;
     }
-    orientation_reset(0);   // 1.49 rad is still orientation 2
+    orientation_reset(0);  // 1.49 rad is still orientation 2
     orientation_from_axes(1000, int(1000 * std::tan(1.49)));
     g_now += 501;
     EXPECT_EQ(orientation_from_axes(1000, int(1000 * std::tan(1.49))), 2);
@@ -372,7 +410,7 @@ TEST_F(Events, OrientationFollowsTheAxesOnlyAfterFiveHundredMillisecondsOfTheSam
     SDL_Surface* mine = ui()->ui_surface;
     EXPECT_EQ(tilt(0), 0);
     app()->settings.auto_rotate = 1;
-    EXPECT_EQ(tilt(20000), 0);   // lying flat
+    EXPECT_EQ(tilt(20000), 0);  // lying flat
     EXPECT_EQ(tilt(0), 2);
     ui()->ui_surface = mine;
 }
@@ -396,7 +434,10 @@ int locked_poll(SDL_Event* ev)
     g_locked_queue.pop_front();
     return 1;
 }
-int no_peep(SDL_Event*, int, Uint32) { return 0; }
+int no_peep(SDL_Event*, int, Uint32)
+{
+    return 0;
+}
 const EventSource LOCKED_SOURCE = {locked_poll, no_peep, locked_push};
 
 int listener_like(void*)
@@ -417,11 +458,11 @@ TEST_F(Events, TimerThreadListenerJobsAndScreensShareTheRegistry)
     g_locked_mutex = SDL_CreateMutex();
     ui_set_event_source(&LOCKED_SOURCE);
     ASSERT_EQ(ui_timer_start(), 0);
-    EXPECT_EQ(ui_timer_start(), 0);   // already running
+    EXPECT_EQ(ui_timer_start(), 0);  // already running
     // A posted request wakes the timer, which turns it into an event.
     ASSERT_EQ(post_play_request(), 0);
     bool seen = false;
-    for (int i = 0; i < 5000 && !seen; ++i) {   // bounded by count, not by time
+    for (int i = 0; i < 5000 && !seen; ++i) {  // bounded by count, not by time
         SDL_Event ev;
         while (locked_poll(&ev))
             seen |= ev.type == SDL_USEREVENT && ev.user.code == UI_EVENT_PLAY_REQUEST;

@@ -13,7 +13,10 @@ namespace {
 using namespace toolkit_test;
 
 std::string g_message;
-void remember_message(const char* text, int, int) { g_message = text; }
+void remember_message(const char* text, int, int)
+{
+    g_message = text;
+}
 
 using Home = ToolkitTest;
 
@@ -23,7 +26,8 @@ TEST_F(Home, SixTilesAndCornerButtonsExitClearsThePlayRequestAndQuits)
     show_home(app());
     EXPECT_EQ(app()->ui.current_screen, show_home);
     EXPECT_EQ(active_slots(), 8);
-    for (const char* label : {"Local Media", "Remote Media", "DLNA/UPNP", "Settings", "Live Streaming", "Playlists"})
+    for (const char* label :
+         {"Local Media", "Remote Media", "DLNA/UPNP", "Settings", "Live Streaming", "Playlists"})
         EXPECT_TRUE(registered(label) && registered(label)->icon) << label;
     // The unlabelled corner buttons: help at the top right, exit at the top left.
     Widget* exit = nullptr;
@@ -43,14 +47,16 @@ TEST_F(Home, SixTilesAndCornerButtonsExitClearsThePlayRequestAndQuits)
 
 TEST_F(Home, KeepsTheAccountTextsTypedOnTheSettingsScreen)
 {
-    std::string long_name = std::string(30, 'n') + "\xC3\xA9";   // the accent would be cut in half
-    screen_widgets[SCREEN_ACCOUNT_USERNAME] = create_edit_box(0, 0, 200, 40, long_name.c_str(), nullptr, 0, 0);
-    screen_widgets[SCREEN_ACCOUNT_PASSWORD] = create_edit_box(0, 50, 200, 40, "s3cret", nullptr, 0, 0);
+    std::string long_name = std::string(30, 'n') + "\xC3\xA9";  // the accent would be cut in half
+    screen_widgets[SCREEN_ACCOUNT_USERNAME] = create_edit_box(0, 0, 200, 40, long_name.c_str(),
+                                                              nullptr, 0, 0);
+    screen_widgets[SCREEN_ACCOUNT_PASSWORD] = create_edit_box(0, 50, 200, 40, "s3cret", nullptr, 0,
+                                                              0);
     show_home(app());
     EXPECT_EQ(std::string(app()->settings.username), std::string(30, 'n'));
     EXPECT_STREQ(app()->settings.password, "s3cret");
     EXPECT_EQ(screen_widgets[SCREEN_ACCOUNT_USERNAME], nullptr);
-    show_home(app());   // without the settings screen the stored texts stay
+    show_home(app());  // without the settings screen the stored texts stay
     EXPECT_STREQ(app()->settings.password, "s3cret");
 }
 
@@ -62,15 +68,16 @@ TEST_F(Home, APendingErrorIsShownOnceAndWordedForTheNavigation)
     show_home(app());
     EXPECT_EQ(last_error, 0);
     char expected[1024];
-    ASSERT_TRUE(error_message_text(ErrorContext{}, false, ERR_NO_NETWORK, expected, sizeof expected));
+    ASSERT_TRUE(
+        error_message_text(ErrorContext{}, false, ERR_NO_NETWORK, expected, sizeof expected));
     EXPECT_EQ(g_message, expected);
     g_message.clear();
     show_home(app());
     EXPECT_TRUE(g_message.empty());
     app()->nav.media_kind = MEDIA_KIND_LIVE;
     show_error(app(), ERR_MEDIA_OPEN);
-    ASSERT_TRUE(error_message_text(ErrorContext{0, 0, MEDIA_KIND_LIVE}, false, ERR_MEDIA_OPEN, expected,
-                                   sizeof expected));
+    ASSERT_TRUE(error_message_text(ErrorContext{0, 0, MEDIA_KIND_LIVE}, false, ERR_MEDIA_OPEN,
+                                   expected, sizeof expected));
     EXPECT_EQ(g_message, expected);
 }
 

@@ -23,7 +23,7 @@ protected:
 
     void SetUp() override
     {
-        setenv("LP_NUM_THREADS", "0", 0);   // Mesa's rasterizer threads race among themselves
+        setenv("LP_NUM_THREADS", "0", 0);  // Mesa's rasterizer threads race among themselves
         GlTest::SetUp();
         out_.screen_width = out_.window_width = W;
         out_.screen_height = out_.window_height = H;
@@ -47,7 +47,9 @@ TEST_F(UiLayers, EachOrientationShowsItsLayerTurnedOverTheWholeWindow)
     // surface's top-left quadrant appears.
     const struct {
         int orientation, layer, red_corner;
-    } cases[] = {{0, UI_LAYER_LANDSCAPE, 0}, {1, UI_LAYER_PORTRAIT, 3}, {2, UI_LAYER_LANDSCAPE, 2},
+    } cases[] = {{0, UI_LAYER_LANDSCAPE, 0},
+                 {1, UI_LAYER_PORTRAIT, 3},
+                 {2, UI_LAYER_LANDSCAPE, 2},
                  {3, UI_LAYER_PORTRAIT, 1}};
     const std::pair<int, int> corners[] = {{2, 2}, {W - 3, 2}, {W - 3, H - 3}, {2, H - 3}};
     for (const auto& c : cases) {
@@ -57,7 +59,7 @@ TEST_F(UiLayers, EachOrientationShowsItsLayerTurnedOverTheWholeWindow)
         ASSERT_EQ(s, ui_layer(c.layer)->surface);
         EXPECT_EQ(ui_.ui_slot, ui_layer(c.layer)->slot);
         EXPECT_EQ(s->w, c.layer == UI_LAYER_LANDSCAPE ? W : H);
-        EXPECT_EQ(ui_.bottom_bar_y, s->h - BOTTOM_BAR_HEIGHT);   // the layout follows the surface
+        EXPECT_EQ(ui_.bottom_bar_y, s->h - BOTTOM_BAR_HEIGHT);  // the layout follows the surface
         fill_rect(s, 0, 0, s->w, s->h, 0xFF00FF00u);
         fill_rect(s, 0, 0, s->w / 2, s->h / 2, 0xFFFF0000u);
         present_ui_surface(&ui_);
@@ -77,7 +79,7 @@ TEST_F(UiLayers, OverlayFollowsResizesAndStaysSelectedUnderTheWindow)
     UiLayer* overlay = ui_layer(UI_LAYER_OVERLAY);
     ASSERT_TRUE(overlay->surface && overlay->slot);
     EXPECT_EQ(overlay->surface->w * 1000 + overlay->surface->h, 400250);
-    EXPECT_EQ(ui_.ui_surface, ui_layer(UI_LAYER_LANDSCAPE)->surface);   // not selected
+    EXPECT_EQ(ui_.ui_surface, ui_layer(UI_LAYER_LANDSCAPE)->surface);  // not selected
 
     // The player shows the overlay: a new size or orientation keeps it selected.
     ui_.ui_surface = overlay->surface;
@@ -119,12 +121,12 @@ TEST_F(UiLayers, FailureToGetSlotsLeavesNothingBehind)
 {
     free_ui_surfaces();
     SlotHog hog;
-    hog.take(2);   // room for two of the three layers
+    hog.take(2);  // room for two of the three layers
     EXPECT_EQ(create_ui_surfaces(&out_), -1);
     EXPECT_EQ(ui_layer(UI_LAYER_LANDSCAPE)->surface, nullptr);
     EXPECT_EQ(ui_layer(UI_LAYER_LANDSCAPE)->slot, nullptr);
     EXPECT_EQ(ui_layer(UI_LAYER_PORTRAIT)->slot, nullptr);
-    EXPECT_EQ(hog.take(), 2u);   // both slots came back to the table
+    EXPECT_EQ(hog.take(), 2u);  // both slots came back to the table
     EXPECT_EQ(ui_layer(99)->surface, nullptr);
 }
 

@@ -139,19 +139,20 @@ TEST_F(ListGl, PortraitOrAResizedWindowFallsBackToTheSurface)
 // a surface (a crash).
 TEST_F(ListGl, TooFewTextureSlotsForTheRingFallBackToTheSurface)
 {
-    Widget* w = make_list();   // needs 300 / 60 + 3 = 8 row layers
+    Widget* w = make_list();  // needs 300 / 60 + 3 = 8 row layers
     SlotHog hog;
     hog.take(3);
     for (int frame = 0; frame < 3; ++frame)
         EXPECT_FALSE(fast(w)) << frame;
     EXPECT_EQ(w->list.row_layer_count, 0);
-    EXPECT_EQ(hog.take(), 3u);   // nothing kept from the failed attempt
-    drag_and_compare(w);   // dragging still scrolls, through the surface
+    EXPECT_EQ(hog.take(), 3u);  // nothing kept from the failed attempt
+    drag_and_compare(w);        // dragging still scrolls, through the surface
 }
 
 TEST_F(ListGl, RowSurfacesThatCannotBeMadeAreNeverDrawnInto)
 {
-    Widget* w = create_list(ui(), 0, 120, 1 << 30, 300, rows_, 40, ListSetup{});   // no row surface fits
+    Widget* w = create_list(ui(), 0, 120, 1 << 30, 300, rows_, 40,
+                            ListSetup{});  // no row surface fits
     ASSERT_NE(w, nullptr);
     for (int frame = 0; frame < 3; ++frame)
         EXPECT_FALSE(fast(w)) << frame;
@@ -161,7 +162,7 @@ TEST_F(ListGl, RowSurfacesThatCannotBeMadeAreNeverDrawnInto)
 TEST_F(ListGl, TheCallersClearColourIsKept)
 {
     Widget* w = make_list();
-    glClearColor(0, 0, 0, 0);   // transparent black, as the video overlay needs
+    glClearColor(0, 0, 0, 0);  // transparent black, as the video overlay needs
     ASSERT_TRUE(fast(w));
     GLfloat clear[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);

@@ -14,7 +14,7 @@ namespace {
 
 using namespace toolkit_test;
 
-constexpr int MODE = BROWSE_LOCAL;   // the browse mode whose offset the lists keep
+constexpr int MODE = BROWSE_LOCAL;  // the browse mode whose offset the lists keep
 
 class Lists : public ToolkitTest {
 protected:
@@ -27,7 +27,8 @@ protected:
     {
         std::vector<ListRow>& rows = tables.emplace_back(size_t(count), ListRow{});
         for (int i = 0; i < count; ++i)
-            rows[size_t(i)].name.text = names.emplace_back("Item " + std::to_string(i) + (i == 17 ? " Bravo" : "")).c_str();
+            rows[size_t(i)].name.text =
+                names.emplace_back("Item " + std::to_string(i) + (i == 17 ? " Bravo" : "")).c_str();
         ListSetup setup;
         setup.highlight = 1;
         setup.browse_mode = MODE;
@@ -73,20 +74,22 @@ TEST_F(Lists, TapRunsTheRowActionButNotAfterADragAndTheOffsetIsRemembered)
     g_now += 300;
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 250));
     EXPECT_EQ(g_actions[0], 1);
-    widgets_clear(1);   // a new list of the same browse mode starts where this one was left
+    widgets_clear(1);  // a new list of the same browse mode starts where this one was left
     EXPECT_EQ(list(50)->list.offset, 50);
 }
 
 TEST_F(Lists, DragAndMouseWheelStayWithinTheEnds)
 {
-    Widget* w = list(10);   // 600 pixels of rows in 300
+    Widget* w = list(10);  // 600 pixels of rows in 300
     drag(400, {390, 100, 10}, 300, true);
     EXPECT_EQ(w->list.offset, 300);
     drag(150, {160, 500}, 300, true);
     EXPECT_EQ(w->list.offset, 0);
     // The wheel moves by one row, only over the list. {button, y, notches, offset}
-    for (auto [button, y, times, offset] : {std::tuple{SDL_BUTTON_WHEELDOWN, 200, 1, 60}, {SDL_BUTTON_WHEELDOWN, 200, 6, 300},
-                                            {SDL_BUTTON_WHEELUP, 600, 1, 300}, {SDL_BUTTON_WHEELUP, 200, 7, 0}}) {
+    for (auto [button, y, times, offset] : {std::tuple{SDL_BUTTON_WHEELDOWN, 200, 1, 60},
+                                            {SDL_BUTTON_WHEELDOWN, 200, 6, 300},
+                                            {SDL_BUTTON_WHEELUP, 600, 1, 300},
+                                            {SDL_BUTTON_WHEELUP, 200, 7, 0}}) {
         SDL_Event ev = mouse_button(SDL_MOUSEBUTTONDOWN, 100, y);
         ev.button.button = Uint8(button);
         for (int i = 0; i < times; ++i)
@@ -100,14 +103,14 @@ TEST_F(Lists, OnlyAQuickReleaseAfterAFastDragFlingsAndItRestsExactlyAtAnEnd)
 {
     Widget* w = list(100);
     drag(400, {390, 350, 300}, 10);
-    g_now += 200;   // released 200 ms after the last motion
+    g_now += 200;  // released 200 ms after the last motion
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 300));
     EXPECT_EQ(g_delay_calls, 0);
     EXPECT_EQ(w->list.offset, 100);
-    drag(300, {290, 284, 278}, 20, true);   // 0.3 pixels per millisecond: too slow
+    drag(300, {290, 284, 278}, 20, true);  // 0.3 pixels per millisecond: too slow
     EXPECT_EQ(g_delay_calls, 0);
     EXPECT_EQ(w->list.offset, 122);
-    drag(400, {390, 350, 300}, 10, true);   // the fast flick released at once
+    drag(400, {390, 350, 300}, 10, true);  // the fast flick released at once
     EXPECT_GT(g_delay_calls, 0);
     EXPECT_GT(w->list.offset, 122 + 200);
     EXPECT_EQ(ui()->fling_active, 0);
@@ -162,7 +165,7 @@ TEST_F(Lists, IncrementalListLoadsMoreRowsAtTheEndAndAllBeforeASearch)
     EXPECT_EQ(w->list.row_count, 20);
     EXPECT_EQ(w->list.offset, 300);
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 100));
-    drag(410, {400, 300, 200}, 10, true);   // a fling keeps loading, then settles on the true end
+    drag(410, {400, 300, 200}, 10, true);  // a fling keeps loading, then settles on the true end
     EXPECT_GT(w->list.row_count, 20);
     EXPECT_LE(w->list.offset, list_last_offset(w));
     registry_add(w, SLOT_ROW_TAP, nullptr);
@@ -204,7 +207,7 @@ TEST_F(Lists, LongPressFiresAfterFiveHundredMillisecondsAndReleaseRunsTheAction)
     }
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 120 + 65));
     EXPECT_EQ(g_actions[4], 1);
-    send(mouse_button(SDL_MOUSEBUTTONDOWN, 100, 120 + 65));   // a short press runs nothing
+    send(mouse_button(SDL_MOUSEBUTTONDOWN, 100, 120 + 65));  // a short press runs nothing
     g_now += 100;
     send(user(UI_EVENT_LONG_PRESS));
     send(mouse_button(SDL_MOUSEBUTTONUP, 100, 120 + 65));
@@ -233,8 +236,10 @@ TEST_F(Lists, RandomEventsOnAFullScreenNeverBreakTheWidgets)
     digits->edit.password_mode = 2;
     for (int code : {SLOT_PRESS, SLOT_KEYS, SLOT_CARET})
         registry_add(box, code, nullptr);
-    for (Widget* w : {digits, create_button(600, 400, -1, -1, ART_BUTTON, nullptr, 0, 0, "B", font, TEXT_WHITE, 1),
-                      create_selector3(500, 300, "a", "b", font, 0, 0), create_colour_picker(450, 500, 30, 30)})
+    for (Widget* w :
+         {digits,
+          create_button(600, 400, -1, -1, ART_BUTTON, nullptr, 0, 0, "B", font, TEXT_WHITE, 1),
+          create_selector3(500, 300, "a", "b", font, 0, 0), create_colour_picker(450, 500, 30, 30)})
         registry_add(w, SLOT_PRESS, nullptr);
     std::mt19937 rng(1234);
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
@@ -256,7 +261,8 @@ TEST_F(Lists, RandomEventsOnAFullScreenNeverBreakTheWidgets)
         ASSERT_LE(std::strlen(box->edit.text), 12u);
         ASSERT_GE(l->list.offset, 0);
         ASSERT_LE(l->list.offset, list_last_offset(l));
-        ASSERT_EQ(std::string(digits->edit.text).find_first_not_of("0123456789"), std::string::npos) << digits->edit.text;
+        ASSERT_EQ(std::string(digits->edit.text).find_first_not_of("0123456789"), std::string::npos)
+            << digits->edit.text;
         ASSERT_EQ(ui()->fling_active, 0);
     }
 }

@@ -28,13 +28,15 @@ TEST_F(TextFonts, TheCompanionFaceIsChosenByTheFirstDecidingLeadByte)
         TTF_Font* given;
         TTF_Font* chosen;
     } cases[] = {
-        {"Hello world", main, main}, {nullptr, main, main},
-        {"Song \xEC\x95\x88\xEB\x85\x95 \xE4\xB8\xAD", main, face(FONT_DOTUM)},   // Korean first
+        {"Hello world", main, main},
+        {nullptr, main, main},
+        {"Song \xEC\x95\x88\xEB\x85\x95 \xE4\xB8\xAD", main, face(FONT_DOTUM)},  // Korean first
         {"Film \xE4\xB8\xAD\xE6\x96\x87", main, face(FONT_HEIS)},
-        {"\xD0\x9F\xD1\x80\xD0\xB8", main, face(FONT_DEJAVU)},   // Cyrillic
-        {"\xE0\xB8\xAA\xE0\xB8\xA7", main, face(FONT_GARUDA)},   // Thai
-        {"\xEC\x95\x88", font_get(FONT_SET_LABEL, FONT_DEJAVU), font_get(FONT_SET_LABEL, FONT_DOTUM)},
-        {"\xEC\x95\x88", other, font_get(FONT_SET_HUGE, FONT_DOTUM)},   // the 36-point companions
+        {"\xD0\x9F\xD1\x80\xD0\xB8", main, face(FONT_DEJAVU)},  // Cyrillic
+        {"\xE0\xB8\xAA\xE0\xB8\xA7", main, face(FONT_GARUDA)},  // Thai
+        {"\xEC\x95\x88", font_get(FONT_SET_LABEL, FONT_DEJAVU),
+         font_get(FONT_SET_LABEL, FONT_DOTUM)},
+        {"\xEC\x95\x88", other, font_get(FONT_SET_HUGE, FONT_DOTUM)},  // the 36-point companions
         {"plain", other, other},
     };
     for (const auto& c : cases)
@@ -105,8 +107,11 @@ TEST_F(TextFonts, MixedTextsDrawEachRunInAFaceWithItsGlyphsOnOneBaseline)
         {"Film \xE4\xB8\xAD\xE6\x96\x87 HD",
          {{FONT_PRELUDE, "Film "}, {FONT_HEIS, "\xE4\xB8\xAD\xE6\x96\x87 "}, {FONT_PRELUDE, "HD"}}},
         {"Don\xE2\x80\x99t Stop", {{FONT_PRELUDE, "Don\xE2\x80\x99t Stop"}}},
-        {" \xE4\xB8\xAD \xD7\x90 !", {{FONT_HEIS, " \xE4\xB8\xAD "}, {FONT_DEJAVU, "\xD7\x90 "}, {FONT_PRELUDE, "!"}}},
-        {han, {{FONT_HEIS, han}}}, {korean, {{FONT_DOTUM, korean}}}, {cyrillic, {{FONT_DEJAVU, cyrillic}}},
+        {" \xE4\xB8\xAD \xD7\x90 !",
+         {{FONT_HEIS, " \xE4\xB8\xAD "}, {FONT_DEJAVU, "\xD7\x90 "}, {FONT_PRELUDE, "!"}}},
+        {han, {{FONT_HEIS, han}}},
+        {korean, {{FONT_DOTUM, korean}}},
+        {cyrillic, {{FONT_DEJAVU, cyrillic}}},
     };
     for (const auto& [text, runs] : cases)
         expect_drawn_as_runs(text, runs);
@@ -119,9 +124,12 @@ TEST_F(TextFonts, MixedTextsBreakAndShortenByTheirDrawnWidth)
     ASSERT_EQ(text_size(main_font(), once, &w, &h), 0);
     SurfacePtr s(surface_create(600, 100));
     const std::string twice = std::string(once) + " " + once;
-    EXPECT_EQ(draw_text(s.get(), twice.c_str(), main_font(), 0, 0, w, 100, ALIGN_LEFT, TEXT_MEASURE, 0), 2 * h);
-    EXPECT_EQ(draw_text(s.get(), twice.c_str(), main_font(), 0, 0, w - 1, 100, ALIGN_LEFT, TEXT_MEASURE, 0),
-              3 * h);   // "Film 中文", "HD Film", "中文 HD"
+    EXPECT_EQ(
+        draw_text(s.get(), twice.c_str(), main_font(), 0, 0, w, 100, ALIGN_LEFT, TEXT_MEASURE, 0),
+        2 * h);
+    EXPECT_EQ(draw_text(s.get(), twice.c_str(), main_font(), 0, 0, w - 1, 100, ALIGN_LEFT,
+                        TEXT_MEASURE, 0),
+              3 * h);  // "Film 中文", "HD Film", "中文 HD"
     // The CJK face has no full stop: a CJK line's ellipsis comes from the main face.
     std::string han;
     for (int i = 0; i < 30; ++i)
@@ -139,13 +147,16 @@ TEST_F(TextFonts, LinesSplitAtNewlinesTextIsCutAt511BytesAndLongWordsOverflow)
     auto lines_of = [&](const std::string& text) {
         TTF_Font* f = pick_font_for_text(text.c_str(), main_font());
         SurfacePtr s(surface_create(64, 64));
-        return draw_text(s.get(), text.c_str(), main_font(), 0, 0, 100000, 64, ALIGN_LEFT, TEXT_MEASURE, 0) /
+        return draw_text(s.get(), text.c_str(), main_font(), 0, 0, 100000, 64, ALIGN_LEFT,
+                         TEXT_MEASURE, 0) /
                TTF_FontHeight(f);
     };
     const std::pair<std::string, int> cases[] = {
-        {"one", 1}, {"one\ntwo\r\nthree", 3}, {"one\n\nthree", 3},
-        {std::string(509, 'a') + "\nbb", 2},   // 511 bytes keep "\nb"
-        {std::string(510, 'a') + "\nbb", 1},   // the second line is cut off
+        {"one", 1},
+        {"one\ntwo\r\nthree", 3},
+        {"one\n\nthree", 3},
+        {std::string(509, 'a') + "\nbb", 2},  // 511 bytes keep "\nb"
+        {std::string(510, 'a') + "\nbb", 1},  // the second line is cut off
     };
     for (const auto& [text, lines] : cases)
         EXPECT_EQ(lines_of(text), lines) << text.size();
@@ -162,10 +173,12 @@ TEST_F(TextFonts, LinesSplitAtNewlinesTextIsCutAt511BytesAndLongWordsOverflow)
     int long_w = 0;
     TTF_SizeUTF8(main_font(), word, &long_w, nullptr);
     SurfacePtr s(surface_create(600, 200));
-    EXPECT_EQ(draw_text(s.get(), word, main_font(), 10, 5, 60, 200, ALIGN_LEFT, TEXT_BLEND, 0xFFFFFF),
-              5 + TTF_FontHeight(main_font()));
+    EXPECT_EQ(
+        draw_text(s.get(), word, main_font(), 10, 5, 60, 200, ALIGN_LEFT, TEXT_BLEND, 0xFFFFFF),
+        5 + TTF_FontHeight(main_font()));
     EXPECT_LE(ink_columns(s.get()).first, 14);
-    EXPECT_GT(ink_columns(s.get()).second, 10 + 60 + (long_w - 60) / 2);   // drawn whole, past the box
+    EXPECT_GT(ink_columns(s.get()).second,
+              10 + 60 + (long_w - 60) / 2);  // drawn whole, past the box
 }
 
 TEST_F(TextFonts, AlignmentsPlaceTheTextAndModesBoxReplaceOrMeasure)
@@ -181,19 +194,21 @@ TEST_F(TextFonts, AlignmentsPlaceTheTextAndModesBoxReplaceOrMeasure)
     EXPECT_NEAR(span(ALIGN_LEFT).first, 50, 3);
     EXPECT_NEAR(span(ALIGN_RIGHT).second, 250, 3);
     EXPECT_NEAR(span(ALIGN_CENTRE).first, 50 + (200 - w) / 2, 3);
-    EXPECT_EQ(span(ALIGN_LEFT, TEXT_BOXED), std::pair(48, 50 + w + 1));   // a box 2 wider each side
-    SurfacePtr s(surface_create(300, 100));   // a box lower than the text never moves it up
-    EXPECT_EQ(draw_text(s.get(), "Menu", f, 50, 7, 200, 2, ALIGN_CENTRE_MIDDLE, TEXT_MEASURE, 0), 7 + h);
+    EXPECT_EQ(span(ALIGN_LEFT, TEXT_BOXED), std::pair(48, 50 + w + 1));  // a box 2 wider each side
+    SurfacePtr s(surface_create(300, 100));  // a box lower than the text never moves it up
+    EXPECT_EQ(draw_text(s.get(), "Menu", f, 50, 7, 200, 2, ALIGN_CENTRE_MIDDLE, TEXT_MEASURE, 0),
+              7 + h);
 
     const uint32_t red_bg = argb(255, 200, 0, 0);
     SurfacePtr replaced = filled(200, 40, red_bg), measured = filled(200, 40, red_bg);
     draw_text(replaced.get(), "Ok", f, 10, 2, 180, 40, ALIGN_LEFT, TEXT_REPLACE, 0x00FF00);
     draw_text(measured.get(), "Ok", f, 10, 2, 180, 40, ALIGN_LEFT, TEXT_MEASURE, 0x00FF00);
-    EXPECT_EQ(alpha_of(get_pixel(replaced.get(), 10, 2)), 0u);   // transparent glyph background
+    EXPECT_EQ(alpha_of(get_pixel(replaced.get(), 10, 2)), 0u);  // transparent glyph background
     EXPECT_TRUE(same_pixels(measured.get(), filled(200, 40, red_bg).get()));
 
     // A fitting line of mixed faces is the same piece as draw_text's.
-    const char* mixed = "Price 10\xE2\x82\xAC \xE2\x80\x93 \xEC\x9D\x8C\xEC\x95\x85 \xE2\x80\x9CLive\xE2\x80\x9D";
+    const char* mixed =
+        "Price 10\xE2\x82\xAC \xE2\x80\x93 \xEC\x9D\x8C\xEC\x95\x85 \xE2\x80\x9CLive\xE2\x80\x9D";
     ASSERT_EQ(text_size(f, mixed, &w, nullptr), 0);
     SurfacePtr line(surface_create(700, 120)), blended(surface_create(700, 120));
     draw_text_line(line.get(), mixed, f, 20, 10, w, 0xFFFFFF);
@@ -206,7 +221,11 @@ bool valid_utf8(const std::string& s)
 {
     for (size_t i = 0; i < s.size();) {
         const unsigned char c = s[i];
-        const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        const size_t n = c < 0x80         ? 1
+                         : (c >> 5) == 6  ? 2
+                         : (c >> 4) == 14 ? 3
+                         : (c >> 3) == 30 ? 4
+                                          : 0;
         if (n == 0 || i + n > s.size())
             return false;
         for (size_t k = 1; k < n; ++k)
@@ -220,22 +239,25 @@ bool valid_utf8(const std::string& s)
 TEST_F(TextFonts, ShorteningKeepsWholeCharactersWithinTheWidth)
 {
     char out[600];
-    EXPECT_EQ(shorten_text_line("Local Media", main_font(), 400, out, sizeof out), strlen("Local Media"));
+    EXPECT_EQ(shorten_text_line("Local Media", main_font(), 400, out, sizeof out),
+              strlen("Local Media"));
     EXPECT_STREQ(out, "Local Media");
-    for (const char* tiny : {"ab", "\xEA\xB0\x80", "\xEA\xB0\x80\xEA\xB0\x80"})   // never underflows
+    for (const char* tiny : {"ab", "\xEA\xB0\x80", "\xEA\xB0\x80\xEA\xB0\x80"})  // never underflows
         for (int width : {-5, 0, 1, 8}) {
             const size_t n = shorten_text_line(tiny, main_font(), width, out, sizeof out);
             EXPECT_EQ(n, strlen(out));
             EXPECT_TRUE(std::string(out) == "..." || std::string(out) == tiny) << out;
         }
-    char small[5];   // a small buffer still gets a whole-character, terminated result
-    shorten_text_line("\xEA\xB0\x80\xEA\xB0\x80\xEA\xB0\x80", main_font(), 1000, small, sizeof small);
+    char small[5];  // a small buffer still gets a whole-character, terminated result
+    shorten_text_line("\xEA\xB0\x80\xEA\xB0\x80\xEA\xB0\x80", main_font(), 1000, small,
+                      sizeof small);
     EXPECT_STREQ(small, "\xEA\xB0\x80");
 
     // Random Latin, Korean, CJK, kana, Cyrillic, Thai and emoji, crossing the 511-byte cut.
     std::mt19937 rng(20261206);
-    const uint32_t ranges[][2] = {{0x20, 0x7E},     {0xAC00, 0xD7A3}, {0x4E00, 0x9FFF},  {0x3040, 0x30FF},
-                                  {0x0400, 0x04FF}, {0x0E00, 0x0E7F}, {0x1F300, 0x1F5FF}};
+    const uint32_t ranges[][2] = {{0x20, 0x7E},      {0xAC00, 0xD7A3}, {0x4E00, 0x9FFF},
+                                  {0x3040, 0x30FF},  {0x0400, 0x04FF}, {0x0E00, 0x0E7F},
+                                  {0x1F300, 0x1F5FF}};
     SurfacePtr s(surface_create(300, 40));
     for (int round = 0; round < 200; ++round) {
         std::string text;
@@ -243,7 +265,8 @@ TEST_F(TextFonts, ShorteningKeepsWholeCharactersWithinTheWidth)
             const auto& r = ranges[rng() % std::size(ranges)];
             const uint32_t cp = r[0] + rng() % (r[1] - r[0] + 1);
             const int n = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
-            text += char(n == 1 ? cp : (0xF00u >> n & 0xF0) | cp >> (6 * (n - 1)));   // n ones, a zero
+            text += char(n == 1 ? cp
+                                : (0xF00u >> n & 0xF0) | cp >> (6 * (n - 1)));  // n ones, a zero
             for (int k = n - 2; k >= 0; --k)
                 text += char(0x80 | ((cp >> (6 * k)) & 0x3F));
         }
@@ -253,7 +276,8 @@ TEST_F(TextFonts, ShorteningKeepsWholeCharactersWithinTheWidth)
         ASSERT_LE(n, TEXT_MAX_BYTES + 3);
         ASSERT_TRUE(valid_utf8(out)) << "round " << round;
         int w = 0;
-        if (n > 3 && text_size_in_face(pick_font_for_text(text.c_str(), main_font()), out, &w, nullptr) == 0) {
+        if (n > 3 && text_size_in_face(pick_font_for_text(text.c_str(), main_font()), out, &w,
+                                       nullptr) == 0) {
             EXPECT_LE(w, std::max(width, 0)) << "round " << round;
         }
         draw_text_line(s.get(), text.c_str(), main_font(), 0, 0, width, 0xFFFFFF);
@@ -286,7 +310,9 @@ TEST_F(TextFonts, ArbitraryBytesAndMissingInputsNeverBreakDrawing)
         const int x = int(rng() % 200) - 60, y = int(rng() % 120) - 30;
         const int bw = int(rng() % 200) - 20, bh = int(rng() % 200) - 20;
         const int modes[] = {TEXT_BLEND, TEXT_BOXED, TEXT_REPLACE, TEXT_MEASURE};
-        EXPECT_GE(draw_text(s.get(), text.c_str(), f, x, y, bw, bh, rng() % 8, modes[rng() % 4], rng()), y);
+        EXPECT_GE(
+            draw_text(s.get(), text.c_str(), f, x, y, bw, bh, rng() % 8, modes[rng() % 4], rng()),
+            y);
         draw_text_line(s.get(), text.c_str(), f, x, y, bw, rng());
         shorten_text_line(text.c_str(), f, bw, out, sizeof out);
         EXPECT_LE(strlen(out), TEXT_MAX_BYTES + 3);

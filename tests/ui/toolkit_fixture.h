@@ -33,8 +33,14 @@ inline Uint32 g_now = 100000;
 inline std::deque<SDL_Event> g_queue;
 inline int g_delay_calls = 0;
 
-inline Uint32 fake_ticks() { return g_now; }
-inline void fake_delay(Uint32 ms) { g_now += ms, ++g_delay_calls; }
+inline Uint32 fake_ticks()
+{
+    return g_now;
+}
+inline void fake_delay(Uint32 ms)
+{
+    g_now += ms, ++g_delay_calls;
+}
 inline int fake_poll(SDL_Event* ev)
 {
     if (g_queue.empty())
@@ -51,7 +57,10 @@ inline int fake_peep(SDL_Event* events, int n, Uint32 mask)
             events[found++] = ev;
     return found;
 }
-inline int fake_push(SDL_Event* ev) { return g_queue.push_back(*ev), 0; }
+inline int fake_push(SDL_Event* ev)
+{
+    return g_queue.push_back(*ev), 0;
+}
 inline const EventSource FAKE_SOURCE = {fake_poll, fake_peep, fake_push};
 
 inline SDL_Event mouse_button(Uint8 type, int x, int y)
@@ -66,7 +75,8 @@ inline SDL_Event mouse_motion(int x, int y)
     ev.motion = {SDL_MOUSEMOTION, 0, SDL_BUTTON(SDL_BUTTON_LEFT), Uint16(x), Uint16(y), 0, 0};
     return ev;
 }
-inline SDL_Event key(SDLKey sym, Uint16 unicode = 0, SDLMod mod = KMOD_NONE, Uint8 type = SDL_KEYDOWN)
+inline SDL_Event key(SDLKey sym, Uint16 unicode = 0, SDLMod mod = KMOD_NONE,
+                     Uint8 type = SDL_KEYDOWN)
 {
     SDL_Event ev{};
     ev.key = {type, 0, 0, {0, sym, mod, unicode}};
@@ -101,7 +111,8 @@ protected:
     {
         ASSERT_EQ(chdir(VELMORA_RUN_DIR), 0);
         ASSERT_EQ(TTF_Init(), 0);
-        ASSERT_EQ(load_artwork_and_fonts(1000, 600), 0) << "artwork or fonts missing in " VELMORA_RUN_DIR;
+        ASSERT_EQ(load_artwork_and_fonts(1000, 600), 0)
+            << "artwork or fonts missing in " VELMORA_RUN_DIR;
         ASSERT_EQ(ui_toolkit_init(), 0);
     }
     static void TearDownTestSuite()

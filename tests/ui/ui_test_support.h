@@ -24,10 +24,22 @@ inline uint32_t argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b)
 {
     return a << 24 | r << 16 | g << 8 | b;
 }
-inline uint32_t alpha_of(uint32_t p) { return p >> 24; }
-inline uint32_t red_of(uint32_t p) { return (p >> 16) & 0xFF; }
-inline uint32_t green_of(uint32_t p) { return (p >> 8) & 0xFF; }
-inline uint32_t blue_of(uint32_t p) { return p & 0xFF; }
+inline uint32_t alpha_of(uint32_t p)
+{
+    return p >> 24;
+}
+inline uint32_t red_of(uint32_t p)
+{
+    return (p >> 16) & 0xFF;
+}
+inline uint32_t green_of(uint32_t p)
+{
+    return (p >> 8) & 0xFF;
+}
+inline uint32_t blue_of(uint32_t p)
+{
+    return p & 0xFF;
+}
 
 inline SurfacePtr filled(int w, int h, uint32_t value)
 {
@@ -46,7 +58,8 @@ bool write_png(const std::string& path, int w, int h, bool alpha, PixelFn pixel)
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const uint32_t v = pixel(x, y);
-            bytes.insert(bytes.end(), {png_byte(red_of(v)), png_byte(green_of(v)), png_byte(blue_of(v))});
+            bytes.insert(bytes.end(),
+                         {png_byte(red_of(v)), png_byte(green_of(v)), png_byte(blue_of(v))});
             if (alpha)
                 bytes.push_back(png_byte(alpha_of(v)));
         }
@@ -114,8 +127,8 @@ inline bool same_pixels(Surface* a, Surface* b)
 {
     bool same = a->w == b->w && a->h == b->h;
     for (int y = 0; same && y < a->h; ++y)
-        same = std::memcmp(static_cast<char*>(a->pixels) + y * a->pitch, static_cast<char*>(b->pixels) + y * b->pitch,
-                           size_t(a->w) * 4) == 0;
+        same = std::memcmp(static_cast<char*>(a->pixels) + y * a->pitch,
+                           static_cast<char*>(b->pixels) + y * b->pitch, size_t(a->w) * 4) == 0;
     return same;
 }
 
@@ -126,7 +139,8 @@ struct SlotHog {
     size_t take(size_t leave = 0)
     {
         const size_t before = taken.size();
-        for (TextureSlot* slot = nullptr; texture_slot_create(&slot, 32, 4, 4, false), slot; slot = nullptr)
+        for (TextureSlot* slot = nullptr; texture_slot_create(&slot, 32, 4, 4, false), slot;
+             slot = nullptr)
             taken.push_back(slot);
         for (; leave > 0 && taken.size() > before; --leave) {
             texture_slot_free(taken.back());

@@ -36,7 +36,7 @@ TEST_F(WidgetPool, SixtyFifthWidgetIsNullAndFortyFirstRegistrationFails)
         ASSERT_EQ(registry_add(w, SLOT_PRESS, nullptr), 0) << i;
     EXPECT_EQ(registry_add(w, SLOT_PRESS, nullptr), -1);
     EXPECT_EQ(active_slots(), REGISTRY_SIZE);
-    w->state = 7;   // a freed record is handed out again, zeroed
+    w->state = 7;  // a freed record is handed out again, zeroed
     widget_free(w);
     EXPECT_EQ(widget_alloc(), w);
     EXPECT_EQ(w->state, 0);
@@ -53,13 +53,14 @@ TEST_F(WidgetPool, ButtonTakesArtworkSizeOrStretchedCopiesThatItOwns)
     ASSERT_NE(big, nullptr);
     EXPECT_EQ(big->owns_images, 1);
     EXPECT_EQ(big->images[1]->w * 1000 + big->images[1]->h, 300090);
-    widget_free(big);   // frees its copies (the sanitizer build reports a leak otherwise)
+    widget_free(big);  // frees its copies (the sanitizer build reports a leak otherwise)
     EXPECT_EQ(artwork(ART_BUTTON)->w, own->width);
     // A label past 31 bytes is cut before the character that would not fit.
     Widget* lab = plain_button(0, 0, (std::string(30, 'x') + "\xE2\x82\xAC").c_str());
     EXPECT_EQ(std::string(lab->label), std::string(30, 'x'));
     // An index at the end of the table has no pressed partner.
-    EXPECT_EQ(create_button(0, 0, -1, -1, ART_COUNT - 1, nullptr, 0, 0, nullptr, nullptr, 0, 0), nullptr);
+    EXPECT_EQ(create_button(0, 0, -1, -1, ART_COUNT - 1, nullptr, 0, 0, nullptr, nullptr, 0, 0),
+              nullptr);
     EXPECT_EQ(create_button(0, 0, -1, -1, -3, nullptr, 0, 0, nullptr, nullptr, 0, 0), nullptr);
 }
 
@@ -71,7 +72,7 @@ TEST_F(WidgetPool, PartialClearKeepsPersistentWidgetsAndPlayRequestSurvivesEvery
     registry_add(keep, SLOT_PRESS, nullptr);
     registry_add(drop, SLOT_PRESS, nullptr);
     ASSERT_EQ(post_play_request(), 0);
-    ASSERT_EQ(post_play_request(), 0);   // one request is kept pending
+    ASSERT_EQ(post_play_request(), 0);  // one request is kept pending
     EXPECT_EQ(active_slots(), 3);
     registry_clear(0);
     widgets_clear(0);
@@ -95,7 +96,7 @@ TEST_F(WidgetPool, FreedWidgetTakesItsSlotsAlongSoTheRecordsNextOwnerStaysQuiet)
 {
     Widget* old = plain_button(100, 100, "Old");
     ASSERT_EQ(registry_add(old, SLOT_PRESS, count_action<0>), 0);
-    widgets_clear(0);   // a screen that forgets registry_clear
+    widgets_clear(0);  // a screen that forgets registry_clear
     EXPECT_EQ(active_slots(), 0);
     ASSERT_EQ(plain_button(100, 100, "New"), old);
     click(110, 110);
@@ -106,7 +107,7 @@ TEST_F(WidgetPool, ResizeRedrawKeepsRunningSpinnerAndClearCancelsItsJob)
 {
     Widget* spin = create_spinner(10, 10);
     ASSERT_EQ(spinner_start_job(spin, job_until_cancelled, spin), 0);
-    EXPECT_EQ(spinner_start_job(spin, job_until_cancelled, spin), -1);   // one job at a time
+    EXPECT_EQ(spinner_start_job(spin, job_until_cancelled, spin), -1);  // one job at a time
     registry_add(spin, SLOT_PRESS, nullptr);
     ui_set_resize_redraw(1);
     registry_clear(1);
@@ -115,7 +116,7 @@ TEST_F(WidgetPool, ResizeRedrawKeepsRunningSpinnerAndClearCancelsItsJob)
     ui_set_resize_redraw(0);
     EXPECT_EQ(spin->in_use, 1);
     EXPECT_EQ(active_slots(), 1);
-    widgets_clear(1);   // raises the job's cancel request and waits for it
+    widgets_clear(1);  // raises the job's cancel request and waits for it
     EXPECT_TRUE(spinner_cancel_requested(spin));
     EXPECT_EQ(spin->in_use, 0);
     EXPECT_EQ(active_slots(), 0);
@@ -124,11 +125,14 @@ TEST_F(WidgetPool, ResizeRedrawKeepsRunningSpinnerAndClearCancelsItsJob)
 TEST_F(WidgetPool, DrawingEveryKindPartlyOffTheSurfaceStaysInsideIt)
 {
     TTF_Font* font = font_get(FONT_SET_MAIN, FONT_PRELUDE);
-    for (Widget* w : {create_button(-30, -20, 200, 60, ART_BUTTON, artwork(ART_MOVIE), 5, 5, "Edge", font, 0, 1),
-                      create_toggle(960, 580, artwork(ART_LOCK), artwork(ART_LOCKP), 1),
-                      create_selector3(900, 10, "Small", "Large", font, 0, 0), create_colour_picker(800, 590, 40, 30),
-                      create_edit_box(-50, 300, 300, 50, "hidden", font, 0, 0), create_spinner(990, 590),
-                      create_checkbox(-10, -10), create_image(700, 500, artwork(ART_DIALOG), 1)}) {
+    for (Widget* w :
+         {create_button(-30, -20, 200, 60, ART_BUTTON, artwork(ART_MOVIE), 5, 5, "Edge", font, 0,
+                        1),
+          create_toggle(960, 580, artwork(ART_LOCK), artwork(ART_LOCKP), 1),
+          create_selector3(900, 10, "Small", "Large", font, 0, 0),
+          create_colour_picker(800, 590, 40, 30),
+          create_edit_box(-50, 300, 300, 50, "hidden", font, 0, 0), create_spinner(990, 590),
+          create_checkbox(-10, -10), create_image(700, 500, artwork(ART_DIALOG), 1)}) {
         ASSERT_NE(w, nullptr);
         w->state = 1;
         widget_draw(surface(), w);
@@ -139,7 +143,8 @@ TEST_F(WidgetPool, DrawingEveryKindPartlyOffTheSurfaceStaysInsideIt)
     fill_rect(surface(), 0, 0, 1000, 600, 0xFF336699);
     Widget* b = create_button(100, 100, -1, -1, ART_STANDBY, nullptr, 0, 0, nullptr, nullptr, 0, 1);
     SDL_Rect r{100, 100, Uint16(b->width), Uint16(b->height)};
-    SurfacePtr normal(surface_create(b->width, b->height)), after(surface_create(b->width, b->height));
+    SurfacePtr normal(surface_create(b->width, b->height)),
+        after(surface_create(b->width, b->height));
     for (auto [state, out] : {std::pair{0, normal.get()}, {1, after.get()}, {0, after.get()}}) {
         b->state = uint8_t(state);
         widget_draw(surface(), b);
@@ -156,7 +161,7 @@ TEST_F(WidgetPool, ListRowsLoadSharedPicturesOnceAndReleaseOnlyTheirOwn)
     std::strcpy(rows[0].icon_file, "images/movie.png");
     std::strcpy(rows[1].icon_file, "images/movie.png");
     std::strcpy(rows[2].icon_file, "images/no-such-picture.png");
-    rows[3].icon = artwork(ART_TV);   // the caller's own picture
+    rows[3].icon = artwork(ART_TV);  // the caller's own picture
     Widget* l = create_list(ui(), 0, 120, 420, 300, rows, 4, ListSetup{});
     ASSERT_NE(l, nullptr);
     widget_draw(surface(), l);
@@ -165,7 +170,7 @@ TEST_F(WidgetPool, ListRowsLoadSharedPicturesOnceAndReleaseOnlyTheirOwn)
     EXPECT_EQ(rows[1].icon, rows[0].icon);
     EXPECT_EQ(rows[1].icon_loaded, ROW_ICON_SHARED);
     EXPECT_EQ(rows[2].icon_loaded, ROW_ICON_MISSING);
-    widget_draw(surface(), l);   // nothing is loaded twice (the leak check would see it)
+    widget_draw(surface(), l);  // nothing is loaded twice (the leak check would see it)
     widget_free(l);
     EXPECT_EQ(rows[0].icon, nullptr);
     EXPECT_EQ(rows[1].icon, nullptr);
@@ -188,11 +193,15 @@ TEST_F(WidgetPool, HiddenExtensionsApplyToVideoAndAudioRowsOnly)
         return out;
     };
     for (auto [name, media_class, hide, hidden] :
-         {std::tuple{"Holiday.mkv", MEDIA_CLASS_VIDEO, true, true}, {"Song.mp3", MEDIA_CLASS_AUDIO, true, true},
-          {"Photo.jpg", MEDIA_CLASS_IMAGE, true, false}, {"Holiday.mkv", MEDIA_CLASS_VIDEO, false, false}}) {
+         {std::tuple{"Holiday.mkv", MEDIA_CLASS_VIDEO, true, true},
+          {"Song.mp3", MEDIA_CLASS_AUDIO, true, true},
+          {"Photo.jpg", MEDIA_CLASS_IMAGE, true, false},
+          {"Holiday.mkv", MEDIA_CLASS_VIDEO, false, false}}) {
         const std::string bare = std::string(name).substr(0, std::strlen(name) - 4);
-        EXPECT_EQ(same_pixels(draw_row(name, media_class, hide).get(), draw_row(bare, media_class, false).get()),
-                  hidden) << name;
+        EXPECT_EQ(same_pixels(draw_row(name, media_class, hide).get(),
+                              draw_row(bare, media_class, false).get()),
+                  hidden)
+            << name;
     }
 }
 
@@ -226,11 +235,13 @@ TEST_F(Dialogs, OkReturnsToTheScreenThatRaisedTheMessageOrHome)
     ui_set_home_screen([](AppState*) { ++g_home_calls; });
     ui()->current_screen = [](AppState*) { ++g_screen_calls; };
     // Without live channels there is nothing to go back to: home.
-    for (auto [code, screen_calls, home_calls] : {std::tuple{int(ERR_STREAM_DATA), 1, 0}, {ERR_NO_CHANNELS, 1, 1}}) {
+    for (auto [code, screen_calls, home_calls] :
+         {std::tuple{int(ERR_STREAM_DATA), 1, 0}, {ERR_NO_CHANNELS, 1, 1}}) {
         show_error(ui(), ErrorContext{}, code);
         ASSERT_NE(registered("OK"), nullptr);
         click(registered("OK"));
-        EXPECT_EQ(std::pair(g_screen_calls, g_home_calls), std::pair(screen_calls, home_calls)) << code;
+        EXPECT_EQ(std::pair(g_screen_calls, g_home_calls), std::pair(screen_calls, home_calls))
+            << code;
     }
     ui_set_home_screen(nullptr);
     // Huge texts and odd places never crash.
@@ -261,12 +272,19 @@ TEST_F(Dialogs, ErrorTextsFollowWhatTheUserWasDoingAndACancel)
     const ErrorContext live{SOURCE_STREAMER, BROWSE_CHANNELS, MEDIA_KIND_LIVE};
     // ERR_GENERIC by source (playlist and recording lists count as local),
     // ERR_MEDIA_OPEN by media kind.
-    EXPECT_EQ((std::set<std::string>{error_text(local, ERR_GENERIC), error_text(streamer, ERR_GENERIC),
-                                     error_text(upnp, ERR_GENERIC)}).size(), 3u);
+    EXPECT_EQ(
+        (std::set<std::string>{error_text(local, ERR_GENERIC), error_text(streamer, ERR_GENERIC),
+                               error_text(upnp, ERR_GENERIC)})
+            .size(),
+        3u);
     for (int mode : {BROWSE_PLAYLIST_ITEMS, BROWSE_RECORDINGS})
-        EXPECT_EQ(error_text({SOURCE_STREAMER, mode, 0}, ERR_GENERIC), error_text(local, ERR_GENERIC));
-    EXPECT_EQ((std::set<std::string>{error_text(local, ERR_MEDIA_OPEN), error_text(streamer, ERR_MEDIA_OPEN),
-                                     error_text(live, ERR_MEDIA_OPEN)}).size(), 3u);
+        EXPECT_EQ(error_text({SOURCE_STREAMER, mode, 0}, ERR_GENERIC),
+                  error_text(local, ERR_GENERIC));
+    EXPECT_EQ((std::set<std::string>{error_text(local, ERR_MEDIA_OPEN),
+                                     error_text(streamer, ERR_MEDIA_OPEN),
+                                     error_text(live, ERR_MEDIA_OPEN)})
+                  .size(),
+              3u);
     // Unknown codes share "Unexpected error" and the support address.
     for (int code : {-3, -99, 5}) {
         const std::string t = error_text(local, code);
@@ -274,8 +292,11 @@ TEST_F(Dialogs, ErrorTextsFollowWhatTheUserWasDoingAndACancel)
         EXPECT_TRUE(t.ends_with(std::string(" ") + SUPPORT_ADDRESS)) << code;
     }
     // After a cancel, failures the user caused by cancelling are not shown.
-    for (auto [code, shown] : {std::pair{int(ERR_NO_NETWORK), false}, {ERR_GENERIC, false}, {ERR_DECODE, true},
-                               {ERR_MEDIA_OPEN, true}, {-99, false}})
+    for (auto [code, shown] : {std::pair{int(ERR_NO_NETWORK), false},
+                               {ERR_GENERIC, false},
+                               {ERR_DECODE, true},
+                               {ERR_MEDIA_OPEN, true},
+                               {-99, false}})
         EXPECT_EQ(error_text(local, code, true) != "(none)", shown) << code;
     // show_error while cancelled neither clears the screen nor shows a hidden code.
     registry_add(create_checkbox(0, 0), SLOT_PRESS, nullptr);
