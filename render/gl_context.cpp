@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/media_enums.h"
+
 namespace {
 
 const char* const QUAD_VERTEX_SOURCE = "attribute vec4 a_position;\n"
@@ -548,9 +550,9 @@ void texture_slot_set_geometry(TextureSlot* slot, int orientation, int x, int y,
     float xa, ya, xb, yb;
     float* p = slot->positions;
     switch (orientation) {
-    case 0:
-    case 2: {
-        const float sign = orientation == 0 ? 1.0f : -1.0f;
+    case ORIENTATION_UPRIGHT:
+    case ORIENTATION_HALF: {
+        const float sign = orientation == ORIENTATION_UPRIGHT ? 1.0f : -1.0f;
         xa = sign * (2.0f * x / W - 1.0f);
         ya = sign * (1.0f - 2.0f * y / H);
         xb = xa + sign * 2.0f * w / W;
@@ -559,9 +561,9 @@ void texture_slot_set_geometry(TextureSlot* slot, int orientation, int x, int y,
         std::memcpy(p, v, sizeof v);
         return;
     }
-    case 1:
-    case 3: {
-        const float sign = orientation == 1 ? 1.0f : -1.0f;
+    case ORIENTATION_QUARTER:
+    case ORIENTATION_THREE_QUARTERS: {
+        const float sign = orientation == ORIENTATION_QUARTER ? 1.0f : -1.0f;
         xa = sign * (2.0f * y / W - 1.0f);
         ya = sign * (2.0f * x / H - 1.0f);
         xb = xa + sign * 2.0f * h / W;

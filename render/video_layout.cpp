@@ -1,6 +1,7 @@
 // Placement of the video quad for the aspect modes.
 #include "render/video_layout.h"
 
+#include "platform/media_enums.h"
 #include "render/gl_context.h"
 #include "render/video_output.h"
 
@@ -71,7 +72,7 @@ int apply_aspect_mode(VideoOutput* out, int mode, int area_width, int area_heigh
         out->aspect_mode = mode;
     }
     const int orientation = out->orientation;
-    const bool upright = orientation == 0 || orientation == 2;
+    const bool upright = !orientation_is_portrait(orientation);
     int height = area_height;
     if (upright && out->screen_width < out->screen_height)
         height -= out->player_bar_height;
