@@ -128,9 +128,10 @@ TEST_F(WholeProgram, SettingsAreKeptBetweenRunsAndDamagedOnesBecomeDefaults)
         Player player(display_, folder_);
         std::string id = player.wait_window();
         ASSERT_FALSE(id.empty());
-        if (!damaged)
+        if (!damaged) {
             EXPECT_EQ(settled_geometry(display_, id, 1280, 800),
                       (std::array<int, 4>{0, 0, 1280, 800}));
+        }
         EXPECT_EQ(player.terminate(), 0);
         ASSERT_TRUE(loads(folder_));
         EXPECT_EQ(s_.seek_forward_secs, damaged ? 30 : 77);
@@ -156,8 +157,9 @@ TEST_F(WholeProgram, FailedStartUpsExitNonZeroAndKeepTheUsersFile)
     };
     for (const auto& c : cases) {
         RunFolder folder;
-        if (c.missing_file)
+        if (c.missing_file) {
             ASSERT_EQ(::unlink(folder.file(c.missing_file).c_str()), 0) << c.what;
+        }
         if (c.user_file)
             write_settings(folder, [](Settings& s) {
                 s.slideshow_secs = 42;
@@ -166,11 +168,12 @@ TEST_F(WholeProgram, FailedStartUpsExitNonZeroAndKeepTheUsersFile)
         const std::string before = read_file(folder.file("data/prefs.dat"));
         Player player(display_, folder, c.env);
         EXPECT_GT(player.wait_exit(60), 0) << c.what;
-        if (c.user_file)
+        if (c.user_file) {
             EXPECT_TRUE(read_file(folder.file("data/prefs.dat")) == before)
                 << c.what << ": the user's file was changed";
-        else
+        } else {
             EXPECT_TRUE(loads(folder)) << c.what;
+        }
         EXPECT_EQ(read_file(folder.file("player.log")), "")
             << c.what << ": start-up printed a message";
     }

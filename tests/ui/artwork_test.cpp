@@ -26,9 +26,10 @@ Image load(const std::string& name)
     const std::string path = std::string(VELMORA_RUN_DIR) + "/images/" + name;
     Image image(name.ends_with(".bmp") ? SDL_LoadBMP(path.c_str()) : IMG_Load(path.c_str()));
     EXPECT_TRUE(image) << name << ": " << IMG_GetError();
-    if (image && name.ends_with(".png"))
+    if (image && name.ends_with(".png")) {
         EXPECT_TRUE(image->format->BitsPerPixel == 32 && image->format->Amask)
             << name << " has no alpha";
+    }
     return image;
 }
 

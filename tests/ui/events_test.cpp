@@ -39,8 +39,9 @@ protected:
     {
         for (const Typed& t : keys) {
             type(t.sym, t.unicode, t.mod);
-            if (t.text)
+            if (t.text) {
                 EXPECT_STREQ(box->edit.text, t.text) << "after key " << t.sym;
+            }
         }
     }
 };
