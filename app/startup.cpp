@@ -93,7 +93,11 @@ void signals_remove()
 
 // --- start-up steps ----------------------------------------------------------
 
-constexpr int SDL_INIT_ATTEMPTS = 5;
+// A display server that has just started, or is busy accepting other
+// clients, can refuse connections for most of a second; three seconds of
+// retries ride that out while a display that is really gone still ends
+// start-up promptly.
+constexpr int SDL_INIT_ATTEMPTS = 15;
 constexpr Uint32 SDL_INIT_RETRY_MS = 200;
 constexpr uint8_t CODEC_NONE = 255;  // the streamed item has no such stream yet
 constexpr int32_t NO_INDEX = -1;     // no current channel or list item
@@ -137,8 +141,7 @@ void set_caption_and_icon()
 
 int start_sdl()
 {
-    // A display server that is busy accepting other clients now and then
-    // refuses a connection: try again briefly before giving up.
+    // Retried: see SDL_INIT_ATTEMPTS.
     int attempts = 0;
     while (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0) {
         if (++attempts == SDL_INIT_ATTEMPTS)
