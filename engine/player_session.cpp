@@ -17,6 +17,7 @@ extern "C" {
 #include "platform/app_flags.h"
 #include "platform/event_codes.h"
 #include "platform/sync.h"
+#include "platform/text_copy.h"
 
 std::atomic<PlayerSession*> g_current_session{nullptr};
 
@@ -59,7 +60,7 @@ PlayerSession* stream_open(const EngineContext& ctx, const char* name, FormatCon
         avformat_network_deinit();
         return nullptr;
     }
-    std::snprintf(s->name, sizeof s->name, "%s", name);
+    copy_text(s->name, sizeof s->name, name);
     s->ctx = ctx;
     s->ic = std::move(ic);
     flags_set(ctx.flags, APP_PLAYER_BUSY);

@@ -219,8 +219,6 @@ struct PlayerSession {
     SubtitleOverlay overlay;                       // main thread
 
     uint32_t slideshow_last_tick = 0;  // main thread: last refresh pass of a slide show
-    int display_area_width = 0;        // set by the player loop from the screen
-    int display_area_height = 0;
 
     SessionStats stats;
 };

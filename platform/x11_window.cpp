@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+#include "platform/text_copy.h"
+
 namespace {
 
 Display* dpy(const NativeWindow& w)
@@ -133,8 +135,7 @@ bool window_title(const NativeWindow& w, char* buf, int size)
     char* name = nullptr;
     if (!XFetchName(dpy(w), w.frame, &name) || !name)
         return false;
-    std::strncpy(buf, name, static_cast<size_t>(size) - 1);
-    buf[size - 1] = '\0';
+    copy_text(buf, static_cast<size_t>(size), name);
     XFree(name);
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include "platform/media_enums.h"
 #include "platform/result_codes.h"
+#include "platform/text_copy.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/layers.h"
@@ -245,7 +246,7 @@ bool error_message_text(const ErrorContext& context, bool cancelled, int code, c
     if (m.with_address)
         std::snprintf(out, size_t(out_size), "%s %s", m.text, SUPPORT_ADDRESS);
     else
-        std::snprintf(out, size_t(out_size), "%s", m.text);
+        copy_text(out, size_t(out_size), m.text);
     return true;
 }
 

@@ -42,6 +42,7 @@
 #include "platform/event_codes.h"
 #include "platform/media_enums.h"
 #include "platform/settings.h"
+#include "platform/sync.h"
 #include "render/gl_context.h"
 #include "render/video_output.h"
 #include "render/video_planes.h"
@@ -216,7 +217,7 @@ void run(const Options& o, NowPlaying& now, Report* r, std::chrono::steady_clock
             break;
         if (alloc_refused) {
             // Let the video thread settle into its wait, then close under it.
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            sleep_ms(300);
             r->closed_waiting_alloc = true;
             break;
         }
