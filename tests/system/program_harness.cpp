@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iostream>
 #include <thread>
 
 namespace harness {
@@ -108,17 +110,23 @@ RunFolder::~RunFolder()
 }
 
 Player::Player(const VirtualDisplay& display, const RunFolder& folder, std::vector<std::string> env)
-    : display_(display)
+    : display_(display), log_(folder.file("player.log"))
 {
-    std::string command = "cd " + folder.file("") + " && exec env DISPLAY=" + display.name() +
-                          " SDL_AUDIODRIVER=dummy";
+    command_ = "cd " + folder.file("") + " && exec env DISPLAY=" + display.name() +
+               " SDL_AUDIODRIVER=dummy";
     for (const auto& e : env)
-        command += " '" + e + "'";
-    command += " ./velmora-player >player.log 2>&1";
+        command_ += " '" + e + "'";
+    command_ += " ./velmora-player >player.log 2>&1";
+    start();
+}
+
+void Player::start()
+{
+    status_ = -2;
     pid_ = fork();
     if (pid_ == 0) {
         setpgid(0, 0);
-        execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
+        execl("/bin/sh", "sh", "-c", command_.c_str(), nullptr);
         _exit(127);
     }
 }
@@ -150,6 +158,15 @@ std::string Player::wait_window(int timeout_s)
             return !id.empty() || !running();
         },
         timeout_s);
+    if (id.empty() && !running() && !restarted_) {
+        std::ifstream log(log_);
+        std::cerr << "the player ended at start (status " << status_
+                  << "), starting it again; its log:\n"
+                  << log.rdbuf() << "\n";
+        restarted_ = true;
+        start();
+        return wait_window(timeout_s);
+    }
     while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
         id.pop_back();
     return id;

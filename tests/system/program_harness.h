@@ -55,7 +55,10 @@ public:
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;
     // The X id of the window titled "Velmora Media Player" as text; empty if
-    // it did not appear within timeout_s or the program ended.
+    // it did not appear within timeout_s or the program ended. A program that
+    // ends before any window appears is started once more, with its log
+    // printed: on a loaded machine a fresh virtual display now and then
+    // fails a first start that has nothing to do with the test.
     std::string wait_window(int timeout_s = 30);
     bool running();
     // Waits for the program to end by itself: its exit status, -1 after a
@@ -64,7 +67,12 @@ public:
     int terminate(int timeout_s = 30);
 
 private:
+    void start();
+
     const VirtualDisplay& display_;
+    std::string command_;
+    std::string log_;
+    bool restarted_ = false;
     pid_t pid_ = -1;
     int status_ = -2;  // -2 while running
 };
