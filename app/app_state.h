@@ -3,7 +3,7 @@
 // module that owns it: the flag word, the persisted Settings block, the
 // application frame and navigation (here), the interface (ui/ui_state.h), the
 // video output (render/video_output.h) and what is playing
-// (engine/now_playing.h). Lower layers take their own part, never the whole
+// (engine/now_playing.h) and the local player (app/player.h). Lower layers take their own part, never the whole
 // record.
 //
 // Threads: app_create and app_destroy run on the main thread, at start-up
@@ -18,19 +18,13 @@
 
 #include <SDL/SDL.h>
 
+#include "app/player.h"
 #include "engine/now_playing.h"
 #include "platform/app_flags.h"
 #include "platform/flag_word.h"
 #include "platform/settings.h"
 #include "render/video_output.h"
 #include "ui/ui_state.h"
-
-constexpr int PLAYER_BUTTON_COUNT = 27;
-
-struct PlayerButtonState {
-    uint8_t pressed;
-    uint8_t hover;
-};
 
 // Locks, threads and the native window: written at start-up and shutdown.
 struct FrameState {
@@ -59,7 +53,6 @@ struct Navigation {
     uint8_t player_fullscreen;
     uint8_t audio_open;
     char current_media_path[PATH_SIZE];
-    PlayerButtonState player_buttons[PLAYER_BUTTON_COUNT];
     int32_t current_channel;
     int32_t current_list_index;
     uint8_t stream_video_codec;  // streamed item's codecs, 255 = none
@@ -74,6 +67,7 @@ struct AppState {
     UiState ui;
     VideoOutput out;
     NowPlaying now;
+    PlayerState player;
 };
 
 // Process-wide: the result of the last dispatch, shown by the next screen.

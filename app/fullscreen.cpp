@@ -1,6 +1,6 @@
 #include "app/app.h"
 #include "app/app_state.h"
-#include "app/pending.h"
+#include "app/player.h"
 #include "platform/x11_window.h"
 
 namespace {

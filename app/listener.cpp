@@ -107,7 +107,12 @@ int listener_collect(AppState* app)
 
 void listener_honour_request(AppState* app)
 {
-    listener_collect(app);
+    if (!listener_collect(app))
+        return;
+    // The URL plays as an item of the local media list, by itself.
+    app->nav.browse_mode = BROWSE_LOCAL;
+    app->nav.list_play = 0;
+    app->ui.play_requested = 1;
 }
 
 int listener_start(AppState* app, PlayRequestPoster post, uint16_t port)

@@ -43,5 +43,6 @@ int listener_take_text(FlagWord* flags, const char* text, size_t len);
 // three stream choices to STREAM_AUTO. 1 when a URL was waiting, 0 otherwise.
 int listener_collect(AppState* app);
 // Main thread: the play-request handler start-up installs in the interface
-// (ui_set_play_request_handler); it collects the mailed URL.
+// (ui_set_play_request_handler): it collects the mailed URL and asks for it
+// to be played as a local media item (the modal loop then ends).
 void listener_honour_request(AppState* app);

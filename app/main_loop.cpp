@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/app_state.h"
 #include "app/home.h"
+#include "app/item_open.h"
 #include "app/pending.h"
 #include "platform/media_enums.h"
 #include "platform/result_codes.h"
@@ -41,7 +42,8 @@ void take_play_request(AppState* app)
     }
     app->nav.current_channel = -1;
     app->nav.current_list_index = -1;
-    std::memset(app->nav.player_buttons, 0, sizeof(app->nav.player_buttons));
+    for (PlayerControl& c : app->player.controls)
+        c.pressed = c.was_pressed = 0;
 }
 
 constexpr uint32_t TITLE_BAR_FILL = 0xFF151515;
@@ -97,6 +99,9 @@ bool wants_next_item(const AppState* app)
 bool plays_on(const AppState* app)
 {
     const Settings& s = app->settings;
+    // A play request that came in meanwhile replaces whatever would follow.
+    if (play_request_pending())
+        return false;
     return has(app, APP_REENTER_PLAYER | STEP_REQUEST) || s.shuffle != 0 || s.repeat ||
            app->nav.list_play;
 }
@@ -155,6 +160,8 @@ int home_loop(AppState* app, int last_result)
     }
     if (apply_orientation(&app->ui, &app->out, app->out.orientation) != 0)
         return -1;
+    if (!app->ui.play_requested)
+        play_request_take(&app->ui);
     if (!app->ui.play_requested)
         draw_current_screen(app);
     modal_loop(&app->ui, &app->out, nullptr);

@@ -40,14 +40,6 @@ int list_step_item(AppState*)
 {
     return -1;
 }
-int remote_media_open(AppState*)
-{
-    return ERR_MEDIA_OPEN;
-}
-int local_player_run(AppState*)
-{
-    return ERR_MEDIA_OPEN;
-}
 int play_to_run(AppState*)
 {
     return ERR_MEDIA_OPEN;
@@ -62,15 +54,8 @@ int stream_session_run(AppState*)
 }
 void stream_decoders_stop(AppState*) {}
 void stream_audio_codec_free(AppState*) {}
-void remote_session_close(AppState*) {}
 void recording_finish(AppState* app)
 {
     flags_clear(&app->flags, APP_RECORDING_OPEN);
 }
 void link_disconnect(AppState*) {}
-void player_background_draw(AppState*) {}
-void player_overlays_free(AppState*) {}
-int player_bar_layout(AppState*, int, int)
-{
-    return 0;
-}

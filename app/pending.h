@@ -21,18 +21,10 @@ void upnp_thread_stop();
 
 // Steps to the previous or next item of the current list; -1 at the end.
 int list_step_item(AppState* app);
-// Opens any kind of item; sets source_kind to SOURCE_KIND_LOCAL for the local engine.
-int remote_media_open(AppState* app);
-int local_player_run(AppState* app);
 int play_to_run(AppState* app);
 int stream_decoders_open(AppState* app);
 int stream_session_run(AppState* app);
 void stream_decoders_stop(AppState* app);
 void stream_audio_codec_free(AppState* app);
-void remote_session_close(AppState* app);
 void recording_finish(AppState* app);
 void link_disconnect(AppState* app);
-void player_background_draw(AppState* app);
-void player_overlays_free(AppState* app);
-// Lays the player bar out for a window of the given size; 0 or -1.
-int player_bar_layout(AppState* app, int width, int height);

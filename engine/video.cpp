@@ -378,26 +378,31 @@ void video_refresh(PlayerSession* s)
         return;
     NowPlaying* now = s->ctx.now;
     if (!s->has_video) {
-        // Audio only: the player screen (cover, tags, position) is the picture.
+        // Audio only: the player screen (cover, tags, position) is the
+        // picture; it draws and presents only when something on it changed.
         if (s->has_audio) {
             get_audio_clock(s);
-            if (!now->player_screen_hidden && now->draw_player_overlay) {
-                gl_blend_for_video(false);
-                video_area_clear();
+            if (!now->player_screen_hidden && now->draw_player_overlay)
                 now->draw_player_overlay(now->hook_context);
-            }
         }
         return;
     }
-    bool shown;
+    bool shown = false;
     {
         std::unique_lock lock(s->pictq.mutex);
-        shown = show_due_picture(s);
-        if (!shown && s->pictq.size == 0) {
+        // While paused the picture on screen stays; only redraws are made.
+        if (!s->paused)
+            shown = show_due_picture(s);
+        if (!shown && (s->pictq.size == 0 || s->paused)) {
             if (now->still_image && now->slideshow && s->picture_decoded)
                 slideshow_advance(s);
-            if ((now->still_image || now->redraw_request_count > 0) && s->pictq.entry.allocated)
+            const bool redraw = now->redraw_request_count > 0;
+            // A still picture stays on screen by itself: it is drawn again
+            // only when asked (a change of the bar, a resize).
+            if (redraw && s->pictq.entry.allocated && s->picture_decoded)
                 display_locked(s, &s->pictq.entry);
+            if (redraw)
+                now->redraw_request_count--;
         }
     }
     if (shown)

@@ -10,7 +10,10 @@
 //   ends the session.
 // - video_refresh (main thread, through player_session_tick) shows the queued
 //   picture when it is due against the master clock (audio when there is
-//   audio, else video). Without video it draws the audio-only player screen.
+//   audio, else video). While paused no new picture is shown. The last
+//   picture is drawn again once for each now->redraw_request_count (the
+//   count goes down as it is served). Without video it calls the player's
+//   overlay hook, which draws the audio-only screen when it changed.
 //   In a slide show the position advances with the refresh ticks, never
 //   while paused.
 // - Position updates (now->position_ms, audio_position_ms) are gated by the

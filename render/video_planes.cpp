@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "platform/media_enums.h"
 #include "render/gl_context.h"
+#include "render/video_output.h"
 
 namespace {
 
@@ -118,4 +120,27 @@ void gl_blend_for_video(bool video_below)
         glBlendFunc(GL_ONE, GL_ZERO);
         glDisable(GL_BLEND);
     }
+}
+
+void gl_scissor_layer_rows(const VideoOutput* out, int layer_height, int row, int rows)
+{
+    const int wh = out->window_height > 0 ? out->window_height : out->screen_height;
+    const int ww = out->window_width > 0 ? out->window_width : out->screen_width;
+    if (layer_height <= 0 || orientation_is_portrait(out->orientation)) {
+        gl_scissor_off();
+        return;
+    }
+    // Window rows covered, rounded outwards so that no layer row is cut.
+    const int64_t top = static_cast<int64_t>(row) * wh / layer_height;
+    const int64_t bottom = (static_cast<int64_t>(row + rows) * wh + layer_height - 1) /
+                           layer_height;
+    // GL counts rows from the bottom; the half turn shows the layer upside down.
+    const int64_t gl_y = out->orientation == ORIENTATION_HALF ? top : wh - bottom;
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, static_cast<GLint>(gl_y), ww, static_cast<GLsizei>(bottom - top));
+}
+
+void gl_scissor_off()
+{
+    glDisable(GL_SCISSOR_TEST);
 }

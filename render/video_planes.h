@@ -52,6 +52,16 @@ enum VideoPath { VIDEO_PATH_AUTO, VIDEO_PATH_YUV, VIDEO_PATH_RGB };
 void video_path_override(VideoPath path);
 bool video_yuv_path_preferred();
 
+struct VideoOutput;
+
+// Limits drawing to the window rows that show rows [row, row + rows) of a
+// layer layer_height high stretched over the whole window (orientation 0 or
+// 2; the quarter turns get the whole window). gl_scissor_off lifts it.
+// Drawing only the rows that hold something is what keeps an interface layer
+// over the picture cheap on a software rasterizer.
+void gl_scissor_layer_rows(const VideoOutput* out, int layer_height, int row, int rows);
+void gl_scissor_off();
+
 // The blending state: saved before a player changes it and put back after,
 // so that the interface finds the state it left.
 struct GlBlendState {

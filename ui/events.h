@@ -87,6 +87,12 @@ int post_deferred(Widget* w, int32_t code, SlotAction action);
 // next event, freeing the slot. Only one request is kept pending at a time.
 // 0, or -1 when the registry is full. Any thread.
 int post_play_request();
+// Main thread: whether a play request waits, and honouring it now (its
+// handler runs with ui->owner); true when one was taken. The player uses
+// them so that a request that arrives while an item plays replaces it at
+// once.
+bool play_request_pending();
+bool play_request_take(UiState* ui);
 // What honouring a play request does (called with ui->owner); replaced by
 // the media browser.
 void ui_set_play_request_handler(void (*handler)(AppState* app));
@@ -96,6 +102,10 @@ void play_request_keep_path(AppState* app);
 
 // ---- pointer, keyboard and accelerometer ------------------------------------
 
+// After the window was resized to width x height: tells SDL the new size and
+// replaces the size with what GL really draws into (the window surface keeps
+// its own size on some EGL platforms). Main thread.
+void window_size_sync(const VideoOutput* out, int* width, int* height);
 // Rotates raw pointer coordinates for out->orientation (out->screen_width
 // and out->screen_height are the unturned sides).
 void map_pointer(const VideoOutput* out, int* x, int* y);

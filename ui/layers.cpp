@@ -102,6 +102,12 @@ void free_ui_surfaces()
         free_layer(layer);
 }
 
+void free_ui_layer(int id)
+{
+    if (id >= 0 && id < UI_LAYER_COUNT)
+        free_layer(g_layers[id]);
+}
+
 void place_ui_layer(const VideoOutput* out, TextureSlot* slot, int width, int height)
 {
     const int ww = out->window_width > 0 ? out->window_width : out->screen_width;

@@ -54,6 +54,8 @@ UiLayer* ui_layer(int id);
 int create_ui_surfaces(const VideoOutput* out);
 // Frees every layer's surface and slot (the overlay layer's too).
 void free_ui_surfaces();
+// Frees one layer (the player frees its window-sized overlay when it leaves).
+void free_ui_layer(int id);
 
 // Stores the orientation, turns the on-screen list layer, selects
 // ui_surface and ui_slot (unless the player shows the video overlay

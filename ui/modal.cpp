@@ -186,11 +186,7 @@ void drawable_size(const VideoOutput* out, int* width, int* height)
 
 void window_resized(UiState* ui, VideoOutput* out, int width, int height)
 {
-    // SDL keeps its own idea of the window size and reports only changes from
-    // it: tell it the new size (the X window and its GL surface are kept).
-    if (SDL_Surface* video = SDL_GetVideoSurface())
-        SDL_SetVideoMode(width, height, video->format->BitsPerPixel, video->flags);
-    drawable_size(out, &width, &height);
+    window_size_sync(out, &width, &height);
     const bool portrait = orientation_is_portrait(out->orientation);
     if (width <= 0 || height <= 0 || artwork_fit_window(width, height, portrait) != 0)
         return;
@@ -208,6 +204,19 @@ void window_resized(UiState* ui, VideoOutput* out, int width, int height)
     // Both buffers must hold the redrawn screen.
     present(ui);
 }
+
+}  // namespace
+
+void window_size_sync(const VideoOutput* out, int* width, int* height)
+{
+    // SDL keeps its own idea of the window size and reports only changes from
+    // it: tell it the new size (the X window and its GL surface are kept).
+    if (SDL_Surface* video = SDL_GetVideoSurface())
+        SDL_SetVideoMode(*width, *height, video->format->BitsPerPixel, video->flags);
+    drawable_size(out, width, height);
+}
+
+namespace {
 
 int timer_thread(void*)
 {
@@ -376,3 +385,18 @@ void ui_set_play_request_handler(void (*handler)(AppState* app))
 }
 
 void play_request_keep_path(AppState*) {}
+
+bool play_request_pending()
+{
+    LockGuard guard(ui_registry_lock());
+    const RegistrySlot* slots = registry_slots();
+    for (int i = 0; i < REGISTRY_SIZE; ++i)
+        if (slots[i].active && slots[i].code == SLOT_PLAY_REQUEST)
+            return true;
+    return false;
+}
+
+bool play_request_take(UiState* ui)
+{
+    return take_play_request(ui);
+}

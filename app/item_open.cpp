@@ -1,0 +1,89 @@
+#include "app/item_open.h"
+
+#include <strings.h>
+
+#include <cstring>
+
+#include "app/app_state.h"
+#include "app/player.h"
+#include "engine/media_open.h"
+#include "platform/media_enums.h"
+#include "platform/result_codes.h"
+#include "ui/artwork.h"
+#include "ui/layers.h"
+
+namespace {
+
+constexpr size_t SHORTEST_PATH = 5;  // nothing shorter names a file or URL
+constexpr const char* RECORDING_SUFFIX = ".vlm";
+
+bool is_recording(const char* path)
+{
+    const size_t n = std::strlen(path);
+    const size_t k = std::strlen(RECORDING_SUFFIX);
+    return n >= k && strcasecmp(path + n - k, RECORDING_SUFFIX) == 0;
+}
+
+// A local file or URL through the local engine.
+int open_direct(AppState* app)
+{
+    const char* path = app->nav.current_media_path;
+    // A name this short cannot be opened; saying so beats playing nothing
+    // in silence.
+    if (std::strlen(path) < SHORTEST_PATH)
+        return ERR_MEDIA_OPEN;
+    // Recordings are played by the streaming session's file reader.
+    if (is_recording(path))
+        return ERR_MEDIA_OPEN;
+    const EngineContext ctx{&app->now, &app->out, &app->flags, &app->settings};
+    const int r = media_open(ctx, path);
+    if (r != RESULT_OK)
+        return r;
+    flags_set(&app->flags, APP_MEDIA_OPEN);
+    app->nav.source_kind = SOURCE_KIND_LOCAL;
+    return RESULT_OK;
+}
+
+}  // namespace
+
+int remote_media_open(AppState* app)
+{
+    app->ui.abort_requested = 0;
+    if (!flags_any(&app->flags, APP_REENTER_PLAYER))
+        flags_set(&app->flags, APP_OPENING);
+    flags_clear(&app->flags, APP_PAUSED | APP_LOW_BANDWIDTH | APP_REBUFFERING);
+    player_screen_begin(app);
+    player_status_show(app);
+    int r = ERR_MEDIA_OPEN;
+    switch (app->nav.media_kind) {
+    case MEDIA_KIND_DIRECT: r = open_direct(app); break;
+    default: break;  // streamer files and live channels need the streamer link
+    }
+    flags_clear(&app->flags, APP_OPENING);
+    if (r != RESULT_OK)
+        player_screen_end(app);
+    return r;
+}
+
+int local_player_run(AppState* app)
+{
+    const int r = play_local(app);
+    player_screen_end(app);
+    return r;
+}
+
+void remote_session_close(AppState* app)
+{
+    flags_clear(&app->flags, APP_MEDIA_OPEN | APP_CLOSING);
+}
+
+void player_background_draw(AppState* app)
+{
+    if (Surface* s = app->ui.ui_surface)
+        copy_pixels(s, artwork(ART_BACKGROUND3), 0, 0);
+}
+
+void player_overlays_free(AppState*)
+{
+    free_ui_layer(UI_LAYER_OVERLAY);
+}

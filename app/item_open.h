@@ -1,0 +1,25 @@
+// Opening the chosen item for the play dispatcher and tidying up after it:
+// the player screen comes up with "Opening media, please wait...", then the
+// item is opened by its kind (a local file or URL through the local engine;
+// streamer files, live channels and recordings through the streaming
+// session), and after the dispatch the session's bits are put back.
+//
+// Threads: main thread only.
+#pragma once
+
+struct AppState;
+
+// Opens nav.current_media_path for nav.media_kind: 0 with the item open
+// (nav.source_kind says which player runs it), else a negative ResultCode
+// (ERR_MEDIA_OPEN for an item that cannot be opened). APP_OPENING is set
+// while it runs (unless the player is re-entered) and always cleared.
+int remote_media_open(AppState* app);
+// Runs the local player on the opened item and leaves the player screen.
+int local_player_run(AppState* app);
+// After a dispatch: the item's open and closing bits go.
+void remote_session_close(AppState* app);
+// The player's background in ui_surface (not presented), drawn before an
+// item opens so that no screen of the browser shows through.
+void player_background_draw(AppState* app);
+// Frees the player's window-sized overlay layer when the player is left.
+void player_overlays_free(AppState* app);
