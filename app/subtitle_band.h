@@ -15,7 +15,8 @@
 //   ui->ui_slot.
 // - A band holding text is then drawn over the picture through ui->ui_slot,
 //   limited to the band's pixels on the window by the scissor test (left off
-//   afterwards): no clear, no present. An empty band is not drawn.
+//   afterwards), with the blending the player set for video: no clear, no
+//   present. An empty band is not drawn.
 // - Font: subtitle_size 0 small, 1 medium, 2 large (anything else medium).
 //   Colour: subtitle_color indexes the colour picker's table (anything else
 //   white). Background: boxed, or none with subtitle_transparent_bg.
