@@ -325,9 +325,10 @@ void draw_over_video(AppState* app, Surface* s, TextureSlot* slot)
         auto* band = static_cast<uint8_t*>(s->pixels) + static_cast<size_t>(top) * s->pitch;
         texture_slot_draw(slot, band, top, s->w, rows, true, false, false, false);
     }
-    gl_scissor_layer_rows(&app->out, s->h, top, rows);
-    texture_slot_draw(slot, nullptr, 0, s->w, s->h, false, true, false, false);
-    gl_scissor_off();
+    if (gl_scissor_layer_rows(slot, s->h, top, s->h)) {
+        texture_slot_draw(slot, nullptr, 0, s->w, s->h, false, true, false, false);
+        gl_scissor_off();
+    }
     gl_present();
 }
 

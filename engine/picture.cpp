@@ -11,6 +11,7 @@ extern "C" {
 
 #include "engine/now_playing.h"
 #include "engine/player_session.h"
+#include "engine/subtitle_bitmap.h"
 #include "render/gl_context.h"
 #include "render/video_layout.h"
 #include "render/video_output.h"
@@ -133,7 +134,7 @@ bool subtitle_text(const AVSubtitle& sub, char* out, size_t out_size)
         else if (r->ass && r->ass[0])
             subtitle_dialogue_text(r->ass, out, out_size);
         else
-            continue;  // bitmaps are drawn by the subtitle layer, not here
+            continue;  // bitmaps have their own slot (subtitle_bitmap_update)
         if (out[0])
             return true;
     }
@@ -204,6 +205,7 @@ void alloc_picture(PlayerSession* s)
 void session_video_output_free(PlayerSession* s)
 {
     video_textures_free(&s->textures);
+    subtitle_bitmap_free(&s->bitmap);
     s->sws.reset();
     if (s->ctx.out)
         s->ctx.out->video = VideoGeometry{};
@@ -215,19 +217,37 @@ bool subtitle_overlay_select(PlayerSession* s)
     SubtitleOverlay& o = s->overlay;
     bool selected = false;
     SubtitleRing& ring = s->subpq;
+    const AVSubtitle* current = nullptr;  // the head subtitle while within its window
+    double current_pts = 0;
     if (s->has_subtitle && ring.size > 0) {
         const SubtitlePicture& head = ring.entries[ring.rindex];
         double pos = now->position_ms.load() / 1000.0;
         double start = head.pts + head.sub.start_display_time / 1000.0;
+        if (start <= pos && pos < head.pts + SUBTITLE_WINDOW_S) {
+            current = &head.sub;
+            current_pts = head.pts;
+        }
         char text[sizeof o.text];
-        if (start <= pos && pos < head.pts + SUBTITLE_WINDOW_S &&
-            subtitle_text(head.sub, text, sizeof text)) {
+        if (current && subtitle_text(head.sub, text, sizeof text)) {
             std::memcpy(o.text, text, sizeof o.text);
             o.showing = true;
             s->subtitle_shown_tick = SDL_GetTicks();
             selected = true;
         }
     }
+    // A bitmap shows only while its subtitle is the current one: a newer
+    // subtitle or the end of the window takes it away.
+    const VideoGeometry* video = s->ctx.out ? &s->ctx.out->video : nullptr;
+    if (subtitle_bitmap_update(&s->bitmap, current, current_pts, video ? video->coded_width : 0,
+                               video ? video->coded_height : 0, SDL_GetTicks())) {
+        selected = true;
+        if (o.text[0]) {  // the new image replaces the text
+            o.text[0] = '\0';
+            o.showing = false;
+            draw_subtitle(now, "");
+        }
+    }
+    subtitle_bitmap_expire(&s->bitmap, SDL_GetTicks(), SUBTITLE_SHOW_MS);
     if (o.redraw_count > 0 && SDL_GetTicks() - s->subtitle_shown_tick > SUBTITLE_SHOW_MS) {
         o.text[0] = '\0';
         draw_subtitle(now, "");
@@ -252,6 +272,8 @@ void video_image_display(PlayerSession* s, VideoPicture* vp)
         subtitle = subtitle_overlay_select(s);
     if ((vp || subtitle) && !drew)
         video_area_clear();
+    if (!now->player_screen_hidden && s->ctx.out)
+        subtitle_bitmap_draw(&s->bitmap, *s->ctx.out);
     SubtitleOverlay& o = s->overlay;
     if (o.showing) {
         draw_subtitle(now, o.text);

@@ -15,13 +15,17 @@
 //   and then the subtitle-ring lock. Planar 4:2:0 without conversion is
 //   uploaded as the decoder gave it (textures as wide as the luma line size;
 //   the quad crops the excess). A still image is converted once. Then the
-//   subtitle text is chosen and handed to now->draw_subtitle_text, and the
-//   frame is presented by now->draw_player_overlay when the controls are
-//   visible and the hook is installed, else by a plain swap.
+//   subtitle is chosen: a bitmap one is drawn over the picture through the
+//   session's own slot (engine/subtitle_bitmap.h), a text one is handed to
+//   now->draw_subtitle_text; then the frame is presented by
+//   now->draw_player_overlay when the controls are visible and the hook is
+//   installed, else by a plain swap.
 // - subtitle_overlay_select (caller holds the ring's lock): true when a new
-//   text became current.
-// - session_video_output_free releases textures and scaler and clears
-//   ctx.out->video.
+//   text or bitmap became current. A bitmap shows while its subtitle is the
+//   ring's head within its window (at most 3 s after it was last current);
+//   a new bitmap clears a text that was showing.
+// - session_video_output_free releases textures, the bitmap subtitle's slot
+//   and pixels and the scaler, and clears ctx.out->video.
 #pragma once
 
 struct PlayerSession;

@@ -43,6 +43,7 @@
 #include "engine/clock.h"
 #include "engine/engine_context.h"
 #include "engine/packet_queue.h"
+#include "engine/subtitle_bitmap.h"
 #include "platform/result_codes.h"
 #include "render/video_planes.h"
 
@@ -217,6 +218,7 @@ struct PlayerSession {
     GlBlendState gl_state_before{};
     std::atomic<uint32_t> subtitle_shown_tick{0};  // SDL ticks when the text was set
     SubtitleOverlay overlay;                       // main thread
+    SubtitleBitmap bitmap{};                       // main thread: the DVB image shown
 
     uint32_t slideshow_last_tick = 0;  // main thread: last refresh pass of a slide show
 

@@ -1,10 +1,10 @@
 #include "render/video_planes.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
-#include "platform/media_enums.h"
 #include "render/gl_context.h"
-#include "render/video_output.h"
 
 namespace {
 
@@ -122,22 +122,51 @@ void gl_blend_for_video(bool video_below)
     }
 }
 
-void gl_scissor_layer_rows(const VideoOutput* out, int layer_height, int row, int rows)
+ScissorBox layer_rows_scissor_box(const float positions[8], int layer_height, int top, int bottom,
+                                  const int32_t viewport[4])
 {
-    const int wh = out->window_height > 0 ? out->window_height : out->screen_height;
-    const int ww = out->window_width > 0 ? out->window_width : out->screen_width;
-    if (layer_height <= 0 || orientation_is_portrait(out->orientation)) {
-        gl_scissor_off();
-        return;
-    }
-    // Window rows covered, rounded outwards so that no layer row is cut.
-    const int64_t top = static_cast<int64_t>(row) * wh / layer_height;
-    const int64_t bottom = (static_cast<int64_t>(row + rows) * wh + layer_height - 1) /
-                           layer_height;
-    // GL counts rows from the bottom; the half turn shows the layer upside down.
-    const int64_t gl_y = out->orientation == ORIENTATION_HALF ? top : wh - bottom;
+    if (layer_height <= 0 || viewport[2] <= 0 || viewport[3] <= 0)
+        return ScissorBox{};
+    const float t[2] = {static_cast<float>(top) / layer_height,
+                        static_cast<float>(bottom) / layer_height};
+    float x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+    for (float tv : t)
+        for (float sv : {0.0f, 1.0f}) {
+            // Point (s, t) of the texture on the quad, in clip space.
+            const float cx = positions[0] + sv * (positions[4] - positions[0]) +
+                             tv * (positions[2] - positions[0]);
+            const float cy = positions[1] + sv * (positions[5] - positions[1]) +
+                             tv * (positions[3] - positions[1]);
+            x0 = std::min(x0, cx), x1 = std::max(x1, cx);
+            y0 = std::min(y0, cy), y1 = std::max(y1, cy);
+        }
+    // To window pixels, a pixel of margin for rounding, within the viewport.
+    auto px = [&](float c) { return viewport[0] + (c + 1.0f) / 2.0f * viewport[2]; };
+    auto py = [&](float c) { return viewport[1] + (c + 1.0f) / 2.0f * viewport[3]; };
+    const int32_t left = std::max(viewport[0], static_cast<int32_t>(std::floor(px(x0))) - 1);
+    const int32_t right = std::min(viewport[0] + viewport[2],
+                                   static_cast<int32_t>(std::ceil(px(x1))) + 1);
+    const int32_t low = std::max(viewport[1], static_cast<int32_t>(std::floor(py(y0))) - 1);
+    const int32_t high = std::min(viewport[1] + viewport[3],
+                                  static_cast<int32_t>(std::ceil(py(y1))) + 1);
+    if (right <= left || high <= low)
+        return ScissorBox{};
+    return ScissorBox{left, low, right - left, high - low};
+}
+
+bool gl_scissor_layer_rows(const TextureSlot* slot, int layer_height, int top, int bottom)
+{
+    if (!slot)
+        return false;
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const int32_t vp[4] = {viewport[0], viewport[1], viewport[2], viewport[3]};
+    const ScissorBox box = layer_rows_scissor_box(slot->positions, layer_height, top, bottom, vp);
+    if (box.w <= 0 || box.h <= 0)
+        return false;
     glEnable(GL_SCISSOR_TEST);
-    glScissor(0, static_cast<GLint>(gl_y), ww, static_cast<GLsizei>(bottom - top));
+    glScissor(box.x, box.y, box.w, box.h);
+    return true;
 }
 
 void gl_scissor_off()

@@ -52,14 +52,22 @@ enum VideoPath { VIDEO_PATH_AUTO, VIDEO_PATH_YUV, VIDEO_PATH_RGB };
 void video_path_override(VideoPath path);
 bool video_yuv_path_preferred();
 
-struct VideoOutput;
-
-// Limits drawing to the window rows that show rows [row, row + rows) of a
-// layer layer_height high stretched over the whole window (orientation 0 or
-// 2; the quarter turns get the whole window). gl_scissor_off lifts it.
-// Drawing only the rows that hold something is what keeps an interface layer
-// over the picture cheap on a software rasterizer.
-void gl_scissor_layer_rows(const VideoOutput* out, int layer_height, int row, int rows);
+// The window box (x, y, w, h; GL's bottom-up rows) that shows the rows top ..
+// bottom of a layer layer_height high drawn on the quad `positions` (clip
+// space, vertices 0 top-left, 1 bottom-left, 2 top-right, 3 bottom-right, as
+// texture_slot_set_geometry sets them, so every orientation works) in the
+// viewport (x, y, w, h); a pixel of margin on each side for rounding,
+// clipped to the viewport. Zero size when nothing of it is on the window.
+struct ScissorBox {
+    int32_t x, y, w, h;
+};
+ScissorBox layer_rows_scissor_box(const float positions[8], int layer_height, int top, int bottom,
+                                  const int32_t viewport[4]);
+// Limits drawing to where rows top .. bottom of the layer shown through slot
+// lie on the window (false, and nothing enabled, when that is nowhere);
+// gl_scissor_off lifts it. Drawing only the rows that hold something is what
+// keeps an interface layer over the picture cheap on a software rasterizer.
+bool gl_scissor_layer_rows(const TextureSlot* slot, int layer_height, int top, int bottom);
 void gl_scissor_off();
 
 // The blending state: saved before a player changes it and put back after,
