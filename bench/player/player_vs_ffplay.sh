@@ -32,6 +32,7 @@ END_MARGIN_S=8          # start-up and buffering on top of the clip's length
 # all of the window's middle, a message box or a highlight much less of it.
 PLAYER_CHANGED_PERCENT=30
 LISTENER_PORT=6100
+PORT_WAIT_S=30          # another program's short run on the request port may end first
 TICKS=$(getconf CLK_TCK)
 log() { echo "== $*"; }
 
@@ -125,23 +126,33 @@ run_player() {
     local run="$work/run-player" logf="$work/player-${clip%.mp4}-$fs.log"
     rm -rf "$run" && cp -a "$build/run/." "$run/" && rm -rf "$run/data" && mkdir -p "$run/data"
     "$set_pref" "$run/data/prefs.dat" "$fs" || { add_row "$label|velmora-player|prefs not written"; return; }
+    for _ in $(seq $((PORT_WAIT_S * 10))); do port_busy || break; sleep 0.1; done
     if port_busy; then
         echo "port $LISTENER_PORT is taken by another program: skipping our player"
         add_row "$label|velmora-player|port $LISTENER_PORT busy"
         return
     fi
-    local x0 pid
-    x0=$(cpu_seconds "$xpid")
-    (cd "$run" && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/player-audio.raw" \
-        VELMORA_PLAYBACK_STATS=1 ./velmora-player) >"$logf" 2>&1 &
-    pid=$!
-    current_pid=$pid
-    local wid=""
-    for _ in $(seq $((WINDOW_TIMEOUT_S * 10))); do
-        alive "$pid" || break
-        wid=$(xdotool search --pid "$pid" --name '^Velmora Media Player$' 2>/dev/null | head -1)
+    local x0 pid wid="" attempt
+    # SDL 1.2 falls back to a text-mode driver when X refuses a connection for
+    # a moment, so X11 is asked for by name; a program that ends before its
+    # window appears is started once more.
+    for attempt in 1 2; do
+        x0=$(cpu_seconds "$xpid")
+        (cd "$run" && exec env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk \
+            SDL_DISKAUDIOFILE="$work/player-audio.raw" VELMORA_PLAYBACK_STATS=1 \
+            ./velmora-player) >"$logf" 2>&1 &
+        pid=$!
+        current_pid=$pid
+        for _ in $(seq $((WINDOW_TIMEOUT_S * 10))); do
+            alive "$pid" || break
+            wid=$(xdotool search --pid "$pid" --name '^Velmora Media Player$' 2>/dev/null | head -1)
+            [ -n "$wid" ] && break
+            sleep 0.1
+        done
         [ -n "$wid" ] && break
-        sleep 0.1
+        alive "$pid" && break  # alive without a window: a second start would not help
+        echo "our player ended before its window appeared (attempt $attempt, log: $logf)"
+        tail -5 "$logf"
     done
     if [ -z "$wid" ]; then
         echo "our player showed no window (log: $logf)"
@@ -209,7 +220,7 @@ run_ffplay() {
     local x0 t0 pid first
     x0=$(cpu_seconds "$xpid")
     t0=$(date +%s%3N)
-    env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/ffplay-audio.raw" \
+    env SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/ffplay-audio.raw" \
         /usr/bin/time -f '%U %S %M' -o "$timef" \
         ffplay -v error -stats -autoexit "${geometry[@]}" "http://127.0.0.1:$port/$clip" \
         >/dev/null 2>"$logf" &
