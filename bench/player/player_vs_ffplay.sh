@@ -128,6 +128,7 @@ run_player() {
     "$set_pref" "$run/data/prefs.dat" "$fs" || { add_row "$label|velmora-player|prefs not written"; return; }
     for _ in $(seq $((PORT_WAIT_S * 10))); do port_busy || break; sleep 0.1; done
     if port_busy; then
+        PORT_WAIT_S=0  # held for long: the later runs do not wait for it again
         echo "port $LISTENER_PORT is taken by another program: skipping our player"
         add_row "$label|velmora-player|port $LISTENER_PORT busy"
         return
