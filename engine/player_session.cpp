@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 
@@ -46,6 +47,28 @@ void drop_session_events(PlayerSession* s)
     for (int i = 0; i < n; i++)
         if (events[i].user.data1 != s)
             SDL_PushEvent(&events[i]);
+}
+
+// With VELMORA_PLAYBACK_STATS=1, one line on stderr per item for the player
+// benchmark. Pictures are never dropped for lateness, so "dropped" is what was
+// decoded and never shown (a picture waiting when the item ended included).
+// Presenting counts the bar drawn over the picture.
+void report_stats(const PlayerSession* s)
+{
+    const char* on = std::getenv("VELMORA_PLAYBACK_STATS");
+    if (!on || std::strcmp(on, "1") != 0)
+        return;
+    const SessionStats& st = s->stats;
+    const int64_t decoded = st.frames_decoded, shown = st.frames_shown;
+    auto per = [](int64_t us, int64_t n) { return n > 0 ? us / 1000.0 / n : 0.0; };
+    std::fprintf(stderr,
+                 "velmora-stats: frames_decoded=%lld frames_shown=%lld frames_dropped=%lld "
+                 "max_av_drift_ms=%.1f decode_ms_per_frame=%.2f convert_ms_per_frame=%.2f "
+                 "upload_draw_ms_per_frame=%.2f present_ms_per_frame=%.2f\n",
+                 static_cast<long long>(decoded), static_cast<long long>(shown),
+                 static_cast<long long>(decoded - shown), st.max_av_drift * 1000,
+                 per(st.decode_us, decoded), per(st.convert_us, shown), per(st.upload_us, shown),
+                 per(st.present_us, shown));
 }
 
 }  // namespace
@@ -96,6 +119,7 @@ void stream_close(PlayerSession* s)
         stream_component_close(s, s->video_stream);
     if (s->subtitle_stream >= 0)
         stream_component_close(s, s->subtitle_stream);
+    report_stats(s);
 
     {
         std::lock_guard lock(s->subpq.mutex);
