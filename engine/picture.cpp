@@ -89,6 +89,52 @@ bool textures_prepare(PlayerSession* s)
     return true;
 }
 
+// The size the picture takes on the window (its quad for the current mode),
+// which the RGBA path converts to so that the picture is drawn 1:1: on a
+// software rasterizer sampling a larger texture down costs more than the
+// conversion. Held to twice the window (Crop reaches past it).
+bool shown_size(const PlayerSession* s, int* w, int* h)
+{
+    const NowPlaying* now = s->ctx.now;
+    const VideoOutput* out = s->ctx.out;
+    if (out->window_width <= 0 || out->window_height <= 0)
+        return false;
+    const VideoGeometry video{nullptr,
+                              false,
+                              now->video_width,
+                              now->video_height,
+                              now->video_sar_num,
+                              now->video_sar_den,
+                              now->video_width};
+    VideoRect r{};
+    if (!video_rect_in_area(*out, video, out->aspect_mode, out->window_width, out->window_height,
+                            &r))
+        return false;
+    *w = std::clamp(r.w, 2, 2 * out->window_width);
+    *h = std::clamp(r.h, 2, 2 * out->window_height);
+    return true;
+}
+
+// After a resize or a change of aspect mode the RGBA path converts to the
+// new shown size (the caller holds the picture lock). False when the new
+// buffers cannot be had: the session then ends, out of memory.
+bool refit_to_window(PlayerSession* s, VideoPicture* vp)
+{
+    NowPlaying* now = s->ctx.now;
+    int w = 0, h = 0;
+    if (now->yuv_path || !shown_size(s, &w, &h) ||
+        (w == now->display_width && h == now->display_height))
+        return true;
+    now->display_width = w;
+    now->display_height = h;
+    s->still_converted = false;
+    if (alloc_conversion(vp, w, h) && textures_prepare(s))
+        return true;
+    vp->conv_frame.reset();
+    session_consumer_failed(s, &s->videoq, ERR_OUT_OF_MEMORY);
+    return false;
+}
+
 // Converts the decoder's picture into the entry's converted frame.
 bool convert_picture(PlayerSession* s, VideoPicture* vp)
 {
@@ -109,6 +155,12 @@ bool convert_picture(PlayerSession* s, VideoPicture* vp)
 bool draw_picture(PlayerSession* s, VideoPicture* vp)
 {
     NowPlaying* now = s->ctx.now;
+    if (!refit_to_window(s, vp))
+        return false;
+    // Pictures that need converting are never drawn from the decoder's planes.
+    const bool converted = !now->yuv_path || now->picture_mode || s->conversion_needed;
+    if (converted && !vp->conv_frame)
+        return false;
     if (vp->conv_frame && !(now->still_image && s->still_converted)) {
         auto t = Clock::now();
         if (!convert_picture(s, vp))
@@ -190,6 +242,8 @@ void alloc_picture(PlayerSession* s)
                            req.linesize[2] != req.linesize[1];
     if (s->conversion_needed && !now->picture_mode)
         now->display_width = (req.width + 1) & ~1;
+    if (!now->yuv_path)
+        shown_size(s, &now->display_width, &now->display_height);
     bool converted = !now->yuv_path || now->picture_mode || s->conversion_needed;
     if (!vp.frame ||
         (converted && !alloc_conversion(&vp, now->display_width, now->display_height)) ||

@@ -60,6 +60,15 @@ AspectMode aspect_mode_next(int32_t mode)
     return static_cast<AspectMode>(next);
 }
 
+bool video_rect_in_area(const VideoOutput& out, const VideoGeometry& video, int mode,
+                        int area_width, int area_height, VideoRect* rect)
+{
+    int height = area_height;
+    if (!orientation_is_portrait(out.orientation) && out.screen_width < out.screen_height)
+        height -= out.player_bar_height;
+    return video_rect_for_mode(video, mode, area_width, height, rect);
+}
+
 int apply_aspect_mode(VideoOutput* out, int mode, int area_width, int area_height)
 {
     if (!out || mode < 0 || mode >= ASPECT_MODE_COUNT)
@@ -73,12 +82,8 @@ int apply_aspect_mode(VideoOutput* out, int mode, int area_width, int area_heigh
     }
     const int orientation = out->orientation;
     const bool upright = !orientation_is_portrait(orientation);
-    int height = area_height;
-    if (upright && out->screen_width < out->screen_height)
-        height -= out->player_bar_height;
-
     VideoRect rect;
-    if (!video_rect_for_mode(video, mode, area_width, height, &rect))
+    if (!video_rect_in_area(*out, video, mode, area_width, area_height, &rect))
         return 0;
     // The quad is placed against the whole window; without a window size the
     // area stands for it (turned for the quarter-turn orientations).

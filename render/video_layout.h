@@ -56,6 +56,11 @@ struct VideoRect {
 bool video_rect_for_mode(const VideoGeometry& video, int mode, int area_width, int area_height,
                          VideoRect* out);
 
+// The rectangle video_rect_for_mode gives in an area of out's screen: on a
+// portrait screen upright the player bar's height is taken from the area.
+bool video_rect_in_area(const VideoOutput& out, const VideoGeometry& video, int mode,
+                        int area_width, int area_height, VideoRect* rect);
+
 // Places the video quad for mode and stores the mode in out->aspect_mode.
 // -1 with nothing stored or drawn when there is no video (no slot or no size)
 // or mode is not an AspectMode; else 0.

@@ -36,7 +36,9 @@ bool video_textures_prepare(VideoTextures* t, int width, int height, bool yuv)
         texture_slot_create(&t->u, LUMINANCE_BITS, width / 2, height / 2, true);
         texture_slot_create(&t->v, LUMINANCE_BITS, width / 2, height / 2, true);
     } else {
-        texture_slot_create(&t->y, RGBA_BITS, width, height, true);
+        // RGBA pictures are converted to the size they are shown at: drawn
+        // 1:1, nearest sampling is exact and cheapest.
+        texture_slot_create(&t->y, RGBA_BITS, width, height, false);
     }
     t->width = width;
     t->height = height;
