@@ -64,11 +64,12 @@ void report_stats(const PlayerSession* s)
     std::fprintf(stderr,
                  "velmora-stats: frames_decoded=%lld frames_shown=%lld frames_dropped=%lld "
                  "max_av_drift_ms=%.1f decode_ms_per_frame=%.2f convert_ms_per_frame=%.2f "
-                 "upload_draw_ms_per_frame=%.2f present_ms_per_frame=%.2f\n",
+                 "upload_draw_ms_per_frame=%.2f present_ms_per_frame=%.2f "
+                 "first_picture_ms_after_open=%.1f\n",
                  static_cast<long long>(decoded), static_cast<long long>(shown),
                  static_cast<long long>(decoded - shown), st.max_av_drift * 1000,
                  per(st.decode_us, decoded), per(st.convert_us, shown), per(st.upload_us, shown),
-                 per(st.present_us, shown));
+                 per(st.present_us, shown), st.first_picture_us / 1000.0);
 }
 
 }  // namespace
@@ -84,6 +85,7 @@ PlayerSession* stream_open(const EngineContext& ctx, const char* name, FormatCon
         return nullptr;
     }
     copy_text(s->name, sizeof s->name, name);
+    s->stats.opened_at = std::chrono::steady_clock::now();
     s->ctx = ctx;
     s->ic = std::move(ic);
     flags_set(ctx.flags, APP_PLAYER_BUSY);

@@ -32,6 +32,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -146,11 +147,13 @@ struct SessionStats {
     std::atomic<int64_t> frames_decoded{0};
     std::atomic<int64_t> frames_shown{0};
     std::atomic<int64_t> audio_bytes_out{0};
-    std::atomic<int64_t> decode_us{0};   // video thread inside the decoder
-    std::atomic<int64_t> convert_us{0};  // swscale on the main thread
-    std::atomic<int64_t> upload_us{0};   // plane upload + quad draw
-    std::atomic<int64_t> present_us{0};  // buffer swap
-    double max_av_drift = 0;             // main thread only
+    std::atomic<int64_t> decode_us{0};                // video thread inside the decoder
+    std::atomic<int64_t> convert_us{0};               // swscale on the main thread
+    std::atomic<int64_t> upload_us{0};                // plane upload + quad draw
+    std::atomic<int64_t> present_us{0};               // buffer swap
+    double max_av_drift = 0;                          // main thread only
+    std::chrono::steady_clock::time_point opened_at;  // main thread: stream_open
+    int64_t first_picture_us = -1;                    // main thread: first picture shown
 };
 
 struct PlayerSession {

@@ -313,7 +313,10 @@ void expire_subtitles(PlayerSession* s)
 
 void note_shown(PlayerSession* s, double pts)
 {
-    s->stats.frames_shown++;
+    if (s->stats.frames_shown++ == 0)
+        s->stats.first_picture_us = std::chrono::duration_cast<std::chrono::microseconds>(
+                                        std::chrono::steady_clock::now() - s->stats.opened_at)
+                                        .count();
     if (s->has_audio && s->frame_last_pts != PTS_UNKNOWN) {
         double drift = std::fabs(pts - get_audio_clock(s));
         if (drift < AV_NOSYNC_THRESHOLD)

@@ -20,6 +20,20 @@ bool textures_fit(const VideoTextures* t, int width, int height, bool yuv)
            (!yuv || (t->u && t->v));
 }
 
+// Whether the quad covers the whole viewport (Fill, Crop): the clear before
+// the picture is then wasted work on every frame.
+bool quad_covers_viewport(const TextureSlot* slot)
+{
+    float x0 = 1, x1 = -1, y0 = 1, y1 = -1;
+    for (int i = 0; i < 8; i += 2) {
+        x0 = std::min(x0, slot->positions[i]);
+        x1 = std::max(x1, slot->positions[i]);
+        y0 = std::min(y0, slot->positions[i + 1]);
+        y1 = std::max(y1, slot->positions[i + 1]);
+    }
+    return x0 <= -1 && x1 >= 1 && y0 <= -1 && y1 >= 1;
+}
+
 }  // namespace
 
 bool video_textures_prepare(VideoTextures* t, int width, int height, bool yuv)
@@ -58,7 +72,8 @@ void video_planes_draw(const VideoTextures* t, const uint8_t* const planes[3], i
     if (t->yuv)
         yuv_planes_draw(t->y, t->u, t->v, planes[0], planes[1], planes[2], width, height);
     else
-        texture_slot_draw(t->y, planes[0], 0, width, height, true, true, false, true);
+        texture_slot_draw(t->y, planes[0], 0, width, height, true, true, false,
+                          !quad_covers_viewport(t->y));
 }
 
 void video_textures_free(VideoTextures* t)

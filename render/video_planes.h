@@ -13,7 +13,8 @@
 //   height and the path, else (re)creates them: Y, U, V luminance slots with
 //   linear filtering (U and V at width/2 x height/2, rounded down) for the
 //   YUV path; one RGBA slot with nearest filtering otherwise, since RGBA
-//   pictures are converted to the size they are shown at and drawn 1:1. False (and nothing held) when a slot
+//   pictures are converted to the size they are shown at and drawn 1:1 (the
+//   clear before an RGBA picture is left out when its quad covers the window). False (and nothing held) when a slot
 //   cannot be had.
 // - video_planes_draw clears and draws one picture on the Y (or RGBA) slot's
 //   quad. YUV: planes[0..2] hold Y (width x height) and U, V (width/2 x
