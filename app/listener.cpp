@@ -105,6 +105,12 @@ int listener_collect(AppState* app)
     return 1;
 }
 
+bool listener_pending()
+{
+    std::lock_guard<std::mutex> guard(g_mailbox.lock);
+    return g_mailbox.full;
+}
+
 void listener_honour_request(AppState* app)
 {
     if (!listener_collect(app))

@@ -42,6 +42,10 @@ int listener_take_text(FlagWord* flags, const char* text, size_t len);
 // Main thread: moves a mailed URL into nav.current_media_path and returns the
 // three stream choices to STREAM_AUTO. 1 when a URL was waiting, 0 otherwise.
 int listener_collect(AppState* app);
+// Main thread: whether a URL waits in the mailbox. It is mailed before the
+// busy player is released and before the request is posted, so a player
+// loop that ended because of it can tell at once.
+bool listener_pending();
 // Main thread: the play-request handler start-up installs in the interface
 // (ui_set_play_request_handler): it collects the mailed URL and asks for it
 // to be played as a local media item (the modal loop then ends).

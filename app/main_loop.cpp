@@ -4,6 +4,7 @@
 #include "app/app_state.h"
 #include "app/home.h"
 #include "app/item_open.h"
+#include "app/listener.h"
 #include "app/pending.h"
 #include "platform/media_enums.h"
 #include "platform/result_codes.h"
@@ -100,7 +101,7 @@ bool plays_on(const AppState* app)
 {
     const Settings& s = app->settings;
     // A play request that came in meanwhile replaces whatever would follow.
-    if (play_request_pending())
+    if (listener_pending() || play_request_pending())
         return false;
     return has(app, APP_REENTER_PLAYER | STEP_REQUEST) || s.shuffle != 0 || s.repeat ||
            app->nav.list_play;
