@@ -74,6 +74,15 @@ int local_player_run(AppState* app)
 
 void remote_session_close(AppState* app)
 {
+    // start_ms is the next open's start position as well as the target of a
+    // seek; a seek's target must not become where the next item starts.
+    if (!flags_any(&app->flags, APP_REENTER_PLAYER)) {
+        NowPlaying& now = app->now;
+        now.start_ms = 0;
+        now.duration_ms = 0;
+        now.position_ms = 0;
+        now.audio_position_ms = 0;
+    }
     flags_clear(&app->flags, APP_MEDIA_OPEN | APP_CLOSING);
 }
 

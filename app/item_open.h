@@ -16,7 +16,8 @@ struct AppState;
 int remote_media_open(AppState* app);
 // Runs the local player on the opened item and leaves the player screen.
 int local_player_run(AppState* app);
-// After a dispatch: the item's open and closing bits go.
+// After a dispatch: the item's open and closing bits go and, unless the
+// player is re-entered, its positions (the next item starts at its start).
 void remote_session_close(AppState* app);
 // The player's background in ui_surface (not presented), drawn before an
 // item opens so that no screen of the browser shows through.
