@@ -37,14 +37,14 @@ constexpr int MEDIA_SECONDS = 8;
 constexpr double PLAYBACK_TIMEOUT_S = 60;  // media plays in real time even under the sanitizers
 
 // Test media, made once: a video with sound (the test pattern shows its own
-// time top left), an audio-only item with tags, and a still picture.
+// time top left; a key frame every second, as streams have), an audio-only item with tags, and a still picture.
 bool make_media(const std::string& dir)
 {
     const std::string seconds = std::to_string(MEDIA_SECONDS);
     const std::string ffmpeg = "ffmpeg -v error -y -f lavfi -i ";
     harness::run(ffmpeg + "testsrc2=size=640x360:rate=25:duration=" + seconds +
                  " -f lavfi -i sine=frequency=440:duration=" + seconds +
-                 " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -shortest"
+                 " -c:v libx264 -preset ultrafast -g 25 -pix_fmt yuv420p -c:a aac -shortest"
                  " -movflags +faststart " +
                  dir + "/clip.mp4");
     harness::run(ffmpeg +
@@ -60,11 +60,18 @@ bool make_media(const std::string& dir)
     return true;
 }
 
-// Sends a play request to the program's port once it listens.
-bool request_play(const std::string& url)
+// Sends a play request to the port once `player` listens on it (the port is
+// the machine's: another player holding it would take the request instead).
+bool request_play(const Player& player, const std::string& url)
 {
-    harness::eventually(
-        [] { return !harness::run("ss -ltn 'sport = :6100' | grep -c LISTEN").starts_with("0"); });
+    const std::string owner = "pid=" + std::to_string(player.pid()) + ",";
+    if (!harness::eventually([&] {
+            return harness::run("ss -ltnp 'sport = :6100'").find(owner) != std::string::npos;
+        })) {
+        ADD_FAILURE() << "port 6100 is not the player's: "
+                      << harness::run("ss -ltnp 'sport = :6100'");
+        return false;
+    }
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{AF_INET, htons(6100), {htonl(INADDR_LOOPBACK)}, {}};
     const bool sent = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0 &&
@@ -171,6 +178,21 @@ protected:
     {
         return clock_seconds(harness::read_text(png, 0, 0, 170, 35));
     }
+    // Whether the audio-only screen comes to show the song's tags.
+    bool shows_tags()
+    {
+        std::string text;
+        const bool all = harness::eventually([&] {
+            text = harness::read_text(shot("audio.png"), 0, 0, WINDOW_W, bar_top());
+            for (const char* tag : {"Artist: Nora Vale", "Album: Quiet Rooms", "Genre: Ambient"})
+                if (text.find(tag) == std::string::npos)
+                    return false;
+            return true;
+        });
+        if (!all)
+            ADD_FAILURE() << "tags not read in:\n" << text;
+        return all;
+    }
     bool home_again()
     {
         return harness::eventually(
@@ -190,7 +212,7 @@ protected:
 
 TEST_F(LocalPlayer, PlaysAUrlWithTheBarThatHidesShowsPausesJumpsBackAndStops)
 {
-    ASSERT_TRUE(request_play(server_->url("clip.mp4")));
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
     ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
 
     // Paused, the screen stands still.
@@ -261,32 +283,50 @@ TEST_F(LocalPlayer, PlaysAUrlWithTheBarThatHidesShowsPausesJumpsBackAndStops)
 
 TEST_F(LocalPlayer, AnAudioItemShowsItsTagsAndEveryItemEndsOnTheHomeScreen)
 {
-    ASSERT_TRUE(request_play(server_->url("song.m4a")));
-    std::string text;
-    EXPECT_TRUE(harness::eventually([&] {
-        text = harness::read_text(shot("audio.png"), 0, 0, WINDOW_W, bar_top());
-        return text.find("Artist: Nora Vale") != std::string::npos;
-    })) << text;
-    EXPECT_NE(text.find("Album: Quiet Rooms"), std::string::npos) << text;
-    EXPECT_NE(text.find("Genre: Ambient"), std::string::npos) << text;
+    ASSERT_TRUE(request_play(*player_, server_->url("song.m4a")));
+    EXPECT_TRUE(shows_tags());
     EXPECT_TRUE(home_again()) << "the song's end did not return home";
 
-    ASSERT_TRUE(request_play(server_->url("clip.mp4")));
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
     ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
     EXPECT_TRUE(home_again()) << "the video's end did not return home";
     EXPECT_TRUE(player_->running());
     EXPECT_EQ(player_->terminate(), 0);
 }
 
-TEST_F(LocalPlayer, AUrlThatIsNotThereShowsTheOpenError)
+TEST_F(LocalPlayer, AMissingUrlShowsTheOpenErrorAndTheNextUrlPlays)
 {
-    ASSERT_TRUE(request_play(server_->url("no-such-clip.mp4")));
+    ASSERT_TRUE(request_play(*player_, server_->url("no-such-clip.mp4")));
     std::string text;
     EXPECT_TRUE(harness::eventually([&] {
         text = harness::read_text(shot("error.png"), 0, 0, WINDOW_W, WINDOW_H, false);
         return text.find("Media could not be opened") != std::string::npos;
     })) << text;
+    // A URL sent while the message shows plays.
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
+    EXPECT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
     EXPECT_TRUE(player_->running());
+    EXPECT_EQ(player_->terminate(), 0);
+}
+
+// A jump forward past the end ends the item; the next item then starts at
+// its beginning, not at the position the jump asked of the previous one.
+TEST_F(LocalPlayer, AJumpPastTheEndEndsTheItemAndTheNextStartsAtItsBeginning)
+{
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
+    ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
+    press(CONTROL_JUMP_FORWARD);  // 30 s by default, past the end
+    ASSERT_TRUE(home_again()) << "the item did not end";
+
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
+    int first = -1;
+    EXPECT_TRUE(harness::eventually([&] {
+        const std::string png = shot("next.png");
+        first = picture_seconds(png);
+        return first >= 0 || differing(home_, png, 0, 0, WINDOW_W, WINDOW_H, 2) == 0;
+    }));
+    EXPECT_TRUE(first >= 0 && first <= 2)
+        << "the next item started at " << first << " s (-1: it ended before it was seen)";
     EXPECT_EQ(player_->terminate(), 0);
 }
 
@@ -294,7 +334,7 @@ TEST_F(LocalPlayer, AUrlThatIsNotThereShowsTheOpenError)
 // screen: there is no next item); a slow drag is no swipe.
 TEST_F(LocalPlayer, APictureStaysUntilAQuickSwipeMovesOn)
 {
-    ASSERT_TRUE(request_play(server_->url("still.png")));
+    ASSERT_TRUE(request_play(*player_, server_->url("still.png")));
     const std::string picture = folder_.file("picture.png");
     ASSERT_TRUE(harness::eventually([&] {
         return stands_still(picture) && picture_seconds(picture) == 0;
@@ -315,11 +355,15 @@ TEST_F(LocalPlayer, APictureStaysUntilAQuickSwipeMovesOn)
     EXPECT_TRUE(home_again()) << "a swipe did not move on";
 }
 
-TEST_F(LocalPlayer, ClosingTheWindowDuringPlaybackExitsCleanlyAndSavesTheSettings)
+// A URL sent while an item plays replaces it; closing the window then ends
+// the program as the exit button would, saving the settings as they stand.
+TEST_F(LocalPlayer, ANewUrlReplacesThePlayingItemAndClosingTheWindowExitsCleanly)
 {
-    ASSERT_TRUE(request_play(server_->url("clip.mp4")));
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
     ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
     press(CONTROL_LOOP);  // a setting changed while playing must reach the file
+    ASSERT_TRUE(request_play(*player_, server_->url("song.m4a")));
+    EXPECT_TRUE(shows_tags()) << "the song did not replace the video";
     const std::string prefs = folder_.file("data/prefs.dat");
     ::unlink(prefs.c_str());
     ASSERT_TRUE(display_.close_window(id_));

@@ -100,6 +100,7 @@ public:
     // fails a first start that has nothing to do with the test.
     std::string wait_window(int timeout_s = 30);
     bool running();
+    pid_t pid() const { return pid_; }
     // Waits for the program to end by itself: its exit status, -1 after a
     // signal or on time-out. terminate() sends SIGTERM first.
     int wait_exit(int timeout_s = 30);
