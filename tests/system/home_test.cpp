@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -17,6 +16,7 @@
 
 namespace {
 
+using harness::differing;
 using harness::Player;
 using harness::RunFolder;
 using harness::VirtualDisplay;
@@ -30,39 +30,14 @@ class HomeScreen : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(display_.ok()) << "Xvfb did not start"; }
 
-    // Starts the program and waits until the home screen is on the window.
-    // Connecting to Xvfb now and then fails outright (the program then ends
-    // at once, before any window); such a start is retried, twice at most.
     std::unique_ptr<Player> launch(std::vector<std::string> env = {})
     {
-        std::unique_ptr<Player> player;
-        for (int attempt = 0; attempt < 3 && id_.empty(); ++attempt) {
-            player = std::make_unique<Player>(display_, folder_, env);
-            id_ = player->wait_window();
-        }
-        if (!id_.empty() && !harness::eventually([&] {
-                return std::atof(
-                           harness::run("convert " + shot("wait.png") +
-                                        " -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null")
-                               .c_str()) > 0.03;
-            }))
-            id_.clear();
-        return player;
+        return harness::launch(display_, folder_, &id_, std::move(env));
     }
     std::string shot(const std::string& name)
     {
         display_.screenshot(folder_.file(name), 1000, 600);
         return folder_.file(name);
-    }
-    // Pixels that differ between two screenshots inside a rectangle.
-    long differing(const std::string& a, const std::string& b, int x, int y, int w, int h,
-                   int fuzz = 0)
-    {
-        const std::string crop = "[" + std::to_string(w) + "x" + std::to_string(h) + "+" +
-                                 std::to_string(x) + "+" + std::to_string(y) + "]' ";
-        const std::string out = harness::run("compare -metric AE -fuzz " + std::to_string(fuzz) +
-                                             "% '" + a + crop + "'" + b + crop + "null: 2>&1");
-        return std::isdigit(out[0]) ? std::atol(out.c_str()) : -1;  // -1: no comparison made
     }
     // Whether the rectangle comes to look as in `before` within 30 s.
     bool settles_back(const std::string& before, int w, int h, int fuzz = 0)
@@ -70,11 +45,7 @@ protected:
         return harness::eventually(
             [&] { return differing(before, shot("after.png"), 0, 0, w, h, fuzz) == 0; });
     }
-    void click(int x, int y)
-    {
-        display_.run("xdotool mousemove --window " + id_ + " " + std::to_string(x) + " " +
-                     std::to_string(y) + " click 1");
-    }
+    void click(int x, int y) { display_.click(id_, x, y); }
 
     VirtualDisplay display_;
     RunFolder folder_;
@@ -92,11 +63,7 @@ TEST_F(HomeScreen, ShowsTheTitleAndTilesAndHelpOpensThePage)
     auto player = launch({"PATH=" + bin + ":/usr/bin:/bin"});
     ASSERT_FALSE(id_.empty()) << slurp(folder_.file("player.log"));
 
-    // Dark text on light background reads best: negate and enlarge first.
-    std::string ocr_png = folder_.file("ocr.png");
-    harness::run("convert " + shot("home.png") + " -colorspace Gray -negate -resize 200% " +
-                 ocr_png);
-    std::string text = harness::run("tesseract " + ocr_png + " - 2>/dev/null");
+    const std::string text = harness::read_text(shot("home.png"), 0, 0, 1000, 600);
     EXPECT_NE(text.find("Velmora Media Player 4.0.2"), std::string::npos) << text;
     for (const char* label :
          {"Local Media", "Remote Media", "DLNA/UPNP", "Settings", "Live Streaming", "Playlists"})

@@ -1,12 +1,15 @@
 #include "program_harness.h"
 
+#include <X11/Xlib.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <thread>
@@ -38,6 +41,32 @@ bool eventually(const std::function<bool()>& done, double timeout_s)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
+}
+
+long differing(const std::string& a, const std::string& b, int x, int y, int w, int h, int fuzz)
+{
+    const std::string crop = "[" + std::to_string(w) + "x" + std::to_string(h) + "+" +
+                             std::to_string(x) + "+" + std::to_string(y) + "]' ";
+    const std::string out = run("compare -metric AE -fuzz " + std::to_string(fuzz) + "% '" + a +
+                                crop + "'" + b + crop + "null: 2>&1");
+    return std::isdigit(static_cast<unsigned char>(out[0])) ? std::atol(out.c_str()) : -1;
+}
+
+double mean_grey(const std::string& png)
+{
+    return std::atof(
+        run("convert '" + png + "' -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null")
+            .c_str());
+}
+
+std::string read_text(const std::string& png, int x, int y, int w, int h, bool negate)
+{
+    // Tesseract reads dark text on a light ground best, at about twice this size.
+    const std::string enlarged = png + ".ocr.png";
+    run("convert '" + png + "' -crop " + std::to_string(w) + "x" + std::to_string(h) + "+" +
+        std::to_string(x) + "+" + std::to_string(y) + " +repage -colorspace Gray" +
+        (negate ? " -negate" : "") + " -resize 200% '" + enlarged + "' 2>/dev/null");
+    return run("tesseract '" + enlarged + "' - 2>/dev/null");
 }
 
 VirtualDisplay::VirtualDisplay(int width, int height)
@@ -96,6 +125,30 @@ bool VirtualDisplay::screenshot(const std::string& png, int w, int h) const
     return ::stat(png.c_str(), &st) == 0 && st.st_size > 0;
 }
 
+void VirtualDisplay::click(const std::string& id, int x, int y) const
+{
+    run("xdotool mousemove --window " + id + " " + std::to_string(x) + " " + std::to_string(y) +
+        " click 1");
+}
+
+bool VirtualDisplay::close_window(const std::string& id) const
+{
+    Display* d = XOpenDisplay(name_.c_str());
+    if (!d)
+        return false;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = std::strtoul(id.c_str(), nullptr, 10);
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    e.xclient.data.l[1] = CurrentTime;
+    const Status sent = XSendEvent(d, e.xclient.window, False, NoEventMask, &e);
+    XSync(d, False);
+    XCloseDisplay(d);
+    return sent != 0;
+}
+
 RunFolder::RunFolder()
 {
     char tmpl[] = "/tmp/velmora-run-XXXXXX";
@@ -107,6 +160,60 @@ RunFolder::RunFolder()
 RunFolder::~RunFolder()
 {
     harness::run("rm -rf " + path_);
+}
+
+std::unique_ptr<Player> launch(const VirtualDisplay& display, const RunFolder& folder,
+                               std::string* id, std::vector<std::string> env)
+{
+    constexpr double HOME_MEAN_GREY = 0.03;  // a black window is below, the home screen far above
+    std::unique_ptr<Player> player;
+    id->clear();
+    for (int attempt = 0; attempt < 3 && id->empty(); ++attempt) {
+        player = std::make_unique<Player>(display, folder, env);
+        *id = player->wait_window();
+    }
+    const std::string png = folder.file("launch.png");
+    if (!id->empty() && !eventually([&] {
+            return display.screenshot(png, 1000, 600) && mean_grey(png) > HOME_MEAN_GREY;
+        }))
+        id->clear();
+    return player;
+}
+
+MediaServer::MediaServer(const std::string& root)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(fds[0]);
+        dup2(fds[1], STDOUT_FILENO);
+        const std::string script = std::string(VELMORA_SOURCE_DIR) + "/tools/range_http_server.py";
+        execlp("python3", "python3", script.c_str(), "--port", "0", root.c_str(), nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    // The server prints its port on its first line once it listens.
+    std::string line;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n')
+        line += c;
+    close(fds[0]);
+    port_ = std::atoi(line.c_str());
+}
+
+MediaServer::~MediaServer()
+{
+    if (pid_ <= 0)
+        return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+}
+
+std::string MediaServer::url(const std::string& name) const
+{
+    return "http://127.0.0.1:" + std::to_string(port_) + "/" + name;
 }
 
 Player::Player(const VirtualDisplay& display, const RunFolder& folder, std::vector<std::string> env)

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,15 @@ namespace harness {
 std::string run(const std::string& command);
 // Asks `done` every 50 ms for up to timeout_s seconds; whether it said yes.
 bool eventually(const std::function<bool()>& done, double timeout_s = 30);
+// Pixels that differ between two images inside a rectangle, each channel
+// allowed `fuzz` percent; -1 when no comparison could be made.
+long differing(const std::string& a, const std::string& b, int x, int y, int w, int h,
+               int fuzz = 0);
+// Mean grey level (0 .. 1) of an image; 0 when it cannot be read.
+double mean_grey(const std::string& png);
+// Text read by OCR from a rectangle of an image, light text on dark read as
+// well as dark on light (it is negated and enlarged first).
+std::string read_text(const std::string& png, int x, int y, int w, int h, bool negate = true);
 
 class VirtualDisplay {
 public:
@@ -28,6 +38,10 @@ public:
     std::string run(const std::string& command) const;
     // Saves the top-left w x h of the screen as a PNG.
     bool screenshot(const std::string& png, int w, int h) const;
+    // A left click at (x, y) inside the window with X id `id`.
+    void click(const std::string& id, int x, int y) const;
+    // Asks the window to close as a window manager would (WM_DELETE_WINDOW).
+    bool close_window(const std::string& id) const;
 
 private:
     std::string name_;
@@ -43,6 +57,31 @@ public:
 
 private:
     std::string path_;
+};
+
+class Player;
+
+// Starts the program and waits until the home screen is on its window (the
+// screen is no longer black); the window's X id goes to *id, empty when
+// that did not happen. Connecting to Xvfb now and then fails outright (the
+// program then ends at once, before any window); such a start is retried,
+// twice at most.
+std::unique_ptr<Player> launch(const VirtualDisplay& display, const RunFolder& folder,
+                               std::string* id, std::vector<std::string> env = {});
+
+// tools/range_http_server.py serving a folder on a free port of 127.0.0.1.
+class MediaServer {
+public:
+    explicit MediaServer(const std::string& root);
+    ~MediaServer();
+    MediaServer(const MediaServer&) = delete;
+    MediaServer& operator=(const MediaServer&) = delete;
+    bool ok() const { return port_ > 0; }
+    std::string url(const std::string& name) const;
+
+private:
+    pid_t pid_ = -1;
+    int port_ = 0;
 };
 
 class Player {
@@ -61,6 +100,7 @@ public:
     // fails a first start that has nothing to do with the test.
     std::string wait_window(int timeout_s = 30);
     bool running();
+    pid_t pid() const { return pid_; }
     // Waits for the program to end by itself: its exit status, -1 after a
     // signal or on time-out. terminate() sends SIGTERM first.
     int wait_exit(int timeout_s = 30);

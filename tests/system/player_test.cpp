@@ -1,0 +1,376 @@
+// The local player in the whole program under Xvfb: URLs sent to the
+// play-request port, served over HTTP with byte ranges, played with the
+// control bar over the picture (hide and show, pause, jump back, full
+// screen, stop), an audio item's screen with its tags, the end of the media,
+// a missing URL, and closing the window while an item plays.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/player_bar.h"
+#include "app/prefs.h"
+#include "program_harness.h"
+
+namespace {
+
+using harness::differing;
+using harness::MediaServer;
+using harness::Player;
+using harness::RunFolder;
+using harness::VirtualDisplay;
+
+constexpr int WINDOW_W = 1000;
+constexpr int WINDOW_H = 600;
+constexpr int MEDIA_SECONDS = 8;
+constexpr double PLAYBACK_TIMEOUT_S = 60;  // media plays in real time even under the sanitizers
+
+// Test media, made once: a video with sound (the test pattern shows its own
+// time top left; a key frame every second, as streams have), an audio-only item with tags, and a still picture.
+bool make_media(const std::string& dir)
+{
+    const std::string seconds = std::to_string(MEDIA_SECONDS);
+    const std::string ffmpeg = "ffmpeg -v error -y -f lavfi -i ";
+    harness::run(ffmpeg + "testsrc2=size=640x360:rate=25:duration=" + seconds +
+                 " -f lavfi -i sine=frequency=440:duration=" + seconds +
+                 " -c:v libx264 -preset ultrafast -g 25 -pix_fmt yuv420p -c:a aac -shortest"
+                 " -movflags +faststart " +
+                 dir + "/clip.mp4");
+    harness::run(ffmpeg +
+                 "sine=frequency=330:duration=4 -c:a aac -metadata artist='Nora Vale'"
+                 " -metadata album='Quiet Rooms' -metadata genre=Ambient"
+                 " -movflags +faststart " +
+                 dir + "/song.m4a");
+    harness::run(ffmpeg + "testsrc2=size=640x360 -frames:v 1 " + dir + "/still.png");
+    struct stat st;
+    for (const char* name : {"/clip.mp4", "/song.m4a", "/still.png"})
+        if (::stat((dir + name).c_str(), &st) != 0)
+            return false;
+    return true;
+}
+
+// Sends a play request to the port once `player` listens on it (the port is
+// the machine's: another player holding it would take the request instead).
+bool request_play(const Player& player, const std::string& url)
+{
+    const std::string owner = "pid=" + std::to_string(player.pid()) + ",";
+    if (!harness::eventually([&] {
+            return harness::run("ss -ltnp 'sport = :6100'").find(owner) != std::string::npos;
+        })) {
+        ADD_FAILURE() << "port 6100 is not the player's: "
+                      << harness::run("ss -ltnp 'sport = :6100'");
+        return false;
+    }
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{AF_INET, htons(6100), {htonl(INADDR_LOOPBACK)}, {}};
+    const bool sent = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0 &&
+                      send(fd, url.data(), url.size(), MSG_NOSIGNAL) == ssize_t(url.size());
+    close(fd);
+    return sent;
+}
+
+// The bar as the program lays it out for the window, from the sizes of the
+// artwork in the run folder.
+std::array<PlayerControl, PLAYER_CONTROL_COUNT> bar_layout(const RunFolder& folder)
+{
+    auto size = [&](const char* image) {
+        std::array<int, 2> wh{0, 0};
+        std::sscanf(harness::run("identify -format '%w %h' " + folder.file(image)).c_str(), "%d %d",
+                    &wh[0], &wh[1]);
+        return wh;
+    };
+    const auto bar = size("images/playerbar-wide.png"), play = size("images/playl.png"),
+               stop = size("images/stop.png"), aspect = size("images/ar.png"),
+               order = size("images/shuffle.png"), thumb = size("images/thumb.png");
+    const BarLayoutInput in{WINDOW_W,
+                            WINDOW_H,
+                            WINDOW_W,
+                            false,
+                            {bar[1], play[0], play[1], stop[0], stop[1], aspect[0], aspect[1],
+                             order[0], order[1], thumb[0], thumb[1]}};
+    std::array<PlayerControl, PLAYER_CONTROL_COUNT> table{};
+    player_bar_compute(in, table.data());
+    return table;
+}
+
+// Seconds of an "HH:MM:SS" read by OCR; -1 when there is none.
+int clock_seconds(const std::string& text)
+{
+    int h = 0, m = 0, s = 0;
+    return std::sscanf(text.c_str(), "%d:%d:%d", &h, &m, &s) == 3 ? h * 3600 + m * 60 + s : -1;
+}
+
+class LocalPlayer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        char tmpl[] = "/tmp/velmora-media-XXXXXX";
+        media_dir_ = mkdtemp(tmpl);
+        if (make_media(media_dir_))
+            server_ = std::make_unique<MediaServer>(media_dir_);
+    }
+    static void TearDownTestSuite()
+    {
+        server_.reset();
+        harness::run("rm -rf " + media_dir_);
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(server_ && server_->ok()) << "no test media or no media server";
+        ASSERT_TRUE(display_.ok()) << "Xvfb did not start";
+        player_ = harness::launch(display_, folder_, &id_);
+        ASSERT_FALSE(id_.empty()) << log();
+        home_ = shot("home.png");
+        bar_ = bar_layout(folder_);
+        ASSERT_GT(bar_[CONTROL_BAR].h, 0) << "artwork sizes not read";
+    }
+
+    std::string log() { return harness::run("cat " + folder_.file("player.log") + " 2>/dev/null"); }
+    std::string shot(const std::string& name)
+    {
+        display_.screenshot(folder_.file(name), WINDOW_W, WINDOW_H);
+        return folder_.file(name);
+    }
+    void press(int id)
+    {
+        const PlayerControl& c = bar_[id];
+        display_.click(id_, c.x + c.w / 2, c.y + c.h / 2);
+    }
+    void tap_picture() { display_.click(id_, WINDOW_W / 2, bar_[CONTROL_BAR].y / 2); }
+    int bar_top() const { return bar_[CONTROL_BAR].y; }
+    // Whether the picture above the bar moves (two screenshots apart differ).
+    bool picture_moves()
+    {
+        const std::string a = shot("a.png");
+        return harness::eventually(
+            [&] { return differing(a, shot("b.png"), 0, 0, WINDOW_W, bar_top()) > 1000; }, 3);
+    }
+    // The position the bar shows in seconds, -1 when it cannot be read.
+    int shown_seconds(const std::string& png)
+    {
+        const PlayerControl& track = bar_[CONTROL_TRACK];
+        return clock_seconds(
+            harness::read_text(png, 0, track.y - 8, TRACK_X - KNOB_LEFT_REACH, 32));
+    }
+    // Whether the screen comes to stay the same for a second; it is left in `png`.
+    bool stands_still(const std::string& png)
+    {
+        return harness::eventually([&] {
+            display_.screenshot(png, WINDOW_W, WINDOW_H);
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            return differing(png, shot("later.png"), 0, 0, WINDOW_W, WINDOW_H) == 0;
+        });
+    }
+    // The time the test pattern shows in the top left of the picture, in
+    // seconds; -1 when it cannot be read.
+    int picture_seconds(const std::string& png)
+    {
+        return clock_seconds(harness::read_text(png, 0, 0, 170, 35));
+    }
+    // Whether the audio-only screen comes to show the song's tags.
+    bool shows_tags()
+    {
+        std::string text;
+        const bool all = harness::eventually([&] {
+            text = harness::read_text(shot("audio.png"), 0, 0, WINDOW_W, bar_top());
+            for (const char* tag : {"Artist: Nora Vale", "Album: Quiet Rooms", "Genre: Ambient"})
+                if (text.find(tag) == std::string::npos)
+                    return false;
+            return true;
+        });
+        if (!all)
+            ADD_FAILURE() << "tags not read in:\n" << text;
+        return all;
+    }
+    bool home_again()
+    {
+        return harness::eventually(
+            [&] { return differing(home_, shot("now.png"), 0, 0, WINDOW_W, WINDOW_H, 2) == 0; },
+            PLAYBACK_TIMEOUT_S);
+    }
+
+    static inline std::string media_dir_;
+    static inline std::unique_ptr<MediaServer> server_;
+    VirtualDisplay display_;
+    RunFolder folder_;
+    std::unique_ptr<Player> player_;
+    std::string id_;
+    std::string home_;
+    std::array<PlayerControl, PLAYER_CONTROL_COUNT> bar_{};
+};
+
+TEST_F(LocalPlayer, PlaysAUrlWithTheBarThatHidesShowsPausesJumpsBackAndStops)
+{
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
+    ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
+
+    // Paused, the screen stands still.
+    press(CONTROL_PLAY);
+    const std::string paused = folder_.file("paused.png");
+    ASSERT_TRUE(harness::eventually([&] {
+        shot("paused.png");
+        return ::sleep(1) == 0 &&
+               differing(paused, shot("later.png"), 0, 0, WINDOW_W, WINDOW_H) == 0;
+    })) << "the paused screen keeps changing";
+
+    // A tap on the picture hides the bar and shows the picture under it; a
+    // second tap brings the screen back exactly as it was.
+    tap_picture();
+    EXPECT_TRUE(harness::eventually([&] {
+        return differing(paused, shot("hidden.png"), 0, bar_top(), WINDOW_W, WINDOW_H - bar_top()) >
+               WINDOW_W * 20;
+    })) << "the bar did not go";
+    EXPECT_EQ(differing(paused, folder_.file("hidden.png"), 0, 0, WINDOW_W, bar_top()), 0)
+        << "the picture changed while paused";
+    tap_picture();
+    EXPECT_TRUE(harness::eventually([&] {
+        return differing(paused, shot("shown.png"), 0, 0, WINDOW_W, WINDOW_H) == 0;
+    })) << "the bar did not come back as it was";
+
+    // Playing again from about four seconds, jump back returns to the start.
+    press(CONTROL_PLAY);
+    EXPECT_TRUE(picture_moves()) << "play did not resume";
+    int before = -1;
+    ASSERT_TRUE(harness::eventually([&] { return (before = shown_seconds(shot("p.png"))) >= 4; }))
+        << "the position never read 4 s or more";
+    press(CONTROL_JUMP_BACK);
+    // Each screenshot is taken at once and read afterwards, so the reading is
+    // of the moment after the jump even when reading is slow.
+    int bar_time = -1, picture_time = -1;
+    EXPECT_TRUE(harness::eventually([&] {
+        const std::string png = shot("jumped.png");
+        bar_time = shown_seconds(png);
+        picture_time = picture_seconds(png);
+        return bar_time >= 0 && bar_time <= 2 && picture_time >= 0 && picture_time <= 2;
+    })) << "from "
+        << before << " s jump back went to " << bar_time << " s, the picture to " << picture_time
+        << " s";
+
+    // "f" goes full screen on the whole display and back to the same window.
+    auto geometry = [&] {
+        std::array<int, 2> wh{0, 0};
+        std::sscanf(display_.run("xdotool getwindowgeometry --shell " + id_).c_str(),
+                    "WINDOW=%*d X=%*d Y=%*d WIDTH=%d HEIGHT=%d", &wh[0], &wh[1]);
+        return wh;
+    };
+    const std::string key_f = "xdotool key --window " + id_ + " f 2>/dev/null";
+    display_.run(key_f);
+    EXPECT_TRUE(harness::eventually([&] {
+        return geometry() == std::array<int, 2>{1280, 800};
+    })) << "not full screen: "
+        << geometry()[0] << " x " << geometry()[1];
+    display_.run(key_f);
+    EXPECT_TRUE(harness::eventually([&] {
+        return geometry() == std::array<int, 2>{1000, 600};
+    })) << "not back to the window: "
+        << geometry()[0] << " x " << geometry()[1];
+
+    press(CONTROL_STOP);
+    EXPECT_TRUE(home_again()) << "stop did not return to the home screen";
+    EXPECT_EQ(player_->terminate(), 0);
+}
+
+TEST_F(LocalPlayer, AnAudioItemShowsItsTagsAndEveryItemEndsOnTheHomeScreen)
+{
+    ASSERT_TRUE(request_play(*player_, server_->url("song.m4a")));
+    EXPECT_TRUE(shows_tags());
+    EXPECT_TRUE(home_again()) << "the song's end did not return home";
+
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
+    ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
+    EXPECT_TRUE(home_again()) << "the video's end did not return home";
+    EXPECT_TRUE(player_->running());
+    EXPECT_EQ(player_->terminate(), 0);
+}
+
+TEST_F(LocalPlayer, AMissingUrlShowsTheOpenErrorAndTheNextUrlPlays)
+{
+    ASSERT_TRUE(request_play(*player_, server_->url("no-such-clip.mp4")));
+    std::string text;
+    EXPECT_TRUE(harness::eventually([&] {
+        text = harness::read_text(shot("error.png"), 0, 0, WINDOW_W, WINDOW_H, false);
+        return text.find("Media could not be opened") != std::string::npos;
+    })) << text;
+    // A URL sent while the message shows plays.
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
+    EXPECT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
+    EXPECT_TRUE(player_->running());
+    EXPECT_EQ(player_->terminate(), 0);
+}
+
+// A jump forward past the end ends the item; the next item then starts at
+// its beginning, not at the position the jump asked of the previous one.
+TEST_F(LocalPlayer, AJumpPastTheEndEndsTheItemAndTheNextStartsAtItsBeginning)
+{
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
+    ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
+    press(CONTROL_JUMP_FORWARD);  // 30 s by default, past the end
+    ASSERT_TRUE(home_again()) << "the item did not end";
+
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
+    int first = -1;
+    EXPECT_TRUE(harness::eventually([&] {
+        const std::string png = shot("next.png");
+        first = picture_seconds(png);
+        return first >= 0 || differing(home_, png, 0, 0, WINDOW_W, WINDOW_H, 2) == 0;
+    }));
+    EXPECT_TRUE(first >= 0 && first <= 2)
+        << "the next item started at " << first << " s (-1: it ended before it was seen)";
+    EXPECT_EQ(player_->terminate(), 0);
+}
+
+// A still picture stays until a quick swipe across it moves on (to the home
+// screen: there is no next item); a slow drag is no swipe.
+TEST_F(LocalPlayer, APictureStaysUntilAQuickSwipeMovesOn)
+{
+    ASSERT_TRUE(request_play(*player_, server_->url("still.png")));
+    const std::string picture = folder_.file("picture.png");
+    ASSERT_TRUE(harness::eventually([&] {
+        return stands_still(picture) && picture_seconds(picture) == 0;
+    })) << log();
+
+    auto drag = [&](const char* pause) {
+        std::string moves = "xdotool mousemove --window " + id_ + " 800 200 mousedown 1";
+        for (int x = 780; x >= 500; x -= 20)
+            moves += std::string(pause) + " mousemove --window " + id_ + " " + std::to_string(x) +
+                     " 200";
+        display_.run(moves + " mouseup 1");
+    };
+    drag(" sleep 0.05");
+    EXPECT_TRUE(stands_still(picture));
+    EXPECT_GT(differing(home_, picture, 0, 0, WINDOW_W, WINDOW_H), 100000)
+        << "a slow drag left the picture";
+    drag("");
+    EXPECT_TRUE(home_again()) << "a swipe did not move on";
+}
+
+// A URL sent while an item plays replaces it; closing the window then ends
+// the program as the exit button would, saving the settings as they stand.
+TEST_F(LocalPlayer, ANewUrlReplacesThePlayingItemAndClosingTheWindowExitsCleanly)
+{
+    ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
+    ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
+    press(CONTROL_LOOP);  // a setting changed while playing must reach the file
+    ASSERT_TRUE(request_play(*player_, server_->url("song.m4a")));
+    EXPECT_TRUE(shows_tags()) << "the song did not replace the video";
+    const std::string prefs = folder_.file("data/prefs.dat");
+    ::unlink(prefs.c_str());
+    ASSERT_TRUE(display_.close_window(id_));
+    EXPECT_EQ(player_->wait_exit(), 0) << log();
+    Settings s{};
+    ASSERT_EQ(prefs_load_from(&s, prefs.c_str()), 0) << "no settings file after closing";
+    EXPECT_EQ(s.repeat, 1);
+}
+
+}  // namespace
