@@ -69,11 +69,18 @@ void video_planes_draw(const VideoTextures* t, const uint8_t* const planes[3], i
 {
     if (!t || !t->y || !planes || !planes[0])
         return;
+    // The picture is opaque: blending it (on for the interface drawn over
+    // it) would only add a read of every pixel it covers.
+    const GLboolean blend = glIsEnabled(GL_BLEND);
+    if (blend)
+        glDisable(GL_BLEND);
     if (t->yuv)
         yuv_planes_draw(t->y, t->u, t->v, planes[0], planes[1], planes[2], width, height);
     else
         texture_slot_draw(t->y, planes[0], 0, width, height, true, true, false,
                           !quad_covers_viewport(t->y));
+    if (blend)
+        glEnable(GL_BLEND);
 }
 
 void video_textures_free(VideoTextures* t)
