@@ -366,8 +366,7 @@ void player_surface_select(AppState* app)
 {
     const VideoOutput& out = app->out;
     UiLayer* overlay = ui_layer(UI_LAYER_OVERLAY);
-    const bool portrait = orientation_is_portrait(out.orientation);
-    UiLayer* own = ui_layer(portrait ? UI_LAYER_PORTRAIT : UI_LAYER_LANDSCAPE);
+    UiLayer* own = orientation_layer(out.orientation);
     const bool window_sized = overlay->surface && overlay->surface->w == out.window_width &&
                               overlay->surface->h == out.window_height;
     UiLayer* use = window_sized ? overlay : own;
@@ -401,8 +400,7 @@ void player_screen_end(AppState* app)
     app->ui.player_overlay = 0;
     UiLayer* overlay = ui_layer(UI_LAYER_OVERLAY);
     if (overlay->surface && app->ui.ui_surface == overlay->surface) {
-        UiLayer* own = ui_layer(orientation_is_portrait(app->out.orientation) ? UI_LAYER_PORTRAIT
-                                                                              : UI_LAYER_LANDSCAPE);
+        UiLayer* own = orientation_layer(app->out.orientation);
         app->ui.ui_surface = own->surface;
         app->ui.ui_slot = own->slot;
     }

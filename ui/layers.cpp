@@ -9,6 +9,8 @@
 namespace {
 
 UiLayer g_layers[UI_LAYER_COUNT];
+int g_screen_w = 0;  // the screen size the layers are made for
+int g_screen_h = 0;
 
 void free_layer(UiLayer& layer)
 {
@@ -88,9 +90,12 @@ int create_ui_surfaces(const VideoOutput* out)
     const int h = out ? out->screen_height : 0;
     if (w < 1 || h < 1)
         return -1;
-    if (make_layer(g_layers[UI_LAYER_LANDSCAPE], w, h, true) &&
-        make_layer(g_layers[UI_LAYER_PORTRAIT], h, w, true) &&
-        make_layer(g_layers[UI_LAYER_FULLSCREEN], w, h, false))
+    // The portrait and third layers are made when first used: the
+    // orientation only takes the landscape values on this platform, and at
+    // full HD each layer costs 8 MB of surface and as much of texture.
+    g_screen_w = w;
+    g_screen_h = h;
+    if (make_layer(g_layers[UI_LAYER_LANDSCAPE], w, h, true))
         return 0;
     free_ui_surfaces();
     return -1;
@@ -100,6 +105,18 @@ void free_ui_surfaces()
 {
     for (UiLayer& layer : g_layers)
         free_layer(layer);
+}
+
+UiLayer* orientation_layer(int orientation)
+{
+    UiLayer& landscape = g_layers[UI_LAYER_LANDSCAPE];
+    if (!orientation_is_portrait(orientation))
+        return &landscape;
+    UiLayer& portrait = g_layers[UI_LAYER_PORTRAIT];
+    if (!portrait.surface && landscape.surface &&
+        !make_layer(portrait, g_screen_h, g_screen_w, true))
+        free_layer(portrait);
+    return portrait.surface ? &portrait : &landscape;
 }
 
 void free_ui_layer(int id)
@@ -124,16 +141,19 @@ int apply_orientation(UiState* ui, VideoOutput* out, int orientation)
     const UiLayer& overlay = g_layers[UI_LAYER_OVERLAY];
     const bool overlay_shown = overlay.surface && ui->ui_surface == overlay.surface;
     if (!overlay_shown) {
-        const bool portrait = orientation_is_portrait(orientation);
-        const UiLayer& layer = g_layers[portrait ? UI_LAYER_PORTRAIT : UI_LAYER_LANDSCAPE];
-        ui->ui_surface = layer.surface;
-        ui->ui_slot = layer.slot;
+        const UiLayer* layer = orientation_layer(orientation);
+        ui->ui_surface = layer->surface;
+        ui->ui_slot = layer->slot;
     } else {
         ui->ui_slot = overlay.slot;
     }
     Surface* surface = ui->ui_surface;
     if (surface) {
         place_ui_layer(out, ui->ui_slot, surface->w, surface->h);
+        UiLayer& third = g_layers[UI_LAYER_FULLSCREEN];
+        if (ui->ui_fullscreen_layer && !third.slot &&
+            !make_layer(third, g_screen_w, g_screen_h, false))
+            free_layer(third);
         if (ui->ui_fullscreen_layer)
             place_ui_layer(out, g_layers[UI_LAYER_FULLSCREEN].slot, surface->w, surface->h);
     }
@@ -153,9 +173,9 @@ int resize_layers(UiState* ui, const VideoOutput* out, int width, int height)
     free_layer(overlay);
     const bool portrait = orientation_is_portrait(out->orientation);
     if (overlay_shown) {
-        const UiLayer& own = g_layers[portrait ? UI_LAYER_PORTRAIT : UI_LAYER_LANDSCAPE];
-        ui->ui_surface = own.surface;
-        ui->ui_slot = own.slot;
+        const UiLayer* own = orientation_layer(out->orientation);
+        ui->ui_surface = own->surface;
+        ui->ui_slot = own->slot;
     }
     if (width != out->screen_width || height != out->screen_height) {
         if (!make_layer(overlay, width, height, true)) {

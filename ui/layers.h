@@ -2,8 +2,9 @@
 // texture slot each, and the layout metrics that follow the orientation.
 //
 // create_ui_surfaces makes the landscape layer (out->screen_width x
-// out->screen_height), the portrait layer (the sides swapped) and a third
-// full-screen slot the player can select instead of the landscape slot.
+// out->screen_height); the portrait layer (the sides swapped) and a third
+// full-screen slot the player can select instead of the landscape slot are
+// made when first needed.
 // apply_orientation picks the layer for an orientation (upright and half
 // turn landscape, the quarter turns portrait), places its quad, sets the
 // layout metrics in UiState and shows it. The layers are process-wide and
@@ -49,9 +50,13 @@ constexpr int INFO_PANE_RIGHT_OFFSET = 294;  // info pane x = surface width - 29
 // A layer by id; never null (its fields are null while not created).
 UiLayer* ui_layer(int id);
 
-// Creates the landscape, portrait and third layers for out's screen size.
-// 0, or -1 when a surface or slot cannot be made (nothing is kept then).
+// Creates the landscape layer for out's screen size; the portrait and third
+// layers are made when first used. 0, or -1 when the surface or slot cannot
+// be made (nothing is kept then).
 int create_ui_surfaces(const VideoOutput* out);
+// The layer of an orientation: landscape, or portrait (made on first use;
+// landscape again when it cannot be made).
+UiLayer* orientation_layer(int orientation);
 // Frees every layer's surface and slot (the overlay layer's too).
 void free_ui_surfaces();
 // Frees one layer (the player frees its window-sized overlay when it leaves).

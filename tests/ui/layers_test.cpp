@@ -120,14 +120,22 @@ TEST_F(UiLayers, PresentLayerFillsWithAlphaOverBlackAndKeepsTheCallersClearColou
 TEST_F(UiLayers, FailureToGetSlotsLeavesNothingBehind)
 {
     free_ui_surfaces();
+    {
+        SlotHog hog;
+        hog.take();  // no room at all
+        EXPECT_EQ(create_ui_surfaces(&out_), -1);
+        EXPECT_EQ(ui_layer(UI_LAYER_LANDSCAPE)->surface, nullptr);
+        EXPECT_EQ(ui_layer(UI_LAYER_LANDSCAPE)->slot, nullptr);
+        EXPECT_EQ(ui_layer(99)->surface, nullptr);
+    }
+    // Room for the landscape layer only: a quarter turn, whose layer is made
+    // when first used, falls back to it instead of losing the screen.
     SlotHog hog;
-    hog.take(2);  // room for two of the three layers
-    EXPECT_EQ(create_ui_surfaces(&out_), -1);
-    EXPECT_EQ(ui_layer(UI_LAYER_LANDSCAPE)->surface, nullptr);
-    EXPECT_EQ(ui_layer(UI_LAYER_LANDSCAPE)->slot, nullptr);
+    hog.take(1);
+    ASSERT_EQ(create_ui_surfaces(&out_), 0);
+    EXPECT_EQ(orientation_layer(ORIENTATION_QUARTER), ui_layer(UI_LAYER_LANDSCAPE));
+    EXPECT_EQ(ui_layer(UI_LAYER_PORTRAIT)->surface, nullptr);
     EXPECT_EQ(ui_layer(UI_LAYER_PORTRAIT)->slot, nullptr);
-    EXPECT_EQ(hog.take(), 2u);  // both slots came back to the table
-    EXPECT_EQ(ui_layer(99)->surface, nullptr);
 }
 
 }  // namespace
