@@ -24,7 +24,9 @@ struct NowPlaying {
     int32_t audio_stream;
     int32_t video_stream;
     int32_t subtitle_stream;
-    int64_t start_ms;        // requested start (resume) position; input
+    // atomic: where the next open starts (resume position) and, while a seek
+    // is being chosen, its target; the demux thread reads it as it starts.
+    std::atomic<int64_t> start_ms;
     int64_t media_start_ms;  // container start time
     int32_t duration_ms;     // 0 = not given
     uint8_t duration_unknown;
