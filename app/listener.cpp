@@ -78,6 +78,8 @@ void listener_loop(AppState* app, int listen_fd)
 int listener_take_text(FlagWord* flags, const char* text, size_t len)
 {
     // The text ends at its first NUL or after LISTENER_READ_SIZE bytes.
+    if (!text || len == 0)
+        return 0;
     char buf[LISTENER_READ_SIZE + 1] = {};
     std::memcpy(buf, text, len < LISTENER_READ_SIZE ? len : LISTENER_READ_SIZE);
     const char* url = std::strstr(buf, "http://");

@@ -99,7 +99,10 @@ void auto_hide(AppState* app)
 // is drawn again when the time on the bar moves on.
 void refresh_bar_time(AppState* app)
 {
-    if (!shows_video(app) || !app->now.controls_visible || app->now.player_screen_hidden)
+    // A playing film brings its next picture (and the bar with it) anyway.
+    const bool pictures_come = has(app, APP_PLAYING) && !app->now.still_image;
+    if (pictures_come || !shows_video(app) || !app->now.controls_visible ||
+        app->now.player_screen_hidden)
         return;
     if (player_shown_position_ms(app) / MS_PER_SECOND != app->player.drawn_second)
         app->now.redraw_request_count = 1;

@@ -12,6 +12,14 @@ constexpr double DEFAULT_SECONDS = 5;
 constexpr uint8_t INTERESTING[] = {0,   1,    '\n', '\r', ',', ':',  '{',  '}',  '<',
                                    '>', '\\', 'N',  '0',  '9', 0x7F, 0x80, 0xC3, 0xFF};
 
+// Inputs go to the target as libFuzzer hands them: never a null pointer,
+// even for an empty input.
+int run_target(FuzzTarget target, const std::vector<uint8_t>& input)
+{
+    static const uint8_t EMPTY = 0;
+    return target(input.empty() ? &EMPTY : input.data(), input.size());
+}
+
 struct Rng {
     uint64_t s;
     uint64_t next()
@@ -96,7 +104,7 @@ int fuzz_main(int argc, char** argv, FuzzTarget target, const std::vector<std::s
         corpus.emplace_back(s.begin(), s.end());
     corpus.emplace_back();
     for (const auto& c : corpus)
-        if (target(c.data(), c.size()) != 0)
+        if (run_target(target, c) != 0)
             return 1;
     Rng rng{seed | 1};
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -106,7 +114,7 @@ int fuzz_main(int argc, char** argv, FuzzTarget target, const std::vector<std::s
         const std::vector<uint8_t>& other = corpus[rng.below(corpus.size())];
         for (size_t k = 1 + rng.below(8); k > 0; --k)
             mutate_once(input, other, rng, max_size);
-        if (target(input.data(), input.size()) != 0)
+        if (run_target(target, input) != 0)
             return 1;
         // Keep a few mutants as seeds of further mutations.
         if (corpus.size() < 256 && rng.below(64) == 0)
