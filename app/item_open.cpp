@@ -9,7 +9,6 @@
 #include "engine/media_open.h"
 #include "platform/media_enums.h"
 #include "platform/result_codes.h"
-#include "ui/artwork.h"
 #include "ui/layers.h"
 
 namespace {
@@ -84,12 +83,6 @@ void remote_session_close(AppState* app)
         now.audio_position_ms = 0;
     }
     flags_clear(&app->flags, APP_MEDIA_OPEN | APP_CLOSING);
-}
-
-void player_background_draw(AppState* app)
-{
-    if (Surface* s = app->ui.ui_surface)
-        copy_pixels(s, artwork(ART_BACKGROUND3), 0, 0);
 }
 
 void player_overlays_free(AppState*)

@@ -19,8 +19,5 @@ int local_player_run(AppState* app);
 // After a dispatch: the item's open and closing bits go and, unless the
 // player is re-entered, its positions (the next item starts at its start).
 void remote_session_close(AppState* app);
-// The player's background in ui_surface (not presented), drawn before an
-// item opens so that no screen of the browser shows through.
-void player_background_draw(AppState* app);
 // Frees the player's window-sized overlay layer when the player is left.
 void player_overlays_free(AppState* app);

@@ -71,6 +71,12 @@ void player_surface_select(AppState* app);
 // Shows the status text ("Opening media, please wait..." while APP_OPENING,
 // "Closing media, please wait..." while APP_CLOSING) over the background.
 void player_status_show(AppState* app);
+// The player's background in ui_surface (not presented), drawn before an
+// item opens so that no screen of the browser shows through.
+void player_background_draw(AppState* app);
+// Whether the item shows pictures (a film or a still picture) rather than
+// the audio-only player screen.
+bool player_shows_video(const AppState* app);
 // Whether a control is on the bar for the item playing (the record button
 // belongs to streamed sessions, the library to audio, aspect to video).
 bool player_control_shown(const AppState* app, int id);

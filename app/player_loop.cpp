@@ -46,11 +46,6 @@ bool has(const AppState* app, uint32_t bits)
     return flags_any(&app->flags, bits);
 }
 
-bool shows_video(const AppState* app)
-{
-    return !app->now.audio_only;
-}
-
 PlayerControl& control(AppState* app, int id)
 {
     return app->player.controls[id];
@@ -101,7 +96,7 @@ void refresh_bar_time(AppState* app)
 {
     // A playing film brings its next picture (and the bar with it) anyway.
     const bool pictures_come = has(app, APP_PLAYING) && !app->now.still_image;
-    if (pictures_come || !shows_video(app) || !app->now.controls_visible ||
+    if (pictures_come || !player_shows_video(app) || !app->now.controls_visible ||
         app->now.player_screen_hidden)
         return;
     if (player_shown_position_ms(app) / MS_PER_SECOND != app->player.drawn_second)
@@ -195,13 +190,13 @@ void press_control(AppState* app, int id, int x)
         start_knob_drag(app, x);
         break;
     case CONTROL_ASPECT:
-        if (shows_video(app)) {
+        if (player_shows_video(app)) {
             const AspectMode next = aspect_mode_next(app->out.aspect_mode);
             apply_aspect_mode(&app->out, next, app->out.window_width, app->out.window_height);
         }
         break;
     case CONTROL_LIBRARY:
-        if (!shows_video(app))
+        if (!player_shows_video(app))
             set_library_view(app, true);
         break;
     case CONTROL_WINDOW: set_player_fullscreen(app, app->nav.player_fullscreen ? 0 : 1); break;
@@ -349,7 +344,7 @@ void on_resize(AppState* app, int w, int h)
     player_surface_select(app);
     if (Surface* s = app->ui.ui_surface)
         player_bar_layout(app, s->w, s->h);
-    if (shows_video(app))
+    if (player_shows_video(app))
         apply_aspect_mode(&out, out.aspect_mode, w, h);
     present_ui_layer(&app->ui, app->ui.ui_surface, 0);
     subtitle_band_reset(&app->player.subtitle_band);
@@ -362,7 +357,7 @@ void on_key(AppState* app, SDLKey key)
     switch (key) {
     case SDLK_a:
         p.aspect_key_count = (p.aspect_key_count + 1) % ASPECT_MODE_COUNT;
-        if (shows_video(app) &&
+        if (player_shows_video(app) &&
             apply_aspect_mode(&app->out, p.aspect_key_count, app->out.window_width,
                               app->out.window_height) == 0)
             player_redraw(app);
@@ -384,7 +379,7 @@ void on_key(AppState* app, SDLKey key)
 
 void on_alloc_picture(AppState* app)
 {
-    if (shows_video(app)) {
+    if (player_shows_video(app)) {
         glClearColor(0, 0, 0, 0);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         gl_blend_for_video(true);
@@ -492,7 +487,8 @@ int player_loop(AppState* app)
 
 int play_local(AppState* app)
 {
-    note_activity(app);
+    // Stamped whether or not auto-hide is on, so that switching it on later
+    // counts from the start of the item.
     app->player.last_activity_tick = SDL_GetTicks();
     flags_set(&app->flags, APP_PLAYING);
     flags_clear(&app->flags, APP_PAUSED);
@@ -506,9 +502,9 @@ int play_local(AppState* app)
 void set_library_view(AppState* app, bool on)
 {
     app->now.player_screen_hidden = on ? 1 : 0;
-    present_ui_layer(&app->ui, app->ui.ui_surface, shows_video(app) ? 0 : 0xFF);
+    present_ui_layer(&app->ui, app->ui.ui_surface, player_shows_video(app) ? 0 : 0xFF);
     if (!on) {
-        if (shows_video(app))
+        if (player_shows_video(app))
             app->now.controls_visible = 0;
         player_redraw(app);
         return;
@@ -521,7 +517,7 @@ void set_library_view(AppState* app, bool on)
 void player_redraw(AppState* app)
 {
     app->player.full_redraw = 1;
-    if (!shows_video(app)) {
+    if (!player_shows_video(app)) {
         player_screen_draw(app);
         return;
     }

@@ -44,9 +44,18 @@ struct CoverCache {
 };
 CoverCache g_cover;
 
-bool audio_layout(const AppState* app)
+// The player's background, under the audio screen and the status texts.
+void draw_background(Surface* s)
 {
-    return app->now.audio_only != 0;
+    copy_pixels(s, artwork(ART_BACKGROUND3), 0, 0);
+}
+
+// Shows a surface that covers the window by itself: no blending, the whole
+// surface uploaded, drawn and presented.
+void show_opaque(TextureSlot* slot, Surface* s)
+{
+    gl_blend_for_video(false);
+    texture_slot_draw(slot, s->pixels, 0, s->w, s->h, true, true, true, true);
 }
 
 bool has_audio(const AppState* app)
@@ -142,8 +151,8 @@ bool player_control_shown(const AppState* app, int id)
 {
     switch (id) {
     case CONTROL_RECORD: return false;
-    case CONTROL_LIBRARY: return audio_layout(app) && app->player.library_screen;
-    case CONTROL_ASPECT: return !audio_layout(app);
+    case CONTROL_LIBRARY: return !player_shows_video(app) && app->player.library_screen;
+    case CONTROL_ASPECT: return player_shows_video(app);
     default: return true;
     }
 }
@@ -259,7 +268,7 @@ Surface* cover_image(const char* path)
 
 void draw_audio_screen(AppState* app, Surface* s, int64_t shown_ms)
 {
-    copy_pixels(s, artwork(ART_BACKGROUND3), 0, 0);
+    draw_background(s);
     const NowPlaying& now = app->now;
     int x = TEXT_MARGIN * 4;
     if (Surface* cover = cover_image(now.cover_path)) {
@@ -305,8 +314,7 @@ void draw_audio(AppState* app, Surface* s, TextureSlot* slot)
         draw_bar(app, s, shown, false);
     draw_status(app, s);
     note_drawn(app, shown / 1000);
-    gl_blend_for_video(false);
-    texture_slot_draw(slot, s->pixels, 0, s->w, s->h, true, true, true, true);
+    show_opaque(slot, s);
 }
 
 // Video: the bar's band over the picture, then the present.
@@ -356,7 +364,7 @@ void player_screen_draw(AppState* app)
     Surface* s = app->ui.ui_surface;
     if (!s || app->now.player_screen_hidden)
         return;
-    if (audio_layout(app))
+    if (!player_shows_video(app))
         draw_audio(app, s, app->ui.ui_slot);
     else
         draw_over_video(app, s, app->ui.ui_slot);
@@ -413,10 +421,20 @@ void player_status_show(AppState* app)
     Surface* s = app->ui.ui_surface;
     if (!s)
         return;
-    copy_pixels(s, artwork(ART_BACKGROUND3), 0, 0);
+    draw_background(s);
     draw_status(app, s);
-    gl_blend_for_video(false);
-    texture_slot_draw(app->ui.ui_slot, s->pixels, 0, s->w, s->h, true, true, true, true);
+    show_opaque(app->ui.ui_slot, s);
+}
+
+void player_background_draw(AppState* app)
+{
+    if (Surface* s = app->ui.ui_surface)
+        draw_background(s);
+}
+
+bool player_shows_video(const AppState* app)
+{
+    return !app->now.audio_only;
 }
 
 int player_bar_layout(AppState* app, int width, int height)

@@ -130,6 +130,21 @@ void thumbnail_ready(const InputContext& cx)
 
 }  // namespace
 
+namespace {
+
+// The pending play request's slot, null when none; the caller holds the
+// registry lock.
+RegistrySlot* play_request_slot_locked()
+{
+    RegistrySlot* slots = registry_slots();
+    for (int i = 0; i < REGISTRY_SIZE; ++i)
+        if (slots[i].active && slots[i].code == SLOT_PLAY_REQUEST)
+            return &slots[i];
+    return nullptr;
+}
+
+}  // namespace
+
 void ui_input::user_event(const InputContext& cx, int code)
 {
     switch (code) {
@@ -149,12 +164,9 @@ bool ui_input::take_play_request(const UiState* ui)
     bool found = false;
     {
         LockGuard guard(ui_registry_lock());
-        RegistrySlot* slots = registry_slots();
-        for (int i = 0; i < REGISTRY_SIZE && !found; ++i) {
-            if (slots[i].active && slots[i].code == SLOT_PLAY_REQUEST) {
-                slots[i] = RegistrySlot{};
-                found = true;
-            }
+        if (RegistrySlot* slot = play_request_slot_locked()) {
+            *slot = RegistrySlot{};
+            found = true;
         }
     }
     if (found && g_play_handler)
@@ -369,10 +381,8 @@ int post_deferred(Widget* w, int32_t code, SlotAction action)
 int post_play_request()
 {
     LockGuard guard(ui_registry_lock());
-    RegistrySlot* slots = registry_slots();
-    for (int i = 0; i < REGISTRY_SIZE; ++i)
-        if (slots[i].active && slots[i].code == SLOT_PLAY_REQUEST)
-            return 0;
+    if (play_request_slot_locked())
+        return 0;
     int r = registry_add(nullptr, SLOT_PLAY_REQUEST, noop_action);
     if (r == 0 && ui_timer_semaphore())
         SDL_SemPost(ui_timer_semaphore());
@@ -389,11 +399,7 @@ void play_request_keep_path(AppState*) {}
 bool play_request_pending()
 {
     LockGuard guard(ui_registry_lock());
-    const RegistrySlot* slots = registry_slots();
-    for (int i = 0; i < REGISTRY_SIZE; ++i)
-        if (slots[i].active && slots[i].code == SLOT_PLAY_REQUEST)
-            return true;
-    return false;
+    return play_request_slot_locked() != nullptr;
 }
 
 bool play_request_take(UiState* ui)

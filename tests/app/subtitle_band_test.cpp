@@ -16,6 +16,7 @@
 #include "render/video_output.h"
 #include "render/video_planes.h"
 #include "tests/render/gl_test_support.h"
+#include "tests/ui/test_fonts.h"
 #include "ui/layers.h"
 #include "ui/surface.h"
 #include "ui/text.h"
@@ -37,17 +38,8 @@ const char* const LONG_TEXT =
 class SubtitleBandTest : public GlTest {
 protected:
     SubtitleBandTest() : GlTest(W, H) {}
-    static void SetUpTestSuite()
-    {
-        ASSERT_EQ(chdir(VELMORA_RUN_DIR), 0);
-        ASSERT_EQ(TTF_Init(), 0);
-        ASSERT_EQ(fonts_open(), 0) << "fonts missing in " VELMORA_RUN_DIR;
-    }
-    static void TearDownTestSuite()
-    {
-        fonts_close();
-        TTF_Quit();
-    }
+    static void SetUpTestSuite() { test_fonts_open(); }
+    static void TearDownTestSuite() { test_fonts_close(); }
     void SetUp() override
     {
         setenv("LP_NUM_THREADS", "0", 0);  // Mesa's rasterizer threads race among themselves

@@ -17,6 +17,7 @@
 #include <SDL/SDL_ttf.h>
 
 #include "render/gl_context.h"
+#include "tests/ui/test_fonts.h"
 #include "ui/surface.h"
 #include "ui/text.h"
 
@@ -94,17 +95,8 @@ private:
 // Runs in the build's run folder with the 30 fonts open.
 class FontTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_EQ(chdir(VELMORA_RUN_DIR), 0);
-        ASSERT_EQ(TTF_Init(), 0);
-        ASSERT_EQ(fonts_open(), 0) << "fonts missing in " VELMORA_RUN_DIR;
-    }
-    static void TearDownTestSuite()
-    {
-        fonts_close();
-        TTF_Quit();
-    }
+    static void SetUpTestSuite() { test_fonts_open(); }
+    static void TearDownTestSuite() { test_fonts_close(); }
     static TTF_Font* main_font() { return font_get(FONT_SET_MAIN, FONT_PRELUDE); }
 };
 
