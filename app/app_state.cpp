@@ -33,7 +33,9 @@ AppState* app_create()
     SLOT_UNPOISON(g_app_storage, sizeof(g_app_storage));
     auto* app = new (g_app_storage) AppState{};
     app->frame.streamer_link_lock = SDL_CreateMutex();
-    if (!app->frame.streamer_link_lock) {
+    if (!app->frame.streamer_link_lock || !browser_list_create(&app->browser.list)) {
+        if (app->frame.streamer_link_lock)
+            SDL_DestroyMutex(app->frame.streamer_link_lock);
         app->~AppState();
         SLOT_POISON(g_app_storage, sizeof(g_app_storage));
         return nullptr;
@@ -50,6 +52,8 @@ void app_destroy(AppState* app)
     flags_clear(&app->flags, APP_IN_USE);
     SDL_DestroyMutex(app->frame.streamer_link_lock);
     app->frame.streamer_link_lock = nullptr;
+    browser_list_free(&app->browser.list);
+    browser_list_free(&app->browser.saved_list);
     app->~AppState();
     std::memset(g_app_storage, 0, sizeof(g_app_storage));
     SLOT_POISON(g_app_storage, sizeof(g_app_storage));

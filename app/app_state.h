@@ -3,7 +3,8 @@
 // module that owns it: the flag word, the persisted Settings block, the
 // application frame and navigation (here), the interface (ui/ui_state.h), the
 // video output (render/video_output.h) and what is playing
-// (engine/now_playing.h) and the local player (app/player.h). Lower layers take their own part, never the whole
+// (engine/now_playing.h), the local player (app/player.h) and the browser
+// (browser/browser_list.h). Lower layers take their own part, never the whole
 // record.
 //
 // Threads: app_create and app_destroy run on the main thread, at start-up
@@ -19,6 +20,7 @@
 #include <SDL/SDL.h>
 
 #include "app/player.h"
+#include "browser/browser_list.h"
 #include "engine/now_playing.h"
 #include "platform/app_flags.h"
 #include "platform/flag_word.h"
@@ -44,10 +46,7 @@ struct FrameState {
 struct Navigation {
     uint8_t first_pass;
     uint8_t list_play;
-    int32_t browse_mode;  // BrowseMode
-    int32_t previous_browse_mode;
     int32_t media_kind;   // MediaKind
-    int32_t list_source;  // MediaSource
     int32_t source_kind;  // SourceKind
     uint8_t play_to_active;
     uint8_t player_fullscreen;
@@ -68,6 +67,7 @@ struct AppState {
     VideoOutput out;
     NowPlaying now;
     PlayerState player;
+    BrowserState browser;
 };
 
 // Process-wide: the result of the last dispatch, shown by the next screen.

@@ -118,7 +118,7 @@ void listener_honour_request(AppState* app)
     if (!listener_collect(app))
         return;
     // The URL plays as an item of the local media list, by itself.
-    app->nav.browse_mode = BROWSE_LOCAL;
+    app->browser.browse_mode = BROWSE_LOCAL;
     app->nav.list_play = 0;
     app->ui.play_requested = 1;
 }

@@ -30,13 +30,13 @@ bool has(const AppState* app, uint32_t bits)
 void take_play_request(AppState* app)
 {
     app->ui.play_requested = 0;
-    switch (app->nav.browse_mode) {
+    switch (app->browser.browse_mode) {
     case BROWSE_REMOTE: app->nav.media_kind = MEDIA_KIND_STREAMED; break;
     case BROWSE_RECORDINGS:
     case BROWSE_LOCAL:
     case BROWSE_UPNP: app->nav.media_kind = MEDIA_KIND_DIRECT; break;
     case BROWSE_PLAYLIST_ITEMS:
-        app->nav.media_kind = app->nav.list_source == SOURCE_STREAMER ? MEDIA_KIND_STREAMED
+        app->nav.media_kind = app->browser.list_source == SOURCE_STREAMER ? MEDIA_KIND_STREAMED
                                                                       : MEDIA_KIND_DIRECT;
         break;
     default: break;
@@ -80,7 +80,7 @@ void draw_current_screen(AppState* app)
 
 void show_error(AppState* app, int code)
 {
-    const ErrorContext context{app->nav.list_source, app->nav.browse_mode, app->nav.media_kind};
+    const ErrorContext context{app->browser.list_source, app->browser.browse_mode, app->nav.media_kind};
     show_error(&app->ui, context, code);
 }
 
