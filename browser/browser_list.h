@@ -107,7 +107,8 @@ enum BrowserView : int {
 struct PickerSave {
     int32_t browse_mode;
     int32_t list_source;
-    char path[PATH_SIZE];  // the local or remote path shown before
+    char path[PATH_SIZE];           // the local or remote path shown before
+    char previous_path[PATH_SIZE];  // and the previous path then
     int32_t highlighted_row;
 };
 
