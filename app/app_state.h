@@ -4,7 +4,8 @@
 // application frame and navigation (here), the interface (ui/ui_state.h), the
 // video output (render/video_output.h) and what is playing
 // (engine/now_playing.h), the local player (app/player.h) and the browser
-// (browser/browser_list.h). Lower layers take their own part, never the whole
+// (browser/browser_list.h) and the browser's information panel
+// (app/info_panel.h). Lower layers take their own part, never the whole
 // record.
 //
 // Threads: app_create and app_destroy run on the main thread, at start-up
@@ -19,6 +20,7 @@
 
 #include <SDL/SDL.h>
 
+#include "app/info_panel.h"
 #include "app/player.h"
 #include "browser/browser_list.h"
 #include "engine/now_playing.h"
@@ -68,6 +70,7 @@ struct AppState {
     NowPlaying now;
     PlayerState player;
     BrowserState browser;
+    InfoPanelState info_panel;
 };
 
 // Process-wide: the result of the last dispatch, shown by the next screen.

@@ -61,15 +61,14 @@ bool is_url(const char* name, std::string* scheme)
     return true;
 }
 
-// Opens the input so that a local path is only ever a file, and a URL can
-// reach only the network protocols. RESULT_OK with *out set, or why not.
-ResultCode open_input(const char* name, FormatContextPtr* out)
+}  // namespace
+
+ResultCode media_input_open(const char* name, AVIOInterruptCB interrupt, FormatContextPtr* out)
 {
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         return ERR_OUT_OF_MEMORY;
-    g_open_cancelled = false;
-    raw->interrupt_callback.callback = open_interrupt;
+    raw->interrupt_callback = interrupt;
     std::string scheme, url;
     AVDictionary* opts = nullptr;
     if (is_url(name, &scheme) && scheme != "file") {
@@ -95,6 +94,16 @@ ResultCode open_input(const char* name, FormatContextPtr* out)
     // avformat_open_input freed the context on failure. Whatever the library
     // says, an item that does not open is ERR_MEDIA_OPEN, unless memory ran out.
     return result_from_av_error(ret) == ERR_OUT_OF_MEMORY ? ERR_OUT_OF_MEMORY : ERR_MEDIA_OPEN;
+}
+
+namespace {
+
+// Opens the item for playback: cancellable by media_open_cancel until the
+// session takes over the interrupt callback's other half.
+ResultCode open_input(const char* name, FormatContextPtr* out)
+{
+    g_open_cancelled = false;
+    return media_input_open(name, AVIOInterruptCB{open_interrupt, nullptr}, out);
 }
 
 void drop_one_event(int type)

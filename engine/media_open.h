@@ -11,6 +11,11 @@
 //   with a network whitelist (http, https, tcp, tls, crypto, httpproxy): a
 //   remote resource can never pull in local files, concat, data or subfile.
 //   A network read that gets nothing for 15 s fails instead of blocking.
+// - media_input_open (any thread) opens a name by the rules above and reads
+//   its stream information, with `interrupt` installed before the first
+//   byte is read (it stays the context's callback). RESULT_OK with *out set,
+//   ERR_MEDIA_OPEN or ERR_OUT_OF_MEMORY. Every part of the engine that opens
+//   media goes through it, so the protocol rules hold everywhere.
 // - media_open_cancel (any thread) makes a blocking network open give up.
 // - cover_from_attached_picture writes the stream's attached picture, fitted
 //   to 480 px on its long side, as a PNG at the cover path of the item
@@ -28,12 +33,14 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "engine/av_owners.h"
 #include "engine/engine_context.h"
 #include "platform/result_codes.h"
 
 struct NowPlaying;
 
 ResultCode media_open(const EngineContext& ctx, const char* name);
+ResultCode media_input_open(const char* name, AVIOInterruptCB interrupt, FormatContextPtr* out);
 void media_open_cancel();
 
 bool cover_from_attached_picture(NowPlaying* now, AVFormatContext* ic, int stream_index,
