@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "app/app_state.h"
+#include "app/browser_screen.h"
 #include "platform/shell.h"
 #include "platform/text_copy.h"
 #include "ui/artwork.h"
@@ -26,6 +27,8 @@ constexpr int ICON_TOP = 10;
 constexpr int CORNER_MARGIN = 25;
 constexpr int CORNER_Y = 10;
 
+void local_media(AppState* app, RegistrySlot*);
+
 struct HomeTile {
     const char* label;
     ArtId icon;
@@ -34,10 +37,15 @@ struct HomeTile {
 
 // Row by row, left to right.
 const HomeTile TILES[6] = {
-    {"Local Media", ART_MOVIE, nullptr}, {"Remote Media", ART_REMOTE, nullptr},
-    {"DLNA/UPNP", ART_UPNP, nullptr},    {"Settings", ART_SETTINGS, nullptr},
-    {"Live Streaming", ART_TV, nullptr}, {"Playlists", ART_FAVS, nullptr},
+    {"Local Media", ART_MOVIE, local_media}, {"Remote Media", ART_REMOTE, nullptr},
+    {"DLNA/UPNP", ART_UPNP, nullptr},        {"Settings", ART_SETTINGS, nullptr},
+    {"Live Streaming", ART_TV, nullptr},     {"Playlists", ART_FAVS, nullptr},
 };
+
+void local_media(AppState* app, RegistrySlot*)
+{
+    show_local_media(app);
+}
 
 void open_help(AppState*, RegistrySlot*)
 {

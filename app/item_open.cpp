@@ -2,10 +2,12 @@
 
 #include <strings.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "app/app_state.h"
 #include "app/player.h"
+#include "browser/resume.h"
 #include "engine/media_open.h"
 #include "platform/media_enums.h"
 #include "platform/result_codes.h"
@@ -15,6 +17,7 @@ namespace {
 
 constexpr size_t SHORTEST_PATH = 5;  // nothing shorter names a file or URL
 constexpr const char* RECORDING_SUFFIX = ".vlm";
+constexpr int64_t END_MARGIN_MS = 1000;  // this close to the end counts as played through
 
 bool is_recording(const char* path)
 {
@@ -64,9 +67,26 @@ int remote_media_open(AppState* app)
     return r;
 }
 
+namespace {
+
+// Where the item stood when it stopped, for "Resume"; an item played to
+// its end starts from the beginning next time.
+void remember_position(AppState* app)
+{
+    const NowPlaying& now = app->now;
+    int64_t at = player_shown_position_ms(app);
+    bool ended = now.duration_ms > 0 && at >= int64_t(now.duration_ms) - END_MARGIN_MS;
+    if (at < 0 || ended || at > INT32_MAX)
+        at = 0;
+    resume_store(&app->settings.resume_table, app->nav.current_media_path, int32_t(at));
+}
+
+}  // namespace
+
 int local_player_run(AppState* app)
 {
     const int r = play_local(app);
+    remember_position(app);
     player_screen_end(app);
     return r;
 }

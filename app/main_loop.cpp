@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/app_state.h"
+#include "app/browser_screen.h"
 #include "app/home.h"
 #include "app/item_open.h"
 #include "app/listener.h"
@@ -37,7 +38,7 @@ void take_play_request(AppState* app)
     case BROWSE_UPNP: app->nav.media_kind = MEDIA_KIND_DIRECT; break;
     case BROWSE_PLAYLIST_ITEMS:
         app->nav.media_kind = app->browser.list_source == SOURCE_STREAMER ? MEDIA_KIND_STREAMED
-                                                                      : MEDIA_KIND_DIRECT;
+                                                                          : MEDIA_KIND_DIRECT;
         break;
     default: break;
     }
@@ -80,7 +81,8 @@ void draw_current_screen(AppState* app)
 
 void show_error(AppState* app, int code)
 {
-    const ErrorContext context{app->browser.list_source, app->browser.browse_mode, app->nav.media_kind};
+    const ErrorContext context{app->browser.list_source, app->browser.browse_mode,
+                               app->nav.media_kind};
     show_error(&app->ui, context, code);
 }
 
@@ -137,7 +139,7 @@ int play_cycle(AppState* app)
     app->nav.first_pass = 1;
     for (;;) {
         bool step = !has(app, APP_REENTER_PLAYER) && !app->nav.first_pass && wants_next_item(app);
-        if (step && list_step_item(app) == -1)
+        if (step && play_order_advance(app) == -1)
             return r;
         app->ui.play_requested = 0;
         r = play_dispatch(app);

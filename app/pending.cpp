@@ -36,10 +36,6 @@ int upnp_thread_start(AppState*)
 }
 void upnp_thread_stop() {}
 
-int list_step_item(AppState*)
-{
-    return -1;
-}
 int play_to_run(AppState*)
 {
     return ERR_MEDIA_OPEN;

@@ -19,8 +19,6 @@ void thumb_worker_stop();
 int upnp_thread_start(AppState* app);
 void upnp_thread_stop();
 
-// Steps to the previous or next item of the current list; -1 at the end.
-int list_step_item(AppState* app);
 int play_to_run(AppState* app);
 int stream_decoders_open(AppState* app);
 int stream_session_run(AppState* app);

@@ -13,6 +13,7 @@ extern "C" {
 
 #include "app/app.h"
 #include "app/app_state.h"
+#include "app/browser_screen.h"
 #include "app/listener.h"
 #include "app/pending.h"
 #include "app/prefs.h"
@@ -356,7 +357,7 @@ int load_resources(AppState* app)
     // The threads below run while APP_RUNNING is set, so it is set before
     // they start (the player locks exist by then).
     create_player_locks(app);
-    ui_set_play_request_handler(listener_honour_request);
+    browser_install(app);
     if (ui_timer_start() != 0 ||
         listener_start(app, [](AppState*) { return post_play_request(); }) != 0)
         return -1;

@@ -18,9 +18,9 @@ mkdir -p "$work"
 work=$(cd "$work" && pwd)
 src=$(cd "$(dirname "$0")/../.." && pwd)
 first_picture=$build/bench/first_picture
-set_pref=$build/bench/set_fullscreen_pref
+set_pref=$build/bench/set_pref
 for tool in "$first_picture" "$set_pref" "$build/run/velmora-player"; do
-    [ -x "$tool" ] || { echo "missing $tool: build first_picture set_fullscreen_pref velmora-player"; exit 2; }
+    [ -x "$tool" ] || { echo "missing $tool: build first_picture set_pref velmora-player"; exit 2; }
 done
 
 CLIP_SECONDS=10
@@ -120,7 +120,7 @@ run_player() {
     local clip=$1 frames=$2 w=$3 h=$4 fs=$5 label="${1%.mp4} ${3}x${4}"
     local run="$work/run-player" logf="$work/player-${clip%.mp4}-$fs.log"
     rm -rf "$run" && cp -a "$build/run/." "$run/" && rm -rf "$run/data" && mkdir -p "$run/data"
-    "$set_pref" "$run/data/prefs.dat" "$fs" || { add_row "$label|velmora-player|prefs not written"; return; }
+    "$set_pref" "$run/data/prefs.dat" always_fullscreen "$fs" || { add_row "$label|velmora-player|prefs not written"; return; }
     for _ in $(seq $((PORT_WAIT_S * 10))); do port_busy || break; sleep 0.1; done
     if port_busy; then
         PORT_WAIT_S=0  # held for long: the later runs do not wait for it again

@@ -94,7 +94,7 @@ TEST_F(HomeScreen, PressHelpWithoutOpenerResizeAndExit)
 
     // Help without an opener, and a tile whose screen is not there yet: nothing happens.
     click(950, 32);
-    click(165, 245);
+    click(500, 245);
     EXPECT_TRUE(settles_back(before, 1000, 600)) << "help or a tile left a changed screen";
     EXPECT_TRUE(player->running());
 

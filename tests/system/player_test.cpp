@@ -129,6 +129,9 @@ protected:
     {
         ASSERT_TRUE(server_ && server_->ok()) << "no test media or no media server";
         ASSERT_TRUE(display_.ok()) << "Xvfb did not start";
+        ASSERT_TRUE(harness::write_settings(folder_, [](Settings& s) {
+            std::snprintf(s.browse_path_1, sizeof s.browse_path_1, "%s/", media_dir_.c_str());
+        }));
         player_ = harness::launch(display_, folder_, &id_);
         ASSERT_FALSE(id_.empty()) << log();
         home_ = shot("home.png");
@@ -193,10 +196,15 @@ protected:
             ADD_FAILURE() << "tags not read in:\n" << text;
         return all;
     }
-    bool home_again()
+    // A URL sent to the player plays from the local media list, which shows
+    // again (at the local path: the media folder) once it ends.
+    bool list_again()
     {
         return harness::eventually(
-            [&] { return differing(home_, shot("now.png"), 0, 0, WINDOW_W, WINDOW_H, 2) == 0; },
+            [&] {
+                return harness::read_text(shot("list.png"), 0, 120, 420, 360).find("clip.mp4") !=
+                       std::string::npos;
+            },
             PLAYBACK_TIMEOUT_S);
     }
 
@@ -277,19 +285,19 @@ TEST_F(LocalPlayer, PlaysAUrlWithTheBarThatHidesShowsPausesJumpsBackAndStops)
         << geometry()[0] << " x " << geometry()[1];
 
     press(CONTROL_STOP);
-    EXPECT_TRUE(home_again()) << "stop did not return to the home screen";
+    EXPECT_TRUE(list_again()) << "stop did not return to the list";
     EXPECT_EQ(player_->terminate(), 0);
 }
 
-TEST_F(LocalPlayer, AnAudioItemShowsItsTagsAndEveryItemEndsOnTheHomeScreen)
+TEST_F(LocalPlayer, AnAudioItemShowsItsTagsAndEveryItemEndsOnTheList)
 {
     ASSERT_TRUE(request_play(*player_, server_->url("song.m4a")));
     EXPECT_TRUE(shows_tags());
-    EXPECT_TRUE(home_again()) << "the song's end did not return home";
+    EXPECT_TRUE(list_again()) << "the song's end did not return to the list";
 
     ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
     ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
-    EXPECT_TRUE(home_again()) << "the video's end did not return home";
+    EXPECT_TRUE(list_again()) << "the video's end did not return to the list";
     EXPECT_TRUE(player_->running());
     EXPECT_EQ(player_->terminate(), 0);
 }
@@ -316,22 +324,23 @@ TEST_F(LocalPlayer, AJumpPastTheEndEndsTheItemAndTheNextStartsAtItsBeginning)
     ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
     ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
     press(CONTROL_JUMP_FORWARD);  // 30 s by default, past the end
-    ASSERT_TRUE(home_again()) << "the item did not end";
+    ASSERT_TRUE(list_again()) << "the item did not end";
 
     ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
     int first = -1;
     EXPECT_TRUE(harness::eventually([&] {
         const std::string png = shot("next.png");
         first = picture_seconds(png);
-        return first >= 0 || differing(home_, png, 0, 0, WINDOW_W, WINDOW_H, 2) == 0;
+        return first >= 0 ||
+               differing(folder_.file("list.png"), png, 0, 0, WINDOW_W, WINDOW_H, 2) == 0;
     }));
     EXPECT_TRUE(first >= 0 && first <= 2)
         << "the next item started at " << first << " s (-1: it ended before it was seen)";
     EXPECT_EQ(player_->terminate(), 0);
 }
 
-// A still picture stays until a quick swipe across it moves on (to the home
-// screen: there is no next item); a slow drag is no swipe.
+// A still picture stays until a quick swipe across it moves on (to the
+// list: there is no next item); a slow drag is no swipe.
 TEST_F(LocalPlayer, APictureStaysUntilAQuickSwipeMovesOn)
 {
     ASSERT_TRUE(request_play(*player_, server_->url("still.png")));
@@ -352,7 +361,7 @@ TEST_F(LocalPlayer, APictureStaysUntilAQuickSwipeMovesOn)
     EXPECT_GT(differing(home_, picture, 0, 0, WINDOW_W, WINDOW_H), 100000)
         << "a slow drag left the picture";
     drag("");
-    EXPECT_TRUE(home_again()) << "a swipe did not move on";
+    EXPECT_TRUE(list_again()) << "a swipe did not move on";
 }
 
 // A URL sent while an item plays replaces it; closing the window then ends

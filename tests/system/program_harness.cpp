@@ -14,6 +14,8 @@
 #include <iostream>
 #include <thread>
 
+#include "app/prefs.h"
+
 namespace harness {
 
 constexpr const char* XVFB_TUNABLES =
@@ -290,6 +292,24 @@ int Player::terminate(int timeout_s)
     if (running())
         kill(pid_, SIGTERM);
     return wait_exit(timeout_s);
+}
+
+}  // namespace harness
+
+namespace harness {
+
+bool write_settings(const RunFolder& folder, const std::function<void(Settings&)>& change)
+{
+    ::mkdir(folder.file("data").c_str(), 0755);
+    static Settings s;
+    settings_set_defaults(&s);
+    change(s);
+    return prefs_save_to(&s, folder.file("data/prefs.dat").c_str()) == 0;
+}
+
+bool read_settings(const RunFolder& folder, Settings* settings)
+{
+    return prefs_load_from(settings, folder.file("data/prefs.dat").c_str()) == 0;
 }
 
 }  // namespace harness

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+struct Settings;
+
 namespace harness {
 
 // Output of a shell command (stdout only); empty on failure.
@@ -58,6 +60,11 @@ public:
 private:
     std::string path_;
 };
+
+// Writes the folder's data/prefs.dat: the defaults as changed by `change`.
+bool write_settings(const RunFolder& folder, const std::function<void(Settings&)>& change);
+// Reads the folder's data/prefs.dat into *settings; false when it does not load.
+bool read_settings(const RunFolder& folder, Settings* settings);
 
 class Player;
 

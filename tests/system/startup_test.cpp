@@ -72,19 +72,12 @@ int flood_play_port()
 class WholeProgram : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(display_.ok()) << "Xvfb did not start"; }
-    // Writes data/prefs.dat with the defaults as changed by `change`.
     static void write_settings(const RunFolder& folder, void (*change)(Settings&))
     {
-        ::mkdir(folder.file("data").c_str(), 0755);
-        settings_set_defaults(&s_);
-        change(s_);
-        ASSERT_EQ(prefs_save_to(&s_, folder.file("data/prefs.dat").c_str()), 0);
+        ASSERT_TRUE(harness::write_settings(folder, change));
     }
     // Whether the folder's settings file loads (into s_).
-    static bool loads(const RunFolder& folder)
-    {
-        return prefs_load_from(&s_, folder.file("data/prefs.dat").c_str()) == 0;
-    }
+    static bool loads(const RunFolder& folder) { return harness::read_settings(folder, &s_); }
     static inline Settings s_;
     VirtualDisplay display_;
     RunFolder folder_;

@@ -1,0 +1,271 @@
+#include "app/browser_screen.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app_state.h"
+#include "app/browser_internal.h"
+#include "app/info_panel.h"
+#include "browser/navigation.h"
+#include "browser/play_path.h"
+#include "browser/rows.h"
+#include "browser/sort.h"
+#include "ui/artwork.h"
+#include "ui/events.h"
+#include "ui/layers.h"
+#include "ui/text.h"
+
+namespace {
+
+constexpr uint32_t SCREEN_FILL = 0xFF151515;
+constexpr uint32_t BAR_FILL = 0xFF606060;
+constexpr uint32_t PANEL_SEPARATOR = 0xFF000000;
+constexpr uint32_t LIST_LINE = 0xFF505050;
+constexpr int BUTTON_WIDTH = 100;
+constexpr int BUTTON_STEP = 108;  // a button and the gap to the next
+constexpr int BUTTON_TOP = 8;     // below a bar's top edge
+constexpr int HEADER_Y = 68;
+constexpr int HEADER_HEIGHT = 44;
+constexpr int LIST_TOP = 120;
+constexpr int LIST_BOTTOM_GAP = 68;  // the list ends this far above the bottom edge
+constexpr int TITLE_X = 5;
+constexpr int TITLE_Y = 18;
+constexpr int SEPARATOR_Y[2] = {59, 119};
+
+ListRow* g_rows = nullptr;
+int g_row_count = 0;
+int g_button_height = 54;  // bar height - 16, or the header's height
+
+TTF_Font* main_font()
+{
+    return font_get(FONT_SET_MAIN, FONT_PRELUDE);
+}
+
+int row_height(const BrowserState& b)
+{
+    bool icons = b.view == VIEW_ICONS && b.browse_mode != BROWSE_PLAYLISTS;
+    return icons ? ICON_VIEW_ROW_HEIGHT : ROW_SPACING;
+}
+
+// After a sort, the playing item is found again: it becomes the
+// highlighted row and the list shows it.
+void find_playing_row(AppState* app)
+{
+    BrowserState& b = app->browser;
+    if (!browser_item_loaded(app))
+        return;
+    const Settings& s = app->settings;
+    int row = browser_row_of_play_path(&b.list, b.browse_mode, s.browse_path_1, s.browse_path_2,
+                                       app->nav.current_media_path);
+    if (row < 0)
+        return;
+    b.highlighted_row = row;
+    app->ui.list_offsets[b.browse_mode] = (row > 0 ? row - 1 : 0) * row_height(b);
+}
+
+// Rebuilds the display rows when the table changed or the view did.
+void rebuild_rows(AppState* app)
+{
+    BrowserState& b = app->browser;
+    if (!(b.list_refilled || b.sort_requested || b.view_changed || b.saved_list_pending))
+        return;
+    if (b.saved_list_pending && b.saved_list.rows && b.saved_list.count > b.list.count) {
+        browser_list_copy(&b.list, &b.saved_list);
+    } else if (b.sort_requested) {
+        browser_sort(&b.list, b.browse_mode, int(app->settings.sort_key),
+                     browser_current_path(&b, &app->settings));
+        b.order.reset = 1;  // the rows moved: the play order is built anew
+        find_playing_row(app);
+    }
+    RowSetup setup{};
+    setup.view = b.view;
+    setup.browse_mode = b.browse_mode;
+    setup.picker = browser_picker_open(&b);
+    setup.thumbnails = b.view == VIEW_ICONS;
+    setup.font = main_font();
+    setup.small_font = font_get(FONT_SET_SMALL, FONT_PRELUDE);
+    setup.colour = TEXT_WHITE;
+    g_row_count = row_classify(&b.list, browser_rows(), 0, b.list.count, setup);
+    b.list_refilled = b.sort_requested = b.view_changed = b.saved_list_pending = 0;
+}
+
+void draw_title(AppState* app)
+{
+    const BrowserState& b = app->browser;
+    const char* title = browser_current_path(&b, &app->settings);
+    if (b.browse_mode == BROWSE_PLAYLISTS)
+        title = "PLAYLISTS";
+    draw_text_line(app->ui.ui_surface, title, main_font(), TITLE_X, TITLE_Y,
+                   LIST_COLUMN_WIDTH - 2 * TITLE_X, TEXT_WHITE);
+}
+
+bool draw_list(AppState* app)
+{
+    BrowserState& b = app->browser;
+    Surface* s = app->ui.ui_surface;
+    ListSetup setup;
+    setup.highlight = 1;
+    setup.selected = b.highlighted_row;
+    setup.browse_mode = browser_picker_open(&b) ? -1 : b.browse_mode;
+    setup.hide_extensions = app->settings.hide_extensions;
+    int height = s->h - LIST_TOP - LIST_BOTTOM_GAP;
+    Widget* list = create_list(&app->ui, 0, LIST_TOP, LIST_COLUMN_WIDTH, height, browser_rows(),
+                               g_row_count, setup);
+    if (!list)
+        return false;
+    list->list.row_height = row_height(b);
+    widget_draw(s, list);
+    registry_add(list, SLOT_DRAG, nullptr);
+    registry_add(list, SLOT_ROW_TAP, browser_activate_row);
+    return true;
+}
+
+bool header_button(AppState* app, int x, const char* label, ArtId arrow, SlotAction action)
+{
+    g_button_height = HEADER_HEIGHT;
+    bool ok;
+    if (arrow != ART_COUNT) {
+        SDL_Surface* icon = artwork(arrow);
+        int ix = icon ? (BUTTON_WIDTH - icon->w) / 2 : 0;
+        int iy = icon ? (HEADER_HEIGHT - icon->h) / 2 : 0;
+        Widget* w = create_button(x, HEADER_Y, BUTTON_WIDTH, HEADER_HEIGHT, ART_BUTTON, icon, ix,
+                                  iy, nullptr, nullptr, 0, 1);
+        ok = w != nullptr;
+        if (w) {
+            widget_draw(app->ui.ui_surface, w);
+            registry_add(w, SLOT_PRESS, action);
+        }
+    } else {
+        ok = browser_button(app, x, HEADER_Y, BUTTON_WIDTH, label, action);
+    }
+    g_button_height = 54;
+    return ok;
+}
+
+// View, sort key and direction; the list of playlists has none.
+bool draw_header(AppState* app)
+{
+    const BrowserState& b = app->browser;
+    if (b.browse_mode == BROWSE_PLAYLISTS || browser_picker_open(&b))
+        return true;
+    if (!header_button(app, 6, b.view == VIEW_ICONS ? "List" : "Icons", ART_COUNT,
+                       browser_toggle_view))
+        return false;
+    if (b.browse_mode == BROWSE_PLAYLIST_ITEMS)
+        return true;  // the item arrows come with the playlists
+    int key = int(app->settings.sort_key);
+    return header_button(app, 114, browser_sort_key_label(key), ART_COUNT, browser_next_sort_key) &&
+           header_button(app, 213, nullptr, key % 2 ? ART_DOWNARROW : ART_UPARROW,
+                         browser_flip_sort);
+}
+
+struct BarButton {
+    const char* label;
+    SlotAction action;
+};
+
+// The buttons of the bottom bar's right group, from the right edge leftwards.
+int item_buttons(const AppState* app, BarButton* out)
+{
+    const BrowserState& b = app->browser;
+    int n = 0;
+    if (browser_picker_open(&b)) {
+        out[n++] = {"Cancel", browser_picker_cancel};
+        return n;
+    }
+    if (!b.selected.play_path[0])
+        return n;
+    bool image = b.selected.media_class == MEDIA_CLASS_IMAGE;
+    if (image) {
+        out[n++] = {"View", browser_play};
+        out[n++] = {"Slide Show", browser_slide_show};
+    } else if (b.selected.media_class != MEDIA_CLASS_FOLDER) {
+        out[n++] = {"Play", browser_play};
+        out[n++] = {"Resume", browser_resume};
+    }
+    // Deleting from disk: local files and recordings (playlist items come
+    // with the playlists).
+    if (b.browse_mode == BROWSE_LOCAL || b.browse_mode == BROWSE_RECORDINGS)
+        out[n++] = {"Delete", browser_delete_ask};
+    return n;
+}
+
+bool draw_bars(AppState* app)
+{
+    Surface* s = app->ui.ui_surface;
+    const BrowserState& b = app->browser;
+    int bottom = s->h - BOTTOM_BAR_HEIGHT + BUTTON_TOP;
+    if (!browser_button(app, s->w - BUTTON_STEP, BUTTON_TOP, BUTTON_WIDTH, "Menu", browser_go_home))
+        return false;
+    if (b.previous_path[0] && !browser_picker_open(&b) &&
+        !browser_button(app, 8, bottom, BUTTON_WIDTH, "Back", browser_back))
+        return false;
+    if (browser_item_loaded(app) &&
+        !browser_button(app, LIST_COLUMN_WIDTH - BUTTON_STEP, bottom, BUTTON_WIDTH, "Now Playing",
+                        browser_now_playing))
+        return false;
+    BarButton right[4];
+    int n = item_buttons(app, right);
+    int x = s->w - BUTTON_STEP;
+    for (int i = 0; i < n; ++i, x -= BUTTON_STEP)
+        if (!browser_button(app, x, bottom, BUTTON_WIDTH, right[i].label, right[i].action))
+            return false;
+    bool subtitles = !browser_picker_open(&b) && b.selected.play_path[0] &&
+                     b.selected.media_class == MEDIA_CLASS_VIDEO;
+    // Left of the right group, where it leaves room.
+    int left_x = LIST_COLUMN_WIDTH + 8;
+    if (subtitles && left_x + BUTTON_WIDTH <= x + BUTTON_STEP - 8 &&
+        !browser_button(app, left_x, bottom, BUTTON_WIDTH, "Add Subtitles", browser_add_subtitles))
+        return false;
+    return true;
+}
+
+void draw_frame(AppState* app)
+{
+    Surface* s = app->ui.ui_surface;
+    fill_rect(s, 0, 0, s->w, s->h, SCREEN_FILL);
+    fill_rect(s, 0, 0, s->w, TITLE_BAR_HEIGHT, BAR_FILL);
+    fill_rect(s, 0, s->h - BOTTOM_BAR_HEIGHT, s->w, BOTTOM_BAR_HEIGHT, BAR_FILL);
+    for (int y : SEPARATOR_Y)
+        draw_line(s, 0, y, LIST_COLUMN_WIDTH - 1, y, LIST_LINE);
+    draw_line(s, LIST_COLUMN_WIDTH, TITLE_BAR_HEIGHT, LIST_COLUMN_WIDTH,
+              s->h - BOTTOM_BAR_HEIGHT - 1, PANEL_SEPARATOR);
+}
+
+}  // namespace
+
+ListRow* browser_rows()
+{
+    if (!g_rows)
+        g_rows = static_cast<ListRow*>(std::calloc(MAX_BROWSER_ENTRIES, sizeof(ListRow)));
+    return g_rows;
+}
+
+bool browser_button(AppState* app, int x, int y, int width, const char* label, SlotAction action)
+{
+    Widget* w = create_button(x, y, width, g_button_height, ART_BUTTON, nullptr, 0, 0, label,
+                              main_font(), TEXT_WHITE, 1);
+    if (!w)
+        return false;
+    widget_draw(app->ui.ui_surface, w);
+    registry_add(w, SLOT_PRESS, action);
+    return true;
+}
+
+void browser_screen_draw(AppState* app)
+{
+    UiState& ui = app->ui;
+    ui.current_screen = browser_screen_draw;
+    registry_clear(0);
+    widgets_clear(0);
+    if (!ui.ui_surface || !browser_rows())
+        return;
+    rebuild_rows(app);
+    draw_frame(app);
+    draw_title(app);
+    if (!draw_list(app) || !draw_header(app) || !draw_bars(app))
+        return;
+    if (app->browser.selected.play_path[0] && !browser_picker_open(&app->browser))
+        info_panel_draw(app);
+    present(&ui);
+}
