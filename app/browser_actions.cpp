@@ -237,9 +237,11 @@ void select_row(AppState* app, int row)
         copy_text(sel.upnp_extra, sizeof sel.upnp_extra, e.extra[0] ? e.extra : pp.subtitle_url);
         copy_text(sel.info, sizeof sel.info, e.info);
         sel.media_class = browser_rows()[row].media_class;
+        // Only a chosen item brings its size and time: a picked subtitle
+        // file or character set must not give the film the file's size.
+        sel.size = e.size;
+        sel.mtime = e.mtime;
     }
-    b.selected.size = e.size;
-    b.selected.mtime = e.mtime;
 }
 
 void item_action(AppState* app, int row)
@@ -317,6 +319,7 @@ void activate(AppState* app, int row)
 void start_selected(AppState* app, bool slideshow)
 {
     app->now.slideshow = slideshow ? 1 : 0;
+    app->browser.playing_from_list = 1;
     player_start_entry(app, app->browser.selected.play_path);
 }
 
@@ -572,6 +575,10 @@ int play_order_advance(AppState* app)
 {
     BrowserState& b = app->browser;
     const Settings& s = app->settings;
+    // An item that did not come from the list (a URL sent to the player)
+    // has no place in it to step from.
+    if (!b.playing_from_list)
+        return -1;
     bool previous = flags_any(&app->flags, APP_WANT_PREVIOUS);
     bool requested = flags_any(&app->flags, APP_WANT_PREVIOUS | APP_WANT_NEXT);
     int row = play_order_step(&b.order, &b.list, b.highlighted_row, previous, requested, s.shuffle,
@@ -601,6 +608,7 @@ void honour_play_request(AppState* app)
     if (!app->ui.play_requested)
         return;
     app->browser.list_source = SOURCE_LOCAL;
+    app->browser.playing_from_list = 0;
     app->ui.current_screen = show_local_media;
 }
 

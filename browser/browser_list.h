@@ -134,6 +134,7 @@ struct BrowserState {
     int32_t selected_playlist_item;
     uint8_t software_decoding;  // per item; cleared when the highlighted row changes
     uint8_t resume;             // the next start keeps the resume position
+    uint8_t playing_from_list;  // the item playing was chosen from the list (it may step on)
     int32_t view;               // BrowserView
     uint8_t list_refilled;
     uint8_t sort_requested;

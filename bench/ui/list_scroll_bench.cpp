@@ -5,8 +5,10 @@
 // folder. Prints milliseconds per redraw (glFinish included).
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -31,11 +33,11 @@ struct Screen {
     VideoOutput out{};
 };
 
-double ms_per_frame(int frames, Screen* app, Widget* list, bool fast)
+double ms_per_frame(int frames, Screen* app, Widget* list, bool fast, int step)
 {
     auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < frames; ++i) {
-        list->list.offset = (i * 7) % list_last_offset(list);
+        list->list.offset = (i * step) % list_last_offset(list);
         if (!fast || !list_gl_redraw(&app->ui, &app->out, list)) {
             widget_draw(app->ui.ui_surface, list);
             present(&app->ui);
@@ -48,8 +50,12 @@ double ms_per_frame(int frames, Screen* app, Widget* list, bool fast)
 
 }  // namespace
 
-int main()
+// list_scroll_bench [rows [pixels per frame]]: 200 rows and 7 pixels by
+// default; a fling moves the list some 40 pixels a frame.
+int main(int argc, char** argv)
 {
+    const int count = argc > 1 ? std::max(20, std::atoi(argv[1])) : 200;
+    const int step = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
     if (chdir(VELMORA_RUN_DIR) != 0)
         return 1;
     auto app = std::make_unique<Screen>();
@@ -62,21 +68,27 @@ int main()
     if (create_ui_surfaces(&app->out) != 0)
         return 1;
     apply_orientation(&app->ui, &app->out, 0);
+    // Rows as the browser makes them: an icon, a name and a size text.
     std::vector<std::string> names;
-    std::vector<ListRow> rows(200);
-    for (int i = 0; i < 200; ++i)
+    std::vector<ListRow> rows(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
         names.push_back("A fairly long file name number " + std::to_string(i) + ".mkv");
-    for (int i = 0; i < 200; ++i)
-        rows[size_t(i)].name.text = names[size_t(i)].c_str();
+    for (int i = 0; i < count; ++i) {
+        ListRow& r = rows[size_t(i)];
+        r.name = RowText{70, 5, 235, 50, names[size_t(i)].c_str(), nullptr, 0, 6};
+        r.info = RowText{315, 20, 100, 20, "700.25 MB", nullptr, 0, 0};
+        std::strcpy(r.icon_file, "images/vfile.png");
+    }
     ListSetup setup;
     setup.highlight = 1;
-    Widget* list = create_list(&app->ui, 0, 120, 420, 480, rows.data(), 200, setup);
+    Widget* list = create_list(&app->ui, 0, 120, 420, 480, rows.data(), count, setup);
     widget_draw(app->ui.ui_surface, list);
     present(&app->ui);
     const int frames = 200;
-    ms_per_frame(10, app.get(), list, true);
-    double fast = ms_per_frame(frames, app.get(), list, true);
-    double slow = ms_per_frame(frames, app.get(), list, false);
+    ms_per_frame(10, app.get(), list, true, step);
+    double fast = ms_per_frame(frames, app.get(), list, true, step);
+    double slow = ms_per_frame(frames, app.get(), list, false, step);
+    std::printf("%d rows, %d px a frame\n", count, step);
     std::printf("list redraw, row layers:        %.2f ms\n", fast);
     std::printf("list redraw, surface + upload:  %.2f ms\n", slow);
     widgets_clear(1);

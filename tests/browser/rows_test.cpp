@@ -71,8 +71,9 @@ TEST(Rows, IconsFollowKindClassAndView)
             EXPECT_STREQ(r.icon_file, view == VIEW_ICONS ? want[i].icon_view : want[i].list_icon)
                 << list.rows[i].name;
             EXPECT_EQ(r.media_class, want[i].media_class) << list.rows[i].name;
-            if (view == VIEW_ICONS)
+            if (view == VIEW_ICONS) {
                 EXPECT_EQ(r.icon_slot, want[i].slot_icons) << list.rows[i].name;
+            }
             EXPECT_EQ(r.name.x, view == VIEW_ICONS ? 140 : 70);
             EXPECT_EQ(r.name.text, list.rows[i].name);
         }
