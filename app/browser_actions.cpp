@@ -319,6 +319,9 @@ void activate(AppState* app, int row)
 void start_selected(AppState* app, bool slideshow)
 {
     app->now.slideshow = slideshow ? 1 : 0;
+    // A slide show goes on through the list by itself; a single item
+    // follows the play order chosen on the player's bar.
+    app->nav.list_play = slideshow ? 1 : 0;
     app->browser.playing_from_list = 1;
     player_start_entry(app, app->browser.selected.play_path);
 }
@@ -609,6 +612,7 @@ void honour_play_request(AppState* app)
         return;
     app->browser.list_source = SOURCE_LOCAL;
     app->browser.playing_from_list = 0;
+    app->now.slideshow = 0;
     app->ui.current_screen = show_local_media;
 }
 

@@ -105,7 +105,7 @@ bool draw_list(AppState* app)
     Surface* s = app->ui.ui_surface;
     ListSetup setup;
     setup.highlight = 1;
-    setup.selected = b.highlighted_row;
+    setup.selected = browser_picker_open(&b) ? -1 : b.highlighted_row;
     setup.browse_mode = browser_picker_open(&b) ? -1 : b.browse_mode;
     setup.hide_extensions = app->settings.hide_extensions;
     int height = s->h - LIST_TOP - LIST_BOTTOM_GAP;

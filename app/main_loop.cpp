@@ -44,6 +44,10 @@ void take_play_request(AppState* app)
     }
     app->nav.current_channel = -1;
     app->nav.current_list_index = -1;
+    // A new choice is shown in the player, even when it was made in the
+    // library view (items that follow it stay hidden the same way).
+    app->now.player_screen_hidden = 0;
+    app->ui.library_shown = 0;
     for (PlayerControl& c : app->player.controls)
         c.pressed = c.was_pressed = 0;
 }

@@ -502,6 +502,7 @@ int play_local(AppState* app)
 void set_library_view(AppState* app, bool on)
 {
     app->now.player_screen_hidden = on ? 1 : 0;
+    app->ui.library_shown = on ? 1 : 0;
     present_ui_layer(&app->ui, app->ui.ui_surface, player_shows_video(app) ? 0 : 0xFF);
     if (!on) {
         if (player_shows_video(app))

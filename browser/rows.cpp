@@ -77,17 +77,22 @@ void classify(const MediaEntry& e, ListRow* row, int index, const RowSetup& setu
     set_icon(row, icons ? icon.icon_view_icon : icon.list_icon, icon.slot, cls);
 }
 
+// Texts sit in the middle of the row: a 60-pixel list row, or the taller
+// row of the icon view beside its large icon.
 void place_texts(const MediaEntry& e, ListRow* row, const RowSetup& setup)
 {
     int margin = row_text_margin(setup.view, setup.browse_mode);
+    bool tall = margin == ICON_MARGIN;
+    int row_h = tall ? ICON_VIEW_ROW_HEIGHT : ROW_SPACING;
+    int shift = (row_h - ROW_SPACING) / 2;
     bool has_info = e.info[0] != '\0';
     row->name = RowText{
-        margin,       NAME_Y,           LIST_COLUMN_WIDTH - margin - (has_info ? 115 : 10),
+        margin,       NAME_Y + shift,   LIST_COLUMN_WIDTH - margin - (has_info ? 115 : 10),
         NAME_HEIGHT,  e.name,           setup.font,
         setup.colour, ALIGN_LEFT_MIDDLE};
     int info_h = setup.small_font ? TTF_FontHeight(setup.small_font) : 0;
     row->info = RowText{LIST_COLUMN_WIDTH - INFO_COLUMN,
-                        (ROW_SPACING - info_h) / 2,
+                        (row_h - info_h) / 2,
                         INFO_WIDTH,
                         info_h,
                         e.info,

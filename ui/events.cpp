@@ -334,7 +334,8 @@ void joystick_axis(const InputContext& cx, const SDL_JoyAxisEvent& axis)
 
 bool player_owns_screen(const UiState* ui)
 {
-    return ui->app_flags && flags_any(ui->app_flags, APP_PLAYER_SCREEN) && !ui->keep_player_widgets;
+    return ui->app_flags && flags_any(ui->app_flags, APP_PLAYER_SCREEN) &&
+           !ui->keep_player_widgets && !ui->library_shown;
 }
 
 }  // namespace

@@ -14,7 +14,8 @@
 //   caret blinks, spinner frames, spinner completions, periodic actions and
 //   the deferred play request. Actions and screens receive ui->owner. While
 //   the player owns the screen (APP_PLAYER_SCREEN in *ui->app_flags) and
-//   ui->keep_player_widgets is clear, widgets do not react.
+//   ui->keep_player_widgets and ui->library_shown are clear, widgets do not
+//   react.
 // - The UI timer thread wakes every 200 ms (or when its semaphore is posted)
 //   and, under the widget-registry lock, looks for user events of the codes
 //   UI_EVENT_LONG_PRESS, _CARET, _SPINNER, _PLAY_REQUEST and _PERIODIC; it

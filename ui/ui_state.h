@@ -60,4 +60,5 @@ struct UiState {
     uint8_t rotation_locked;                  // set by the player: keep the orientation
     uint8_t player_overlay;                   // set by the player: its overlay mode is on
     uint8_t keep_player_widgets;  // set by the player: its widgets react while it owns the screen
+    uint8_t library_shown;        // set by the player: the library hides its screen and reacts
 };
