@@ -97,6 +97,10 @@ bool play_request_take(UiState* ui);
 // What honouring a play request does (called with ui->owner); replaced by
 // the media browser.
 void ui_set_play_request_handler(void (*handler)(AppState* app));
+// Called with ui->owner and the list on screen (or null) when a thumbnail
+// became ready, before the list is redrawn: the browser gives the rows
+// their pictures there. Null removes it.
+void ui_set_thumbnail_hook(void (*hook)(AppState* app, Widget* list));
 // The handler used until then: keeps the requested path in
 // current_media_path for the browser to pick up.
 void play_request_keep_path(AppState* app);

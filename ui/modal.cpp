@@ -113,6 +113,8 @@ void periodic_tick(const UiState* ui)
     pending.run(ui);
 }
 
+void (*g_thumbnail_hook)(AppState*, Widget*) = nullptr;
+
 void thumbnail_ready(const InputContext& cx)
 {
     Widget* list = nullptr;
@@ -122,6 +124,8 @@ void thumbnail_ready(const InputContext& cx)
         if (current && current->in_use && registered(current))
             list = current;
     }
+    if (g_thumbnail_hook)
+        g_thumbnail_hook(cx.ui->owner, list);
     if (list) {
         widget_draw(cx.surface, list);
         present(cx.ui);
@@ -405,4 +409,9 @@ bool play_request_pending()
 bool play_request_take(UiState* ui)
 {
     return take_play_request(ui);
+}
+
+void ui_set_thumbnail_hook(void (*hook)(AppState* app, Widget* list))
+{
+    g_thumbnail_hook = hook;
 }

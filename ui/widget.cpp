@@ -74,6 +74,26 @@ void free_list_fields(Widget* w)
     std::memset(&l, 0, sizeof l);
 }
 
+// A loaded picture that row `index` gives up: the first later row sharing
+// it becomes its owner, else it is freed.
+void release_row_icon(ListFields& l, int index)
+{
+    ListRow& row = l.rows[index];
+    if (row.icon_loaded == ROW_ICON_LOADED && row.icon) {
+        int heir = -1;
+        for (int i = index + 1; i < l.row_count && heir < 0; ++i)
+            if (l.rows[i].icon == row.icon && l.rows[i].icon_loaded == ROW_ICON_SHARED)
+                heir = i;
+        if (heir >= 0)
+            l.rows[heir].icon_loaded = ROW_ICON_LOADED;
+        else
+            SDL_FreeSurface(row.icon);
+    }
+    if (row.icon_loaded != ROW_ICON_CALLER)
+        row.icon = nullptr;
+    row.icon_loaded = ROW_ICON_CALLER;
+}
+
 // Asks the job to stop and hands it to the next join; registry lock held.
 void stop_spinner_job(Widget* w)
 {
@@ -576,4 +596,17 @@ int spinner_start_job(Widget* spinner, int (*fn)(void*), void* arg)
         return -1;
     }
     return 0;
+}
+
+void list_row_set_icon(Widget* list, int index, const char* file, int slot)
+{
+    if (!list || list->kind != WIDGET_LIST || !list->list.rows || index < 0 ||
+        index >= list->list.row_count || !file)
+        return;
+    ListFields& l = list->list;
+    release_row_icon(l, index);
+    ListRow& row = l.rows[index];
+    copy_text(row.icon_file, sizeof row.icon_file, file);
+    row.icon_slot = slot;
+    list_gl_invalidate(list);
 }

@@ -311,6 +311,10 @@ int list_row_at(const Widget* list, int y);
 void list_set_offset(Widget* list, int offset);
 // Paints one row into a row-sized surface (used by the GL row layers).
 void list_paint_row(SDL_Surface* dst, Widget* list, int index);
+// Gives a row another picture file (a thumbnail that became ready): the
+// picture it showed is released, or handed to a later row that shares it,
+// and the new one is loaded when the row is drawn next. Main thread.
+void list_row_set_icon(Widget* list, int index, const char* file, int slot);
 
 // Edit boxes: the text as shown (one "*" per character in password modes),
 // the shown width of text[from, to) (byte indices at character starts), and
