@@ -25,11 +25,11 @@ void thumb_cache_lock_destroy()
 
 void thumb_cache_load() {}
 void favorites_init(AppState*) {}
-int thumb_worker_start()
+ThumbMaker thumb_maker()
 {
-    return 0;
+    return ThumbMaker{[](const char*, int) { return -1; },
+                      [](const char*, int, char*, size_t) { return false; }};
 }
-void thumb_worker_stop() {}
 int upnp_thread_start(AppState*)
 {
     return 0;

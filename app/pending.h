@@ -8,14 +8,16 @@
 // that is not there yet).
 #pragma once
 
+#include "app/thumb_worker.h"
+
 struct AppState;
 
 int thumb_cache_lock_create();
 void thumb_cache_lock_destroy();
 void thumb_cache_load();
 void favorites_init(AppState* app);
-int thumb_worker_start();
-void thumb_worker_stop();
+// What the thumbnail worker makes thumbnails with.
+ThumbMaker thumb_maker();
 int upnp_thread_start(AppState* app);
 void upnp_thread_stop();
 

@@ -361,7 +361,7 @@ int load_resources(AppState* app)
     if (ui_timer_start() != 0 ||
         listener_start(app, [](AppState*) { return post_play_request(); }) != 0)
         return -1;
-    if (thumb_worker_start() != 0 || upnp_thread_start(app) != 0)
+    if (thumb_worker_start(&app->ui, thumb_maker()) != 0 || upnp_thread_start(app) != 0)
         return -1;
     return 0;
 }

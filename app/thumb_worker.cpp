@@ -1,5 +1,8 @@
 #include "app/thumb_worker.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -19,6 +22,7 @@ using namespace std::chrono_literals;
 constexpr auto BETWEEN_ROWS = 100ms;  // at most ten thumbnails a second
 constexpr auto WHILE_FLUNG = 100ms;   // looks again this soon when the list moves
 constexpr auto IDLE = 500ms;
+constexpr int WORKER_NICENESS = 10;
 
 // Everything the main thread and the worker share, under `lock`.
 struct Shared {
@@ -98,6 +102,9 @@ bool rows_pending()
 
 void worker()
 {
+    // Below everything else: decoding a thumbnail must never take time
+    // from playback or from the list's frames.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), WORKER_NICENESS);
     std::unique_lock<std::mutex> held(g_shared.lock);
     while (!g_shared.stop) {
         if (!g_shared.panel_path.empty()) {
