@@ -14,6 +14,7 @@
 #include "app/info_panel.h"
 #include "app/listener.h"
 #include "app/player.h"
+#include "app/thumb_worker.h"
 #include "browser/listing.h"
 #include "browser/navigation.h"
 #include "browser/play_order.h"
@@ -567,6 +568,9 @@ int player_start_entry(AppState* app, const char* path)
     b.resume = 0;
     copy_text(app->nav.current_media_path, PATH_SIZE, path);
     copy_text(app->now.subtitle_path, PATH_SIZE, b.selected.subtitle_path);
+    // Playback has the machine to itself: the icon view's thumbnails wait
+    // until the list is shown again.
+    thumb_request_rows({});
     // From the library view: the item playing now gives way at once.
     if (flags_any(&app->flags, APP_PLAYER_BUSY))
         flags_clear(&app->flags, APP_PLAYER_BUSY | APP_PLAYING);
@@ -632,5 +636,6 @@ void browser_install(AppState* app)
     app->browser.highlighted_row = -1;
     app->player.library_screen = library_screen;
     ui_set_play_request_handler(honour_play_request);
+    ui_set_thumbnail_hook(browser_thumbnails_ready);
     browser_set_sources(BrowserSources{});
 }

@@ -28,5 +28,8 @@ void browser_toggle_view(AppState* app, RegistrySlot* slot);
 void browser_next_sort_key(AppState* app, RegistrySlot* slot);
 void browser_flip_sort(AppState* app, RegistrySlot* slot);
 
+// A thumbnail became ready: the icon view's rows take their pictures.
+void browser_thumbnails_ready(AppState* app, Widget* list);
+
 // Whether an item is loaded in the player (its screen can be returned to).
 bool browser_item_loaded(const AppState* app);

@@ -2,10 +2,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/browser_internal.h"
 #include "app/info_panel.h"
+#include "app/thumb_worker.h"
 #include "browser/navigation.h"
 #include "browser/play_path.h"
 #include "browser/rows.h"
@@ -63,6 +66,34 @@ void find_playing_row(AppState* app)
     app->ui.list_offsets[b.browse_mode] = (row > 0 ? row - 1 : 0) * row_height(b);
 }
 
+// The small thumbnail already made for a row (icon view), or null.
+const char* row_thumbnail(const MediaEntry* e)
+{
+    static char file[PATH_SIZE];
+    return e->path[0] && thumb_find(e->path, THUMB_SIZE_SMALL, file, sizeof file) ? file : nullptr;
+}
+
+// In the icon view the worker is asked for the rows still showing their
+// class icon; in the list view it has nothing to do.
+void request_thumbnails(const BrowserState& b)
+{
+    std::vector<std::string> paths;
+    if (b.view == VIEW_ICONS && b.browse_mode != BROWSE_PLAYLISTS) {
+        const ListRow* rows = browser_rows();
+        paths.resize(size_t(g_row_count));
+        for (int i = 0; i < g_row_count; ++i) {
+            const MediaEntry& e = b.list.rows[i];
+            bool wanted = rows[i].icon_slot < ICON_SLOT_THUMBNAIL && e.path[0] &&
+                          !entry_kind_is_folder(e.kind) &&
+                          rows[i].media_class >= MEDIA_CLASS_IMAGE &&
+                          rows[i].media_class <= MEDIA_CLASS_AUDIO;
+            if (wanted)
+                paths[size_t(i)] = e.path;
+        }
+    }
+    thumb_request_rows(std::move(paths));
+}
+
 // Rebuilds the display rows when the table changed or the view did.
 void rebuild_rows(AppState* app)
 {
@@ -82,6 +113,7 @@ void rebuild_rows(AppState* app)
     setup.browse_mode = b.browse_mode;
     setup.picker = browser_picker_open(&b);
     setup.thumbnails = b.view == VIEW_ICONS;
+    setup.thumbnail_of = row_thumbnail;
     setup.font = main_font();
     setup.small_font = font_get(FONT_SET_SMALL, FONT_PRELUDE);
     setup.colour = TEXT_WHITE;
@@ -234,6 +266,19 @@ void draw_frame(AppState* app)
 
 }  // namespace
 
+void browser_thumbnails_ready(AppState* app, Widget* list)
+{
+    std::vector<ThumbReady> ready = thumb_take_ready();
+    const BrowserState& b = app->browser;
+    bool shown = app->ui.current_screen == browser_screen_draw && b.view == VIEW_ICONS && list &&
+                 list->list.rows == browser_rows();
+    if (!shown)
+        return;
+    for (const ThumbReady& r : ready)
+        if (r.row < g_row_count)
+            list_row_set_icon(list, r.row, r.file.c_str(), ICON_SLOT_THUMBNAIL + r.row);
+}
+
 ListRow* browser_rows()
 {
     if (!g_rows)
@@ -265,6 +310,7 @@ void browser_screen_draw(AppState* app)
     draw_title(app);
     if (!draw_list(app) || !draw_header(app) || !draw_bars(app))
         return;
+    request_thumbnails(app->browser);
     if (app->browser.selected.play_path[0] && !browser_picker_open(&app->browser))
         info_panel_draw(app);
     present(&ui);

@@ -376,6 +376,7 @@ void release_resources(AppState* app)
     listener_stop();
     ui_timer_stop();
     ui_set_play_request_handler(nullptr);
+    ui_set_thumbnail_hook(nullptr);
     destroy_player_locks(app);
     free_ui_surfaces();
     ui_toolkit_free();

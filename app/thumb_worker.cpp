@@ -32,7 +32,6 @@ struct Shared {
     std::vector<std::string> rows;  // the current request's paths
     uint64_t generation = 0;        // counts requests: a result of an older one is stale
     size_t next_row = 0;
-    size_t rows_done = 0;
     std::vector<ThumbReady> ready;
     std::string panel_path;  // asked for, not yet made
     std::string panel_made;  // made since it was asked for
@@ -78,25 +77,24 @@ void serve_row(std::unique_lock<std::mutex>& held)
     uint64_t generation = g_shared.generation;
     held.unlock();
     char file[1024] = "";
-    bool found = false;
-    if (!path.empty()) {
+    bool found = g_maker.lookup(path.c_str(), THUMB_SIZE_SMALL, file, sizeof file);
+    if (!found && g_maker.make(path.c_str(), THUMB_SIZE_SMALL) == 0)
         found = g_maker.lookup(path.c_str(), THUMB_SIZE_SMALL, file, sizeof file);
-        if (!found && g_maker.make(path.c_str(), THUMB_SIZE_SMALL) == 0)
-            found = g_maker.lookup(path.c_str(), THUMB_SIZE_SMALL, file, sizeof file);
-    }
     held.lock();
     // The request may have been replaced meanwhile: then the result is stale.
     if (generation != g_shared.generation)
         return;
-    ++g_shared.rows_done;
     if (found) {
         g_shared.ready.push_back({int(row), file});
         post_ready();
     }
 }
 
+// Rows without a path need nothing: they are passed over at once.
 bool rows_pending()
 {
+    while (g_shared.next_row < g_shared.rows.size() && g_shared.rows[g_shared.next_row].empty())
+        ++g_shared.next_row;
     return g_shared.next_row < g_shared.rows.size();
 }
 
@@ -153,7 +151,7 @@ void thumb_worker_stop()
         std::lock_guard<std::mutex> guard(g_shared.lock);
         g_shared.stop = true;
         g_shared.rows.clear();
-        g_shared.next_row = g_shared.rows_done = 0;
+        g_shared.next_row = 0;
         g_shared.ready.clear();
         g_shared.panel_path.clear();
     }
@@ -168,7 +166,7 @@ void thumb_request_rows(std::vector<std::string> paths)
         std::lock_guard<std::mutex> guard(g_shared.lock);
         g_shared.rows = std::move(paths);
         ++g_shared.generation;
-        g_shared.next_row = g_shared.rows_done = 0;
+        g_shared.next_row = 0;
         g_shared.ready.clear();
     }
     g_shared.wake.notify_all();
@@ -196,4 +194,9 @@ bool thumb_panel_ready(const char* path)
 {
     std::lock_guard<std::mutex> guard(g_shared.lock);
     return path && !g_shared.panel_made.empty() && g_shared.panel_made == path;
+}
+
+bool thumb_find(const char* path, int size, char* out, size_t out_size)
+{
+    return g_maker.lookup && path && path[0] && g_maker.lookup(path, size, out, out_size);
 }

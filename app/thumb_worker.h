@@ -45,6 +45,9 @@ struct ThumbReady {
     int row;
     std::string file;
 };
+// The existing thumbnail file of path in a size (main thread); false when
+// there is none yet.
+bool thumb_find(const char* path, int size, char* out, size_t out_size);
 // Takes the thumbnails made since the last call (main thread).
 std::vector<ThumbReady> thumb_take_ready();
 // Whether the panel picture of path has been made since it was asked for
