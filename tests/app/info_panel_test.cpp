@@ -1,7 +1,7 @@
 // The file information panel: its track choice rules and texts, and the
 // panel drawn into a real interface surface with the real artwork, its check
 // boxes tapped and its content dragged through the event handler.
-#include "tests/ui/toolkit_fixture.h"
+#include "tests/ui/ui_test_support.h"
 
 #include <cstring>
 #include <string>
@@ -13,20 +13,9 @@ namespace {
 
 using namespace toolkit_test;
 
-TEST(TrackChoice, VideoAndAudioAreRadioButtonsAndSubtitlesToggle)
+// What a tap chooses is checked through the panel (InfoPanel below).
+TEST(TrackChoice, BoxesShowTheChosenOrALoneStreamButNeverForceSubtitlesOn)
 {
-    const struct {
-        int kind, stream, checked_after_tap, choice_after;
-    } taps[] = {
-        {STREAM_KIND_AUDIO, 2, 1, 2},
-        {STREAM_KIND_AUDIO, 2, 0, 2},  // tapping the checked radio keeps it chosen
-        {STREAM_KIND_SUBTITLE, 3, 1, 3},
-        {STREAM_KIND_SUBTITLE, 3, 0, SUBTITLES_OFF},
-    };
-    for (const auto& t : taps)
-        EXPECT_EQ(track_choice_after_tap(t.kind, t.stream, t.checked_after_tap), t.choice_after)
-            << t.kind << " " << t.stream << " " << t.checked_after_tap;
-
     const struct {
         int kind, choice, stream, count;
         bool checked;
@@ -148,6 +137,8 @@ TEST_F(InfoPanel, TappedBoxesStoreTheTrackChoicesAndTheSoftwareFlag)
     EXPECT_TRUE(box(STREAM_KIND_VIDEO, 0)->state);  // the only video shows chosen
     EXPECT_FALSE(box(STREAM_KIND_AUDIO, 1)->state || box(STREAM_KIND_AUDIO, 2)->state);
 
+    // Video and audio are radio buttons (tapping the checked one keeps it
+    // chosen); subtitles toggle.
     const struct {
         int kind, stream;
         int32_t NowPlaying::*choice;

@@ -17,6 +17,7 @@
 
 #include "app/pack.h"
 #include "app/prefs.h"
+#include "tests/scratch_dir.h"
 
 namespace {
 
@@ -24,14 +25,7 @@ using Bytes = std::vector<uint8_t>;
 
 class PrefsFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/velmora-prefs-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        path_ = dir_ + "/prefs.dat";
-        settings_set_defaults(&s_);
-    }
-    void TearDown() override { std::system(("rm -rf " + dir_).c_str()); }
+    void SetUp() override { settings_set_defaults(&s_); }
     Bytes bytes() const
     {
         return {std::istreambuf_iterator<char>(std::ifstream(path_).rdbuf()), {}};
@@ -49,7 +43,8 @@ protected:
         std::generate_n(reinterpret_cast<uint8_t*>(&s_) + SETTINGS_HEADER_SIZE,
                         SETTINGS_PAYLOAD_SIZE, std::ref(rng));
     }
-    std::string dir_, path_;
+    ScratchDir dir_;
+    const std::string path_ = dir_.file("prefs.dat");
     static inline Settings s_, loaded_;
 };
 
@@ -154,7 +149,7 @@ TEST_F(PrefsFile, FailedSaveKeepsThePreviousFile)
         << "the save did not report its failure";
     EXPECT_EQ(bytes(), before);
     EXPECT_NE(access((path_ + ".tmp").c_str(), F_OK), 0) << "temporary file left behind";
-    EXPECT_EQ(prefs_save_to(&s_, (dir_ + "/no/such/folder/prefs.dat").c_str()), -1);
+    EXPECT_EQ(prefs_save_to(&s_, dir_.file("no/such/folder/prefs.dat").c_str()), -1);
 }
 
 // A whole stream round-trips; a truncated one gives what it held and says

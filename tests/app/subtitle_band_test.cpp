@@ -16,7 +16,7 @@
 #include "render/video_output.h"
 #include "render/video_planes.h"
 #include "tests/render/gl_test_support.h"
-#include "tests/ui/test_fonts.h"
+#include "tests/ui/ui_test_support.h"
 #include "ui/layers.h"
 #include "ui/surface.h"
 #include "ui/text.h"
@@ -26,7 +26,6 @@ namespace {
 
 constexpr int W = 320, H = 400;
 constexpr int BAR_TOP = 330;  // where a visible player bar begins
-constexpr uint32_t OPAQUE_RED = 0xFFFF0000u;
 // The colours as ARGB pixels of the surface.
 constexpr uint32_t WHITE = 0xFFFFFFFFu, CYAN = 0xFF00FFFFu, RED = 0xFFFF0000u;
 constexpr uint32_t BOX_BLACK = 0xFF000000u;
@@ -35,15 +34,14 @@ const char* const LONG_TEXT =
     "would run past the band's bottom edge into the player bar and past its top into the "
     "picture if nothing held them in the band where they belong, line after line after line.";
 
-class SubtitleBandTest : public GlTest {
+class SubtitleBandTest : public GlTestOf<W, H> {
 protected:
-    SubtitleBandTest() : GlTest(W, H) {}
     static void SetUpTestSuite() { test_fonts_open(); }
     static void TearDownTestSuite() { test_fonts_close(); }
     void SetUp() override
     {
         setenv("LP_NUM_THREADS", "0", 0);  // Mesa's rasterizer threads race among themselves
-        GlTest::SetUp();
+        GlTestOf::SetUp();
         out_.screen_width = out_.window_width = W;
         out_.screen_height = out_.window_height = H;
         ASSERT_EQ(create_ui_surfaces(&out_), 0);
@@ -53,7 +51,7 @@ protected:
     void TearDown() override
     {
         free_ui_surfaces();
-        GlTest::TearDown();
+        GlTestOf::TearDown();
     }
     Surface* surface() { return ui_.ui_surface; }
     // The picture (green), then the band over it, read back.
@@ -65,14 +63,9 @@ protected:
         glFinish();
         return read_screen();
     }
-    // Pixels of the surface's rows [top, bottom) equal to value (alpha included).
     int count(uint32_t value, int top = 0, int bottom = H)
     {
-        int n = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = 0; x < W; ++x)
-                n += get_pixel(surface(), x, y) == value;
-        return n;
+        return count_pixels(surface(), value, top, bottom);
     }
     // Rows of the surface holding any opaque pixel of the colour.
     int ink_rows(uint32_t colour)
@@ -86,7 +79,7 @@ protected:
                 }
         return first < 0 ? 0 : last - first + 1;
     }
-    static bool green(Rgba p) { return p.g > 240 && p.r < 15 && p.b < 15; }
+    static bool green(Rgba p) { return primary_of(p) == 'G'; }
 
     VideoOutput out_{};
     UiState ui_{};
@@ -108,15 +101,14 @@ TEST_F(SubtitleBandTest, TextStaysInItsBandOnTheSurfaceAndOnTheWindow)
         SCOPED_TRACE(c.orientation * 10 + c.bar);
         apply_orientation(&ui_, &out_, c.orientation);
         // Everything but the band is the interface's (red), on the surface and the layer.
-        fill_rect(surface(), 0, 0, W, H, OPAQUE_RED);
+        fill_rect(surface(), 0, 0, W, H, RED);
         present_ui_surface(&ui_);
         subtitle_band_reset(&band_);
         const auto screen = draw(LONG_TEXT, c.orientation, c.bar);
         const int bottom = c.bar ? BAR_TOP : H, top = bottom - SUBTITLE_BAND_HEIGHT;
-        EXPECT_EQ(count(OPAQUE_RED, 0, top) + count(OPAQUE_RED, bottom, H),
-                  W * (H - SUBTITLE_BAND_HEIGHT))
+        EXPECT_EQ(count(RED, 0, top) + count(RED, bottom, H), W * (H - SUBTITLE_BAND_HEIGHT))
             << "drawn outside the band";
-        EXPECT_EQ(count(OPAQUE_RED, top, bottom), 0) << "the band was not cleared";
+        EXPECT_EQ(count(RED, top, bottom), 0) << "the band was not cleared";
         EXPECT_GT(count(WHITE, top, bottom), 0);
         // The band's rows with the scissor's rounding margin.
         int outside = 0, outside_green = 0, inside_text = 0;

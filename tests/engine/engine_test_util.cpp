@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -25,19 +24,6 @@ extern "C" const char* __tsan_default_suppressions()
            "deadlock:libLLVM-15.so\n";
 }
 #endif
-
-ScratchDir::ScratchDir()
-{
-    char tmpl[] = "/tmp/velmora_engine_XXXXXX";
-    const char* made = mkdtemp(tmpl);
-    path_ = made ? made : "/tmp/velmora_engine_none";
-}
-
-ScratchDir::~ScratchDir()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
 
 bool make_media(const std::string& args)
 {

@@ -5,16 +5,7 @@
 #include <string>
 #include <vector>
 
-// A fresh folder under /tmp, removed with its contents on destruction.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+#include "tests/scratch_dir.h"
 
 // Runs "ffmpeg -y -v error <args>"; true on success.
 bool make_media(const std::string& args);

@@ -6,7 +6,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -19,6 +18,7 @@ extern "C" {
 
 #include "engine/media_info.h"
 #include "engine_test_util.h"
+#include "platform/net.h"
 
 namespace {
 
@@ -133,30 +133,26 @@ TEST_F(MediaInfoTest, DamagedOrMissingFilesAreRefusedOrReadWithoutCrashing)
     EXPECT_EQ(media_info_read("", &info), ERR_MEDIA_OPEN);
 }
 
-// A loopback listener; with keep it listens but never accepts, so a
-// client's connection is made by the kernel and then hears nothing.
-std::string loopback_url(int* fd, bool keep)
+// An address on a loopback port that refuses connections or, when silent,
+// has *listener listening but never accepting: the kernel completes a
+// client's connection, which then hears nothing.
+std::string loopback_url(Socket* listener, bool silent)
 {
-    *fd = socket(AF_INET, SOCK_STREAM, 0);
+    *listener = tcp_listen(0, 4);
     sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof addr;
-    if (bind(*fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || listen(*fd, 4) != 0 ||
-        getsockname(*fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+    if (getsockname(listener->fd(), reinterpret_cast<sockaddr*>(&addr), &len) != 0)
         return "";
-    if (!keep) {
-        ::close(*fd);
-        *fd = -1;
-    }
+    if (!silent)
+        listener->close();
     return "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/film.mkv";
 }
 
 TEST_F(MediaInfoTest, ANetworkPeerThatRefusesOrStaysSilentFailsTheRead)
 {
     for (bool silent : {false, true}) {
-        int fd = -1;
-        std::string url = loopback_url(&fd, silent);
+        Socket listener;
+        std::string url = loopback_url(&listener, silent);
         ASSERT_FALSE(url.empty());
         MediaInfo info;
         auto start = std::chrono::steady_clock::now();
@@ -164,8 +160,6 @@ TEST_F(MediaInfoTest, ANetworkPeerThatRefusesOrStaysSilentFailsTheRead)
         // Not a speed bound: without its own deadline the read waits for the
         // network time-out (15 s), far past what a tap on a row may cost.
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(12));
-        if (fd >= 0)
-            ::close(fd);
     }
 }
 

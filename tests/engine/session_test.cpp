@@ -40,6 +40,7 @@ extern "C" {
 #include "render/gl_context.h"
 #include "render/video_output.h"
 #include "render/video_planes.h"
+#include "tests/render/gl_test_support.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ protected:
         settings.sound_on = 1;
         settings.slideshow_secs = 4;
         ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
-        ASSERT_EQ(chdir(dir.file("").c_str()), 0);
+        ASSERT_EQ(chdir(dir.path().c_str()), 0);
     }
     void TearDown() override
     {
@@ -446,38 +447,29 @@ TEST_F(PictureTest, PicturesShowTheirColoursOnEachPathAndFormat)
     enum Upload { AS_DECODED, CONVERTED, FITTED, ANY };
     const struct {
         VideoPath path;
-        const char* source;
-        const char* output;
+        const char* colour;
+        const char* pix_fmt;
         uint8_t want[3];
         Upload upload;
     } cases[] = {// 200 wide: the decoder's rows are padded, the YUV quad crops them off.
-                 {VIDEO_PATH_YUV,
-                  "color=c=red:s=200x120:r=25",
-                  "-t 1 -c:v libx264 -pix_fmt yuv420p",
-                  {255, 0, 0},
-                  AS_DECODED},
-                 {VIDEO_PATH_RGB,
-                  "color=c=blue:s=200x120:r=25",
-                  "-t 1 -c:v libx264 -pix_fmt yuv420p",
-                  {0, 0, 255},
-                  ANY},
+                 {VIDEO_PATH_YUV, "red", "yuv420p", {255, 0, 0}, AS_DECODED},
+                 {VIDEO_PATH_RGB, "blue", "yuv420p", {0, 0, 255}, ANY},
                  // 4:2:2 is converted to 4:2:0 at its coded width.
-                 {VIDEO_PATH_YUV,
-                  "color=c=red:s=200x120:r=25",
-                  "-t 1 -c:v libx264 -pix_fmt yuv422p",
-                  {255, 0, 0},
-                  CONVERTED},
-                 // A still image, like every RGBA picture, is converted to the
-                 // size it is shown at (Fill: the whole window) and drawn 1:1.
-                 {VIDEO_PATH_AUTO, "color=c=green:s=640x120", "-frames:v 1", {0, 128, 0}, FITTED}};
+                 {VIDEO_PATH_YUV, "red", "yuv422p", {255, 0, 0}, CONVERTED},
+                 // A still image, like every RGBA picture, is converted to the size it
+                 // is shown at (Fill: the whole window) and drawn 1:1.
+                 {VIDEO_PATH_AUTO, "green", nullptr, {0, 128, 0}, FITTED}};
     int n = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.source) + " " + c.output);
+        const bool still = c.upload == FITTED;
+        const std::string source = std::string("color=c=") + c.colour +
+                                   (still ? ":s=640x120" : ":s=200x120:r=25");
+        SCOPED_TRACE(source + " " + (still ? "png" : c.pix_fmt));
         video_path_override(c.path);
-        open_clip(std::to_string(n++) + (c.upload == FITTED ? ".png" : ".mp4"), {c.source},
-                  c.output);
+        open_clip(std::to_string(n++) + (still ? ".png" : ".mp4"), {source},
+                  still ? "-frames:v 1" : std::string("-t 1 -c:v libx264 -pix_fmt ") + c.pix_fmt);
         EXPECT_EQ(now.yuv_path, c.path == VIDEO_PATH_YUV);
-        ASSERT_TRUE(play_until([&] { return shown(c.upload == FITTED ? 1 : 3); }));
+        ASSERT_TRUE(play_until([&] { return shown(still ? 1 : 3); }));
         glFinish();
         expect_colour(SCREEN_W / 2, SCREEN_H / 2, c.want);
         expect_colour(SCREEN_W - 2, SCREEN_H / 2, c.want);
@@ -525,16 +517,12 @@ TEST_F(PictureTest, EachItemStartsWithThePositionGateClosed)
 
 TEST_F(PictureTest, AFailedPictureAllocationEndsTheSession)
 {
-    // Every texture slot is taken: the entry's textures cannot be had.
-    std::vector<TextureSlot*> taken(TEXTURE_SLOT_COUNT);
-    for (TextureSlot*& slot : taken)
-        texture_slot_create(&slot, 8, 4, 4, false);
+    SlotHog hog;  // every texture slot is taken: the entry's textures cannot be had
+    hog.take();
     open_clip("alloc.mp4", {"testsrc=s=160x120:r=25"}, "-t 2 -c:v libx264");
     ResultCode ended = RESULT_OK;
     play_until([] { return false; }, &ended);
     EXPECT_EQ(ended, ERR_OUT_OF_MEMORY) << "the session never ended";
-    for (TextureSlot* slot : taken)
-        texture_slot_free(slot);
 }
 
 TEST_F(PictureTest, BlendingIsAsTheInterfaceLeftItAfterTheSession)

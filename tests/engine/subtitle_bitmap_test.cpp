@@ -100,15 +100,15 @@ TEST(SubtitleBitmapRects, RectanglesAreClampedToThePicture)
 
 // The engine's display step over a session whose subtitle ring holds one
 // bitmap subtitle; the picture is a 64 x 32 video filling a 128 x 64 window.
-class SubtitleBitmapGl : public GlTest {
+constexpr int W = 128, H = 64, CODED_W = 64, CODED_H = 32;
+
+class SubtitleBitmapGl : public GlTestOf<W, H> {
 protected:
-    static constexpr int W = 128, H = 64, CODED_W = 64, CODED_H = 32;
-    SubtitleBitmapGl() : GlTest(W, H) {}
     static void SetUpTestSuite() { SDL_Init(0); }
     static void TearDownTestSuite() { SDL_Quit(); }
     void SetUp() override
     {
-        GlTest::SetUp();
+        GlTestOf::SetUp();
         out_.screen_width = out_.window_width = W;
         out_.screen_height = out_.window_height = H;
         out_.video = VideoGeometry{nullptr, false, CODED_W, CODED_H, 1, 1, CODED_W};
@@ -121,12 +121,17 @@ protected:
     {
         s_->subpq.size = 0;  // the test owns the rectangles
         session_video_output_free(s_.get());
-        GlTest::TearDown();
+        GlTestOf::TearDown();
     }
-    // Puts sub at the head of the ring and shows a picture at position_ms.
-    void show(AVSubtitle* sub, int64_t position_ms, double pts = 1.0)
+    // Puts a subtitle of these rectangles at the head of the ring and shows a
+    // picture at position_ms.
+    void show(std::vector<AVSubtitleRect*> rects, int64_t position_ms, double pts = 1.0)
     {
-        s_->subpq.entries[0].sub = *sub;
+        rects_ = std::move(rects);  // kept while the ring points at them
+        AVSubtitle sub{};
+        sub.num_rects = static_cast<unsigned>(rects_.size());
+        sub.rects = rects_.data();
+        s_->subpq.entries[0].sub = sub;
         s_->subpq.entries[0].pts = pts;
         s_->subpq.rindex = 0;
         s_->subpq.size = 1;
@@ -136,23 +141,14 @@ protected:
         glFinish();
     }
     // Colour at a screen point: 'R' red, 'B' blue, 'G' the green picture, '?' other.
-    char at(int x, int y) const
-    {
-        const Rgba p = pixel(read_screen(), x, y);
-        if (p.r > 240 && p.g < 15 && p.b < 15)
-            return 'R';
-        if (p.b > 240 && p.r < 15 && p.g < 15)
-            return 'B';
-        if (p.g > 240 && p.r < 15 && p.b < 15)
-            return 'G';
-        return '?';
-    }
+    char at(int x, int y) const { return primary_of(pixel(read_screen(), x, y)); }
 
     FlagWord flags_{0};
     Settings settings_{};
     VideoOutput out_{};
     NowPlaying now_{};
     std::unique_ptr<PlayerSession> s_ = std::make_unique<PlayerSession>();
+    std::vector<AVSubtitleRect*> rects_;
 };
 
 // Columns 0-3 index 1 (red), 4-5 index 2 (blue), 6-7 index 7, beyond the
@@ -184,11 +180,7 @@ TEST_F(SubtitleBitmapGl, PaletteImageAppearsScaledOverThePictureAndClamped)
         SCOPED_TRACE(c.what);
         pts += 10;  // each case is a later subtitle
         Pal8 image(c.x, c.y, c.w, c.h, {0, RED, BLUE}, stripes);
-        AVSubtitleRect* rects[] = {&image.rect};
-        AVSubtitle sub{};
-        sub.num_rects = 1;
-        sub.rects = rects;
-        show(&sub, static_cast<int64_t>(pts * 1000) + 500, pts);
+        show({&image.rect}, static_cast<int64_t>(pts * 1000) + 500, pts);
         for (const auto& p : c.probes)
             EXPECT_EQ(at(p.x, p.y), p.colour) << "at " << p.x << "," << p.y;
     }
@@ -197,29 +189,21 @@ TEST_F(SubtitleBitmapGl, PaletteImageAppearsScaledOverThePictureAndClamped)
 TEST_F(SubtitleBitmapGl, ImageGoesWhenItsWindowPassesOrANewerSubtitleComes)
 {
     Pal8 image(16, 8, 8, 4, {RED}, solid_first);
-    AVSubtitleRect* rects[] = {&image.rect};
-    AVSubtitle sub{};
-    sub.num_rects = 1;
-    sub.rects = rects;
-    show(&sub, 1500);
+    show({&image.rect}, 1500);
     ASSERT_EQ(at(33, 17), 'R');
     EXPECT_EQ(s_->bitmap.width, 8);
-    show(&sub, 4100);  // past pts + 3 s
+    show({&image.rect}, 4100);  // past pts + 3 s
     EXPECT_EQ(at(33, 17), 'G');
 
-    show(&sub, 1500);
+    show({&image.rect}, 1500);
     ASSERT_EQ(at(33, 17), 'R');
-    AVSubtitle cleared{};  // DVB clears the screen with a subtitle without regions
-    show(&cleared, 1500);
+    show({}, 1500);  // DVB clears the screen with a subtitle without regions
     EXPECT_EQ(at(33, 17), 'G');
 
     // A hostile rectangle next to a good one: the good one still shows.
     Pal8 hostile(0, 0, 4, 4, {RED}, solid_first);
     hostile.rect.nb_colors = 0;
-    AVSubtitleRect* both[] = {&hostile.rect, &image.rect};
-    sub.num_rects = 2;
-    sub.rects = both;
-    show(&sub, 1500);
+    show({&hostile.rect, &image.rect}, 1500);
     EXPECT_EQ(at(33, 17), 'R');
     EXPECT_EQ(at(1, 1), 'G');
 }

@@ -6,19 +6,18 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <string>
 
 #include "platform/dir.h"
+#include "tests/scratch_dir.h"
 
 namespace {
 
 TEST(LocalFolders, EntriesCarryTheirTypeAndStatusReadsSizeAndTime)
 {
-    char base[] = "/tmp/velmora-dir-XXXXXX";
-    ASSERT_NE(mkdtemp(base), nullptr);
-    const std::string dir = base;
+    ScratchDir scratch;
+    const std::string& dir = scratch.path();
     ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
     std::FILE* f = std::fopen((dir + "/clip.mp4").c_str(), "wb");
     ASSERT_NE(f, nullptr);
@@ -54,7 +53,6 @@ TEST(LocalFolders, EntriesCarryTheirTypeAndStatusReadsSizeAndTime)
     EXPECT_EQ(dir_open((dir + "/missing").c_str()), nullptr);
     EXPECT_EQ(dir_read(nullptr), nullptr);
     EXPECT_EQ(dir_close(nullptr), -1);
-    std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace

@@ -12,13 +12,15 @@
 #include <thread>
 
 #include "platform/shell.h"
+#include "tests/scratch_dir.h"
 
 namespace {
 
 TEST(Opener, ReportsWhatCannotBeOpenedAndPassesTheAddressWhole)
 {
-    char tmpl[] = "/tmp/velmora-opener-XXXXXX";
-    const std::string dir = mkdtemp(tmpl), old_path = std::getenv("PATH");
+    ScratchDir scratch;
+    const std::string& dir = scratch.path();
+    const std::string old_path = std::getenv("PATH");
     setenv("PATH", dir.c_str(), 1);
     for (const char* target : {"https://example.invalid/", "", static_cast<const char*>(nullptr)})
         EXPECT_EQ(shell_open(target), -1) << (target ? target : "null");
@@ -37,7 +39,6 @@ TEST(Opener, ReportsWhatCannotBeOpenedAndPassesTheAddressWhole)
         recorded.assign(std::istreambuf_iterator<char>(std::ifstream(dir + "/args").rdbuf()), {});
     EXPECT_EQ(recorded, std::string("1\n") + url + "\n");
     setenv("PATH", old_path.c_str(), 1);
-    std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace

@@ -9,10 +9,7 @@
 
 namespace {
 
-class RenderGl : public GlTest {
-protected:
-    RenderGl() : GlTest(64, 64) {}
-};
+using RenderGl = GlTestOf<64, 64>;
 
 TEST_F(RenderGl, SlotTableRefusesTheThirtyThirdAndSlotsAreFreedOnce)
 {
@@ -50,10 +47,7 @@ TEST_F(RenderGl, SlotTableRefusesTheThirtyThirdAndSlotsAreFreedOnce)
 }
 
 // A full-screen interface layer refreshed by a band of rows.
-class RenderLayer : public GlTest {
-protected:
-    RenderLayer() : GlTest(48, 200) {}
-};
+using RenderLayer = GlTestOf<48, 200>;
 
 TEST_F(RenderLayer, BandUploadsChangeOnlyTheirRowsThatFit)
 {
@@ -61,13 +55,11 @@ TEST_F(RenderLayer, BandUploadsChangeOnlyTheirRowsThatFit)
     texture_slot_create(&layer, 32, 48, 200, false);
     ASSERT_NE(layer, nullptr);
     texture_slot_set_geometry(layer, 0, 0, 0, 48, 200, 48, 200);
-    std::vector<uint8_t> full(48 * 200 * 4), band(48 * 50 * 4), edge(48 * 30 * 4);
-    for (size_t i = 0; i < 48 * 200; ++i)
-        put_argb(full, i, 0, 200, 0);
-    for (size_t i = 0; i < 48 * 50; ++i)
-        put_argb(band, i, 220, 0, 30);
-    for (size_t i = 0; i < 48 * 30; ++i)
-        put_argb(edge, i, 0, 0, static_cast<uint8_t>(i / 48));
+    const auto full = argb_pixels(48 * 200, [](size_t) { return Rgba{0, 200, 0, 255}; });
+    const auto band = argb_pixels(48 * 50, [](size_t) { return Rgba{220, 0, 30, 255}; });
+    const auto edge = argb_pixels(48 * 30, [](size_t i) {
+        return Rgba{0, 0, uint8_t(i / 48), 255};
+    });
     texture_slot_draw(layer, full.data(), 0, 48, 200, true, false, false, false);
     texture_slot_draw(layer, band.data(), 100, 48, 50, true, false, false, false);
     // Bands reaching past either edge keep the rows that fit; bands wholly
@@ -94,49 +86,33 @@ TEST_F(RenderLayer, BandUploadsChangeOnlyTheirRowsThatFit)
 }
 
 // A landscape screen showing a layer in each orientation.
-class RenderTurn : public GlTest {
-protected:
-    RenderTurn() : GlTest(64, 32) {}
-};
+using RenderTurn = GlTestOf<64, 32>;
 
 TEST_F(RenderTurn, EachOrientationShowsTheLayerTurned)
 {
-    using Texel = std::pair<int, int> (*)(int x, int y);
+    // The layer's texel shown at screen (x, y) is column c0 + cx * x + cy * y,
+    // row r0 + rx * x + ry * y. A portrait layer's first row runs up the left
+    // edge (1) or down the right edge (3).
     const struct {
-        int orientation, w, h;
-        Texel texel_of;  // the layer's (column, row) shown at screen (x, y)
-    } cases[] = {
-        {0, 64, 32,
-         [](int x, int y) {
-             return std::pair{x, y};
-         }},
-        {2, 64, 32,
-         [](int x, int y) {
-             return std::pair{63 - x, 31 - y};
-         }},
-        // A portrait layer's first row runs up the left edge (1) or down the right edge (3).
-        {1, 32, 64,
-         [](int x, int y) {
-             return std::pair{31 - y, x};
-         }},
-        {3, 32, 64, [](int x, int y) {
-             return std::pair{y, 63 - x};
-         }}};
+        int orientation, w, h, c0, cx, cy, r0, rx, ry;
+    } cases[] = {{0, 64, 32, 0, 1, 0, 0, 0, 1},
+                 {2, 64, 32, 63, -1, 0, 31, 0, -1},
+                 {1, 32, 64, 31, 0, -1, 0, 1, 0},
+                 {3, 32, 64, 0, 0, 1, 63, -1, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.orientation);
         TextureSlot* slot = nullptr;
         texture_slot_create(&slot, 32, c.w, c.h, false);
         ASSERT_NE(slot, nullptr);
         texture_slot_set_geometry(slot, c.orientation, 0, 0, 64, 32, c.w, c.h);
-        std::vector<uint8_t> buffer(static_cast<size_t>(c.w * c.h * 4));
-        for (int i = 0; i < c.w * c.h; ++i)  // red from the column, green from the row
-            put_argb(buffer, i, static_cast<uint8_t>(i % c.w * 3),
-                     static_cast<uint8_t>(i / c.w * 3), 0x80);
+        const auto buffer = argb_pixels(c.w * c.h, [&](size_t i) {  // red: column, green: row
+            return Rgba{uint8_t(i % c.w * 3), uint8_t(i / c.w * 3), 0x80, 255};
+        });
         texture_slot_draw(slot, buffer.data(), 0, c.w, c.h, true, true, true, true);
         const auto screen = read_screen();
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 64; ++x) {
-                const auto [col, row] = c.texel_of(x, y);
+                const int col = c.c0 + c.cx * x + c.cy * y, row = c.r0 + c.rx * x + c.ry * y;
                 const Rgba p = pixel(screen, x, y);
                 ASSERT_TRUE(p.r == col * 3 && p.g == row * 3 && p.b == 0x80) << x << "," << y;
             }
@@ -158,9 +134,7 @@ TEST_F(RenderGl, ArgbSurfacesShowTheirTrueColours)
                              {0, 0, 255, 255},
                              {0x40, 0x60, 0x80, 255},
                              {255, 128, 0, 255}};
-    std::vector<uint8_t> bytes(20);
-    for (size_t i = 0; i < 5; ++i)
-        put_argb(bytes, i, colours[i].r, colours[i].g, colours[i].b);
+    const auto bytes = argb_pixels(5, [&](size_t i) { return colours[i]; });
     texture_slot_draw(slot, bytes.data(), 0, 2, 2, true, true, false, true);
     // The strip draw of a widget image: placed by its quad over the middle.
     texture_slot_draw_strip(widget, &bytes[16], 1, 1, true);
@@ -237,15 +211,12 @@ TEST_F(RenderGl, VideoTexturesAreKeptWhileTheyFitAndAFullTableLeavesNoneHeld)
     // Textures never prepared or planes missing draw nothing.
     const uint8_t* missing[3] = {nullptr, nullptr, nullptr};
     video_planes_draw(&t, missing, 2, 2);
-    std::vector<TextureSlot*> taken(TEXTURE_SLOT_COUNT - 2);
-    for (TextureSlot*& s : taken)
-        texture_slot_create(&s, 8, 4, 4, false);
+    SlotHog hog;
+    hog.take(2);
     EXPECT_FALSE(video_textures_prepare(&t, 32, 32, true));  // Y and U fit, V does not
     EXPECT_TRUE(!t.y && !t.u && !t.v);
     EXPECT_TRUE(video_textures_prepare(&t, 32, 32, false));  // both slots were given back
     video_textures_free(&t);
-    for (TextureSlot* s : taken)
-        texture_slot_free(s);
 }
 
 }  // namespace

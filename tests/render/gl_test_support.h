@@ -1,4 +1,6 @@
-// A headless GLES 2 context on a pbuffer for tests, with read-back helpers.
+// A headless GLES 2 context on a pbuffer for tests, with read-back helpers,
+// ARGB pixel buffers as the interface surfaces hold them, and a hog of the
+// texture slots.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -46,15 +48,58 @@ protected:
     int width_, height_;
 };
 
-// A 32-bit ARGB surface pixel as it lies in memory: B, G, R, A.
-inline void put_argb(std::vector<uint8_t>& buffer, size_t index, uint8_t r, uint8_t g, uint8_t b,
-                     uint8_t a = 255)
+// A GlTest whose pbuffer is W x H.
+template <int W, int H>
+class GlTestOf : public GlTest {
+protected:
+    GlTestOf() : GlTest(W, H) {}
+};
+
+// 'R', 'G' or 'B' for a pixel of that pure primary (within 15 of it), else '?'.
+inline char primary_of(Rgba p)
 {
-    uint8_t* p = &buffer[index * 4];
-    p[0] = b, p[1] = g, p[2] = r, p[3] = a;
+    const bool r = p.r > 240, g = p.g > 240, b = p.b > 240;
+    const bool r0 = p.r < 15, g0 = p.g < 15, b0 = p.b < 15;
+    return r && g0 && b0 ? 'R' : g && r0 && b0 ? 'G' : b && r0 && g0 ? 'B' : '?';
+}
+
+// n 32-bit ARGB surface pixels as they lie in memory (B, G, R, A), pixel i
+// taking colour(i).
+template <typename ColourFn>
+std::vector<uint8_t> argb_pixels(size_t n, ColourFn colour)
+{
+    std::vector<uint8_t> bytes(n * 4);
+    for (size_t i = 0; i < n; ++i) {
+        const Rgba c = colour(i);
+        bytes[i * 4] = c.b, bytes[i * 4 + 1] = c.g, bytes[i * 4 + 2] = c.r, bytes[i * 4 + 3] = c.a;
+    }
+    return bytes;
 }
 
 inline bool near(int a, int b, int tolerance)
 {
     return a - b <= tolerance && b - a <= tolerance;
 }
+
+// Takes every free texture slot but `leave` (the GL context must be current)
+// and gives them back when it goes; take() reports how many it got.
+struct SlotHog {
+    std::vector<TextureSlot*> taken;
+    size_t take(size_t leave = 0)
+    {
+        const size_t before = taken.size();
+        for (TextureSlot* slot = nullptr; texture_slot_create(&slot, 32, 4, 4, false), slot;
+             slot = nullptr)
+            taken.push_back(slot);
+        for (; leave > 0 && taken.size() > before; --leave) {
+            texture_slot_free(taken.back());
+            taken.pop_back();
+        }
+        return taken.size() - before;
+    }
+    ~SlotHog()
+    {
+        for (TextureSlot* slot : taken)
+            texture_slot_free(slot);
+    }
+};

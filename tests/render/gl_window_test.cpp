@@ -47,9 +47,9 @@ TEST(RenderWindow, LayerReachesTheX11WindowInTrueColoursAndANewModeWipesIt)
     texture_slot_create(&layer, 32, W, H, false);
     ASSERT_NE(layer, nullptr);
     texture_slot_set_geometry(layer, 0, 0, 0, W, H, W, H);
-    std::vector<uint8_t> pixels(W * H * 4);
-    for (int i = 0; i < W * H; ++i)
-        put_argb(pixels, i, i < W * H / 2 ? 255 : 0, 0, i < W * H / 2 ? 0 : 255);
+    const auto pixels = argb_pixels(W * H, [](size_t i) {
+        return i < W * H / 2 ? Rgba{255, 0, 0, 255} : Rgba{0, 0, 255, 255};
+    });
     texture_slot_draw(layer, pixels.data(), 0, W, H, true, true, true, true);
     EXPECT_EQ(window_pixel(10, 10), 0xFF0000ul);
     EXPECT_EQ(window_pixel(150, 90), 0x0000FFul);

@@ -75,12 +75,11 @@ TEST(RenderAspectCycle, EveryStoredValueCyclesThroughTheThreeModes)
 }
 
 // A 1000 x 600 window showing 1920 x 1080 video on the YUV path.
-class RenderAspect : public GlTest {
+class RenderAspect : public GlTestOf<100, 60> {
 protected:
-    RenderAspect() : GlTest(100, 60) {}
     void SetUp() override
     {
-        GlTest::SetUp();
+        GlTestOf::SetUp();
         out_->screen_width = out_->window_width = 1000;
         out_->screen_height = out_->window_height = 600;
         texture_slot_create(&slot_, 8, 1920, 1080, true);

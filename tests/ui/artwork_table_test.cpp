@@ -11,6 +11,7 @@
 
 #include <SDL/SDL_ttf.h>
 
+#include "tests/scratch_dir.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/artwork.h"
 #include "ui/text.h"
@@ -86,7 +87,7 @@ protected:
         return row[0].second + row[1].second + row[2].second;
     }
 
-    TempDir dir_;
+    ScratchDir dir_;
     char previous_[4096] = {};
 };
 

@@ -10,16 +10,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "ui/surface.h"
+
 namespace {
 
-struct SurfaceDeleter {
-    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
-};
-using Image = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+using Image = SurfacePtr;
 
 Image load(const std::string& name)
 {

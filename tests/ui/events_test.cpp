@@ -2,7 +2,7 @@
 // pointer tolerance, key repeat filtering, edit boxes (UTF-8 included), timer
 // events, spinners, play requests, the modal loop, pointer rotation, the
 // accelerometer rule and the UI timer thread. Lists are in list_input_test.cpp.
-#include "toolkit_fixture.h"
+#include "tests/ui/ui_test_support.h"
 
 #include <cmath>
 #include <string>

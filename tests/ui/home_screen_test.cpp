@@ -1,6 +1,6 @@
 // The home screen drawn into a real interface surface: its tiles and corner
 // buttons, exit, the account texts it keeps and the pending error it shows.
-#include "toolkit_fixture.h"
+#include "tests/ui/ui_test_support.h"
 
 #include <string>
 

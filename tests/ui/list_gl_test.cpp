@@ -3,11 +3,12 @@
 // list into the interface surface and presenting it shows, in both
 // landscape orientations, including rows cut by the list's edges; short of
 // texture slots or memory it steps aside for the surface path.
-#include "toolkit_fixture.h"
+#include "tests/ui/ui_test_support.h"
 
 #include <GLES2/gl2.h>
 
 #include "render/gl_context.h"
+#include "tests/render/gl_test_support.h"
 #include "ui/layers.h"
 #include "ui/list_gl.h"
 

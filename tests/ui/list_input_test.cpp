@@ -2,7 +2,7 @@
 // and wheel scrolling within the ends, the kinetic rule with overscroll and
 // bounce, incremental loading, type-ahead search, the per-browse-mode scroll
 // memory, and a random event storm over a full screen.
-#include "toolkit_fixture.h"
+#include "tests/ui/ui_test_support.h"
 
 #include <algorithm>
 #include <random>

@@ -8,6 +8,7 @@
 #include <random>
 #include <tuple>
 
+#include "tests/scratch_dir.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/surface.h"
 
@@ -20,19 +21,7 @@ uint32_t mark(int x, int y)
 }
 SurfacePtr marked(int w, int h)
 {
-    SurfacePtr s(surface_create(w, h));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            put_pixel(s.get(), x, y, mark(x, y));
-    return s;
-}
-int count_of(Surface* s, uint32_t value)
-{
-    int n = 0;
-    for (int y = 0; y < s->h; ++y)
-        for (int x = 0; x < s->w; ++x)
-            n += get_pixel(s, x, y) == value;
-    return n;
+    return surface_of(w, h, mark);
 }
 
 TEST(Surface, FillsBlendTranslucentColoursAndClipRectanglesAndLines)
@@ -44,7 +33,7 @@ TEST(Surface, FillsBlendTranslucentColoursAndClipRectanglesAndLines)
     fill_rect(s.get(), 4, 3, 100, 100, 0xFF000000u);  // bottom-right 2 x 2
     for (auto [x, y, w, h] : {std::array{6, 0, 3, 3}, {0, -10, 3, 3}, {0, 0, 0x7FFFFFFF, -1}})
         fill_rect(s.get(), x, y, w, h, 0xFF00FF00u);  // wholly outside or empty
-    EXPECT_EQ(std::pair(count_of(s.get(), 0xFFFFFFFFu), count_of(s.get(), 0xFF000000u)),
+    EXPECT_EQ(std::pair(count_pixels(s.get(), 0xFFFFFFFFu), count_pixels(s.get(), 0xFF000000u)),
               std::pair(4, 4));
     fill_rect(nullptr, 0, 0, 1, 1, 0xFFFFFFFFu);
     SurfacePtr clear(surface_create(2, 2));
@@ -65,8 +54,8 @@ TEST(Surface, FillsBlendTranslucentColoursAndClipRectanglesAndLines)
     draw_line(l.get(), 1, 100, 1, -100, 0xFFFFFFFFu);
     draw_line(l.get(), 0, 0, 4, 4, 0xFF00FF00u);  // diagonal: nothing
     draw_line(l.get(), 9, 9, 20, 9, 0xFF00FF00u);
-    EXPECT_EQ(std::tuple(count_of(l.get(), 0xFF505050u), count_of(l.get(), 0xFFFFFFFFu),
-                         count_of(l.get(), 0u)),
+    EXPECT_EQ(std::tuple(count_pixels(l.get(), 0xFF505050u), count_pixels(l.get(), 0xFFFFFFFFu),
+                         count_pixels(l.get(), 0u)),
               std::tuple(4, 5, 16));
 }
 
@@ -126,7 +115,7 @@ TEST(Surface, TranslucentSourcesComposeAndRgbSourcesBecomeOpaque)
     SDL_Rect part{-1, 2, 10, 10};
     copy_rect(part_dst.get(), 1, 0, marked(4, 4).get(), &part);
     EXPECT_EQ(get_pixel(part_dst.get(), 2, 1), mark(0, 3));
-    EXPECT_EQ(count_of(part_dst.get(), 0u), 7);
+    EXPECT_EQ(count_pixels(part_dst.get(), 0u), 7);
 
     // 24 bits with red in the lowest byte, as image decoders deliver RGB.
     SurfacePtr rgb(SDL_CreateRGBSurface(SDL_SWSURFACE, 2, 2, 24, 0xFF, 0xFF00, 0xFF0000, 0));
@@ -146,11 +135,10 @@ TEST(Surface, ScalingKeepsRampsMonotonicAndStretchingKeepsFrameCorners)
 {
     for (auto [tw, th] : {std::pair{100, 60}, {7, 5}, {1000, 3}}) {
         SCOPED_TRACE(std::to_string(tw) + "x" + std::to_string(th));
-        Surface* ramp = surface_create(16, 16);  // red grows along x, green along y
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x)
-                put_pixel(ramp, x, y, argb(255, x * 17, y * 17, 0));
-        SurfacePtr s(scale_surface(ramp, tw, th));
+        SurfacePtr ramp = surface_of(16, 16, [](int x, int y) {  // red along x, green along y
+            return argb(255, x * 17, y * 17, 0);
+        });
+        SurfacePtr s(scale_surface(ramp.release(), tw, th));  // frees the source
         ASSERT_TRUE(s && s->w == tw && s->h == th);
         EXPECT_EQ(get_pixel(s.get(), 0, 0), argb(255, 0, 0, 0));
         EXPECT_GE(int(red_of(get_pixel(s.get(), tw - 1, 0))), 255 - 255 / tw - 3);
@@ -186,7 +174,7 @@ TEST(Surface, ScalingKeepsRampsMonotonicAndStretchingKeepsFrameCorners)
 
 TEST(Surface, PngFilesBecomeArgbAndDamagedFilesAreRefusedWithoutCrashOrHang)
 {
-    TempDir dir;
+    ScratchDir dir;
     const std::string rgba = dir.path() + "/rgba.png", rgb = dir.path() + "/rgb.png";
     ASSERT_TRUE(
         write_png(rgba, 3, 2, true, [](int x, int y) { return argb(x * 80, 10, 20 + y, 30); }));

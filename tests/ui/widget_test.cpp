@@ -1,6 +1,6 @@
 // The widget pool, the registry and its clear rules, constructors, drawing,
 // message boxes and error messages, with the real artwork and fonts.
-#include "toolkit_fixture.h"
+#include "tests/ui/ui_test_support.h"
 
 #include <set>
 #include <string>
