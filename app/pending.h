@@ -10,9 +10,6 @@
 
 struct AppState;
 
-int thumb_cache_lock_create();
-void thumb_cache_lock_destroy();
-void thumb_cache_load();
 void favorites_init(AppState* app);
 int thumb_worker_start();
 void thumb_worker_stop();
