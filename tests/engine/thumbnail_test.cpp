@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -82,7 +81,6 @@ class ThumbnailTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { av_log_set_level(AV_LOG_QUIET); }
     void SetUp() override { ASSERT_EQ(cache_load(dir.file("data").c_str()), -1); }
-    void TearDown() override { thumb_make_abort(false); }
     std::string thumb(const std::string& media, ThumbSize size)
     {
         char name[1024];
@@ -224,15 +222,6 @@ TEST_F(ThumbnailTest, AFileWithoutAPictureOrWithNonsenseGetsNoThumbnail)
     EXPECT_LE(files_in_thumbnails(), 1);
 }
 
-TEST_F(ThumbnailTest, AnAbortStopsThumbnailMaking)
-{
-    std::string film = blue_then_red("f.mp4", "-c:v libx264");
-    thumb_make_abort(true);
-    EXPECT_EQ(thumb_make(film.c_str(), 48, 40, false, THUMB_SMALL), -1);
-    thumb_make_abort(false);
-    EXPECT_EQ(thumb_make(film.c_str(), 48, 40, false, THUMB_SMALL), 0);
-}
-
 TEST_F(ThumbnailTest, PngColoursComeOutInEveryByteOrder)
 {
     // Red, green, blue, white in each layout the writer takes.
@@ -277,25 +266,6 @@ TEST_F(ThumbnailTest, APngThatCannotBeWrittenLeavesNothingBehind)
         files += e->d_name[0] != '.' && std::string(e->d_name) != "data";
     closedir(d);
     EXPECT_EQ(files, 1);
-}
-
-TEST_F(ThumbnailTest, MeasuresA720pThumbnail)
-{
-    std::string film = dir.file("hd.mp4");
-    ASSERT_TRUE(make_media("-f lavfi -i testsrc2=s=1280x720:r=25:d=20 -c:v libx264 -preset "
-                           "veryfast " +
-                           film));
-    auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(thumb_make(film.c_str(), 48, 40, false, THUMB_SMALL), 0);
-    auto first = std::chrono::steady_clock::now();
-    ASSERT_EQ(thumb_make(film.c_str(), 284, 160, true, THUMB_PANEL), 0);
-    auto second = std::chrono::steady_clock::now();
-    using ms = std::chrono::milliseconds;
-    RecordProperty("uncached_ms", int(std::chrono::duration_cast<ms>(first - start).count()));
-    RecordProperty("cached_ms", int(std::chrono::duration_cast<ms>(second - first).count()));
-    std::printf("720p thumbnail: %lld ms uncached, %lld ms with the cached description\n",
-                (long long)std::chrono::duration_cast<ms>(first - start).count(),
-                (long long)std::chrono::duration_cast<ms>(second - first).count());
 }
 
 }  // namespace
