@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "browser/media_types.h"
+#include "engine/info_cache.h"
 #include "platform/media_enums.h"
 #include "platform/text_copy.h"
 #include "ui/artwork.h"
@@ -360,7 +361,7 @@ void read_item(AppState* app)
     copy_text(p.path, sizeof p.path, item.play_path);
     // A streamer item's description comes from the streamer, not from here.
     if (item.play_path[0] && !item.is_remote)
-        p.has_media = media_info_read(item.play_path, &p.media) == RESULT_OK;
+        p.has_media = media_info_cached(item.play_path, &p.media) == RESULT_OK;
 }
 
 void box_action(AppState* app, RegistrySlot* slot)

@@ -6,8 +6,9 @@
 // Contract:
 // - info_panel_open reads the description of app->browser.selected (a local
 //   file or a URL; a streamer item has none yet) into the panel's part of
-//   AppState and draws the panel. It blocks while it reads (a URL at most
-//   MEDIA_INFO_DEADLINE_MS). The scroll position (browser.info_scroll) is
+//   AppState and draws the panel. The description comes from the information
+//   cache when the item is there; otherwise it blocks while it reads (a URL
+//   at most MEDIA_INFO_DEADLINE_MS) and stores what it read in the cache. The scroll position (browser.info_scroll) is
 //   kept when the item is the one shown before, else it starts at the top.
 // - info_panel_draw draws from the kept description; it reads only when the
 //   selected item is not the one described (the screen changed it without

@@ -5,25 +5,6 @@
 #include "app/app_state.h"
 #include "platform/result_codes.h"
 
-namespace {
-
-SDL_mutex* g_thumb_cache_lock = nullptr;
-
-}  // namespace
-
-int thumb_cache_lock_create()
-{
-    g_thumb_cache_lock = SDL_CreateMutex();
-    return g_thumb_cache_lock ? 0 : -1;
-}
-
-void thumb_cache_lock_destroy()
-{
-    SDL_DestroyMutex(g_thumb_cache_lock);
-    g_thumb_cache_lock = nullptr;
-}
-
-void thumb_cache_load() {}
 void favorites_init(AppState*) {}
 ThumbMaker thumb_maker()
 {

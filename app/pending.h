@@ -12,9 +12,6 @@
 
 struct AppState;
 
-int thumb_cache_lock_create();
-void thumb_cache_lock_destroy();
-void thumb_cache_load();
 void favorites_init(AppState* app);
 // What the thumbnail worker makes thumbnails with.
 ThumbMaker thumb_maker();

@@ -17,6 +17,7 @@ extern "C" {
 #include "app/listener.h"
 #include "app/pending.h"
 #include "app/prefs.h"
+#include "engine/info_cache.h"
 #include "platform/media_enums.h"
 #include "platform/net.h"
 #include "platform/x11_window.h"
@@ -305,7 +306,7 @@ size_t g_steps_begun = 0;
 // Runs the steps in order; the first failure ends start-up. 0 or -1.
 int start_up()
 {
-    thumb_cache_load();
+    cache_load(DEFAULT_DATA_FOLDER);  // absent or of another version: an empty cache
     for (const StartStep& step : START_STEPS) {
         ++g_steps_begun;
         if (step.start() != 0)
@@ -387,13 +388,10 @@ int app_main()
 {
     ::mkdir("data", 0755);  // the program's data folder, beside it
     signals_install();
-    if (thumb_cache_lock_create() != 0)
-        return -1;
     const int started = start_up();
     if (started == 0 && !g_quit_signalled)
         main_loop(g_app);
     shut_down();
-    thumb_cache_lock_destroy();
     signals_remove();
     return started == 0 ? 0 : -1;
 }

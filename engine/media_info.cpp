@@ -106,6 +106,22 @@ void fill_stream(const AVStream* st, int kind, StreamInfo* out)
 
 }  // namespace
 
+void media_info_from_context(const AVFormatContext* ic, MediaInfo* out)
+{
+    *out = MediaInfo{};
+    if (ic->iformat && ic->iformat->name)
+        copy_text(out->format, sizeof out->format, ic->iformat->name);
+    out->start_ms = ic->start_time != AV_NOPTS_VALUE ? ic->start_time / 1000 : 0;
+    out->duration_ms = duration_ms_from_us(ic->duration);
+    out->bit_rate = ic->bit_rate > 0 ? ic->bit_rate : 0;
+    for (unsigned i = 0; i < ic->nb_streams && out->stream_count < MEDIA_INFO_MAX_STREAMS; i++) {
+        const AVStream* st = ic->streams[i];
+        int kind = kind_of(st->codecpar->codec_type);
+        if (kind >= 0)
+            fill_stream(st, kind, &out->streams[out->stream_count++]);
+    }
+}
+
 ResultCode media_info_read(const char* path, MediaInfo* out)
 {
     if (!out)
@@ -118,17 +134,7 @@ ResultCode media_info_read(const char* path, MediaInfo* out)
     ResultCode opened = media_input_open(path, AVIOInterruptCB{deadline_passed, &deadline}, &ic);
     if (opened != RESULT_OK)
         return opened;
-    if (ic->iformat && ic->iformat->name)
-        copy_text(out->format, sizeof out->format, ic->iformat->name);
-    out->start_ms = ic->start_time != AV_NOPTS_VALUE ? ic->start_time / 1000 : 0;
-    out->duration_ms = duration_ms_from_us(ic->duration);
-    out->bit_rate = ic->bit_rate > 0 ? ic->bit_rate : 0;
-    for (unsigned i = 0; i < ic->nb_streams && out->stream_count < MEDIA_INFO_MAX_STREAMS; i++) {
-        const AVStream* st = ic->streams[i];
-        int kind = kind_of(st->codecpar->codec_type);
-        if (kind >= 0)
-            fill_stream(st, kind, &out->streams[out->stream_count++]);
-    }
+    media_info_from_context(ic.get(), out);
     return RESULT_OK;
 }
 

@@ -21,6 +21,8 @@
 
 #include "platform/result_codes.h"
 
+struct AVFormatContext;
+
 constexpr int MEDIA_INFO_MAX_STREAMS = 8;  // what the panel and the cache hold
 constexpr int MEDIA_FORMAT_NAME_SIZE = 32;
 constexpr int MEDIA_CODEC_NAME_SIZE = 32;
@@ -59,6 +61,9 @@ struct MediaInfo {
 };
 
 ResultCode media_info_read(const char* path, MediaInfo* out);
+// The description of an input already opened with its stream information
+// read (media_input_open); the same rules as media_info_read. Any thread.
+void media_info_from_context(const AVFormatContext* ic, MediaInfo* out);
 
 // The first video stream that is not a cover picture, or null.
 const StreamInfo* media_info_main_video(const MediaInfo* info);

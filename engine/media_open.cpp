@@ -4,15 +4,9 @@
 #include <atomic>
 #include <cctype>
 #include <climits>
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
-
-#include <SDL/SDL_image.h>
-#include <png.h>
-#include <sys/stat.h>
 
 extern "C" {
 #include <libavutil/dict.h>
@@ -24,15 +18,14 @@ extern "C" {
 #include "engine/now_playing.h"
 #include "engine/packet_queue.h"
 #include "engine/player_session.h"
+#include "engine/thumbnail.h"
 #include "platform/event_codes.h"
-#include "platform/png_check.h"
 #include "platform/settings.h"
 #include "platform/text_copy.h"
 #include "render/video_planes.h"
 
 namespace {
 
-constexpr int COVER_SIZE = 480;
 constexpr int MS_PER_SECOND = 1000;
 constexpr const char* PLACEHOLDER_COVER = "images/placeholder.png";
 constexpr const char* NETWORK_PROTOCOLS = "http,https,tcp,tls,crypto,httpproxy";
@@ -63,7 +56,8 @@ bool is_url(const char* name, std::string* scheme)
 
 }  // namespace
 
-ResultCode media_input_open(const char* name, AVIOInterruptCB interrupt, FormatContextPtr* out)
+ResultCode media_input_open(const char* name, AVIOInterruptCB interrupt, FormatContextPtr* out,
+                            MediaProbe probe)
 {
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
@@ -85,7 +79,7 @@ ResultCode media_input_open(const char* name, AVIOInterruptCB interrupt, FormatC
     av_dict_free(&opts);
     if (ret >= 0) {
         FormatContextPtr ic(raw);
-        ret = avformat_find_stream_info(raw, nullptr);
+        ret = probe == MEDIA_PROBE_STREAMS ? avformat_find_stream_info(raw, nullptr) : 0;
         if (ret >= 0) {
             *out = std::move(ic);
             return RESULT_OK;
@@ -162,7 +156,8 @@ void scan_streams(NowPlaying* now, AVFormatContext* ic, const char* name)
             now->still_image = picture_codec(par->codec_id);
         } else if (attached) {
             if (!cover_found && now->cover_path[0] == '\0')
-                cover_found = cover_from_attached_picture(now, ic, static_cast<int>(i), name);
+                cover_found = cover_art_save(name, ic, static_cast<int>(i), now->cover_path,
+                                             sizeof now->cover_path);
         } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
             now->no_audio = 0;
             if (now->audio_stream == -1)
@@ -187,151 +182,7 @@ void read_tags(NowPlaying* now, AVFormatContext* ic)
     }
 }
 
-bool file_exists(const char* path)
-{
-    struct stat st;
-    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-void make_thumbnail_dir()
-{
-    mkdir("data", 0755);
-    mkdir("data/thumbnails", 0755);
-}
-
-// Writes width x height RGB rows (3 bytes a pixel) as an 8-bit PNG.
-bool png_write_rgb24(const char* path, const uint8_t* rgb, int width, int height)
-{
-    FILE* f = std::fopen(path, "wb");
-    if (!f)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    std::vector<png_bytep> rows(static_cast<size_t>(height));
-    bool ok = false;
-    if (png && info && !setjmp(png_jmpbuf(png))) {
-        png_init_io(png, f);
-        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        for (int y = 0; y < height; y++)
-            rows[y] = const_cast<png_bytep>(rgb + static_cast<size_t>(y) * width * 3);
-        png_set_rows(png, info, rows.data());
-        png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-        ok = true;
-    }
-    png_destroy_write_struct(&png, &info);
-    if (std::fclose(f) != 0)
-        ok = false;
-    if (!ok)
-        std::remove(path);
-    return ok;
-}
-
-// Fits width x height to COVER_SIZE on the long side, truncating.
-void fit_cover(int width, int height, int* out_w, int* out_h)
-{
-    float aspect = static_cast<float>(width) / static_cast<float>(height);
-    if (static_cast<int>(aspect * 1000) > 1000) {
-        *out_w = COVER_SIZE;
-        *out_h = static_cast<int>(COVER_SIZE / aspect);
-    } else {
-        *out_h = COVER_SIZE;
-        *out_w = static_cast<int>(aspect * COVER_SIZE);
-    }
-    if (*out_w == 0)
-        *out_w = COVER_SIZE;
-    if (*out_h == 0)
-        *out_h = COVER_SIZE;
-}
-
-// Scales a 32-bit surface (bytes B,G,R,A) into tight RGB24 rows.
-bool surface_to_rgb24(SDL_Surface* surf, int w, int h, std::vector<uint8_t>* out)
-{
-    SwsPtr sws(sws_getContext(surf->w, surf->h, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_RGB24,
-                              SWS_BILINEAR, nullptr, nullptr, nullptr));
-    if (!sws)
-        return false;
-    // Room after the last row: swscale's vector code may write past it.
-    out->resize(static_cast<size_t>(w) * h * 3 + 256);
-    const uint8_t* src[1] = {static_cast<const uint8_t*>(surf->pixels)};
-    int src_stride[1] = {surf->pitch};
-    uint8_t* dst[1] = {out->data()};
-    int dst_stride[1] = {w * 3};
-    return sws_scale(sws.get(), src, src_stride, 0, surf->h, dst, dst_stride) == h;
-}
-
 }  // namespace
-
-void thumb_name_of(const char* media_path, char out[17])
-{
-    size_t n = std::strlen(media_path);
-    for (int i = 0; i < 16; i++) {
-        size_t step = static_cast<size_t>(i) + 1;
-        int sum = 0;
-        for (size_t j = 0; j < n; j += step)
-            sum += static_cast<signed char>(media_path[j]) * static_cast<int>(step);
-        out[i] = static_cast<char>('a' + (sum & 15));
-    }
-    out[16] = '\0';
-}
-
-void cover_thumb_path(const char* media_path, char* out, size_t out_size)
-{
-    char name[17];
-    thumb_name_of(media_path, name);
-    std::snprintf(out, out_size, "data/thumbnails/%s_big", name);
-}
-
-bool cover_from_attached_picture(NowPlaying* now, AVFormatContext* ic, int stream_index,
-                                 const char* media_name)
-{
-    char path[PATH_SIZE];
-    cover_thumb_path(media_name, path, sizeof path);
-    if (now->cover_path[0] != '\0')
-        return false;
-    if (file_exists(path)) {
-        copy_text(now->cover_path, sizeof now->cover_path, path);
-        return false;
-    }
-    const AVPacket& pic = ic->streams[stream_index]->attached_pic;
-    if (!pic.data || pic.size <= 0)
-        return false;
-    // A damaged PNG would hang the image library: such a cover is skipped.
-    if (!png_safe_to_decode(pic.data, static_cast<size_t>(pic.size)))
-        return false;
-    SDL_Surface* loaded = IMG_Load_RW(SDL_RWFromConstMem(pic.data, pic.size), 1);
-    if (!loaded)
-        return false;
-    SDL_PixelFormat argb{};
-    argb.BitsPerPixel = 32;
-    argb.BytesPerPixel = 4;
-    argb.Rmask = 0x00FF0000;
-    argb.Gmask = 0x0000FF00;
-    argb.Bmask = 0x000000FF;
-    argb.Amask = 0xFF000000;
-    argb.Rshift = 16;
-    argb.Gshift = 8;
-    argb.Ashift = 24;
-    SDL_Surface* surf = SDL_ConvertSurface(loaded, &argb, SDL_SWSURFACE);
-    SDL_FreeSurface(loaded);
-    if (!surf)
-        return false;
-    bool ok = false;
-    if (surf->w > 0 && surf->h > 0) {
-        int w = 0, h = 0;
-        fit_cover(surf->w, surf->h, &w, &h);
-        std::vector<uint8_t> rgb;
-        SDL_LockSurface(surf);
-        ok = surface_to_rgb24(surf, w, h, &rgb);
-        SDL_UnlockSurface(surf);
-        make_thumbnail_dir();
-        ok = ok && png_write_rgb24(path, rgb.data(), w, h);
-    }
-    SDL_FreeSurface(surf);
-    if (ok)
-        copy_text(now->cover_path, sizeof now->cover_path, path);
-    return ok;
-}
 
 void media_open_cancel()
 {

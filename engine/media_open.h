@@ -12,16 +12,15 @@
 //   remote resource can never pull in local files, concat, data or subfile.
 //   A network read that gets nothing for 15 s fails instead of blocking.
 // - media_input_open (any thread) opens a name by the rules above and reads
-//   its stream information, with `interrupt` installed before the first
-//   byte is read (it stays the context's callback). RESULT_OK with *out set,
+//   its stream information (only the container's headers with
+//   MEDIA_PROBE_HEADERS, for a caller that has the description already),
+//   with `interrupt` installed before the first byte is read (it stays the
+//   context's callback). RESULT_OK with *out set,
 //   ERR_MEDIA_OPEN or ERR_OUT_OF_MEMORY. Every part of the engine that opens
 //   media goes through it, so the protocol rules hold everywhere.
 // - media_open_cancel (any thread) makes a blocking network open give up.
-// - cover_from_attached_picture writes the stream's attached picture, fitted
-//   to 480 px on its long side, as a PNG at the cover path of the item
-//   ("data/thumbnails/" + 16-letter name + "_big") and points cover_path at it.
-//   When that file already exists it only points cover_path at it (false).
-//   A PNG cover whose chunks are damaged is skipped (false), never decoded.
+// - The cover picture of an audio item is written by cover_art_save
+//   (engine/thumbnail.h), which sets cover_path.
 // - duration_ms_from_us: the container duration in ms, 0 when not given,
 //   held to INT32_MAX for absurd values. Pure.
 #pragma once
@@ -40,15 +39,12 @@ extern "C" {
 struct NowPlaying;
 
 ResultCode media_open(const EngineContext& ctx, const char* name);
-ResultCode media_input_open(const char* name, AVIOInterruptCB interrupt, FormatContextPtr* out);
+enum MediaProbe {
+    MEDIA_PROBE_STREAMS,  // read packets until every stream is described
+    MEDIA_PROBE_HEADERS,  // the container's headers only
+};
+ResultCode media_input_open(const char* name, AVIOInterruptCB interrupt, FormatContextPtr* out,
+                            MediaProbe probe = MEDIA_PROBE_STREAMS);
 void media_open_cancel();
-
-bool cover_from_attached_picture(NowPlaying* now, AVFormatContext* ic, int stream_index,
-                                 const char* media_name);
-
-// "data/thumbnails/" + the 16-letter name of media_path + "_big".
-void cover_thumb_path(const char* media_path, char* out, size_t out_size);
-// The 16-letter thumbnail name of a media path (letters a to p).
-void thumb_name_of(const char* media_path, char out[17]);
 
 int32_t duration_ms_from_us(int64_t duration_us);

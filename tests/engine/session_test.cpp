@@ -29,6 +29,7 @@ extern "C" {
 }
 
 #include "engine/demux.h"
+#include "engine/info_cache.h"
 #include "engine/media_open.h"
 #include "engine/now_playing.h"
 #include "engine/player_session.h"
@@ -158,7 +159,7 @@ TEST_F(MediaOpenTest, EmbeddedCoverIsWrittenAt480OnItsLongSideOnce)
                                song));
         ASSERT_EQ(open(song), RESULT_OK);
         char expected[PATH_SIZE];
-        cover_thumb_path(song.c_str(), expected, sizeof expected);
+        thumb_file_name(song.c_str(), THUMB_COVER, expected, sizeof expected);
         EXPECT_STREQ(now.cover_path, expected);
         EXPECT_TRUE(now.audio_only && !now.no_audio);
         SDL_Surface* cover = IMG_Load(now.cover_path);
