@@ -22,15 +22,14 @@ constexpr mode_t FOLDER_MODE = 0755;
 // never reaches outside the item table.
 size_t used_items(const PlaylistRecord* r)
 {
-    const int32_t n = r->body.item_count;
+    const int32_t n = r->item_count;
     return n <= 0 ? 0 : static_cast<size_t>(n < PLAYLIST_ITEM_SLOTS ? n : PLAYLIST_ITEM_SLOTS);
 }
 
 // Header and body up to the first item, then n items.
 size_t used_bytes(size_t n)
 {
-    return offsetof(PlaylistRecord, body) + offsetof(PlaylistBody, items) +
-           n * sizeof(PlaylistItem);
+    return offsetof(PlaylistRecord, items) + n * sizeof(PlaylistItem);
 }
 
 bool terminated(const char* text, size_t size)
@@ -47,7 +46,7 @@ bool item_is_sound(const PlaylistItem& item)
 // What a file's body must hold before any of it is trusted: the name is
 // later joined to the folder to save or delete the file, and the count and
 // texts are read without further checks.
-bool body_is_sound(const PlaylistBody& body)
+bool body_is_sound(const PlaylistRecord& body)
 {
     if (!terminated(body.name, sizeof body.name) || !playlist_name_is_safe(body.name))
         return false;
@@ -59,7 +58,7 @@ bool body_is_sound(const PlaylistBody& body)
     return true;
 }
 
-// Reads the body, plain or compressed, into record->body. The stored
+// Reads the body, plain or compressed, into the record. The stored
 // length is checked against the file and against the longest stream the
 // body can compress to before anything is allocated for it.
 bool read_body(int fd, const PlaylistHeader& h, int64_t file_size, PlaylistRecord* record)
@@ -69,7 +68,7 @@ bool read_body(int fd, const PlaylistHeader& h, int64_t file_size, PlaylistRecor
         return false;
     if (h.stored_length == 0)
         return after_header >= static_cast<int64_t>(PLAYLIST_BODY_SIZE) &&
-               file_read_exact(fd, &record->body, PLAYLIST_BODY_SIZE);
+               file_read_exact(fd, playlist_body(record), PLAYLIST_BODY_SIZE);
     const auto stored = static_cast<size_t>(h.stored_length);
     if (stored > pack_bound(PLAYLIST_BODY_SIZE) || h.stored_length > after_header)
         return false;
@@ -78,8 +77,8 @@ bool read_body(int fd, const PlaylistHeader& h, int64_t file_size, PlaylistRecor
         return false;
     size_t out = PLAYLIST_BODY_SIZE;
     bool complete = false;
-    return unpack_buffer(&record->body, &out, packed.get(), stored, &complete) == 0 && complete &&
-           out == PLAYLIST_BODY_SIZE;
+    return unpack_buffer(playlist_body(record), &out, packed.get(), stored, &complete) == 0 &&
+           complete && out == PLAYLIST_BODY_SIZE;
 }
 
 std::string join(const char* folder, const char* name)
@@ -90,16 +89,16 @@ std::string join(const char* folder, const char* name)
 void make_empty_favorites(PlaylistRecord* r)
 {
     playlist_record_clear(r);
-    r->body.in_use = 1;
-    copy_text(r->body.name, sizeof r->body.name, FAVORITES_FILE_NAME);
-    r->header.version = PLAYLIST_VERSION;
-    r->header.checksum = playlist_checksum(&r->body);
+    r->in_use = 1;
+    copy_text(r->name, sizeof r->name, FAVORITES_FILE_NAME);
+    r->version = PLAYLIST_VERSION;
+    r->checksum = playlist_checksum(r);
 }
 
 bool name_taken(const PlaylistStore* s, const char* name)
 {
     for (int i = 0; i < s->count; ++i)
-        if (std::strcmp(s->records[i].body.name, name) == 0)
+        if (std::strcmp(s->records[i].name, name) == 0)
             return true;
     return false;
 }
@@ -127,7 +126,7 @@ void load_others(PlaylistStore* s)
         PlaylistRecord* slot = &s->records[s->count];
         if (playlist_load(join(s->folder, r->name).c_str(), slot) != 0)
             continue;
-        if (name_taken(s, slot->body.name)) {
+        if (name_taken(s, slot->name)) {
             playlist_record_clear(slot);
             continue;
         }
@@ -138,9 +137,9 @@ void load_others(PlaylistStore* s)
 
 }  // namespace
 
-uint32_t playlist_checksum(const PlaylistBody* body)
+uint32_t playlist_checksum(const PlaylistRecord* record)
 {
-    const auto* p = reinterpret_cast<const uint8_t*>(body);
+    const uint8_t* p = playlist_body(record);
     uint32_t sum = 0;
     for (size_t i = 0; i < PLAYLIST_BODY_SIZE; ++i)
         sum += p[i];
@@ -164,7 +163,7 @@ void playlist_record_copy(PlaylistRecord* dst, const PlaylistRecord* src)
     const size_t n_dst = used_items(dst), n_src = used_items(src);
     std::memcpy(dst, src, used_bytes(n_src));
     if (n_dst > n_src)
-        std::memset(&dst->body.items[n_src], 0, (n_dst - n_src) * sizeof(PlaylistItem));
+        std::memset(&dst->items[n_src], 0, (n_dst - n_src) * sizeof(PlaylistItem));
 }
 
 int playlist_load(const char* path, PlaylistRecord* record)
@@ -177,34 +176,37 @@ int playlist_load(const char* path, PlaylistRecord* record)
         h.version < PLAYLIST_VERSION)
         return -1;
     // From here the body may hold anything the file gave it.
-    if (!read_body(f.fd, h, st.st_size, record) || playlist_checksum(&record->body) != h.checksum ||
-        !body_is_sound(record->body)) {
+    if (!read_body(f.fd, h, st.st_size, record) || playlist_checksum(record) != h.checksum ||
+        !body_is_sound(*record)) {
         std::memset(record, 0, sizeof *record);
         return -1;
     }
     // Items past the count are unreachable; zero them so that every record
     // keeps its unused items zero.
     const size_t n = used_items(record);
-    std::memset(&record->body.items[n], 0, (PLAYLIST_ITEM_SLOTS - n) * sizeof(PlaylistItem));
-    record->header = PlaylistHeader{h.checksum, PLAYLIST_VERSION, 0};
-    record->body.in_use = 1;
+    std::memset(&record->items[n], 0, (PLAYLIST_ITEM_SLOTS - n) * sizeof(PlaylistItem));
+    record->checksum = h.checksum;
+    record->version = PLAYLIST_VERSION;
+    record->stored_length = 0;
+    record->in_use = 1;
     return 0;
 }
 
 int playlist_save(const char* folder, const PlaylistRecord* record)
 {
-    const PlaylistBody& body = record->body;
+    const PlaylistRecord& body = *record;
     if (body.in_use != 1 || !terminated(body.name, sizeof body.name) ||
         !playlist_name_is_safe(body.name))
         return -1;
-    PlaylistHeader h{playlist_checksum(&body), PLAYLIST_VERSION, 0};
+    PlaylistHeader h{playlist_checksum(record), PLAYLIST_VERSION, 0};
     // Compressed when that is shorter; a body that will not compress is
     // written plain rather than not at all.
     std::unique_ptr<uint8_t[]> packed(new (std::nothrow) uint8_t[sizeof(PlaylistRecord)]);
     size_t packed_len = sizeof(PlaylistRecord);
-    const void* data = &body;
+    const void* data = playlist_body(record);
     size_t data_len = PLAYLIST_BODY_SIZE;
-    if (packed && pack_buffer(packed.get(), &packed_len, &body, PLAYLIST_BODY_SIZE) == 0 &&
+    if (packed &&
+        pack_buffer(packed.get(), &packed_len, playlist_body(record), PLAYLIST_BODY_SIZE) == 0 &&
         packed_len < PLAYLIST_BODY_SIZE) {
         h.stored_length = static_cast<int32_t>(packed_len);
         data = packed.get();
@@ -220,16 +222,16 @@ int playlists_init(PlaylistStore* store, const char* folder)
     *store = PlaylistStore{};
     store->add_index = -1;
     copy_text(store->folder, sizeof store->folder, folder);
-    store->records =
-        static_cast<PlaylistRecord*>(std::calloc(MAX_PLAYLISTS, sizeof(PlaylistRecord)));
+    store->records = static_cast<PlaylistRecord*>(
+        std::calloc(MAX_PLAYLISTS, sizeof(PlaylistRecord)));
     if (!store->records)
         return -1;
     PlaylistRecord* favorites = &store->records[0];
     if (playlist_load(join(folder, FAVORITES_FILE_NAME).c_str(), favorites) != 0)
         make_empty_favorites(favorites);
     // Whatever the file called it, slot 0 is saved to the favorites file.
-    std::memset(favorites->body.name, 0, sizeof favorites->body.name);
-    copy_text(favorites->body.name, sizeof favorites->body.name, FAVORITES_FILE_NAME);
+    std::memset(favorites->name, 0, sizeof favorites->name);
+    copy_text(favorites->name, sizeof favorites->name, FAVORITES_FILE_NAME);
     store->count = 1;
     load_others(store);
     return 0;

@@ -56,7 +56,7 @@ struct PlaylistItem {
     char url[PATH_SIZE];  // UPnP types only
     uint8_t zero_b[4];
     int64_t size;
-    int64_t mtime;                     // seconds since 1970
+    int64_t mtime;                    // seconds since 1970
     char extra[PLAYLIST_EXTRA_SIZE];  // UPnP item data, opaque here
 };
 static_assert(offsetof(PlaylistItem, in_use) == 0);
@@ -70,9 +70,10 @@ static_assert(offsetof(PlaylistItem, mtime) == 2072);
 static_assert(offsetof(PlaylistItem, extra) == 2080);
 static_assert(sizeof(PlaylistItem) == 3616);
 
+// The file's header; the record begins with the same three fields.
 struct PlaylistHeader {
-    uint32_t checksum;       // wrapping sum of the body's bytes, uncompressed
-    int32_t version;         // PLAYLIST_VERSION
+    uint32_t checksum;      // wrapping sum of the body's bytes, uncompressed
+    int32_t version;        // PLAYLIST_VERSION
     int32_t stored_length;  // in a file: bytes of compressed body; 0 = plain body
 };
 static_assert(offsetof(PlaylistHeader, checksum) == 0);
@@ -80,47 +81,59 @@ static_assert(offsetof(PlaylistHeader, version) == 4);
 static_assert(offsetof(PlaylistHeader, stored_length) == 8);
 static_assert(sizeof(PlaylistHeader) == 12);
 
-struct PlaylistBody {
-    uint8_t in_use;  // 1 for a playlist that exists
+// One flat record: the body starts at byte 12, which a struct of its own
+// could not (its 8-byte integers would align it to 16).
+struct PlaylistRecord {
+    uint32_t checksum;  // header
+    int32_t version;
+    int32_t stored_length;
+    uint8_t in_use;  // body: 1 for a playlist that exists
     uint8_t zero_a[3];
     int32_t item_count;
     char name[PLAYLIST_NAME_SIZE];  // file name including ".vlpls"
     uint8_t zero_b[4];
     PlaylistItem items[PLAYLIST_ITEM_SLOTS];
 };
-static_assert(offsetof(PlaylistBody, in_use) == 0);
-static_assert(offsetof(PlaylistBody, zero_a) == 1);
-static_assert(offsetof(PlaylistBody, item_count) == 4);
-static_assert(offsetof(PlaylistBody, name) == 8);
-static_assert(offsetof(PlaylistBody, zero_b) == 72);
-static_assert(offsetof(PlaylistBody, items) == 76);
-static_assert(sizeof(PlaylistBody) == 3616076);
-
-struct PlaylistRecord {
-    PlaylistHeader header;
-    PlaylistBody body;
-};
-static_assert(offsetof(PlaylistRecord, header) == 0);
-static_assert(offsetof(PlaylistRecord, body) == 12);
-static_assert(offsetof(PlaylistRecord, body) + offsetof(PlaylistBody, items) == 88);
+constexpr size_t PLAYLIST_HEADER_SIZE = sizeof(PlaylistHeader);
+static_assert(offsetof(PlaylistRecord, checksum) == 0);
+static_assert(offsetof(PlaylistRecord, version) == 4);
+static_assert(offsetof(PlaylistRecord, stored_length) == 8);
+// Body offsets: the record's offset less the header's 12 bytes.
+static_assert(offsetof(PlaylistRecord, in_use) - PLAYLIST_HEADER_SIZE == 0);
+static_assert(offsetof(PlaylistRecord, zero_a) - PLAYLIST_HEADER_SIZE == 1);
+static_assert(offsetof(PlaylistRecord, item_count) - PLAYLIST_HEADER_SIZE == 4);
+static_assert(offsetof(PlaylistRecord, name) - PLAYLIST_HEADER_SIZE == 8);
+static_assert(offsetof(PlaylistRecord, zero_b) - PLAYLIST_HEADER_SIZE == 72);
+static_assert(offsetof(PlaylistRecord, items) - PLAYLIST_HEADER_SIZE == 76);
 static_assert(sizeof(PlaylistRecord) == 3616088);
 
-constexpr size_t PLAYLIST_BODY_SIZE = sizeof(PlaylistBody);
+constexpr size_t PLAYLIST_BODY_SIZE = sizeof(PlaylistRecord) - PLAYLIST_HEADER_SIZE;
+static_assert(PLAYLIST_BODY_SIZE == 3616076);
+
+// The body's bytes, as the checksum and the file see them.
+inline uint8_t* playlist_body(PlaylistRecord* r)
+{
+    return reinterpret_cast<uint8_t*>(r) + PLAYLIST_HEADER_SIZE;
+}
+inline const uint8_t* playlist_body(const PlaylistRecord* r)
+{
+    return reinterpret_cast<const uint8_t*>(r) + PLAYLIST_HEADER_SIZE;
+}
 
 // The records of all playlists and the state of the add-files mode.
 struct PlaylistStore {
     // MAX_PLAYLISTS records from calloc: 58 MB whose pages stay untouched
     // until a playlist is loaded into them or made there.
     PlaylistRecord* records;
-    int32_t count;               // slots in use: [0, count)
-    char folder[PATH_SIZE];      // where the files are, ending with "/"
-    PlaylistRecord* add_backup;  // the record as the add-files mode found it
-    int32_t add_index;           // the playlist being added to; -1 when the mode is off
+    int32_t count;                  // slots in use: [0, count)
+    char folder[PATH_SIZE];         // where the files are, ending with "/"
+    PlaylistRecord* add_backup;     // the record as the add-files mode found it
+    int32_t add_index;              // the playlist being added to; -1 when the mode is off
     char message[PATH_SIZE + 128];  // text of the last formatted message
 };
 
 // Byte sum of a body (the header's checksum).
-uint32_t playlist_checksum(const PlaylistBody* body);
+uint32_t playlist_checksum(const PlaylistRecord* record);
 
 // Reads one file into record. 0, or -1 when the file is missing or
 // unusable: short, version below 2, a stored length the file or compression

@@ -23,12 +23,12 @@ struct ItemRow {
 };
 
 constexpr ItemRow ITEM_ROWS[PLAYLIST_ITEM_TYPE_COUNT] = {
-    {ENTRY_PLAYLIST_LOCAL, "<local>", true, false, true, true},         // local file
-    {ENTRY_PLAYLIST_REMOTE, "<remote>", false, false, false, false},    // remote file
-    {ENTRY_FOLDER, "<DIR>", false, false, false, true},                 // local folder
-    {ENTRY_PLAYLIST_REMOTE_DIR, "<DIR>", false, false, false, true},    // remote folder
-    {ENTRY_PLAYLIST_UPNP_DIR, "<upnp>", false, true, true, true},       // UPnP container
-    {ENTRY_PLAYLIST_UPNP_ITEM, "<upnp>", false, true, true, true},      // UPnP item
+    {ENTRY_PLAYLIST_LOCAL, "<local>", true, false, true, true},       // local file
+    {ENTRY_PLAYLIST_REMOTE, "<remote>", false, false, false, false},  // remote file
+    {ENTRY_FOLDER, "<DIR>", false, false, false, true},               // local folder
+    {ENTRY_PLAYLIST_REMOTE_DIR, "<DIR>", false, false, false, true},  // remote folder
+    {ENTRY_PLAYLIST_UPNP_DIR, "<upnp>", false, true, true, true},     // UPnP container
+    {ENTRY_PLAYLIST_UPNP_ITEM, "<upnp>", false, true, true, true},    // UPnP item
 };
 
 void count_text(int32_t count, char* out, size_t size)
@@ -65,7 +65,7 @@ void add_item_row(BrowserList* list, const PlaylistItem& item, int index)
 int playlist_fill_list(BrowserList* list, const PlaylistStore* store)
 {
     for (int i = 0; store->records && i < MAX_PLAYLISTS; ++i) {
-        const PlaylistBody& body = store->records[i].body;
+        const PlaylistRecord& body = store->records[i];
         if (body.in_use != 1)
             break;
         char name[PLAYLIST_NAME_SIZE];
@@ -84,7 +84,7 @@ int playlist_fill_items(BrowserList* list, const PlaylistStore* store, int playl
 {
     if (!store->records || playlist < 0 || playlist >= MAX_PLAYLISTS)
         return ERR_GENERIC;
-    const PlaylistBody& body = store->records[playlist].body;
+    const PlaylistRecord& body = store->records[playlist];
     if (body.in_use != 1)
         return ERR_GENERIC;
     for (int i = 0; i < body.item_count && i < PLAYLIST_ITEM_SLOTS; ++i)

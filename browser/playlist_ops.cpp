@@ -61,7 +61,7 @@ PlaylistRecord* record_at(PlaylistStore* s, int playlist)
     if (!s->records || playlist < 0 || playlist >= s->count)
         return nullptr;
     PlaylistRecord* r = &s->records[playlist];
-    return r->body.in_use == 1 ? r : nullptr;
+    return r->in_use == 1 ? r : nullptr;
 }
 
 const PlaylistRecord* record_at(const PlaylistStore* s, int playlist)
@@ -76,7 +76,7 @@ const char* save(const PlaylistStore* s, const PlaylistRecord* r)
 
 bool is_full(const PlaylistRecord* r)
 {
-    return r->body.item_count + 1 >= PLAYLIST_ITEM_SLOTS;
+    return r->item_count + 1 >= PLAYLIST_ITEM_SLOTS;
 }
 
 // The name of a playlist without its ".vlpls".
@@ -92,7 +92,7 @@ std::string stem_of(const char* name)
 bool name_taken(const PlaylistStore* s, const std::string& name)
 {
     for (int i = 0; i < s->count; ++i) {
-        const std::string stem = stem_of(s->records[i].body.name);
+        const std::string stem = stem_of(s->records[i].name);
         if (name.compare(0, stem.size(), stem) == 0)
             return true;
     }
@@ -110,11 +110,11 @@ bool join_name(char* out, const char* a, const char* b, const char* c = "")
 // returned zeroed; the caller has checked that one more item fits.
 PlaylistItem* open_slot(PlaylistRecord* r, int index)
 {
-    PlaylistItem* items = r->body.items;
-    const int n = r->body.item_count;
+    PlaylistItem* items = r->items;
+    const int n = r->item_count;
     std::memmove(&items[index + 1], &items[index], sizeof(PlaylistItem) * (n - index));
     std::memset(&items[index], 0, sizeof(PlaylistItem));
-    ++r->body.item_count;
+    ++r->item_count;
     items[index].in_use = 1;
     return &items[index];
 }
@@ -130,8 +130,8 @@ bool is_plain_folder(const PlaylistItem& item)
 int folder_position(const PlaylistRecord* r, const char* name)
 {
     int after_last = 0;
-    for (int i = 0; i < r->body.item_count; ++i) {
-        const PlaylistItem& item = r->body.items[i];
+    for (int i = 0; i < r->item_count; ++i) {
+        const PlaylistItem& item = r->items[i];
         if (!is_plain_folder(item))
             continue;
         if (strncasecmp(item.name, name, PATH_SIZE) >= 0)
@@ -143,17 +143,17 @@ int folder_position(const PlaylistRecord* r, const char* name)
 
 void remove_item(PlaylistRecord* r, int index)
 {
-    PlaylistItem* items = r->body.items;
-    const int n = r->body.item_count;
+    PlaylistItem* items = r->items;
+    const int n = r->item_count;
     std::memmove(&items[index], &items[index + 1], sizeof(PlaylistItem) * (n - 1 - index));
     std::memset(&items[n - 1], 0, sizeof(PlaylistItem));
-    --r->body.item_count;
+    --r->item_count;
 }
 
 int find_item(const PlaylistRecord* r, const char* name)
 {
-    for (int i = 0; i < r->body.item_count; ++i)
-        if (std::strcmp(r->body.items[i].name, name) == 0)
+    for (int i = 0; i < r->item_count; ++i)
+        if (std::strcmp(r->items[i].name, name) == 0)
             return i;
     return -1;
 }
@@ -186,7 +186,7 @@ void add_folder_item(PlaylistRecord* r, const NewItem& n)
 
 void add_file_item(PlaylistRecord* r, const NewItem& n)
 {
-    fill_item(open_slot(r, r->body.item_count), n);
+    fill_item(open_slot(r, r->item_count), n);
 }
 
 // The item name a row of the source would have: source path + name, with a
@@ -207,8 +207,11 @@ NewItem item_from_row(int list_source, const char* name, const MediaEntry* row)
     const bool folder = entry_kind_is_folder(row->kind);
     const bool upnp = list_source == SOURCE_UPNP;
     const int slot = source_slot(list_source);
-    NewItem n{folder ? FOLDER_TYPES[slot] : FILE_TYPES[slot], name, upnp ? row->path : "",
-              upnp && !folder ? row->extra : nullptr, folder ? 0 : row->size,
+    NewItem n{folder ? FOLDER_TYPES[slot] : FILE_TYPES[slot],
+              name,
+              upnp ? row->path : "",
+              upnp && !folder ? row->extra : nullptr,
+              folder ? 0 : row->size,
               folder ? 0 : row->mtime};
     return n;
 }
@@ -239,9 +242,8 @@ void playlist_default_name(time_t now, char* out, size_t size)
         if (!alnum)
             *c = '_';
     }
-    char name[PLAYLIST_NAME_SIZE];
-    std::snprintf(name, sizeof name, "%s%s", DEFAULT_NAME_PREFIX, when);
-    copy_text(out, size, name);
+    const std::string name = std::string(DEFAULT_NAME_PREFIX) + when;
+    copy_text(out, size < PLAYLIST_NAME_SIZE ? size : PLAYLIST_NAME_SIZE, name.c_str());
 }
 
 const char* playlist_create_check(const PlaylistStore* store)
@@ -265,9 +267,9 @@ const char* playlist_create(PlaylistStore* store, const char* typed_name)
         return PLAYLIST_NAME_TAKEN;
     PlaylistRecord* r = &store->records[store->count];
     playlist_record_clear(r);
-    std::snprintf(r->body.name, sizeof r->body.name, "%s%s", name.c_str(), PLAYLIST_EXTENSION);
-    r->body.in_use = 1;
-    r->header.version = PLAYLIST_VERSION;
+    std::snprintf(r->name, sizeof r->name, "%s%s", name.c_str(), PLAYLIST_EXTENSION);
+    r->in_use = 1;
+    r->version = PLAYLIST_VERSION;
     if (const char* failed = save(store, r)) {
         playlist_record_clear(r);  // a playlist that cannot be kept is not made
         return failed;
@@ -282,7 +284,7 @@ const char* playlist_delete(PlaylistStore* store, int playlist)
         return FAVORITES_UNDELETABLE;
     if (!record_at(store, playlist))
         return nullptr;
-    const std::string file = std::string(store->folder) + store->records[playlist].body.name;
+    const std::string file = std::string(store->folder) + store->records[playlist].name;
     if (::unlink(file.c_str()) != 0 && errno != ENOENT)
         return PLAYLIST_DELETE_FAILED;  // it would come back at the next start
     for (int i = playlist; i + 1 < store->count; ++i)
@@ -299,7 +301,7 @@ const char* playlist_delete(PlaylistStore* store, int playlist)
 const char* playlist_item_remove(PlaylistStore* store, int playlist, int item)
 {
     PlaylistRecord* r = record_at(store, playlist);
-    if (!r || item < 0 || item >= r->body.item_count)
+    if (!r || item < 0 || item >= r->item_count)
         return nullptr;
     remove_item(r, item);
     return save(store, r);
@@ -310,22 +312,21 @@ const char* playlist_clear(PlaylistStore* store, int playlist)
     PlaylistRecord* r = record_at(store, playlist);
     if (!r)
         return nullptr;
-    std::memset(r->body.items, 0, sizeof(PlaylistItem) * r->body.item_count);
-    r->body.item_count = 0;
+    std::memset(r->items, 0, sizeof(PlaylistItem) * r->item_count);
+    r->item_count = 0;
     return save(store, r);
 }
 
-const char* playlist_item_move(PlaylistStore* store, int playlist, int item, bool up,
-                               int* moved_to)
+const char* playlist_item_move(PlaylistStore* store, int playlist, int item, bool up, int* moved_to)
 {
     *moved_to = item;
     PlaylistRecord* r = record_at(store, playlist);
-    if (!r || item < 0 || item >= r->body.item_count)
+    if (!r || item < 0 || item >= r->item_count)
         return nullptr;
     const int other = up ? item - 1 : item + 1;
-    if (other < 0 || other >= r->body.item_count)
+    if (other < 0 || other >= r->item_count)
         return nullptr;
-    PlaylistItem* items = r->body.items;
+    PlaylistItem* items = r->items;
     // Through the heap: an item is 3.6 KB, and the whole record is far from
     // the stack anyway.
     auto* held = static_cast<PlaylistItem*>(std::malloc(sizeof(PlaylistItem)));
@@ -357,7 +358,7 @@ const char* favorites_add_file(PlaylistStore* store, int list_source, const char
     if (const char* failed = save(store, r))
         return failed;
     std::snprintf(store->message, sizeof store->message, ADDED_FILE, selected->display_name,
-                  stem_of(r->body.name).c_str());
+                  stem_of(r->name).c_str());
     return store->message;
 }
 
@@ -450,8 +451,8 @@ const char* playlist_add_all(PlaylistStore* store, int list_source, const char* 
 bool playlist_add_row_marked(const PlaylistStore* store, const char* source_path,
                              const MediaEntry* row)
 {
-    const PlaylistRecord* r =
-        playlist_add_active(store) ? record_at(store, store->add_index) : nullptr;
+    const PlaylistRecord* r = playlist_add_active(store) ? record_at(store, store->add_index)
+                                                         : nullptr;
     char name[PATH_SIZE];
     return r && !is_dot_row(row) && row_item_name(name, source_path, row) &&
            find_item(r, name) >= 0;
@@ -459,8 +460,8 @@ bool playlist_add_row_marked(const PlaylistStore* store, const char* source_path
 
 const char* playlist_add_done(PlaylistStore* store)
 {
-    const PlaylistRecord* r =
-        playlist_add_active(store) ? record_at(store, store->add_index) : nullptr;
+    const PlaylistRecord* r = playlist_add_active(store) ? record_at(store, store->add_index)
+                                                         : nullptr;
     store->add_index = -1;
     return r ? save(store, r) : nullptr;
 }

@@ -19,21 +19,21 @@
 #include "browser/browser_list.h"
 #include "browser/playlist.h"
 
-extern const char PLAYLISTS_FULL[];           // 16 playlists exist
-extern const char PLAYLIST_NAME_EMPTY[];      // "Ok" with an empty name
-extern const char PLAYLIST_NAME_TAKEN[];      // the name repeats an existing one
-extern const char PLAYLIST_NAME_UNSAFE[];     // a "/" or a leading "."
-extern const char FAVORITES_UNDELETABLE[];    // "Delete" on the favorites
-extern const char FAVORITES_FULL[];           // "Bookmark" at 999 items
-extern const char PLAYLIST_ITEMS_FULL[];      // an addition at 999 items
-extern const char PLAYLIST_PATH_TOO_LONG[];   // the item's path would not fit
-extern const char PLAYLIST_SAVE_FAILED[];     // the file could not be written
-extern const char PLAYLIST_DELETE_FAILED[];   // the file could not be removed
+extern const char PLAYLISTS_FULL[];          // 16 playlists exist
+extern const char PLAYLIST_NAME_EMPTY[];     // "Ok" with an empty name
+extern const char PLAYLIST_NAME_TAKEN[];     // the name repeats an existing one
+extern const char PLAYLIST_NAME_UNSAFE[];    // a "/" or a leading "."
+extern const char FAVORITES_UNDELETABLE[];   // "Delete" on the favorites
+extern const char FAVORITES_FULL[];          // "Bookmark" at 999 items
+extern const char PLAYLIST_ITEMS_FULL[];     // an addition at 999 items
+extern const char PLAYLIST_PATH_TOO_LONG[];  // the item's path would not fit
+extern const char PLAYLIST_SAVE_FAILED[];    // the file could not be written
+extern const char PLAYLIST_DELETE_FAILED[];  // the file could not be removed
 // The screen's own texts for the dialogs of these operations.
-extern const char PLAYLIST_NAME_PROMPT[];     // the "New" dialog's text
-extern const char PLAYLIST_NAME_LABEL[];      // its label: "Playlist name:"
-extern const char CONFIRM_DELETE_ITEM[];      // before "Delete"
-extern const char CONFIRM_EMPTY_PLAYLIST[];   // before "Delete All"
+extern const char PLAYLIST_NAME_PROMPT[];    // the "New" dialog's text
+extern const char PLAYLIST_NAME_LABEL[];     // its label: "Playlist name:"
+extern const char CONFIRM_DELETE_ITEM[];     // before "Delete"
+extern const char CONFIRM_EMPTY_PLAYLIST[];  // before "Delete All"
 
 // "playlist_" and the local time of now in the C library's 24-character
 // form, every character but ASCII letters and digits made "_": the name
