@@ -287,9 +287,10 @@ TEST_F(Playlists, FailedSaveKeepsThePreviousFile)
     EXPECT_EQ(read_file(dir_ / "road trip.vlpls"), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1) << "temporary file left";
     EXPECT_EQ(playlist_save((folder_ + "road trip.vlpls/").c_str(), r.get()), -1);
+    fs::create_directory(dir_ / "inner");
     std::strcpy(r->name, "../escape.vlpls");
-    EXPECT_EQ(playlist_save(folder_.c_str(), r.get()), -1);
-    EXPECT_FALSE(fs::exists(dir_.parent_path() / "escape.vlpls"));
+    EXPECT_EQ(playlist_save((folder_ + "inner/").c_str(), r.get()), -1);
+    EXPECT_FALSE(fs::exists(dir_ / "escape.vlpls"));
 }
 
 // Start-up: favorites first (made in memory when missing or damaged, the
