@@ -589,19 +589,4 @@ TEST_F(Playlists, FillsListPlaylistsAndTheRowsOfEachItemType)
     browser_list_free(&list);
 }
 
-TEST(PlaylistView, ShowsThePlaylistWithBackToTheListOfPlaylists)
-{
-    auto b = std::make_unique<BrowserState>();
-    b->browse_mode = BROWSE_PLAYLISTS;
-    b->highlighted_row = 3;
-    std::strcpy(b->selected.play_path, "/old");
-    playlist_view(b.get(), 3);
-    EXPECT_EQ(b->browse_mode, BROWSE_PLAYLIST_ITEMS);
-    EXPECT_EQ(b->previous_browse_mode, BROWSE_PLAYLISTS);
-    EXPECT_EQ(b->current_playlist, 3);
-    EXPECT_EQ(b->highlighted_row, -1);
-    EXPECT_STREQ(b->selected.play_path, "");
-    EXPECT_STREQ(b->previous_path, "data/playlists/");
-}
-
 }  // namespace
