@@ -15,8 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "app/pack.h"
 #include "app/prefs.h"
+#include "platform/file_io.h"
+#include "platform/pack.h"
 #include "tests/scratch_dir.h"
 
 namespace {
@@ -148,7 +149,8 @@ TEST_F(PrefsFile, FailedSaveKeepsThePreviousFile)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
         << "the save did not report its failure";
     EXPECT_EQ(bytes(), before);
-    EXPECT_NE(access((path_ + ".tmp").c_str(), F_OK), 0) << "temporary file left behind";
+    EXPECT_NE(access(file_replace_temp_path(path_.c_str()).c_str(), F_OK), 0)
+        << "temporary file left behind";
     EXPECT_EQ(prefs_save_to(&s_, dir_.file("no/such/folder/prefs.dat").c_str()), -1);
 }
 

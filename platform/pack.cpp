@@ -1,4 +1,4 @@
-#include "app/pack.h"
+#include "platform/pack.h"
 
 #include <zlib.h>
 
