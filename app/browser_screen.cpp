@@ -270,8 +270,12 @@ void browser_thumbnails_ready(AppState* app, Widget* list)
 {
     std::vector<ThumbReady> ready = thumb_take_ready();
     const BrowserState& b = app->browser;
-    bool shown = app->ui.current_screen == browser_screen_draw && b.view == VIEW_ICONS && list &&
-                 list->list.rows == browser_rows();
+    bool on_screen = app->ui.current_screen == browser_screen_draw;
+    if (on_screen && !browser_picker_open(&b) && info_panel_picture_arrived(app)) {
+        info_panel_draw(app);
+        present(&app->ui);
+    }
+    bool shown = on_screen && b.view == VIEW_ICONS && list && list->list.rows == browser_rows();
     if (!shown)
         return;
     for (const ThumbReady& r : ready)

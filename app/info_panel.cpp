@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "app/thumb_worker.h"
 #include "browser/media_types.h"
 #include "engine/info_cache.h"
 #include "platform/media_enums.h"
@@ -187,15 +188,35 @@ void pen_line(Pen& pen, const char* text, uint32_t colour = TEXT_WHITE)
              LINE_GAP);
 }
 
-void draw_picture_area(Pen& pen)
+// The panel thumbnail of the described item, when one exists.
+void load_picture(InfoPanelState& p)
 {
+    char file[PATH_SIZE];
+    if (!p.picture && thumb_find(p.path, THUMB_SIZE_PANEL, file, sizeof file))
+        p.picture = load_image(file);
+}
+
+void draw_picture_area(InfoPanelState& p, Pen& pen)
+{
+    if (p.picture_waiting && thumb_panel_done(p.path)) {
+        p.picture_waiting = 0;
+        load_picture(p);
+    }
     int x = MARGIN + std::max(0, (pen.width - PICTURE_WIDTH) / 2);
     int w = std::min(PICTURE_WIDTH, pen.width);
     int top = pen.y - pen.scroll;
     fill_rect(pen.s, x, top, w, PICTURE_HEIGHT, PICTURE_BACKGROUND);
-    // No panel pictures are made yet, so the box always says so.
-    draw_text(pen.s, "No thumbnail available", font_get(FONT_SET_MAIN, FONT_PRELUDE), x, top, w,
-              PICTURE_HEIGHT, ALIGN_CENTRE_MIDDLE, TEXT_BLEND, TEXT_WHITE);
+    if (p.picture) {
+        // Made fitted inside the box: centred, never cut but at a narrow panel.
+        SDL_Rect part{0, 0, Uint16(std::min(p.picture->w, w)), Uint16(p.picture->h)};
+        copy_rect(pen.s, x + (w - part.w) / 2, top + (PICTURE_HEIGHT - part.h) / 2, p.picture,
+                  &part);
+    } else {
+        const char* text = p.picture_waiting ? "Please wait while retrieving file information..."
+                                             : "No thumbnail available";
+        draw_text(pen.s, text, font_get(FONT_SET_MAIN, FONT_PRELUDE), x, top, w, PICTURE_HEIGHT,
+                  ALIGN_CENTRE_MIDDLE, TEXT_BLEND, TEXT_WHITE);
+    }
     pen.y += PICTURE_HEIGHT + SECTION_GAP;
 }
 
@@ -329,7 +350,7 @@ void lay_out(AppState* app, Surface* s, int scroll, Layout* layout)
     if (!app->browser.selected.play_path[0])
         return;
     if (app->settings.large_thumbnails)
-        draw_picture_area(pen);
+        draw_picture_area(app->info_panel, pen);
     draw_name_and_size(app->browser.selected, pen);
     draw_details(app, pen);
     draw_boxes(app, pen, layout);
@@ -350,6 +371,32 @@ void draw_scroll_bar(Surface* s, int scroll, int content_height)
 
 // ---- reading and actions --------------------------------------------------
 
+bool has_picture_stream(const MediaInfo& m)
+{
+    for (int i = 0; i < m.stream_count; i++)
+        if (m.streams[i].kind == STREAM_KIND_VIDEO)
+            return true;  // a film's frame, or an audio file's cover
+    return false;
+}
+
+// The picture of a newly described item: the one made before, else the
+// worker is asked (it serves the panel before any row). Only items whose
+// description shows a picture to take are asked for.
+void fetch_picture(AppState* app)
+{
+    InfoPanelState& p = app->info_panel;
+    surface_free(p.picture);
+    p.picture = nullptr;
+    p.picture_waiting = 0;
+    if (!app->settings.large_thumbnails || !p.has_media || !has_picture_stream(p.media))
+        return;
+    load_picture(p);
+    if (!p.picture) {
+        thumb_request_panel(p.path);
+        p.picture_waiting = 1;
+    }
+}
+
 void read_item(AppState* app)
 {
     InfoPanelState& p = app->info_panel;
@@ -362,6 +409,7 @@ void read_item(AppState* app)
     // A streamer item's description comes from the streamer, not from here.
     if (item.play_path[0] && !item.is_remote)
         p.has_media = media_info_cached(item.play_path, &p.media) == RESULT_OK;
+    fetch_picture(app);
 }
 
 void box_action(AppState* app, RegistrySlot* slot)
@@ -440,6 +488,20 @@ void info_panel_draw(AppState* app)
     ensure_widgets(app, layout.boxes, layout.box_count, r, scrolls);
     place_boxes(app, layout, r, scroll);
     copy_rect(app->ui.ui_surface, r.x, r.y, panel.get(), nullptr);
+}
+
+bool info_panel_picture_arrived(const AppState* app)
+{
+    const InfoPanelState& p = app->info_panel;
+    return p.picture_waiting && std::strcmp(p.path, app->browser.selected.play_path) == 0 &&
+           thumb_panel_done(p.path);
+}
+
+void info_panel_release(AppState* app)
+{
+    surface_free(app->info_panel.picture);
+    app->info_panel.picture = nullptr;
+    app->info_panel.picture_waiting = 0;
 }
 
 // ---- pure rules and texts -------------------------------------------------------

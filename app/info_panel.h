@@ -8,8 +8,13 @@
 //   file or a URL; a streamer item has none yet) into the panel's part of
 //   AppState and draws the panel. The description comes from the information
 //   cache when the item is there; otherwise it blocks while it reads (a URL
-//   at most MEDIA_INFO_DEADLINE_MS) and stores what it read in the cache. The scroll position (browser.info_scroll) is
-//   kept when the item is the one shown before, else it starts at the top.
+//   at most MEDIA_INFO_DEADLINE_MS) and stores what it read in the cache.
+//   The scroll position (browser.info_scroll) is kept when the item is the
+//   one shown before, else it starts at the top.
+// - The picture (setting large_thumbnails): the item's panel thumbnail when
+//   one was made before; else, for a local item with a video stream or a
+//   cover, the thumbnail worker is asked for it and the panel says so until
+//   the worker answers (info_panel_picture_arrived).
 // - info_panel_draw draws from the kept description; it reads only when the
 //   selected item is not the one described (the screen changed it without
 //   opening the panel). A file that cannot be read shows the panel without
@@ -37,6 +42,7 @@
 #include "platform/settings.h"
 
 struct AppState;
+struct SDL_Surface;
 struct Widget;
 
 // The "Software decoding" box among the panel's boxes (after the stream kinds).
@@ -63,10 +69,19 @@ struct InfoPanelState {
     int32_t content_height;    // of the last draw, pixels
     int32_t drag_base_scroll;  // scroll and pointer y at the start of a drag
     int32_t drag_base_y;
+    // The panel picture of `path` (owned; null = none) and whether the
+    // thumbnail worker was asked for it and has not answered yet.
+    SDL_Surface* picture;
+    uint8_t picture_waiting;
 };
 
 void info_panel_open(AppState* app);
 void info_panel_draw(AppState* app);
+// After the thumbnail worker's event: whether the panel was waiting for its
+// picture and the worker has answered (the caller then redraws the panel).
+bool info_panel_picture_arrived(const AppState* app);
+// Frees the panel picture (shutdown; the panel makes it again when drawn).
+void info_panel_release(AppState* app);
 
 // ---- the pure rules and texts of the panel (any thread) ---------------------
 

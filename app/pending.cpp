@@ -6,11 +6,6 @@
 #include "platform/result_codes.h"
 
 void favorites_init(AppState*) {}
-ThumbMaker thumb_maker()
-{
-    return ThumbMaker{[](const char*, int) { return -1; },
-                      [](const char*, int, char*, size_t) { return false; }};
-}
 int upnp_thread_start(AppState*)
 {
     return 0;

@@ -14,10 +14,13 @@ extern "C" {
 #include "app/app.h"
 #include "app/app_state.h"
 #include "app/browser_screen.h"
+#include "app/info_panel.h"
 #include "app/listener.h"
 #include "app/pending.h"
 #include "app/prefs.h"
+#include "app/thumb_worker.h"
 #include "engine/info_cache.h"
+#include "engine/thumbnail.h"
 #include "platform/media_enums.h"
 #include "platform/net.h"
 #include "platform/x11_window.h"
@@ -342,6 +345,22 @@ void destroy_player_locks(AppState* app)
         app->frame.player_recording_lock = nullptr;
 }
 
+// The worker's thumbnails: the icon view's small ones stretched to the row
+// icon, the panel's fitted with the picture's aspect.
+ThumbMaker engine_thumb_maker()
+{
+    auto make = [](const char* path, int size) {
+        return size == THUMB_SIZE_PANEL
+                   ? thumb_make(path, THUMB_PANEL_WIDTH, THUMB_PANEL_HEIGHT, true, THUMB_PANEL)
+                   : thumb_make(path, THUMB_SMALL_WIDTH, THUMB_SMALL_HEIGHT, false, THUMB_SMALL);
+    };
+    auto lookup = [](const char* path, int size, char* out, size_t out_size) {
+        return thumb_lookup_file(path, size == THUMB_SIZE_PANEL ? THUMB_PANEL : THUMB_SMALL, out,
+                                 out_size);
+    };
+    return ThumbMaker{make, lookup};
+}
+
 }  // namespace
 
 int load_resources(AppState* app)
@@ -362,7 +381,7 @@ int load_resources(AppState* app)
     if (ui_timer_start() != 0 ||
         listener_start(app, [](AppState*) { return post_play_request(); }) != 0)
         return -1;
-    if (thumb_worker_start(&app->ui, thumb_maker()) != 0 || upnp_thread_start(app) != 0)
+    if (thumb_worker_start(&app->ui, engine_thumb_maker()) != 0 || upnp_thread_start(app) != 0)
         return -1;
     return 0;
 }
@@ -373,7 +392,9 @@ void release_resources(AppState* app)
     // joined in the reverse order of their start, then what they used goes.
     flags_clear(&app->flags, APP_RUNNING);
     upnp_thread_stop();
+    thumb_make_abort(true);  // a thumbnail being made gives up rather than delay the exit
     thumb_worker_stop();
+    info_panel_release(app);
     listener_stop();
     ui_timer_stop();
     ui_set_play_request_handler(nullptr);

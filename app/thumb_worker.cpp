@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 constexpr auto BETWEEN_ROWS = 100ms;  // at most ten thumbnails a second
 constexpr auto WHILE_FLUNG = 100ms;   // looks again this soon when the list moves
 constexpr auto IDLE = 500ms;
-constexpr int WORKER_NICENESS = 10;
+constexpr int WORKER_NICENESS = 19;
 
 // Everything the main thread and the worker share, under `lock`.
 struct Shared {
@@ -34,7 +34,7 @@ struct Shared {
     size_t next_row = 0;
     std::vector<ThumbReady> ready;
     std::string panel_path;  // asked for, not yet made
-    std::string panel_made;  // made since it was asked for
+    std::string panel_done;  // tried (made or not) since it was asked for
 };
 
 Shared g_shared;
@@ -58,15 +58,15 @@ void serve_panel(std::unique_lock<std::mutex>& held)
     std::string path = g_shared.panel_path;
     held.unlock();
     char file[1024];
-    bool made = g_maker.lookup(path.c_str(), THUMB_SIZE_PANEL, file, sizeof file) ||
-                g_maker.make(path.c_str(), THUMB_SIZE_PANEL) == 0;
+    if (!g_maker.lookup(path.c_str(), THUMB_SIZE_PANEL, file, sizeof file))
+        g_maker.make(path.c_str(), THUMB_SIZE_PANEL);  // none made: the panel says so
     held.lock();
     if (g_shared.panel_path == path) {
         g_shared.panel_path.clear();
-        g_shared.panel_made = made ? path : std::string();
+        g_shared.panel_done = path;
     }
-    if (made)
-        post_ready();
+    // Also when nothing was made: the panel stops waiting and says so.
+    post_ready();
 }
 
 // Makes (or finds) the small thumbnail of the next row of the request.
@@ -177,7 +177,7 @@ void thumb_request_panel(const char* path)
     {
         std::lock_guard<std::mutex> guard(g_shared.lock);
         g_shared.panel_path = path ? path : "";
-        g_shared.panel_made.clear();
+        g_shared.panel_done.clear();
     }
     g_shared.wake.notify_all();
 }
@@ -190,10 +190,10 @@ std::vector<ThumbReady> thumb_take_ready()
     return out;
 }
 
-bool thumb_panel_ready(const char* path)
+bool thumb_panel_done(const char* path)
 {
     std::lock_guard<std::mutex> guard(g_shared.lock);
-    return path && !g_shared.panel_made.empty() && g_shared.panel_made == path;
+    return path && !g_shared.panel_done.empty() && g_shared.panel_done == path;
 }
 
 bool thumb_find(const char* path, int size, char* out, size_t out_size)

@@ -50,6 +50,7 @@ struct ThumbReady {
 bool thumb_find(const char* path, int size, char* out, size_t out_size);
 // Takes the thumbnails made since the last call (main thread).
 std::vector<ThumbReady> thumb_take_ready();
-// Whether the panel picture of path has been made since it was asked for
-// (the panel then shows its file).
-bool thumb_panel_ready(const char* path);
+// Whether the worker has tried the panel picture of path since it was asked
+// for, whether or not it could make one (the panel then shows the file, or
+// says there is none).
+bool thumb_panel_done(const char* path);

@@ -11,6 +11,9 @@
 //                               close the session while the video waits
 //     --video-path yuv|rgb      force the picture path (default: by renderer)
 //     --timeout W               give up after W wall seconds (default 120)
+//     --thumbs DIR              beside the playback, a thread at the thumbnail
+//                               worker's niceness makes the small thumbnails of
+//                               DIR's files over and over (a scratch cache)
 //
 // The main thread does what the player loop does for the engine: it hands
 // every event to player_session_handle_event, calls player_session_tick every
@@ -21,7 +24,11 @@
 // end; end_status is the session's ResultCode (-2: the driver's timeout).
 #include <sys/resource.h>
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -30,14 +37,17 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <SDL/SDL.h>
 
 #include "engine/audio.h"
 #include "engine/demux.h"
+#include "engine/info_cache.h"
 #include "engine/media_open.h"
 #include "engine/now_playing.h"
 #include "engine/player_session.h"
+#include "engine/thumbnail.h"
 #include "engine/video.h"
 #include "platform/event_codes.h"
 #include "platform/media_enums.h"
@@ -75,6 +85,7 @@ struct Options {
     bool close_on_alloc = false;
     double timeout = 120;
     VideoPath video_path = VIDEO_PATH_AUTO;
+    const char* thumbs = nullptr;
 };
 
 bool parse(int argc, char** argv, Options* o)
@@ -105,6 +116,8 @@ bool parse(int argc, char** argv, Options* o)
             o->video_path = v == "yuv" ? VIDEO_PATH_YUV : VIDEO_PATH_RGB;
         } else if (a == "--timeout" && has_value)
             o->timeout = std::atof(argv[++i]);
+        else if (a == "--thumbs" && has_value)
+            o->thumbs = argv[++i];
         else if (a.rfind("--", 0) == 0 || o->media)
             return false;
         else
@@ -143,6 +156,7 @@ struct Report {
     double decode_ms = 0, convert_ms = 0, upload_ms = 0, present_ms = 0, finish_ms = 0;
     int display_width = 0, display_height = 0;
     bool yuv_path = false;
+    int thumbs_made = 0;
 };
 
 void print_report(const Report& r)
@@ -154,13 +168,13 @@ void print_report(const Report& r)
                 "\"video_path\": \"%s\", \"display_width\": %d, \"display_height\": %d, "
                 "\"decode_ms_total\": %.1f, \"convert_ms_total\": %.1f, "
                 "\"upload_ms_total\": %.1f, \"present_ms_total\": %.1f, \"finish_ms_total\": %.1f, "
-                "\"cpu_seconds\": %.3f}\n",
+                "\"cpu_seconds\": %.3f, \"thumbs_made\": %d}\n",
                 static_cast<long long>(r.frames_shown), static_cast<long long>(r.frames_decoded),
                 r.audio_seconds, r.duration_ms, r.wall_seconds, r.max_av_drift_ms, r.end_status,
                 r.device_rate, r.device_channels, r.seek_target_ms, r.seek_landed_ms,
                 r.closed_waiting_alloc ? "true" : "false", r.yuv_path ? "yuv" : "rgb",
                 r.display_width, r.display_height, r.decode_ms, r.convert_ms, r.upload_ms,
-                r.present_ms, r.finish_ms, cpu_seconds());
+                r.present_ms, r.finish_ms, cpu_seconds(), r.thumbs_made);
     std::fflush(stdout);
 }
 
@@ -268,6 +282,47 @@ void run(const Options& o, NowPlaying& now, Report* r, std::chrono::steady_clock
     collect(s, now, r);
 }
 
+// The thumbnail worker's load: at its niceness, one small thumbnail and a
+// pause of its 100 ms between rows, over and over, until told to stop.
+class ThumbLoad {
+public:
+    explicit ThumbLoad(const char* dir)
+    {
+        if (DIR* d = opendir(dir)) {
+            while (dirent* e = readdir(d))
+                if (e->d_name[0] != '.')
+                    files_.push_back(std::string(dir) + "/" + e->d_name);
+            closedir(d);
+        }
+        if (!files_.empty())
+            thread_ = std::thread([this] { run(); });
+    }
+    ~ThumbLoad()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    int made() const { return made_; }
+
+private:
+    static constexpr int NICENESS = 19;  // as the thumbnail worker
+    void run()
+    {
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), NICENESS);
+        for (size_t i = 0; !stop_; i = (i + 1) % files_.size()) {
+            if (thumb_make(files_[i].c_str(), THUMB_SMALL_WIDTH, THUMB_SMALL_HEIGHT, false,
+                           THUMB_SMALL) == 0)
+                made_++;
+            sleep_ms(100);
+        }
+    }
+    std::vector<std::string> files_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> made_{0};
+};
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -278,7 +333,7 @@ int main(int argc, char** argv)
             stderr,
             "usage: engine_playback [--seek-at S --seek-to T] [--jump-at S --jump-by N] [--mute] "
             "[--pause-at S --pause-for W] [--close-on-alloc] [--video-path yuv|rgb] "
-            "[--timeout W] MEDIA\n");
+            "[--timeout W] [--thumbs DIR] MEDIA\n");
         return 2;
     }
     setenv("SDL_VIDEODRIVER", "dummy", 0);
@@ -304,6 +359,9 @@ int main(int argc, char** argv)
     gl_programs_init();
     video_path_override(o.video_path);
 
+    char scratch[] = "/tmp/velmora-playback-cache-XXXXXX";
+    if (mkdtemp(scratch))
+        cache_load((std::string(scratch) + "/").c_str());
     Report r;
     auto start = std::chrono::steady_clock::now();
     int status = media_open(parts->context(), o.media);
@@ -311,9 +369,13 @@ int main(int argc, char** argv)
         r.end_status = status;
     } else {
         r.duration_ms = parts->now.duration_ms;
+        std::unique_ptr<ThumbLoad> load(o.thumbs ? new ThumbLoad(o.thumbs) : nullptr);
         run(o, parts->now, &r, start);
+        r.thumbs_made = load ? load->made() : 0;
+        load.reset();
         stream_close(parts->now.session);
     }
+    std::system((std::string("rm -rf '") + scratch + "'").c_str());
     r.wall_seconds = seconds_since(start);
     print_report(r);
 

@@ -109,13 +109,16 @@ TEST_F(ThumbWorker, MakesThePanelPictureFirstThenTheRowsInOrder)
     std::vector<std::string> m = made();
     ASSERT_GE(m.size(), 4u);
     EXPECT_EQ(m[0], "1:film.mkv");
-    EXPECT_TRUE(thumb_panel_ready("film.mkv"));
+    EXPECT_TRUE(thumb_panel_done("film.mkv"));
     EXPECT_EQ(std::vector<std::string>(m.begin() + 1, m.begin() + 4),
               (std::vector<std::string>{"0:a.mp4", "0:broken.mp4", "0:b.mp4"}));
     EXPECT_EQ(ready[0].row, 0);
     EXPECT_EQ(ready[0].file, "thumbs/a.mp4.png");
     EXPECT_EQ(ready[1].row, 3);  // the folder row and the broken file give none
     EXPECT_GE(g_pushed.load(), 3);
+    // A picture that cannot be made still ends the panel's wait.
+    thumb_request_panel("broken.mp4");
+    EXPECT_TRUE(eventually([] { return thumb_panel_done("broken.mp4"); }));
 }
 
 TEST_F(ThumbWorker, AnswersForAReplacedRequestAreDroppedAndAFlungListWaits)
