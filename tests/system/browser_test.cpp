@@ -2,11 +2,13 @@
 // the folder of the local path, a tapped file shows its information, "Play"
 // plays the folder through in order and stops at its end, Back returns to
 // the same place in the list, and a folder that has vanished shows the
-// error and leaves the previous folder on screen.
+// error and leaves the previous folder on screen; the icon view and the
+// information panel show pictures of a film.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -29,6 +31,8 @@ constexpr int LOCAL_MEDIA_X = 165, LOCAL_MEDIA_Y = 245;  // the home screen's fi
 constexpr int BOTTOM_BUTTON_Y = WINDOW_H - 70 + 8 + 27;
 constexpr int PLAY_X = WINDOW_W - 108 + 50;
 constexpr int BACK_X = 8 + 50;
+constexpr int VIEW_X = 6 + 50, HEADER_Y = 68 + 22;  // the header's view button
+constexpr int ICON_ROW_H = 120;
 constexpr double PLAYBACK_TIMEOUT_S = 90;
 
 class Browser : public ::testing::Test {
@@ -88,6 +92,19 @@ protected:
     {
         harness::run("ffmpeg -v error -y -f lavfi -i " + std::string(source) + " -t 2 " + dir_ +
                      name);
+    }
+
+    // Whether a rectangle of the screen is mostly the green of the test film.
+    bool green(int x, int y, int w, int h)
+    {
+        std::string png = shot("green.png");
+        char args[96];
+        std::snprintf(args, sizeof args, " -crop %dx%d+%d+%d +repage ", w, h, x, y);
+        std::string out = harness::run("convert " + png + args +
+                                       "-format '%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]' info:");
+        double r = 1, g = 0, b = 1;
+        return std::sscanf(out.c_str(), "%lf %lf %lf", &r, &g, &b) == 3 && g > 0.5 && r < 0.2 &&
+               b < 0.2;
     }
 
     VirtualDisplay display_;
@@ -180,6 +197,29 @@ TEST_F(Browser, BackKeepsTheScrollPositionAndAVanishedFolderLeavesThePreviousOne
     auto s = std::make_unique<Settings>();
     ASSERT_TRUE(harness::read_settings(folder_, s.get()));
     EXPECT_EQ(std::string(s->browse_path_1), dir_);
+}
+
+TEST_F(Browser, TheIconViewAndThePanelShowPicturesOfAFilm)
+{
+    make_clip("green.mp4", "color=c=0x00C000:size=320x240:rate=25 -pix_fmt yuv420p");
+    start(0);
+    ASSERT_TRUE(list_shows("green.mp4")) << seen_ << log();
+    click(VIEW_X, HEADER_Y);  // "Icons"
+    // Row 1 (after ".."): its icon becomes the film's thumbnail, centred
+    // in the icon column.
+    const int row_y = LIST_Y + ICON_ROW_H;
+    EXPECT_TRUE(harness::eventually([&] { return green(50, row_y + 45, 40, 30); }))
+        << "no thumbnail in the icon view";
+    click(200, row_y + ICON_ROW_H / 2);
+    // The panel's picture box, right of the list, under the top bar.
+    EXPECT_TRUE(harness::eventually([&] { return green(660, 100, 100, 100); }))
+        << "no picture in the information panel";
+    EXPECT_TRUE(shows("Resolution: 320x240", 420, 70, WINDOW_W - 420, WINDOW_H - 140)) << seen_;
+    EXPECT_EQ(player_->terminate(), 0);
+    // The small thumbnail and the panel's picture stay for the next run.
+    std::string files = harness::run("ls " + folder_.file("data/thumbnails"));
+    EXPECT_NE(files.find("_small\n"), std::string::npos) << files;
+    EXPECT_EQ(std::count(files.begin(), files.end(), '\n'), 2) << files;
 }
 
 }  // namespace
