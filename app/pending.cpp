@@ -5,7 +5,6 @@
 #include "app/app_state.h"
 #include "platform/result_codes.h"
 
-void favorites_init(AppState*) {}
 ThumbMaker thumb_maker()
 {
     return ThumbMaker{[](const char*, int) { return -1; },

@@ -1,6 +1,6 @@
 // Entry points of subsystems that are not part of the program yet (browser
 // lists and item stepping, streamer client, DLNA, local player loop,
-// recording, thumbnails, favorites). Each is a named no-op or reports that
+// recording, thumbnails). Each is a named no-op or reports that
 // the path is unavailable, so the main loop and dispatcher keep their final
 // shape; each is replaced by its subsystem. Main thread only, like the
 // callers they stand in for; the *_start/_stop pairs are start-up's and
@@ -12,7 +12,6 @@
 
 struct AppState;
 
-void favorites_init(AppState* app);
 // What the thumbnail worker makes thumbnails with.
 ThumbMaker thumb_maker();
 int upnp_thread_start(AppState* app);
