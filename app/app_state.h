@@ -4,8 +4,8 @@
 // application frame and navigation (here), the interface (ui/ui_state.h), the
 // video output (render/video_output.h) and what is playing
 // (engine/now_playing.h), the local player (app/player.h) and the browser
-// (browser/browser_list.h) and the browser's information panel
-// (app/info_panel.h). Lower layers take their own part, never the whole
+// (browser/browser_list.h), the playlists (browser/playlist.h) and the
+// browser's information panel (app/info_panel.h). Lower layers take their own part, never the whole
 // record.
 //
 // Threads: app_create and app_destroy run on the main thread, at start-up
@@ -23,6 +23,7 @@
 #include "app/info_panel.h"
 #include "app/player.h"
 #include "browser/browser_list.h"
+#include "browser/playlist.h"
 #include "engine/now_playing.h"
 #include "platform/app_flags.h"
 #include "platform/flag_word.h"
@@ -70,6 +71,7 @@ struct AppState {
     NowPlaying now;
     PlayerState player;
     BrowserState browser;
+    PlaylistStore playlists;  // made at start-up, freed at shutdown (browser/playlist.h)
     InfoPanelState info_panel;
 };
 

@@ -19,6 +19,8 @@
 #include "browser/navigation.h"
 #include "browser/play_order.h"
 #include "browser/play_path.h"
+#include "browser/playlist_fill.h"
+#include "browser/playlist_ops.h"
 #include "browser/resume.h"
 #include "browser/rows.h"
 #include "browser/sort.h"
@@ -31,7 +33,6 @@
 
 namespace {
 
-constexpr const char* DELETE_QUESTION = "Are you sure you would like to delete this item?";
 constexpr int DIALOG_WIDTH = 400;
 constexpr int DIALOG_TOP = 160;
 
@@ -308,6 +309,8 @@ void activate(AppState* app, int row)
                    e->kind == ENTRY_PLAYLIST || e->kind == ENTRY_RENDERER;
     if (!chooses)
         return;  // message rows and other local entries
+    if (browser_add_tap(app, row))
+        return;  // the add-files mode takes the row
     if (!browser_picker_open(&b)) {
         b.order.reset = 1;
         app->now.video_stream = app->now.audio_stream = app->now.subtitle_stream = STREAM_AUTO;
@@ -339,8 +342,7 @@ void delete_confirmed(AppState* app, RegistrySlot*)
 
 void delete_cancelled(AppState* app, RegistrySlot*)
 {
-    if (browser_open_list(app) != 0)
-        show_failure(app, ERR_OUT_OF_MEMORY);
+    browser_reopen(app);
 }
 
 }  // namespace
@@ -380,6 +382,26 @@ void browser_activate_row(AppState* app, RegistrySlot* slot)
         activate(app, list_row_at(list, list->press_y));
 }
 
+// A held row: in the add-files mode a folder joins the playlist (a tap
+// would open it); in a playlist the row is chosen without being opened, so
+// that a folder item can be deleted.
+void browser_hold_row(AppState* app, RegistrySlot* slot)
+{
+    Widget* list = slot ? slot->widget : nullptr;
+    if (!list || list->kind != WIDGET_LIST)
+        return;
+    int row = list_row_at(list, list->press_y);
+    BrowserState& b = app->browser;
+    if (row < 0 || row >= b.list.count || b.list.rows[row].kind == ENTRY_MESSAGE)
+        return;
+    if (browser_add_tap(app, row))
+        return;
+    if (b.browse_mode == BROWSE_PLAYLIST_ITEMS && !browser_picker_open(&b)) {
+        b.order.reset = 1;
+        item_action(app, row);
+    }
+}
+
 void browser_back(AppState* app, RegistrySlot*)
 {
     BrowserState& b = app->browser;
@@ -397,6 +419,8 @@ void browser_back(AppState* app, RegistrySlot*)
         }
         show_home(app);
         break;
+    case BACK_PLAYLISTS: browser_show_playlists(app); break;
+    case BACK_FAVORITES: browser_show_favorites(app); break;
     case BACK_RECORDINGS:
         b.browse_mode = BROWSE_RECORDINGS;
         if (browser_open_list(app) != 0)
@@ -440,23 +464,28 @@ void browser_slide_show(AppState* app, RegistrySlot*)
 
 void browser_delete_ask(AppState* app, RegistrySlot*)
 {
+    browser_confirm(app, CONFIRM_DELETE_ITEM, delete_confirmed);
+}
+
+void browser_confirm(AppState* app, const char* question, SlotAction on_ok)
+{
     registry_clear(0);
     widgets_clear(0);
     Surface* s = app->ui.ui_surface;
     TTF_Font* font = font_get(FONT_SET_MAIN, FONT_PRELUDE);
     int left = (LIST_COLUMN_WIDTH - DIALOG_WIDTH) / 2;
-    int text_bottom = draw_text(s, DELETE_QUESTION, font, left + 15, DIALOG_TOP + 20,
-                                DIALOG_WIDTH - 30, 200, ALIGN_LEFT, TEXT_MEASURE, TEXT_BLACK);
+    int text_bottom = draw_text(s, question, font, left + 15, DIALOG_TOP + 20, DIALOG_WIDTH - 30,
+                                200, ALIGN_LEFT, TEXT_MEASURE, TEXT_BLACK);
     SDL_Surface* button = artwork(ART_BUTTON);
     int button_h = button ? button->h : 54;
     int box_h = text_bottom - DIALOG_TOP + 40 + button_h;
     if (SurfacePtr frame{stretch_frame(artwork(ART_DIALOG), DIALOG_WIDTH, box_h)})
         blend_over(s, frame.get(), left, DIALOG_TOP);
-    draw_text(s, DELETE_QUESTION, font, left + 15, DIALOG_TOP + 20, DIALOG_WIDTH - 30, 200,
-              ALIGN_LEFT, TEXT_BLEND, TEXT_BLACK);
+    draw_text(s, question, font, left + 15, DIALOG_TOP + 20, DIALOG_WIDTH - 30, 200, ALIGN_LEFT,
+              TEXT_BLEND, TEXT_BLACK);
     int y = text_bottom + 25;
     if (!browser_button(app, left + 60, y, 100, "Cancel", delete_cancelled) ||
-        !browser_button(app, left + DIALOG_WIDTH - 160, y, 100, "Ok", delete_confirmed))
+        !browser_button(app, left + DIALOG_WIDTH - 160, y, 100, "Ok", on_ok))
         return;
     present(&app->ui);
 }
@@ -531,6 +560,17 @@ void browser_next_sort_key(AppState* app, RegistrySlot*)
 void browser_flip_sort(AppState* app, RegistrySlot*)
 {
     resort(app, browser_sort_key_flip(int(app->settings.sort_key)));
+}
+
+void browser_reopen(AppState* app)
+{
+    if (browser_open_list(app) != 0)
+        show_failure(app, ERR_OUT_OF_MEMORY);
+}
+
+void browser_clear_selection(AppState* app)
+{
+    clear_selection(app->browser);
 }
 
 bool browser_item_loaded(const AppState* app)
@@ -637,5 +677,9 @@ void browser_install(AppState* app)
     app->player.library_screen = library_screen;
     ui_set_play_request_handler(honour_play_request);
     ui_set_thumbnail_hook(browser_thumbnails_ready);
-    browser_set_sources(BrowserSources{});
+    playlist_fill_bind(&app->playlists);
+    BrowserSources sources{};
+    sources.playlists = playlist_source_list;
+    sources.playlist_items = playlist_source_items;
+    browser_set_sources(sources);
 }

@@ -33,6 +33,10 @@ constexpr int LIST_TOP = 120;
 constexpr int LIST_BOTTOM_GAP = 68;  // the list ends this far above the bottom edge
 constexpr int TITLE_X = 5;
 constexpr int TITLE_Y = 18;
+constexpr int TITLE_Y_TWO_LINES = 4;  // the favorites' title leaves room for the tip below
+constexpr int TIP_Y = 32;
+constexpr const char* FAVORITES_TIP = "Tip: Tap and hold to select a folder";
+constexpr int ARROW_WIDTH = 72;  // the item arrows at x 133 and 213 leave a gap between them
 constexpr int SEPARATOR_Y[2] = {59, 119};
 
 ListRow* g_rows = nullptr;
@@ -118,6 +122,7 @@ void rebuild_rows(AppState* app)
     setup.small_font = font_get(FONT_SET_SMALL, FONT_PRELUDE);
     setup.colour = TEXT_WHITE;
     g_row_count = row_classify(&b.list, browser_rows(), 0, b.list.count, setup);
+    browser_mark_added_rows(app);
     b.list_refilled = b.sort_requested = b.view_changed = b.saved_list_pending = 0;
 }
 
@@ -125,10 +130,20 @@ void draw_title(AppState* app)
 {
     const BrowserState& b = app->browser;
     const char* title = browser_current_path(&b, &app->settings);
-    if (b.browse_mode == BROWSE_PLAYLISTS)
+    char name[PLAYLIST_NAME_SIZE];
+    bool tip = false;
+    if (b.browse_mode == BROWSE_PLAYLISTS) {
         title = "PLAYLISTS";
-    draw_text_line(app->ui.ui_surface, title, main_font(), TITLE_X, TITLE_Y,
-                   LIST_COLUMN_WIDTH - 2 * TITLE_X, TEXT_WHITE);
+    } else if (b.browse_mode == BROWSE_PLAYLIST_ITEMS) {
+        tip = playlist_title(app, name, sizeof name);
+        title = name;
+    }
+    const int width = LIST_COLUMN_WIDTH - 2 * TITLE_X;
+    draw_text_line(app->ui.ui_surface, title, main_font(), TITLE_X,
+                   tip ? TITLE_Y_TWO_LINES : TITLE_Y, width, TEXT_WHITE);
+    if (tip)
+        draw_text_line(app->ui.ui_surface, FAVORITES_TIP, font_get(FONT_SET_SMALL, FONT_PRELUDE),
+                       TITLE_X, TIP_Y, width, TEXT_WHITE);
 }
 
 bool draw_list(AppState* app)
@@ -149,19 +164,22 @@ bool draw_list(AppState* app)
     widget_draw(s, list);
     registry_add(list, SLOT_DRAG, nullptr);
     registry_add(list, SLOT_ROW_TAP, browser_activate_row);
+    if (browser_holds_rows(app))
+        registry_add(list, SLOT_LONG_PRESS, browser_hold_row);
     return true;
 }
 
-bool header_button(AppState* app, int x, const char* label, ArtId arrow, SlotAction action)
+bool header_button(AppState* app, int x, const char* label, ArtId arrow, SlotAction action,
+                   int width = BUTTON_WIDTH)
 {
     g_button_height = HEADER_HEIGHT;
     bool ok;
     if (arrow != ART_COUNT) {
         SDL_Surface* icon = artwork(arrow);
-        int ix = icon ? (BUTTON_WIDTH - icon->w) / 2 : 0;
+        int ix = icon ? (width - icon->w) / 2 : 0;
         int iy = icon ? (HEADER_HEIGHT - icon->h) / 2 : 0;
-        Widget* w = create_button(x, HEADER_Y, BUTTON_WIDTH, HEADER_HEIGHT, ART_BUTTON, icon, ix,
-                                  iy, nullptr, nullptr, 0, 1);
+        Widget* w = create_button(x, HEADER_Y, width, HEADER_HEIGHT, ART_BUTTON, icon, ix, iy,
+                                  nullptr, nullptr, 0, 1);
         ok = w != nullptr;
         if (w) {
             widget_draw(app->ui.ui_surface, w);
@@ -184,17 +202,13 @@ bool draw_header(AppState* app)
                        browser_toggle_view))
         return false;
     if (b.browse_mode == BROWSE_PLAYLIST_ITEMS)
-        return true;  // the item arrows come with the playlists
+        return header_button(app, 133, nullptr, ART_UPARROW, browser_item_up, ARROW_WIDTH) &&
+               header_button(app, 213, nullptr, ART_DOWNARROW, browser_item_down, ARROW_WIDTH);
     int key = int(app->settings.sort_key);
     return header_button(app, 114, browser_sort_key_label(key), ART_COUNT, browser_next_sort_key) &&
            header_button(app, 213, nullptr, key % 2 ? ART_DOWNARROW : ART_UPARROW,
                          browser_flip_sort);
 }
-
-struct BarButton {
-    const char* label;
-    SlotAction action;
-};
 
 // The buttons of the bottom bar's right group, from the right edge leftwards.
 int item_buttons(const AppState* app, BarButton* out)
@@ -205,6 +219,10 @@ int item_buttons(const AppState* app, BarButton* out)
         out[n++] = {"Cancel", browser_picker_cancel};
         return n;
     }
+    n = playlist_group_buttons(app, out);
+    if (n >= 0)
+        return n;  // the list of playlists, or the add-files mode
+    n = 0;
     if (!b.selected.play_path[0])
         return n;
     bool image = b.selected.media_class == MEDIA_CLASS_IMAGE;
@@ -215,11 +233,10 @@ int item_buttons(const AppState* app, BarButton* out)
         out[n++] = {"Play", browser_play};
         out[n++] = {"Resume", browser_resume};
     }
-    // Deleting from disk: local files and recordings (playlist items come
-    // with the playlists).
+    // Deleting from disk: local files and recordings.
     if (b.browse_mode == BROWSE_LOCAL || b.browse_mode == BROWSE_RECORDINGS)
         out[n++] = {"Delete", browser_delete_ask};
-    return n;
+    return playlist_item_buttons(app, out, n);
 }
 
 bool draw_bars(AppState* app)
@@ -236,7 +253,13 @@ bool draw_bars(AppState* app)
         !browser_button(app, LIST_COLUMN_WIDTH - BUTTON_STEP, bottom, BUTTON_WIDTH, "Now Playing",
                         browser_now_playing))
         return false;
-    BarButton right[4];
+    BarButton top[4];
+    int top_count = playlist_top_buttons(app, top);
+    for (int i = 0; i < top_count; ++i)
+        if (!browser_button(app, LIST_COLUMN_WIDTH + 8 + i * BUTTON_STEP, BUTTON_TOP, BUTTON_WIDTH,
+                            top[i].label, top[i].action))
+            return false;
+    BarButton right[6];
     int n = item_buttons(app, right);
     int x = s->w - BUTTON_STEP;
     for (int i = 0; i < n; ++i, x -= BUTTON_STEP)

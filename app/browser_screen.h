@@ -18,6 +18,10 @@ void browser_install(AppState* app);
 
 // The home screen's entries: the local media at the local path.
 void show_local_media(AppState* app);
+// The list of playlists, and the favorites (the first playlist); the
+// previous path follows the list being left.
+void browser_show_playlists(AppState* app);
+void browser_show_favorites(AppState* app);
 
 // Draws the screen for the current list (a screen function).
 void browser_screen_draw(AppState* app);

@@ -28,6 +28,7 @@ constexpr int CORNER_MARGIN = 25;
 constexpr int CORNER_Y = 10;
 
 void local_media(AppState* app, RegistrySlot*);
+void playlists(AppState* app, RegistrySlot*);
 
 struct HomeTile {
     const char* label;
@@ -39,12 +40,17 @@ struct HomeTile {
 const HomeTile TILES[6] = {
     {"Local Media", ART_MOVIE, local_media}, {"Remote Media", ART_REMOTE, nullptr},
     {"DLNA/UPNP", ART_UPNP, nullptr},        {"Settings", ART_SETTINGS, nullptr},
-    {"Live Streaming", ART_TV, nullptr},     {"Playlists", ART_FAVS, nullptr},
+    {"Live Streaming", ART_TV, nullptr},     {"Playlists", ART_FAVS, playlists},
 };
 
 void local_media(AppState* app, RegistrySlot*)
 {
     show_local_media(app);
+}
+
+void playlists(AppState* app, RegistrySlot*)
+{
+    browser_show_playlists(app);
 }
 
 void open_help(AppState*, RegistrySlot*)

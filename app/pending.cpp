@@ -5,7 +5,6 @@
 #include "app/app_state.h"
 #include "platform/result_codes.h"
 
-void favorites_init(AppState*) {}
 int upnp_thread_start(AppState*)
 {
     return 0;

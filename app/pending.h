@@ -1,7 +1,6 @@
-// Entry points of subsystems that are not part of the program yet (browser
-// lists and item stepping, streamer client, DLNA, local player loop,
-// recording, favorites). Each is a named no-op or reports that
-// the path is unavailable, so the main loop and dispatcher keep their final
+// Entry points of subsystems that are not part of the program yet (streamer
+// client, DLNA, recording). Each is a named no-op or reports that the path
+// is unavailable, so the main loop and dispatcher keep their final
 // shape; each is replaced by its subsystem. Main thread only, like the
 // callers they stand in for; the *_start/_stop pairs are start-up's and
 // shutdown's. Results: 0 or a negative ResultCode (ERR_MEDIA_OPEN for a path
@@ -10,7 +9,6 @@
 
 struct AppState;
 
-void favorites_init(AppState* app);
 int upnp_thread_start(AppState* app);
 void upnp_thread_stop();
 

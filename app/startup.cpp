@@ -19,6 +19,8 @@ extern "C" {
 #include "app/pending.h"
 #include "app/prefs.h"
 #include "app/thumb_worker.h"
+#include "browser/navigation.h"
+#include "browser/playlist.h"
 #include "engine/info_cache.h"
 #include "engine/thumbnail.h"
 #include "platform/media_enums.h"
@@ -172,7 +174,7 @@ void choose_window_size(AppState* app)
 }
 
 // Loads the settings file; a missing or damaged one is replaced by the
-// defaults at once. Then favorites and the window size, which depend on them.
+// defaults at once. Then the playlists and the window size.
 int load_preferences()
 {
     AppState* app = g_app;
@@ -181,7 +183,8 @@ int load_preferences()
         prefs_save(&app->settings);
     }
     g_settings_owned = true;
-    favorites_init(app);
+    if (playlists_init(&app->playlists, PLAYLISTS_FOLDER) != 0)
+        return -1;
     app->settings.handshake_value = 1;
     choose_window_size(app);
     return 0;
@@ -281,6 +284,11 @@ void stop_resources()
 
 void nothing_to_undo() {}
 
+void free_playlists()
+{
+    playlists_free(&g_app->playlists);
+}
+
 // Start-up in its fixed order, each step beside what undoes it. Shutdown
 // undoes the steps that were begun in exactly the reverse order, so nothing
 // is released while something started after it still uses it: the record
@@ -295,7 +303,7 @@ const StartStep START_STEPS[] = {
     {start_sockets, net_cleanup},
     {start_record, stop_record},
     {start_sdl, SDL_Quit},
-    {load_preferences, nothing_to_undo},
+    {load_preferences, free_playlists},
     {open_joystick, close_joystick},
     {start_truetype, TTF_Quit},
     {open_window, nothing_to_undo},  // SDL_Quit closes the video mode
