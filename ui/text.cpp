@@ -254,8 +254,28 @@ SDL_Color text_colour(uint32_t colour)
     return c;
 }
 
+// Byte length of the longest run of whole characters at the start of word
+// that fits width; at least one character, so a narrow box still moves on.
+size_t fitting_prefix(TTF_Font* font, const std::string& word, int width)
+{
+    std::vector<size_t> ends;  // the length after each character
+    for (size_t i = 1; i <= word.size(); ++i)
+        if (i == word.size() || !is_continuation(static_cast<unsigned char>(word[i])))
+            ends.push_back(i);
+    size_t lo = 0, hi = ends.size();  // ends[lo] fits (or is the first), ends[hi] does not
+    while (lo + 1 < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (width_of(font, word.substr(0, ends[mid])) <= width)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return ends.empty() ? word.size() : ends[lo];
+}
+
 // Breaks one line into pieces no wider than box_width, at spaces; a word
-// wider than the box becomes a piece of its own.
+// wider than the box (a long path, a name without blanks) is broken between
+// characters rather than left to run out of its box.
 void break_line(TTF_Font* font, const std::string& line, int box_width,
                 std::vector<std::string>& pieces)
 {
@@ -272,23 +292,59 @@ void break_line(TTF_Font* font, const std::string& line, int box_width,
             if (next == std::string::npos)
                 next = line.size();
             if (next > pos) {
-                if (width_of(font, line.substr(pos, next - pos)) <= box_width) {
-                    best = next;
-                } else {
-                    if (best == std::string::npos)
-                        best = next;  // a single word wider than the box
+                if (width_of(font, line.substr(pos, next - pos)) > box_width)
                     break;
-                }
+                best = next;
             }
             if (next >= line.size())
                 break;
             search = next + 1;
+        }
+        if (best == std::string::npos) {  // the first word alone is too wide
+            size_t end = line.find(' ', pos);
+            std::string word = line.substr(pos, end == std::string::npos ? end : end - pos);
+            best = pos + fitting_prefix(font, word, box_width);
         }
         pieces.push_back(line.substr(pos, best - pos));
         pos = line.find_first_not_of(' ', best);
         if (pos == std::string::npos)
             break;
     }
+}
+
+// s without its last whole UTF-8 character.
+void drop_last_char(std::string& s)
+{
+    if (s.empty())
+        return;
+    size_t n = s.size() - 1;
+    while (n > 0 && is_continuation(static_cast<unsigned char>(s[n])))
+        --n;
+    s.resize(n);
+}
+
+// s shortened by whole characters until s + "..." fits width, then "..."
+// appended: the sign that more text did not fit.
+std::string with_ellipsis(TTF_Font* font, std::string s, int width)
+{
+    while (!s.empty() && width_of(font, s + "...") > width)
+        drop_last_char(s);
+    return s + "...";
+}
+
+// The pieces that fit box_height from the top (at least one); when some are
+// left out, the last one kept ends with "...".
+void keep_fitting_pieces(TTF_Font* font, std::vector<std::string>& pieces,
+                         const std::vector<int>& heights, int box_width, int box_height)
+{
+    size_t keep = 0;
+    for (int used = 0; keep < pieces.size() && used + heights[keep] <= box_height; ++keep)
+        used += heights[keep];
+    keep = std::max<size_t>(keep, 1);
+    if (keep >= pieces.size())
+        return;
+    pieces.resize(keep);
+    pieces.back() = with_ellipsis(font, pieces.back(), box_width);
 }
 
 // Puts one rendered piece on dst in the given mode.
@@ -436,10 +492,10 @@ int draw_text(Surface* dst, const char* text, TTF_Font* font, int x, int y, int 
     const int line_height = font_line_height(f);
     const int wrap_width = std::max(box_width, 1);
 
-    bool first = true;
-    size_t start = 0;
+    // Every line broken into the pieces drawn one under the other.
     std::vector<std::string> pieces;
-    while (start < buf.size()) {
+    int first_line_width = 0;
+    for (size_t start = 0; start < buf.size();) {
         size_t nl = buf.find('\n', start);
         if (nl == std::string::npos)
             nl = buf.size();
@@ -447,29 +503,41 @@ int draw_text(Surface* dst, const char* text, TTF_Font* font, int x, int y, int 
         start = nl + 1;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-
-        const int line_width = width_of(f, line);
-        if (first && (align == ALIGN_CENTRE_MIDDLE || align == ALIGN_LEFT_MIDDLE)) {
-            const int lines = line_width / wrap_width + 1;
-            y += std::max(0, (box_height - lines * line_height) / 2);
-        }
-        first = false;
-
-        pieces.clear();
+        if (pieces.empty())
+            first_line_width = width_of(f, line);
         break_line(f, line, wrap_width, pieces);
-        for (const std::string& piece : pieces) {
-            int pw = 0, ph = TTF_FontHeight(f);
-            if (!piece.empty())
-                text_runs_size(f, piece, &pw, &ph);
-            int px = x + (box_width - pw) / 2;
-            if (align == ALIGN_LEFT || align == 5 || align == ALIGN_LEFT_MIDDLE || align == 7)
-                px = x;
-            else if (align == ALIGN_RIGHT)
-                px = x + box_width - pw;
-            if (mode != TEXT_MEASURE && !piece.empty())
-                put_piece(dst, f, piece, px, y, mode, colour);
-            y += ph;
-        }
+    }
+    std::vector<int> heights(pieces.size(), TTF_FontHeight(f));
+    std::vector<int> widths(pieces.size(), 0);
+    int total = 0;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (!pieces[i].empty())
+            text_runs_size(f, pieces[i], &widths[i], &heights[i]);
+        total += heights[i];
+    }
+    // A text taller than its box ends in "..." on the last line that fits,
+    // rather than being cut through a line (a row's long name).
+    if (total > box_height && !heights.empty() && heights[0] <= box_height) {
+        size_t before = pieces.size();
+        keep_fitting_pieces(f, pieces, heights, wrap_width, box_height);
+        if (pieces.size() < before)
+            text_runs_size(f, pieces.back(), &widths[pieces.size() - 1],
+                           &heights[pieces.size() - 1]);
+    }
+    if (!pieces.empty() && (align == ALIGN_CENTRE_MIDDLE || align == ALIGN_LEFT_MIDDLE)) {
+        const int lines = first_line_width / wrap_width + 1;
+        y += std::max(0, (box_height - lines * line_height) / 2);
+    }
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const int pw = widths[i];
+        int px = x + (box_width - pw) / 2;
+        if (align == ALIGN_LEFT || align == 5 || align == ALIGN_LEFT_MIDDLE || align == 7)
+            px = x;
+        else if (align == ALIGN_RIGHT)
+            px = x + box_width - pw;
+        if (mode != TEXT_MEASURE && !pieces[i].empty())
+            put_piece(dst, f, pieces[i], px, y, mode, colour);
+        y += heights[i];
     }
     return y;
 }
@@ -485,40 +553,9 @@ size_t shorten_text_line(const char* text, TTF_Font* font, int max_width, char* 
     const std::string_view cut(text, cut_length(text, TEXT_MAX_BYTES));
     TTF_Font* f = font_for(cut, font);
     std::string s = renderable(cut);
-    // Drops the last whole UTF-8 character (back to its lead byte).
-    auto drop_last = [&s] {
-        size_t n = s.size() - 1;
-        while (n > 0 && is_continuation(static_cast<unsigned char>(s[n])))
-            --n;
-        s.resize(n);
-    };
-    bool shortened = false;
     if (width_of(f, s) > max_width) {
-        // Longest prefix of whole characters that fits (binary search over
-        // the character starts; widths grow with the prefix).
-        std::vector<size_t> starts;
-        for (size_t i = 0; i < s.size(); ++i)
-            if (!is_continuation(static_cast<unsigned char>(s[i])))
-                starts.push_back(i);
-        size_t lo = 0, hi = starts.size();  // prefix ending before starts[k], k in [lo, hi)
-        while (lo + 1 < hi) {
-            const size_t mid = (lo + hi) / 2;
-            if (width_of(f, s.substr(0, starts[mid])) <= max_width)
-                lo = mid;
-            else
-                hi = mid;
-        }
-        s.resize(starts.empty() ? 0 : starts[lo]);
-        while (!s.empty() && width_of(f, s) > max_width)
-            drop_last();
-        shortened = true;
-    }
-    if (shortened) {
-        for (int i = 0; i < 2 && !s.empty(); ++i)
-            drop_last();
-        while (!s.empty() && width_of(f, s + "...") > max_width)
-            drop_last();
-        s += "...";
+        s.resize(fitting_prefix(f, s, max_width));
+        s = with_ellipsis(f, s, max_width);
     }
     const size_t n = cut_length(s.c_str(), out_size - 1);
     std::memcpy(out, s.data(), n);

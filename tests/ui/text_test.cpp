@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -169,16 +170,28 @@ TEST_F(TextFonts, LinesSplitAtNewlinesTextIsCutAt511BytesAndLongWordsOverflow)
     ASSERT_EQ(text_size(main_font(), han.substr(0, 510).c_str(), &w_510, nullptr), 0);
     EXPECT_EQ(w_cut, w_510);
 
+    // A word wider than its box is broken between characters and stays in
+    // the box; a text taller than the box ends in "..." on its last line.
     const char* word = "Supercalifragilisticexpialidocious";
     int long_w = 0;
     TTF_SizeUTF8(main_font(), word, &long_w, nullptr);
+    const int fh = TTF_FontHeight(main_font());
     SurfacePtr s(surface_create(600, 200));
+    const int lines =
+        draw_text(s.get(), word, main_font(), 0, 0, 60, 1000, ALIGN_LEFT, TEXT_MEASURE, 0) / fh;
+    EXPECT_GE(lines, (long_w + 59) / 60);
     EXPECT_EQ(
         draw_text(s.get(), word, main_font(), 10, 5, 60, 200, ALIGN_LEFT, TEXT_BLEND, 0xFFFFFF),
-        5 + TTF_FontHeight(main_font()));
+        5 + lines * fh);
     EXPECT_LE(ink_columns(s.get()).first, 14);
-    EXPECT_GT(ink_columns(s.get()).second,
-              10 + 60 + (long_w - 60) / 2);  // drawn whole, past the box
+    EXPECT_LE(ink_columns(s.get()).second, 70);
+    SurfacePtr two(surface_create(600, 200));
+    EXPECT_EQ(draw_text(two.get(), word, main_font(), 10, 5, 60, 2 * fh, ALIGN_LEFT, TEXT_BLEND,
+                        0xFFFFFF),
+              5 + 2 * fh);
+    char shortened[64];
+    shorten_text_line(word, main_font(), 60, shortened, sizeof shortened);
+    EXPECT_STREQ(shortened + std::strlen(shortened) - 3, "...") << shortened;
 }
 
 TEST_F(TextFonts, AlignmentsPlaceTheTextAndModesBoxReplaceOrMeasure)
