@@ -48,9 +48,10 @@ constexpr int MENU_BUTTON_Y = 8;
 constexpr int ADVANCED_X = 100 + 11;  // right of "Back"
 constexpr int ADVANCED_WIDTH = 100;
 constexpr int DIALOG_PAD = 14;  // first control below the dialog's top edge
-constexpr int ROW = 50;         // a check box or an edit box row
-constexpr int LABEL_ROW = 30;   // a label above its control
-constexpr int SELECTOR_ROW = 56;
+constexpr int ROW = 44;         // a check box row
+constexpr int BOX_ROW = 50;     // an edit box row
+constexpr int LABEL_ROW = 26;   // a label above its control
+constexpr int SELECTOR_ROW = 52;
 constexpr int BOX_HEIGHT = 40;
 constexpr int LABEL_WIDTH = CONTENT_WIDTH - 50;  // beside a check box
 constexpr int ACCOUNT_LABEL_WIDTH = 110;
@@ -228,7 +229,7 @@ struct Rows {
         ok = ok && w;
         if (w)
             screen_widgets[place] = w;
-        y += ROW;
+        y += BOX_ROW;
         return w;
     }
     Widget* digits_box(const char* text, uint32_t value, SlotAction check, int place)
