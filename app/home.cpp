@@ -7,6 +7,7 @@
 #include "app/browser_screen.h"
 #include "platform/shell.h"
 #include "platform/text_copy.h"
+#include "settings/settings_screens.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/events.h"
@@ -29,6 +30,7 @@ constexpr int CORNER_Y = 10;
 
 void local_media(AppState* app, RegistrySlot*);
 void playlists(AppState* app, RegistrySlot*);
+void settings_menu(AppState* app, RegistrySlot*);
 
 struct HomeTile {
     const char* label;
@@ -39,7 +41,7 @@ struct HomeTile {
 // Row by row, left to right.
 const HomeTile TILES[6] = {
     {"Local Media", ART_MOVIE, local_media}, {"Remote Media", ART_REMOTE, nullptr},
-    {"DLNA/UPNP", ART_UPNP, nullptr},        {"Settings", ART_SETTINGS, nullptr},
+    {"DLNA/UPNP", ART_UPNP, nullptr},        {"Settings", ART_SETTINGS, settings_menu},
     {"Live Streaming", ART_TV, nullptr},     {"Playlists", ART_FAVS, playlists},
 };
 
@@ -51,6 +53,11 @@ void local_media(AppState* app, RegistrySlot*)
 void playlists(AppState* app, RegistrySlot*)
 {
     browser_show_playlists(app);
+}
+
+void settings_menu(AppState* app, RegistrySlot*)
+{
+    settings_menu_open(&app->settings, &app->ui, show_home);
 }
 
 void open_help(AppState*, RegistrySlot*)

@@ -301,7 +301,13 @@ bool spinner_job_done(const Widget* spinner);
 
 // ---- drawing --------------------------------------------------------------
 
+// Draws a widget. Before a redraw the pixels under it are put back: those
+// found at its first draw when save_under is set (widgets on a dialog card),
+// else the screen background image.
 void widget_draw(SDL_Surface* surface, Widget* w);
+// The image a screen of this surface's shape is drawn on (landscape or
+// portrait background).
+SDL_Surface* screen_background(SDL_Surface* surface);
 // Shows ui_surface through the current interface layer (ui/layers.h).
 void present(UiState* ui);
 

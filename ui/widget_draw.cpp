@@ -35,21 +35,36 @@ int text_width(TTF_Font* font, const char* text)
     return w;
 }
 
-// The background the screen was drawn on: it is copied back under a widget
-// before the widget is redrawn so that blending never accumulates.
-SDL_Surface* screen_background(SDL_Surface* surface)
+// The colour picker's selection frame lies this far outside its cells.
+constexpr int PICKER_FRAME_MARGIN = 4;
+
+// What a widget covers when drawn: its rectangle, and around a colour
+// picker the frame of the chosen cell.
+SDL_Rect drawn_area(const Widget* w)
 {
-    return artwork(surface->w >= surface->h ? ART_BACKGROUND2 : ART_BACKGROUND_TALL);
+    const int m = w->kind == WIDGET_COLOUR_PICKER ? PICKER_FRAME_MARGIN : 0;
+    return SDL_Rect{Sint16(w->x - m), Sint16(w->y - m), Uint16(std::max(0, w->width + 2 * m)),
+                    Uint16(std::max(0, w->height + 2 * m))};
 }
 
-void restore_background(SDL_Surface* surface, const Widget* w)
+// Puts back what lies under a widget before it is redrawn, so that blending
+// never accumulates and nothing of its previous look stays: the pixels
+// found there at its first draw when it has save_under set (a widget on a
+// dialog card), else the screen's background image.
+void restore_under(SDL_Surface* surface, Widget* w)
 {
-    SDL_Surface* bg = screen_background(surface);
-    if (!bg)
+    SDL_Rect r = drawn_area(w);
+    if (!w->save_under) {
+        if (SDL_Surface* bg = screen_background(surface))
+            copy_rect(surface, r.x, r.y, bg, &r);
         return;
-    SDL_Rect r{Sint16(w->x), Sint16(w->y), Uint16(std::max(0, w->width)),
-               Uint16(std::max(0, w->height))};
-    copy_rect(surface, w->x, w->y, bg, &r);
+    }
+    if (w->saved_pixels) {
+        copy_rect(surface, r.x, r.y, w->saved_pixels, nullptr);
+        return;
+    }
+    w->saved_pixels = surface_create(r.w, r.h);
+    copy_rect(w->saved_pixels, 0, 0, surface, &r);
 }
 
 void draw_button(SDL_Surface* surface, Widget* w)
@@ -347,17 +362,26 @@ void edit_place_caret(Widget* box)
 
 // ---- widget_draw and present ---------------------------------------------------
 
+SDL_Surface* screen_background(SDL_Surface* surface)
+{
+    return artwork(surface->w >= surface->h ? ART_BACKGROUND2 : ART_BACKGROUND_TALL);
+}
+
 void widget_draw(SDL_Surface* surface, Widget* w)
 {
     if (!surface || !w || !w->in_use)
         return;
     switch (w->kind) {
     case WIDGET_TOGGLE:
+        // A toggle keeps its saved pixels as a button does (draw_button).
+        if (!w->save_under)
+            restore_under(surface, w);
+        break;
     case WIDGET_SELECTOR3:
     case WIDGET_COLOUR_PICKER:
     case WIDGET_EDIT_BOX:
     case WIDGET_SPINNER:
-    case WIDGET_CHECKBOX: restore_background(surface, w); break;
+    case WIDGET_CHECKBOX: restore_under(surface, w); break;
     default: break;
     }
     switch (w->kind) {

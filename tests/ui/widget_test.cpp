@@ -153,6 +153,33 @@ TEST_F(WidgetPool, DrawingEveryKindPartlyOffTheSurfaceStaysInsideIt)
     EXPECT_TRUE(same_pixels(normal.get(), after.get()));
 }
 
+// A redraw puts back what lay under the widget: with save_under the pixels
+// of a dialog card (not the screen's background image), and all around a
+// colour picker, so the frame of the cell chosen before leaves no trace.
+TEST_F(WidgetPool, RedrawPutsBackWhatLayUnderTheWidgetAndItsSelectionFrame)
+{
+    constexpr uint32_t CARD = 0xFF336699;
+    SDL_Surface* bg = screen_background(surface());
+    struct Case {
+        Widget* w;
+        int save_under;
+        int probe_x, probe_y;  // outside what the new state draws
+    };
+    for (const Case& c : {Case{create_checkbox(100, 100), 1, 100, 100},
+                          Case{create_colour_picker(200, 300, 30, 30), 0, 200, 296},
+                          Case{create_colour_picker(200, 400, 30, 30), 1, 198, 429}}) {
+        ASSERT_NE(c.w, nullptr);
+        fill_rect(surface(), 0, 0, 1000, 600, CARD);
+        c.w->save_under = uint8_t(c.save_under);
+        widget_draw(surface(), c.w);
+        c.w->state = 3;
+        widget_draw(surface(), c.w);
+        const uint32_t under = c.save_under ? CARD : get_pixel(bg, c.probe_x, c.probe_y);
+        EXPECT_EQ(get_pixel(surface(), c.probe_x, c.probe_y), under)
+            << "kind " << c.w->kind << " save_under " << c.save_under;
+    }
+}
+
 TEST_F(WidgetPool, ListRowsLoadSharedPicturesOnceAndReleaseOnlyTheirOwn)
 {
     ListRow rows[4] = {};
