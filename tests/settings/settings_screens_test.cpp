@@ -100,8 +100,9 @@ TEST_F(SettingsScreens, ABitrateAbove3000ResetsTo3000WithTheMessageAnd3000IsKept
         // OK after the message shows the screen again; Ok writes the box back.
         click(registered(c.refused ? "OK" : "Ok"));
         EXPECT_EQ(app()->settings.custom_bitrate_kbps, 3000u) << c.digit;
-        if (c.refused)
+        if (c.refused) {
             EXPECT_STREQ(box(SCREEN_STREAMING_BITRATE)->edit.text, "3000");
+        }
     }
 }
 
