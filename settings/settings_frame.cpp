@@ -24,6 +24,7 @@ constexpr int COLUMN_GAP = 10;  // between the bars, the panel and the dialog
 constexpr int PANEL_PAD = 12;   // text inside the panel
 constexpr int LABEL_GAP = 10;   // between a check box and its label
 constexpr int EDIT_TEXT_ROOM = 255;
+constexpr int TITLE_X = 10;  // the title from the left edge
 
 TTF_Font* panel_font()
 {
@@ -56,7 +57,7 @@ int bottom_bar_y(const Surface* s)
     return ui && ui->bottom_bar_y > 0 ? ui->bottom_bar_y : s->h - BOTTOM_BAR_HEIGHT;
 }
 
-Surface* begin_screen(int all, uint32_t title_top)
+Surface* begin_screen(int all, uint32_t title_top, const char* title)
 {
     registry_clear(all);
     widgets_clear(all);
@@ -71,6 +72,9 @@ Surface* begin_screen(int all, uint32_t title_top)
                   RIGHT_TITLE_TOP + BAR_SHADE, 1);
     draw_line(s, 0, TITLE_BAR_HEIGHT - 1, s->w - 1, TITLE_BAR_HEIGHT - 1, DIALOG_LINE);
     fill_gradient(s, 0, bar, s->h - bar, s->w, BOTTOM_BAR_TOP, BOTTOM_BAR_TOP - BAR_SHADE, 1);
+    // Where the user is, as the browser names its folder in the same place.
+    draw_text(s, title, font_get(FONT_SET_MAIN, FONT_PRELUDE), TITLE_X, 0, PANE_WIDTH - 2 * TITLE_X,
+              TITLE_BAR_HEIGHT, ALIGN_LEFT_MIDDLE, TEXT_BLEND, TEXT_WHITE);
     return s;
 }
 

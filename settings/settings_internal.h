@@ -32,9 +32,9 @@ constexpr uint32_t TITLE_TOP = 0xFF151515;
 constexpr uint32_t TITLE_TOP_PLAYER = 0xFF353535;
 
 // Clears the registry and the widgets (all when `all`), draws the frame
-// with its title bar starting at title_top, and returns the surface (null
-// when there is none).
-Surface* begin_screen(int all, uint32_t title_top);
+// with its title bar starting at title_top and the screen's title at its
+// left, and returns the surface (null when there is none).
+Surface* begin_screen(int all, uint32_t title_top, const char* title);
 // The description panel at the top of the column; returns the y where the
 // dialog below it starts.
 int draw_panel(Surface* s, const char* text);

@@ -262,9 +262,9 @@ struct Rows {
 };
 
 // A screen with the panel text and the dialog below it; rows start in it.
-Rows dialog_screen(uint32_t title_top, const char* text)
+Rows dialog_screen(uint32_t title_top, const char* title, const char* text)
 {
-    Surface* s = begin_screen(0, title_top);
+    Surface* s = begin_screen(0, title_top, title);
     if (!s)
         return Rows{nullptr, 0, false};
     int top = draw_panel(s, text);
@@ -294,7 +294,7 @@ int show_settings_menu(AppState*)
     if (!ready())
         return -1;
     commit_box_texts(&settings(), boxes_on_screen());
-    Surface* s = begin_screen(1, TITLE_TOP);
+    Surface* s = begin_screen(1, TITLE_TOP, "Settings");
     if (!s)
         return -1;
     if (!add_button(s, s->w - MENU_BUTTON_MARGIN, MENU_BUTTON_Y, MENU_BUTTON_WIDTH, "Menu",
@@ -324,7 +324,7 @@ int show_account_settings(AppState*)
 {
     if (!ready())
         return -1;
-    Rows r = dialog_screen(TITLE_TOP, ACCOUNT_TEXT);
+    Rows r = dialog_screen(TITLE_TOP, "Account Settings", ACCOUNT_TEXT);
     const Settings& st = settings();
     r.box("Username:", ACCOUNT_LABEL_WIDTH, CONTENT_WIDTH - ACCOUNT_LABEL_WIDTH, st.username,
           ACCOUNT_LIMIT, nullptr, SCREEN_ACCOUNT_USERNAME);
@@ -345,7 +345,7 @@ int show_network_settings(AppState*)
 {
     if (!ready())
         return -1;
-    Rows r = dialog_screen(TITLE_TOP, NETWORK_TEXT);
+    Rows r = dialog_screen(TITLE_TOP, "Network Settings", NETWORK_TEXT);
     const Settings& st = settings();
     r.checkbox(st.connect_by_address, "Connect with IP and port", set_connect_by_address);
     Widget* host = r.box("Streamer IP/Hostname:", 0, CONTENT_WIDTH, st.streamer_host, HOST_LIMIT,
@@ -369,7 +369,7 @@ int show_player_options(AppState*)
     if (!ready())
         return -1;
     commit_box_texts(&settings(), boxes_on_screen());
-    Rows r = dialog_screen(TITLE_TOP_PLAYER, PLAYER_TEXT);
+    Rows r = dialog_screen(TITLE_TOP_PLAYER, "Player Options", PLAYER_TEXT);
     const Settings& st = settings();
     r.checkbox(st.auto_hide_controls, "Auto hide player controls",
                set_from_state<&Settings::auto_hide_controls>);
@@ -400,7 +400,7 @@ int show_advanced_player_options(AppState*)
 {
     if (!ready())
         return -1;
-    Rows r = dialog_screen(TITLE_TOP, ADVANCED_TEXT);
+    Rows r = dialog_screen(TITLE_TOP, "Advanced Player Options", ADVANCED_TEXT);
     const Settings& st = settings();
     r.digits_box("Seek fwd duration (secs):", st.seek_forward_secs, check_seek_duration,
                  SCREEN_SEEK_FORWARD);
@@ -421,7 +421,7 @@ int show_streaming_options(AppState*)
 {
     if (!ready())
         return -1;
-    Rows r = dialog_screen(TITLE_TOP, STREAMING_TEXT);
+    Rows r = dialog_screen(TITLE_TOP, "Streaming Options", STREAMING_TEXT);
     const Settings& st = settings();
     r.checkbox(st.progressive_download, "Enable progressive download",
                set_from_state<&Settings::progressive_download>);
