@@ -105,7 +105,7 @@ int subtitle_file_load(CueTable* table, const char* path, const char* charset)
 {
     subtitle_cues_clear(table);
     FileHandle file(path ? open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1);
-    struct stat st{};
+    struct stat st {};
     // Only a regular file: a folder does not read and a pipe could block.
     if (file.fd < 0 || fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0)
         return -1;
@@ -120,8 +120,9 @@ bool subtitle_cue_pick(CueTable* table, int64_t time_ms, CuePickMode mode)
 {
     if (!table->cues || table->count <= 0)
         return false;
-    const SubtitleCue* shown =
-        table->shown >= 0 && table->shown < table->count ? &table->cues[table->shown] : nullptr;
+    const SubtitleCue* shown = table->shown >= 0 && table->shown < table->count
+                                   ? &table->cues[table->shown]
+                                   : nullptr;
     // Time that went back before the shown cue (a seek backwards) searches
     // from the first cue again.
     int first = 0;
@@ -148,8 +149,7 @@ bool subtitle_cue_pick(CueTable* table, int64_t time_ms, CuePickMode mode)
 int subtitle_stream_cue_add(CueTable* table, const char* data, size_t size, int format,
                             const char* charset)
 {
-    if ((format != SUBTITLE_FORMAT_SRT && format != SUBTITLE_FORMAT_PACKET) ||
-        !slots_ready(table))
+    if ((format != SUBTITLE_FORMAT_SRT && format != SUBTITLE_FORMAT_PACKET) || !slots_ready(table))
         return -1;
     SubtitleCue& cue = table->cues[table->count];
     int32_t start = 0, end = 0;

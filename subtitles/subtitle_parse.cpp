@@ -132,8 +132,7 @@ int64_t packet_timing(const char* data, size_t size, int32_t* start_ms, int32_t*
     if (!key)
         return -1;
     const char* digits = key + PACKET_KEYWORD.size();
-    const char* colon =
-        static_cast<const char*>(std::memchr(digits, ':', data + size - digits));
+    const char* colon = static_cast<const char*>(std::memchr(digits, ':', data + size - digits));
     Scanner in{digits, colon ? colon : digits};
     int64_t start = 0;
     if (!colon || !in.number(0, &start) || !time_usable(start) ||
@@ -163,8 +162,8 @@ int decode_dialogue(const char* data, size_t size, char* out, int32_t* start, in
     const char* rest = key + DIALOGUE_KEYWORD.size();
     const size_t rest_size = data + size - rest;
     const int64_t field = subtitle_dialogue_parse(rest, rest_size, start, end);
-    if (field < 0 || subtitle_dialogue_clean(rest + field, rest_size - field, out,
-                                             SUBTITLE_TEXT_SIZE) < 0)
+    if (field < 0 ||
+        subtitle_dialogue_clean(rest + field, rest_size - field, out, SUBTITLE_TEXT_SIZE) < 0)
         return -1;
     return static_cast<int>(tidy_line_ends(out));
 }
@@ -190,8 +189,7 @@ int64_t subtitle_dialogue_parse(const char* data, size_t size, int32_t* start_ms
     Scanner in{data, data + size};
     int64_t layer = 0, start = 0, end = 0;
     if (!in.number(0, &layer) || !in.literal(",") || !in.clock_time(2, 10, &start) ||
-        !in.literal(",") || !in.clock_time(2, 10, &end) || !time_usable(start) ||
-        !time_usable(end))
+        !in.literal(",") || !in.clock_time(2, 10, &end) || !time_usable(start) || !time_usable(end))
         return -1;
     const char* p = data;
     for (int commas = 0; commas < DIALOGUE_TEXT_COMMAS; commas++) {

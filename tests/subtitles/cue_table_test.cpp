@@ -26,8 +26,8 @@ std::string srt_time(int ms)
 
 std::string srt_block(int number, int start, int end, const std::string& text)
 {
-    return std::to_string(number) + "\n" + srt_time(start) + " --> " + srt_time(end) + "\n" +
-           text + "\n\n";
+    return std::to_string(number) + "\n" + srt_time(start) + " --> " + srt_time(end) + "\n" + text +
+           "\n\n";
 }
 
 std::vector<std::string> texts(const CueTable& t)
@@ -48,21 +48,25 @@ TEST(SubtitleFile, BlocksBecomeCues)
     } cases[] = {
         {"plain", srt_block(1, 1000, 2000, "One") + srt_block(2, 3000, 4000, "Two\nlines"),
          V{"One", "Two\nlines"}},
-        {"CR LF", "1\r\n00:00:01,000 --> 00:00:02,000\r\nOne\r\n\r\n2\r\n00:00:03,000 --> "
-                  "00:00:04,000\r\nTwo\r\n",
+        {"CR LF",
+         "1\r\n00:00:01,000 --> 00:00:02,000\r\nOne\r\n\r\n2\r\n00:00:03,000 --> "
+         "00:00:04,000\r\nTwo\r\n",
          V{"One", "Two"}},
-        {"no final line break keeps its last character",
-         "1\n00:00:01,000 --> 00:00:02,000\nA", V{"A"}},
-        {"byte order mark", "\xEF\xBB\xBF" "00:00:01,000 --> 00:00:02,000\nA\n", V{"A"}},
-        {"block without text", "1\n00:00:01,000 --> 00:00:02,000\n\n" + srt_block(2, 3000, 4000, "B"),
-         V{"B"}},
-        {"timing line at the very end", srt_block(1, 0, 1, "A") + "2\n00:00:01,000 --> 00:00:02,000",
+        {"no final line break keeps its last character", "1\n00:00:01,000 --> 00:00:02,000\nA",
          V{"A"}},
-        {"text empty after cleaning", "1\n00:00:01,000 --> 00:00:02,000\n<i></i>\n\n" +
-                                          srt_block(2, 3000, 4000, "B"),
-         V{"B"}},
-        {"damaged blocks", "garbage\n\n\n\n1\n00:00:0x,000 --> 00:00:02,000\nNo\n\n" +
-                               srt_block(3, 3000, 4000, "Yes"),
+        {"byte order mark",
+         "\xEF\xBB\xBF"
+         "00:00:01,000 --> 00:00:02,000\nA\n",
+         V{"A"}},
+        {"block without text",
+         "1\n00:00:01,000 --> 00:00:02,000\n\n" + srt_block(2, 3000, 4000, "B"), V{"B"}},
+        {"timing line at the very end",
+         srt_block(1, 0, 1, "A") + "2\n00:00:01,000 --> 00:00:02,000", V{"A"}},
+        {"text empty after cleaning",
+         "1\n00:00:01,000 --> 00:00:02,000\n<i></i>\n\n" + srt_block(2, 3000, 4000, "B"), V{"B"}},
+        {"damaged blocks",
+         "garbage\n\n\n\n1\n00:00:0x,000 --> 00:00:02,000\nNo\n\n" +
+             srt_block(3, 3000, 4000, "Yes"),
          V{"Yes"}},
         {"empty file", "", V{}},
     };
@@ -146,11 +150,10 @@ TEST(SubtitlePick, TheCueForEachTime)
         const char* text;
         int shown;
     } steps[] = {
-        {500, false, "", -1},   {1000, true, "c0", 0}, {1500, true, "c1", 1},
+        {500, false, "", -1},   {1000, true, "c0", 0},  {1500, true, "c1", 1},
         {1700, false, "c1", 1}, {1800, true, "", 1},  // c1 is over; c0 is not searched again
-        {3000, false, "", 1},   // between cues the previous one stays the shown one
-        {5000, true, "c2", 2},  {6999, false, "c2", 2},
-        {9500, true, "c3", 3},
+        {3000, false, "", 1},  // between cues the previous one stays the shown one
+        {5000, true, "c2", 2},  {6999, false, "c2", 2}, {9500, true, "c3", 3},
         {1100, true, "c0", 0},  // seeking back shows an earlier cue again
         {5500, true, "c2", 2},  // and forward again
         {100, true, "", 2},     // before every cue: nothing
@@ -196,8 +199,8 @@ TEST(SubtitlePick, AFullTableOfStreamedCuesMakesRoom)
     for (const auto& c : cases) {
         CueTable table;
         for (int i = 0; i < MAX_SUBTITLE_CUES; i++) {
-            const std::string packet =
-                "Time#:" + std::to_string(i * 10000) + ":t" + std::to_string(i);
+            const std::string packet = "Time#:" + std::to_string(i * 10000) + ":t" +
+                                       std::to_string(i);
             if (i == MAX_SUBTITLE_CUES - 1 && c.shown_at >= 0)
                 subtitle_cue_pick(&table, c.shown_at * 10000 + 1, CUE_PICK_STREAMED);
             ASSERT_EQ(subtitle_stream_cue_add(&table, packet.data(), packet.size(),
