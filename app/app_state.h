@@ -3,9 +3,10 @@
 // module that owns it: the flag word, the persisted Settings block, the
 // application frame and navigation (here), the interface (ui/ui_state.h), the
 // video output (render/video_output.h) and what is playing
-// (engine/now_playing.h), the local player (app/player.h) and the browser
-// (browser/browser_list.h), the playlists (browser/playlist.h) and the
-// browser's information panel (app/info_panel.h). Lower layers take their own part, never the whole
+// (engine/now_playing.h), the external subtitle cues (subtitles/cue_table.h),
+// the local player (app/player.h), the browser (browser/browser_list.h), the
+// playlists (browser/playlist.h) and the browser's information panel
+// (app/info_panel.h). Lower layers take their own part, never the whole
 // record.
 //
 // Threads: app_create and app_destroy run on the main thread, at start-up
@@ -29,6 +30,7 @@
 #include "platform/flag_word.h"
 #include "platform/settings.h"
 #include "render/video_output.h"
+#include "subtitles/cue_table.h"
 #include "ui/ui_state.h"
 
 // Locks, threads and the native window: written at start-up and shutdown.
@@ -69,6 +71,7 @@ struct AppState {
     UiState ui;
     VideoOutput out;
     NowPlaying now;
+    CueTable cues;
     PlayerState player;
     BrowserState browser;
     PlaylistStore playlists;  // made at start-up, freed at shutdown (browser/playlist.h)

@@ -37,7 +37,7 @@ int open_direct(AppState* app)
     // Recordings are played by the streaming session's file reader.
     if (is_recording(path))
         return ERR_MEDIA_OPEN;
-    const EngineContext ctx{&app->now, &app->out, &app->flags, &app->settings};
+    const EngineContext ctx{&app->now, &app->out, &app->flags, &app->settings, &app->cues};
     const int r = media_open(ctx, path);
     if (r != RESULT_OK)
         return r;

@@ -20,9 +20,11 @@ extern "C" {
 #include "engine/player_session.h"
 #include "engine/thumbnail.h"
 #include "platform/event_codes.h"
+#include "platform/media_enums.h"
 #include "platform/settings.h"
 #include "platform/text_copy.h"
 #include "render/video_planes.h"
+#include "subtitles/cue_table.h"
 
 namespace {
 
@@ -182,6 +184,19 @@ void read_tags(NowPlaying* now, AVFormatContext* ic)
     }
 }
 
+// The external subtitle file of a local item (the previous item's cues went
+// as the open began). It is read unless subtitles are off: a film without
+// subtitle streams keeps the automatic choice (there is nothing to tick), so
+// its ".srt" must load for that choice too.
+void external_subtitles_load(const EngineContext& ctx)
+{
+    if (!ctx.cues)
+        return;
+    const NowPlaying* now = ctx.now;
+    if (now->subtitle_path[0] && now->subtitle_stream >= STREAM_AUTO)
+        subtitle_file_load(ctx.cues, now->subtitle_path, ctx.settings->subtitle_charset);
+}
+
 }  // namespace
 
 void media_open_cancel()
@@ -203,6 +218,8 @@ ResultCode media_open(const EngineContext& ctx, const char* name)
     drop_one_event(EVENT_SESSION_END);
     flush_packet_reset();
     reset_now_playing(now, ctx.settings);
+    if (ctx.cues)
+        subtitle_cues_clear(ctx.cues);
 
     FormatContextPtr ic;
     if (ResultCode opened = open_input(name, &ic); opened != RESULT_OK)
@@ -211,6 +228,7 @@ ResultCode media_open(const EngineContext& ctx, const char* name)
     now->duration_ms = duration_ms_from_us(ic->duration);
     now->duration_unknown = now->duration_ms == 0;
 
+    external_subtitles_load(ctx);
     scan_streams(now, ic.get(), name);
     if (now->audio_only && !now->no_audio && now->cover_path[0] == '\0')
         copy_text(now->cover_path, sizeof now->cover_path, PLACEHOLDER_COVER);

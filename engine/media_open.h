@@ -18,6 +18,10 @@
 //   context's callback). RESULT_OK with *out set,
 //   ERR_MEDIA_OPEN or ERR_OUT_OF_MEMORY. Every part of the engine that opens
 //   media goes through it, so the protocol rules hold everywhere.
+// - media_open empties ctx.cues (when given) and, for an item with
+//   now->subtitle_path set and subtitles not off (choice >= STREAM_AUTO),
+//   loads that file in the chosen character set; a file that cannot be read
+//   leaves the table empty and playback goes on.
 // - media_open_cancel (any thread) makes a blocking network open give up.
 // - The cover picture of an audio item is written by cover_art_save
 //   (engine/thumbnail.h), which sets cover_path.

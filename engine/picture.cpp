@@ -12,10 +12,12 @@ extern "C" {
 #include "engine/now_playing.h"
 #include "engine/player_session.h"
 #include "engine/subtitle_bitmap.h"
+#include "platform/text_copy.h"
 #include "render/gl_context.h"
 #include "render/video_layout.h"
 #include "render/video_output.h"
 #include "render/video_planes.h"
+#include "subtitles/cue_table.h"
 #include "subtitles/subtitle_text.h"
 
 namespace {
@@ -210,6 +212,42 @@ void present(PlayerSession* s)
     s->stats.present_us += us_since(t);
 }
 
+// External cues show unless the user chose an embedded subtitle stream that
+// opened; an automatic choice gives way to the file the user put beside the
+// film (or picked).
+bool external_cues_shown(const PlayerSession* s)
+{
+    const CueTable* cues = s->ctx.cues;
+    if (!cues || cues->count == 0)
+        return false;
+    return !(s->has_subtitle && s->ctx.now->subtitle_stream >= 0);
+}
+
+// The cue for the position becomes the subtitle text; it shows from its
+// start to its end (the cue gives its own end, so the 3-second limit of
+// embedded subtitles does not apply). True when a new text became current.
+bool external_cue_select(PlayerSession* s, const VideoPicture* shown)
+{
+    NowPlaying* now = s->ctx.now;
+    CueTable* cues = s->ctx.cues;
+    SubtitleOverlay& o = s->overlay;
+    // The time of the picture on screen: the position follows the pictures
+    // only some pictures after an open or a seek.
+    const int64_t at_ms = shown ? static_cast<int64_t>(shown->pts * 1000) : now->position_ms.load();
+    subtitle_cue_pick(cues, at_ms - now->media_start_ms, CUE_PICK_LOCAL);
+    const bool changed = cues->changed;
+    if (changed) {
+        cues->changed = false;
+        copy_text(o.text, sizeof o.text, cues->shown_text);
+        if (!o.text[0])
+            draw_subtitle(now, "");
+    }
+    // Drawn at every display while it lasts: the band redraws only when the
+    // text, the bar or the orientation changed.
+    o.showing = o.text[0] != '\0';
+    return changed && o.showing;
+}
+
 }  // namespace
 
 void alloc_picture(PlayerSession* s)
@@ -265,8 +303,10 @@ void session_video_output_free(PlayerSession* s)
         s->ctx.out->video = VideoGeometry{};
 }
 
-bool subtitle_overlay_select(PlayerSession* s)
+bool subtitle_overlay_select(PlayerSession* s, const VideoPicture* shown)
 {
+    if (external_cues_shown(s))
+        return external_cue_select(s, shown);
     NowPlaying* now = s->ctx.now;
     SubtitleOverlay& o = s->overlay;
     bool selected = false;
@@ -323,7 +363,7 @@ void video_image_display(PlayerSession* s, VideoPicture* vp)
         drew = draw_picture(s, vp);
     bool subtitle = false;
     if (!now->player_screen_hidden)
-        subtitle = subtitle_overlay_select(s);
+        subtitle = subtitle_overlay_select(s, drew ? vp : nullptr);
     if ((vp || subtitle) && !drew)
         video_area_clear();
     if (!now->player_screen_hidden && s->ctx.out)

@@ -23,7 +23,13 @@
 // - subtitle_overlay_select (caller holds the ring's lock): true when a new
 //   text or bitmap became current. A bitmap shows while its subtitle is the
 //   ring's head within its window (at most 3 s after it was last current);
-//   a new bitmap clears a text that was showing.
+//   a new bitmap clears a text that was showing. External cues (ctx.cues,
+//   loaded by media_open) take the place of the embedded stream unless the
+//   user chose an embedded stream (subtitle_stream >= 0) and it opened: the
+//   cue for the time of the picture shown (else position_ms), less
+//   media_start_ms, is picked at each display and shown
+//   from its start to its end; a cue that ends clears the text ("" to
+//   now->draw_subtitle_text).
 // - session_video_output_free releases textures, the bitmap subtitle's slot
 //   and pixels and the scaler, and clears ctx.out->video.
 #pragma once
@@ -33,5 +39,5 @@ struct VideoPicture;
 
 void alloc_picture(PlayerSession* s);
 void video_image_display(PlayerSession* s, VideoPicture* vp);
-bool subtitle_overlay_select(PlayerSession* s);
+bool subtitle_overlay_select(PlayerSession* s, const VideoPicture* shown = nullptr);
 void session_video_output_free(PlayerSession* s);

@@ -184,7 +184,7 @@ struct Parts {
     Settings settings{};
     VideoOutput out{};
     NowPlaying now{};
-    EngineContext context() { return EngineContext{&now, &out, &flags, &settings}; }
+    EngineContext context() { return EngineContext{&now, &out, &flags, &settings, nullptr}; }
 };
 
 void collect(PlayerSession* s, const NowPlaying& now, Report* r)

@@ -41,6 +41,7 @@ extern "C" {
 #include "render/gl_context.h"
 #include "render/video_output.h"
 #include "render/video_planes.h"
+#include "subtitles/cue_table.h"
 #include "tests/render/gl_test_support.h"
 
 namespace {
@@ -90,7 +91,7 @@ protected:
     {
         close();
         now.video_stream = now.audio_stream = now.subtitle_stream = STREAM_AUTO;
-        return media_open(EngineContext{&now, &out, &flags, &settings}, name.c_str());
+        return media_open(EngineContext{&now, &out, &flags, &settings, &cues}, name.c_str());
     }
     // Makes dir/name from lavfi sources and opens it.
     void open_clip(const std::string& name, const std::vector<std::string>& sources,
@@ -132,6 +133,7 @@ protected:
     Settings settings{};
     VideoOutput out{};
     NowPlaying now{};
+    CueTable cues;
 
 private:
     char old_cwd_[4096] = {};
@@ -562,6 +564,56 @@ TEST_F(PictureTest, EmbeddedTextSubtitleIsShownWithoutMarkup)
     open_clip("sub.mkv", {"color=c=gray:s=160x120:r=25 -i s.srt"}, "-t 2 -c:v libx264 -c:s srt");
     EXPECT_TRUE(play_until([&] { return !g_subtitle_seen.empty(); }));
     EXPECT_EQ(g_subtitle_seen, "Hello");
+}
+
+// An ".srt" beside the film loads with the item unless subtitles are off,
+// also for the automatic choice a film without subtitle streams keeps; the
+// next item empties the table.
+TEST_F(SessionTest, TheSubtitleFileLoadsUnlessSubtitlesAreOff)
+{
+    std::ofstream(dir.file("film.srt")) << "1\n00:00:00,200 --> 00:00:00,800\nHi\n";
+    ASSERT_TRUE(
+        make_clip(dir.file("film.mp4"), {"color=c=gray:s=160x120:r=25"}, "-t 1 -c:v libx264"));
+    const struct {
+        int choice;
+        const char* subtitle_path;
+        int cues_loaded;
+    } cases[] = {
+        {STREAM_AUTO, "film.srt", 1}, {0, "film.srt", 1},           {SUBTITLES_OFF, "film.srt", 0},
+        {STREAM_AUTO, "", 0},         {STREAM_AUTO, "nope.srt", 0},
+    };
+    for (const auto& c : cases) {
+        close();
+        std::snprintf(now.subtitle_path, sizeof now.subtitle_path, "%s",
+                      c.subtitle_path[0] ? dir.file(c.subtitle_path).c_str() : "");
+        now.video_stream = now.audio_stream = STREAM_AUTO;
+        now.subtitle_stream = c.choice;
+        ASSERT_EQ(media_open(EngineContext{&now, &out, &flags, &settings, &cues},
+                             dir.file("film.mp4").c_str()),
+                  RESULT_OK);
+        EXPECT_EQ(cues.count, c.cues_loaded) << c.choice << " " << c.subtitle_path;
+    }
+}
+
+std::vector<std::string> g_texts_drawn;
+
+// The cue's text, converted from the chosen character set, reaches the
+// subtitle hook at its start and is cleared at its end.
+TEST_F(PictureTest, ASubtitleFileIsShownFromItsCueStartToItsEnd)
+{
+    std::ofstream(dir.file("film.srt"))
+        << "1\r\n00:00:00,200 --> 00:00:00,800\r\n<i>\xCF\xF0\xE8\xE2\xE5\xF2</i>\r\n\r\n";
+    std::snprintf(settings.subtitle_charset, sizeof settings.subtitle_charset, "%s",
+                  "CP1251 (ANSI Cyrillic)");
+    std::snprintf(now.subtitle_path, sizeof now.subtitle_path, "%s", dir.file("film.srt").c_str());
+    g_texts_drawn.clear();
+    now.draw_subtitle_text = [](void*, const char* text) {
+        if (g_texts_drawn.empty() || g_texts_drawn.back() != text)
+            g_texts_drawn.push_back(text);
+    };
+    open_clip("film.mp4", {"color=c=gray:s=160x120:r=25"}, "-t 1.5 -c:v libx264");
+    EXPECT_TRUE(play_until([&] { return g_texts_drawn.size() >= 2; }));
+    EXPECT_EQ(g_texts_drawn, (std::vector<std::string>{"Привет", ""}));
 }
 
 }  // namespace

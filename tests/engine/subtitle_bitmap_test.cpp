@@ -113,7 +113,7 @@ protected:
         out_.screen_height = out_.window_height = H;
         out_.video = VideoGeometry{nullptr, false, CODED_W, CODED_H, 1, 1, CODED_W};
         out_.aspect_mode = ASPECT_FILL;
-        s_->ctx = EngineContext{&now_, &out_, &flags_, &settings_};
+        s_->ctx = EngineContext{&now_, &out_, &flags_, &settings_, nullptr};
         s_->has_subtitle = true;
         glClearColor(0, 1, 0, 1);  // the "picture" under the subtitle is green
     }
