@@ -26,6 +26,7 @@
 #include "browser/sort.h"
 #include "platform/result_codes.h"
 #include "platform/text_copy.h"
+#include "subtitles/charset.h"
 #include "ui/artwork.h"
 #include "ui/dialogs.h"
 #include "ui/events.h"
@@ -171,7 +172,9 @@ void browser_list_done(AppState* app, RegistrySlot*)
         return;
     }
     g_undo.active = false;
-    b.list_refilled = b.sort_requested = 1;
+    b.list_refilled = 1;
+    // The character sets keep their own order (the common ones first).
+    b.sort_requested = !b.charset_picker;
     browser_screen_draw(app);
     if (stats_wanted())
         std::fprintf(stderr, "browser: rows=%d open_to_drawn_ms=%.1f\n", b.list.count,
@@ -492,7 +495,8 @@ void browser_confirm(AppState* app, const char* question, SlotAction on_ok)
 
 // A subtitle file for the chosen film: the picker lists ".srt" files of
 // the film's own folder (a local folder for every item but the streamer's).
-void browser_add_subtitles(AppState* app, RegistrySlot*)
+// Opens a picker over the list: what the list showed is kept to come back to.
+void open_picker(AppState* app, uint8_t BrowserState::*flag)
 {
     BrowserState& b = app->browser;
     if (!save_list(b)) {
@@ -504,7 +508,7 @@ void browser_add_subtitles(AppState* app, RegistrySlot*)
     b.picker_save.highlighted_row = b.highlighted_row;
     copy_text(b.picker_save.path, PATH_SIZE, browser_source_path(&b, &app->settings));
     copy_text(b.picker_save.previous_path, PATH_SIZE, b.previous_path);
-    b.subtitle_picker = 1;
+    b.*flag = 1;
     if (b.browse_mode != BROWSE_REMOTE) {
         b.browse_mode = BROWSE_LOCAL;
         b.list_source = SOURCE_LOCAL;
@@ -513,6 +517,16 @@ void browser_add_subtitles(AppState* app, RegistrySlot*)
         close_picker(app);
         browser_screen_draw(app);
     }
+}
+
+void browser_add_subtitles(AppState* app, RegistrySlot*)
+{
+    open_picker(app, &BrowserState::subtitle_picker);
+}
+
+void browser_subs_language(AppState* app, RegistrySlot*)
+{
+    open_picker(app, &BrowserState::charset_picker);
 }
 
 void browser_picker_cancel(AppState* app, RegistrySlot*)
@@ -669,6 +683,15 @@ void library_screen(AppState* app)
         show_home(app);
 }
 
+// The character-set picker's rows: the sets subtitles can be read in.
+int charset_rows(BrowserList* list, const FillRequest*)
+{
+    for (const char* name : subtitle_charsets())
+        if (!browser_list_add_row(list, ENTRY_FILE, name, ""))
+            return ERR_OUT_OF_MEMORY;
+    return 0;
+}
+
 }  // namespace
 
 void browser_install(AppState* app)
@@ -681,5 +704,6 @@ void browser_install(AppState* app)
     BrowserSources sources{};
     sources.playlists = playlist_source_list;
     sources.playlist_items = playlist_source_items;
+    sources.charsets = charset_rows;
     browser_set_sources(sources);
 }

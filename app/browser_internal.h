@@ -30,6 +30,7 @@ void browser_resume(AppState* app, RegistrySlot* slot);
 void browser_slide_show(AppState* app, RegistrySlot* slot);
 void browser_delete_ask(AppState* app, RegistrySlot* slot);
 void browser_add_subtitles(AppState* app, RegistrySlot* slot);
+void browser_subs_language(AppState* app, RegistrySlot* slot);
 void browser_picker_cancel(AppState* app, RegistrySlot* slot);
 void browser_toggle_view(AppState* app, RegistrySlot* slot);
 void browser_next_sort_key(AppState* app, RegistrySlot* slot);

@@ -13,6 +13,7 @@
 #include "browser/play_path.h"
 #include "browser/rows.h"
 #include "browser/sort.h"
+#include "subtitles/charset.h"
 #include "ui/artwork.h"
 #include "ui/events.h"
 #include "ui/layers.h"
@@ -104,7 +105,9 @@ void rebuild_rows(AppState* app)
     BrowserState& b = app->browser;
     if (!(b.list_refilled || b.sort_requested || b.view_changed || b.saved_list_pending))
         return;
-    if (b.saved_list_pending && b.saved_list.rows && b.saved_list.count > b.list.count) {
+    // A closed picker gives back the list it covered, whatever the two
+    // hold (32 character sets outnumber a short folder that must come back).
+    if (b.saved_list_pending && b.saved_list.rows) {
         browser_list_copy(&b.list, &b.saved_list);
     } else if (b.sort_requested) {
         browser_sort(&b.list, b.browse_mode, int(app->settings.sort_key),
@@ -132,7 +135,9 @@ void draw_title(AppState* app)
     const char* title = browser_current_path(&b, &app->settings);
     char name[PLAYLIST_NAME_SIZE];
     bool tip = false;
-    if (b.browse_mode == BROWSE_PLAYLISTS) {
+    if (b.charset_picker) {
+        title = "Subtitle character set";
+    } else if (b.browse_mode == BROWSE_PLAYLISTS) {
         title = "PLAYLISTS";
     } else if (b.browse_mode == BROWSE_PLAYLIST_ITEMS) {
         tip = playlist_title(app, name, sizeof name);
@@ -153,6 +158,8 @@ bool draw_list(AppState* app)
     ListSetup setup;
     setup.highlight = 1;
     setup.selected = browser_picker_open(&b) ? -1 : b.highlighted_row;
+    if (b.charset_picker)  // the set subtitles are read in now
+        setup.selected = subtitle_charset_row(app->settings.subtitle_charset);
     setup.browse_mode = browser_picker_open(&b) ? -1 : b.browse_mode;
     setup.hide_extensions = app->settings.hide_extensions;
     int height = s->h - LIST_TOP - LIST_BOTTOM_GAP;
@@ -161,6 +168,9 @@ bool draw_list(AppState* app)
     if (!list)
         return false;
     list->list.row_height = row_height(b);
+    // The current character set is in view, a row below the top.
+    if (b.charset_picker && setup.selected > 0)
+        list_set_offset(list, (setup.selected - 1) * list->list.row_height);
     widget_draw(s, list);
     registry_add(list, SLOT_DRAG, nullptr);
     registry_add(list, SLOT_ROW_TAP, browser_activate_row);
@@ -269,9 +279,12 @@ bool draw_bars(AppState* app)
                      b.selected.media_class == MEDIA_CLASS_VIDEO;
     // Left of the right group, where it leaves room.
     int left_x = LIST_COLUMN_WIDTH + 8;
-    if (subtitles && left_x + BUTTON_WIDTH <= x + BUTTON_STEP - 8 &&
-        !browser_button(app, left_x, bottom, BUTTON_WIDTH, "Add Subtitles", browser_add_subtitles))
-        return false;
+    const BarButton left[2] = {{"Add Subtitles", browser_add_subtitles},
+                               {"Subs Language", browser_subs_language}};
+    for (int i = 0; subtitles && i < 2; ++i, left_x += BUTTON_STEP)
+        if (left_x + BUTTON_WIDTH <= x + BUTTON_STEP - 8 &&
+            !browser_button(app, left_x, bottom, BUTTON_WIDTH, left[i].label, left[i].action))
+            return false;
     return true;
 }
 

@@ -15,7 +15,7 @@ PACKAGES=(
   fonts-roboto-unhinted fonts-droid-fallback fonts-dejavu-extra fonts-nanum fonts-tlwg-garuda-ttf
   librsvg2-bin
   # running without a display, and the tests
-  xvfb xdotool x11-apps x11-utils imagemagick ffmpeg tesseract-ocr python3 procps iproute2 time
+  xvfb xdotool x11-apps x11-utils imagemagick ffmpeg tesseract-ocr tesseract-ocr-rus python3 procps iproute2 time
 )
 
 missing=()

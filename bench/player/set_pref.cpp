@@ -5,6 +5,8 @@
 //   set_pref <data/prefs.dat> always_fullscreen 0|1
 //   set_pref <data/prefs.dat> browse_path_1 /a/folder/
 //   set_pref <data/prefs.dat> sort_key 0|1|2|3|6|7
+//   set_pref <data/prefs.dat> subtitle_charset "CP1251 (ANSI Cyrillic)"
+//   set_pref <data/prefs.dat> subtitle_color 0..5
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +25,10 @@ bool apply(Settings* s, const char* name, const char* value)
         s->sort_key = static_cast<uint32_t>(std::atoi(value));
     else if (std::strcmp(name, "browse_path_1") == 0)
         copy_text(s->browse_path_1, sizeof s->browse_path_1, value);
+    else if (std::strcmp(name, "subtitle_charset") == 0)
+        copy_text(s->subtitle_charset, sizeof s->subtitle_charset, value);
+    else if (std::strcmp(name, "subtitle_color") == 0)
+        s->subtitle_color = static_cast<uint8_t>(std::atoi(value));
     else
         return false;
     return true;
@@ -36,7 +42,7 @@ int main(int argc, char** argv)
     if (argc == 4 && prefs_load_from(settings.get(), argv[1]) < 0)
         settings_set_defaults(settings.get());
     if (argc != 4 || !apply(settings.get(), argv[2], argv[3])) {
-        std::fprintf(stderr, "usage: set_pref <prefs.dat> always_fullscreen|browse_path_1|sort_key "
+        std::fprintf(stderr, "usage: set_pref <prefs.dat> always_fullscreen|browse_path_1|sort_key|subtitle_charset|subtitle_color "
                              "<value>\n");
         return 2;
     }

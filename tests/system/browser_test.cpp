@@ -3,13 +3,16 @@
 // plays the folder through in order and stops at its end, Back returns to
 // the same place in the list, and a folder that has vanished shows the
 // error and leaves the previous folder on screen; the icon view and the
-// information panel show pictures of a film.
+// information panel show pictures of a film; a film's subtitle file in
+// another character set, chosen with "Subs Language", shows on the picture
+// in the chosen colour.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,6 +34,7 @@ constexpr int LOCAL_MEDIA_X = 165, LOCAL_MEDIA_Y = 245;  // the home screen's fi
 constexpr int BOTTOM_BUTTON_Y = WINDOW_H - 70 + 8 + 27;
 constexpr int PLAY_X = WINDOW_W - 108 + 50;
 constexpr int BACK_X = 8 + 50;
+constexpr int LIST_W = 420, BUTTON_STEP = 108;
 constexpr int VIEW_X = 6 + 50, HEADER_Y = 68 + 22;  // the header's view button
 constexpr int ICON_ROW_H = 120;
 constexpr double PLAYBACK_TIMEOUT_S = 90;
@@ -46,12 +50,14 @@ protected:
     }
     void TearDown() override { harness::run("rm -rf " + dir_); }
 
-    void start(int shuffle)
+    void start(int shuffle, const std::function<void(Settings&)>& more = nullptr)
     {
         ASSERT_TRUE(harness::write_settings(folder_, [&](Settings& s) {
             std::snprintf(s.browse_path_1, sizeof s.browse_path_1, "%s", dir_.c_str());
             s.shuffle = uint8_t(shuffle);
             s.repeat = 0;
+            if (more)
+                more(s);
         }));
         player_ = harness::launch(display_, folder_, &id_);
         ASSERT_FALSE(id_.empty()) << log();
@@ -105,6 +111,16 @@ protected:
         double r = 1, g = 0, b = 1;
         return std::sscanf(out.c_str(), "%lf %lf %lf", &r, &g, &b) == 3 && g > 0.5 && r < 0.2 &&
                b < 0.2;
+    }
+
+    // Whether the top `height` rows of a screenshot have green pixels.
+    static bool green_somewhere(const std::string& png, int height)
+    {
+        std::string n = harness::run("convert " + png + " -crop " + std::to_string(WINDOW_W) + "x" +
+                                     std::to_string(height) + "+0+0" +
+                                     " +repage -fx 'g>0.6 && r<0.3 && b<0.3' -format "
+                                     "'%[fx:mean*w*h]' info:");
+        return std::atof(n.c_str()) > 50;
     }
 
     VirtualDisplay display_;
@@ -220,6 +236,40 @@ TEST_F(Browser, TheIconViewAndThePanelShowPicturesOfAFilm)
     std::string files = harness::run("ls " + folder_.file("data/thumbnails"));
     EXPECT_NE(files.find("_small\n"), std::string::npos) << files;
     EXPECT_EQ(std::count(files.begin(), files.end(), '\n'), 2) << files;
+}
+
+TEST_F(Browser, AFilmsSubtitleFileShowsInItsCharacterSetAndTheChosenColour)
+{
+    make_clip("film.mp4", "color=c=0x202020:size=640x360:rate=25 -t 8 -pix_fmt yuv420p");
+    // "Привет, мир!" in Windows-1251, CR LF line ends, beside the film.
+    harness::run("printf '1\\r\\n00:00:00,200 --> 00:00:07,800\\r\\n"
+                 "\\317\\360\\350\\342\\345\\362, \\354\\350\\360!\\r\\n' > " +
+                 dir_ + "film.srt");
+    start(0, [](Settings& s) {
+        std::snprintf(s.subtitle_charset, sizeof s.subtitle_charset, "ISO-8859-5 (Cyrillic)");
+        s.subtitle_color = 4;  // green
+    });
+    ASSERT_TRUE(list_shows("film.mp4")) << seen_ << log();
+    tap_row(1);
+    // "Subs Language" lists the sets in their order, the current one a row
+    // below the top: CP1251 follows it.
+    click(LIST_W + 8 + BUTTON_STEP + 50, BOTTOM_BUTTON_Y);
+    ASSERT_TRUE(list_shows("CP1251")) << seen_;
+    EXPECT_LT(seen_.find("ISO-8859-5"), seen_.find("CP1251")) << seen_;
+    tap_row(2);
+    // The folder and the film's panel come back.
+    EXPECT_TRUE(shows("Resolution: 640x360", 420, 70, WINDOW_W - 420, WINDOW_H - 140)) << seen_;
+    click(PLAY_X, BOTTOM_BUTTON_Y);
+    // Above the player's bar while it shows, at the foot of the picture
+    // when it hides: the picture's area above the bar holds the band.
+    const int band_h = WINDOW_H * 3 / 4;
+    EXPECT_TRUE(harness::eventually([&] {
+        seen_ = harness::read_text(shot("band.png"), 0, 0, WINDOW_W, band_h, true, "rus");
+        return seen_.find("Привет") != std::string::npos;
+    })) << seen_
+        << log();
+    EXPECT_TRUE(green_somewhere(folder_.file("band.png"), band_h)) << "the text is not green";
+    EXPECT_EQ(player_->terminate(), 0);
 }
 
 }  // namespace

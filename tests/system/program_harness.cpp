@@ -61,14 +61,15 @@ double mean_grey(const std::string& png)
             .c_str());
 }
 
-std::string read_text(const std::string& png, int x, int y, int w, int h, bool negate)
+std::string read_text(const std::string& png, int x, int y, int w, int h, bool negate,
+                      const char* language)
 {
     // Tesseract reads dark text on a light ground best, at about twice this size.
     const std::string enlarged = png + ".ocr.png";
     run("convert '" + png + "' -crop " + std::to_string(w) + "x" + std::to_string(h) + "+" +
         std::to_string(x) + "+" + std::to_string(y) + " +repage -colorspace Gray" +
         (negate ? " -negate" : "") + " -resize 200% '" + enlarged + "' 2>/dev/null");
-    return run("tesseract '" + enlarged + "' - 2>/dev/null");
+    return run("tesseract '" + enlarged + "' - -l " + language + " 2>/dev/null");
 }
 
 VirtualDisplay::VirtualDisplay(int width, int height)

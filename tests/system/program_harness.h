@@ -26,7 +26,8 @@ long differing(const std::string& a, const std::string& b, int x, int y, int w, 
 double mean_grey(const std::string& png);
 // Text read by OCR from a rectangle of an image, light text on dark read as
 // well as dark on light (it is negated and enlarged first).
-std::string read_text(const std::string& png, int x, int y, int w, int h, bool negate = true);
+std::string read_text(const std::string& png, int x, int y, int w, int h, bool negate = true,
+                      const char* language = "eng");
 
 class VirtualDisplay {
 public:
