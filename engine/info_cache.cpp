@@ -170,21 +170,10 @@ int find_key(const char* path)
     return -1;
 }
 
-void stream_to_entry(const StreamInfo& s, CachedStream* out)
-{
-    out->index = s.index;
-    out->kind = s.kind;
-    copy_text(out->codec, sizeof out->codec, s.codec);
-    out->width = s.width;
-    out->height = s.height;
-    out->sar_num = s.sar_num;
-    out->sar_den = s.sar_den;
-    out->frame_rate = s.frame_rate;
-    out->attached_picture = s.attached_picture;
-    copy_text(out->description, sizeof out->description, s.description);
-}
-
-void stream_from_entry(const CachedStream& s, StreamInfo* out)
+// One stream between the description and the entry's fixed layout, which
+// name the same fields (the strings are cut to the smaller of the two).
+template <typename From, typename To>
+void copy_stream(const From& s, To* out)
 {
     out->index = s.index;
     out->kind = s.kind;
@@ -211,7 +200,7 @@ void fill_entry(const MediaInfo& info, const char* path, const FileIdentity& id,
     int n = info.stream_count < 0 ? 0 : info.stream_count;
     e->stream_count = n > MEDIA_INFO_MAX_STREAMS ? MEDIA_INFO_MAX_STREAMS : n;
     for (int i = 0; i < e->stream_count; i++)
-        stream_to_entry(info.streams[i], &e->description.streams[i]);
+        copy_stream(info.streams[i], &e->description.streams[i]);
     e->valid = 1;
 }
 
@@ -224,7 +213,7 @@ void info_from_entry(const CacheEntry& e, MediaInfo* out)
     out->bit_rate = e.description.bit_rate;
     out->stream_count = e.stream_count;
     for (int i = 0; i < e.stream_count; i++)
-        stream_from_entry(e.description.streams[i], &out->streams[i]);
+        copy_stream(e.description.streams[i], &out->streams[i]);
 }
 
 void clear_table()
