@@ -274,8 +274,9 @@ size_t fitting_prefix(TTF_Font* font, const std::string& word, int width)
 }
 
 // Breaks one line into pieces no wider than box_width, at spaces; a word
-// wider than the box (a long path, a name without blanks) is broken between
-// characters rather than left to run out of its box.
+// wider than the box (a long path, a name without blanks) is broken after
+// its last "/" that fits, else between characters, rather than left to run
+// out of its box.
 void break_line(TTF_Font* font, const std::string& line, int box_width,
                 std::vector<std::string>& pieces)
 {
@@ -303,7 +304,10 @@ void break_line(TTF_Font* font, const std::string& line, int box_width,
         if (best == std::string::npos) {  // the first word alone is too wide
             size_t end = line.find(' ', pos);
             std::string word = line.substr(pos, end == std::string::npos ? end : end - pos);
-            best = pos + fitting_prefix(font, word, box_width);
+            size_t fits = fitting_prefix(font, word, box_width);
+            // A path breaks after a "/" where it can, keeping names whole.
+            size_t slash = fits > 1 ? word.find_last_of('/', fits - 1) : std::string::npos;
+            best = pos + (slash != std::string::npos && slash > 0 ? slash + 1 : fits);
         }
         pieces.push_back(line.substr(pos, best - pos));
         pos = line.find_first_not_of(' ', best);
