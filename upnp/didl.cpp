@@ -1,6 +1,7 @@
 #include "upnp/didl.h"
 
 #include <libgupnp-av/gupnp-av.h>
+#include <libxml/xmlerror.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -265,7 +266,20 @@ void on_item_available(GUPnPDIDLLiteParser*, GUPnPDIDLLiteItem* item, gpointer d
     g_list_free_full(list, g_object_unref);
 }
 
+void xml_error_ignored(void*, const char*, ...) {}
+
+void log_ignored(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
 }  // namespace
+
+void upnp_logging_off()
+{
+    static const bool done = [] {
+        g_log_set_default_handler(log_ignored, nullptr);
+        return true;
+    }();
+    (void)done;
+}
 
 DidlParseResult didl_parse(const char* xml, const char* folder_path, UpnpRowSink sink,
                            void* context)
@@ -275,6 +289,10 @@ DidlParseResult didl_parse(const char* xml, const char* folder_path, UpnpRowSink
         pc.result.error = true;
         return pc.result;
     }
+    // A server's broken XML is not the user's business: libxml2 would print
+    // it. Its error handler belongs to the calling thread, so it is set here.
+    xmlSetGenericErrorFunc(nullptr, xml_error_ignored);
+    upnp_logging_off();
     GUPnPDIDLLiteParser* parser = gupnp_didl_lite_parser_new();
     g_signal_connect(parser, "container-available", G_CALLBACK(on_container_available), &pc);
     g_signal_connect(parser, "item-available", G_CALLBACK(on_item_available), &pc);

@@ -78,6 +78,10 @@ struct DidlParseResult {
     bool error;   // the text was not DIDL-Lite (rows before the error stay)
 };
 
+// Switches GLib's log output off for the whole process: the UPnP stack's
+// warnings about peers are not the user's business. Idempotent; any thread.
+void upnp_logging_off();
+
 // Parses one Browse result and hands its rows to sink. folder_path is the
 // object path of the folder being listed.
 DidlParseResult didl_parse(const char* xml, const char* folder_path, UpnpRowSink sink,

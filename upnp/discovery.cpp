@@ -11,6 +11,7 @@
 #include "platform/net_interface.h"
 #include "platform/result_codes.h"
 #include "upnp/device_list.h"
+#include "upnp/didl.h"
 
 namespace {
 
@@ -32,8 +33,6 @@ bool g_quit_requested = false;
 std::atomic<bool> g_stopping{false};
 std::atomic<bool> g_active{false};
 std::atomic<int> g_call_timeout_ms{DEFAULT_CALL_TIMEOUT_MS};
-
-void silent_log(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
 // ---- device announcements ----------------------------------------------------------------
 
@@ -159,8 +158,7 @@ int upnp_start()
     if (g_thread.joinable())
         return 0;
     static bool once = [] {
-        // The stack's warnings about peers would otherwise reach the terminal.
-        g_log_set_default_handler(silent_log, nullptr);
+        upnp_logging_off();
         g_set_application_name(APPLICATION_NAME);
         return true;
     }();
