@@ -256,4 +256,49 @@ TEST_F(UpnpPeer, AServerThatStopsAnsweringHoldsNeitherTheWorkerNorShutdown)
     upnp_set_call_timeout_ms(0);
 }
 
+long resident_kb()
+{
+    FILE* f = std::fopen("/proc/self/status", "r");
+    long kb = -1;
+    char line[256];
+    while (f && std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmRSS: %ld", &kb) == 1)
+            break;
+    if (f)
+        std::fclose(f);
+    return kb;
+}
+
+// Thousands of devices announcing themselves leave the server list at
+// sixteen, the first server found among them; the memory the run costs is
+// printed (the stack keeps each device until its announcement expires).
+TEST_F(UpnpPeer, AFloodOfThousandsOfServersKeepsTheListAtSixteen)
+{
+    constexpr int FLOOD = 3000;
+    const long before_kb = resident_kb();
+    pid_t flood = peer_spawn({"python3", VELMORA_SOURCE_DIR "/tests/upnp/ssdp_flood.py",
+                              PEER_NET_PEER_ADDRESS, "8300", std::to_string(FLOOD)},
+                             scratch_->file("flood.out"));
+    ASSERT_GT(flood, 0);
+    // Wait until the list is full and has stopped changing.
+    int count = 0;
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (Clock::now() < deadline && count < UPNP_LIST_SIZE) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        UpnpDeviceCopy servers[UPNP_LIST_SIZE];
+        count = upnp_list_copy(UPNP_SERVERS, servers, UPNP_LIST_SIZE);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    peer_stop(flood);
+    UpnpDeviceCopy servers[UPNP_LIST_SIZE + 1];
+    count = upnp_list_copy(UPNP_SERVERS, servers, UPNP_LIST_SIZE + 1);
+    EXPECT_EQ(count, UPNP_LIST_SIZE);
+    EXPECT_STREQ(servers[0].friendly_name, SERVER_NAME);
+    const long after_kb = resident_kb();
+    std::printf("%d announced servers: resident memory %ld kB -> %ld kB\n", FLOOD, before_kb,
+                after_kb);
+    // The first server still browses in the middle of the flood's devices.
+    EXPECT_FALSE(browse(server_path_).rows.empty());
+}
+
 }  // namespace
