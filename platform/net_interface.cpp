@@ -111,8 +111,7 @@ int network_interface_select(char* out, size_t out_size)
     if (!out || out_size == 0)
         return -1;
     std::string table;
-    if (read_route_table(&table) &&
-        route_default_interface(table.c_str(), out, out_size) == 0)
+    if (read_route_table(&table) && route_default_interface(table.c_str(), out, out_size) == 0)
         return 0;
     return last_ipv4_interface(out, out_size);
 }

@@ -31,7 +31,8 @@ bool wait_not_busy(const UpnpBrowseControl& control)
 int fetch_from_server(void* context, const char* object_id, uint32_t start, uint32_t count,
                       const std::atomic<uint8_t>* cancel, BrowseAnswer* out)
 {
-    return upnp_call_browse(static_cast<const char*>(context), object_id, start, count, cancel, out);
+    return upnp_call_browse(static_cast<const char*>(context), object_id, start, count, cancel,
+                            out);
 }
 
 bool server_listed(const char* udn)

@@ -249,11 +249,10 @@ void on_item_available(GUPnPDIDLLiteParser*, GUPnPDIDLLiteItem* item, gpointer d
                 g_free(text);
             }
         }
-        resources[count] = {gupnp_didl_lite_resource_get_uri(r),
-                            gupnp_didl_lite_resource_get_width(r),
-                            gupnp_didl_lite_resource_get_height(r),
-                            gupnp_didl_lite_resource_get_size64(r),
-                            info ? protocols[count].c_str() : nullptr};
+        resources[count] = {
+            gupnp_didl_lite_resource_get_uri(r), gupnp_didl_lite_resource_get_width(r),
+            gupnp_didl_lite_resource_get_height(r), gupnp_didl_lite_resource_get_size64(r),
+            info ? protocols[count].c_str() : nullptr};
     }
     char* xml = gupnp_didl_lite_object_get_xml_string(object);
     DidlObject o = read_object(object, xml);

@@ -61,7 +61,7 @@ struct DidlObject {
     const char* upnp_class;
     const char* date;
     const char* modification_time;
-    const char* xml;  // the object's own XML text
+    const char* xml;   // the object's own XML text
     int track_number;  // -1 none
     const DidlResource* resources;
     int resource_count;

@@ -245,8 +245,8 @@ void on_browse_done(GObject* source, GAsyncResult* result, gpointer data)
 {
     auto* c = static_cast<BrowseCall*>(data);
     GError* error = nullptr;
-    GUPnPServiceProxyAction* action =
-        gupnp_service_proxy_call_action_finish(GUPNP_SERVICE_PROXY(source), result, &error);
+    GUPnPServiceProxyAction* action = gupnp_service_proxy_call_action_finish(
+        GUPNP_SERVICE_PROXY(source), result, &error);
     char* didl = nullptr;
     guint returned = 0;
     guint total = 0;
@@ -331,8 +331,8 @@ int upnp_call_browse(const char* udn, const char* object_id, uint32_t start, uin
         }
         g_main_context_invoke_full(g_context, G_PRIORITY_DEFAULT, start_browse, c, nullptr);
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(g_call_timeout_ms.load());
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(g_call_timeout_ms.load());
     int status = ERR_GENERIC;
     {
         std::unique_lock<std::mutex> guard(c->lock);

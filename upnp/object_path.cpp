@@ -44,7 +44,8 @@ int upnp_path_parse(const char* path, char* udn, size_t udn_size, char* object_i
         return -1;
     const char* ids = comma + std::strlen(ID_PREFIX);
     size_t ids_length = std::strcspn(ids, ",");
-    if (ids_length == 0 || !copy_piece(udn_start, static_cast<size_t>(comma - udn_start), udn, udn_size))
+    if (ids_length == 0 ||
+        !copy_piece(udn_start, static_cast<size_t>(comma - udn_start), udn, udn_size))
         return -1;
     // The last "/}" pair of the id part; the id follows it.
     const char* id = nullptr;
@@ -57,8 +58,9 @@ int upnp_path_parse(const char* path, char* udn, size_t udn_size, char* object_i
         udn[0] = '\0';
         return -1;
     }  // a chain ending in "/}" names no object
-    bool ok = id ? copy_piece(id, ids_length - static_cast<size_t>(id - ids), object_id, object_id_size)
-                 : copy_piece(ROOT_CONTAINER, std::strlen(ROOT_CONTAINER), object_id, object_id_size);
+    bool ok =
+        id ? copy_piece(id, ids_length - static_cast<size_t>(id - ids), object_id, object_id_size)
+           : copy_piece(ROOT_CONTAINER, std::strlen(ROOT_CONTAINER), object_id, object_id_size);
     if (!ok) {
         udn[0] = '\0';
         return -1;
@@ -70,8 +72,9 @@ int upnp_server_path(const char* udn, char* out, size_t out_size)
 {
     if (!udn || !out || out_size == 0)
         return -1;
-    return formatted(std::snprintf(out, out_size, "%s%s%s%s", UDN_PREFIX, udn, ID_PREFIX, ROOT_CONTAINER),
-                     out, out_size);
+    return formatted(
+        std::snprintf(out, out_size, "%s%s%s%s", UDN_PREFIX, udn, ID_PREFIX, ROOT_CONTAINER), out,
+        out_size);
 }
 
 int upnp_child_path(const char* parent, const char* id, char* out, size_t out_size)

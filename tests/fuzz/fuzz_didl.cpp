@@ -36,10 +36,9 @@ int one(const uint8_t* data, size_t size)
     return r.rows <= TABLE_LIMIT ? 0 : 1;
 }
 
-const char* const HEAD =
-    "<DIDL-Lite xmlns=\"urn:schemas-upnp-org:metadata-1-0/DIDL-Lite/\" "
-    "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
-    "xmlns:upnp=\"urn:schemas-upnp-org:metadata-1-0/upnp/\">";
+const char* const HEAD = "<DIDL-Lite xmlns=\"urn:schemas-upnp-org:metadata-1-0/DIDL-Lite/\" "
+                         "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+                         "xmlns:upnp=\"urn:schemas-upnp-org:metadata-1-0/upnp/\">";
 
 }  // namespace
 

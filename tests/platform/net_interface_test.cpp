@@ -29,8 +29,8 @@ TEST(NetInterface, TheDefaultRouteNamesTheInterface)
          0, "eth0"},
         {"a route that is down does not count",
          "eth0\t00000000\t0101A8C0\t0002\t0\t0\t100\t00000000\t0\t0\t0\n", -1, ""},
-        {"a host route is no default", "eth0\t00000000\t00000000\t0001\t0\t0\t0\tFFFFFFFF\t0\t0\t0\n",
-         -1, ""},
+        {"a host route is no default",
+         "eth0\t00000000\t00000000\t0001\t0\t0\t0\tFFFFFFFF\t0\t0\t0\n", -1, ""},
         {"no routes", "", -1, ""},
         {"a garbled line", "eth0 00000000\n", -1, ""},
     };
@@ -38,8 +38,9 @@ TEST(NetInterface, TheDefaultRouteNamesTheInterface)
         std::string text = std::string(HEADER) + c.lines;
         char name[16] = "";
         EXPECT_EQ(route_default_interface(text.c_str(), name, sizeof name), c.status) << c.what;
-        if (c.status == 0)
+        if (c.status == 0) {
             EXPECT_STREQ(name, c.name) << c.what;
+        }
     }
 }
 

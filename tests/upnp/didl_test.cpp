@@ -58,12 +58,12 @@ std::vector<UpnpRow> parse(const std::string& xml, DidlParseResult* result = nul
 
 TEST(UpnpDidl, ContainersBecomeFoldersWhosePathsBrowseThem)
 {
-    auto rows = parse(didl(
-        "<container id=\"12\" parentID=\"7\" childCount=\"3\"><dc:title>AC/DC</dc:title>"
-        "<upnp:class>object.container.storageFolder</upnp:class><dc:date>2020-01-02</dc:date>"
-        "</container>"
-        "<container id=\"13\" parentID=\"7\"><upnp:class>object.container</upnp:class>"
-        "</container>"));  // no title: skipped
+    auto rows = parse(
+        didl("<container id=\"12\" parentID=\"7\" childCount=\"3\"><dc:title>AC/DC</dc:title>"
+             "<upnp:class>object.container.storageFolder</upnp:class><dc:date>2020-01-02</dc:date>"
+             "</container>"
+             "<container id=\"13\" parentID=\"7\"><upnp:class>object.container</upnp:class>"
+             "</container>"));  // no title: skipped
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].kind, UPNP_ROW_CONTAINER);
     EXPECT_STREQ(rows[0].name, "AC-DC");
@@ -91,17 +91,24 @@ TEST(UpnpDidl, ItemsFollowTheRowRules)
                   res("http://h/640", jpeg, "resolution=\"640x480\" size=\"900\"") +
                   res("http://h/320", jpeg, "resolution=\"320x240\" size=\"400\"")),
          "Beach.jpg", "http://h/640", MEDIA_CLASS_IMAGE, 900},
-        {"extension kept", item("2", "Holiday.png", "object.item.imageItem", res("http://h/2", "http-get:*:image/png:*")),
+        {"extension kept",
+         item("2", "Holiday.png", "object.item.imageItem",
+              res("http://h/2", "http-get:*:image/png:*")),
          "Holiday.png", "http://h/2", MEDIA_CLASS_IMAGE, 0},
-        {"png appended", item("3", "Map", "object.item.imageItem", res("http://h/3", "http-get:*:image/png:*")),
+        {"png appended",
+         item("3", "Map", "object.item.imageItem", res("http://h/3", "http-get:*:image/png:*")),
          "Map.png", "http://h/3", MEDIA_CLASS_IMAGE, 0},
-        {"track number", item("4", "Intro/Outro", "object.item.audioItem.musicTrack",
-                              "<upnp:originalTrackNumber>3</upnp:originalTrackNumber>" +
-                                  res("http://h/4.mp3", "http-get:*:audio/mpeg:*", "size=\"1536\"")),
+        {"track number",
+         item("4", "Intro/Outro", "object.item.audioItem.musicTrack",
+              "<upnp:originalTrackNumber>3</upnp:originalTrackNumber>" +
+                  res("http://h/4.mp3", "http-get:*:audio/mpeg:*", "size=\"1536\"")),
          "03-Intro-Outro", "http://h/4.mp3", MEDIA_CLASS_AUDIO, 1536},
-        {"video", item("5", "Film", "object.item.videoItem", res("http://h/5", "http-get:*:video/mp4:*", "size=\"5000000000\"")),
+        {"video",
+         item("5", "Film", "object.item.videoItem",
+              res("http://h/5", "http-get:*:video/mp4:*", "size=\"5000000000\"")),
          "Film", "http://h/5", MEDIA_CLASS_VIDEO, 5000000000},
-        {"other class", item("6", "Doc", "object.item.textItem", res("http://h/6", "http-get:*:text/plain:*")),
+        {"other class",
+         item("6", "Doc", "object.item.textItem", res("http://h/6", "http-get:*:text/plain:*")),
          "Doc", "http://h/6", MEDIA_CLASS_OTHER, 0},
     };
     for (const ItemCase& c : cases) {
@@ -118,12 +125,12 @@ TEST(UpnpDidl, ItemsFollowTheRowRules)
 TEST(UpnpDidl, ItemsWithoutWhatARowNeedsAreSkipped)
 {
     const std::string r = res("http://h/x", "http-get:*:video/mp4:*");
-    auto rows = parse(didl(
-        "<item id=\"1\" parentID=\"7\"><upnp:class>object.item.videoItem</upnp:class>" + r + "</item>" +
-        "<item id=\"2\" parentID=\"7\"><dc:title>No class</dc:title>" + r + "</item>" +
-        item("3", "No resource", "object.item.videoItem", "") +
-        item("4", "Empty URI", "object.item.videoItem", res("", "http-get:*:video/mp4:*")) +
-        item("5", "Kept", "object.item.videoItem", r)));
+    auto rows = parse(
+        didl("<item id=\"1\" parentID=\"7\"><upnp:class>object.item.videoItem</upnp:class>" + r +
+             "</item>" + "<item id=\"2\" parentID=\"7\"><dc:title>No class</dc:title>" + r +
+             "</item>" + item("3", "No resource", "object.item.videoItem", "") +
+             item("4", "Empty URI", "object.item.videoItem", res("", "http-get:*:video/mp4:*")) +
+             item("5", "Kept", "object.item.videoItem", r)));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_STREQ(rows[0].name, "Kept");
 }
@@ -151,7 +158,8 @@ TEST(UpnpDidl, TheExtraDataIsTheItemInADidlRootForARenderer)
 
 TEST(UpnpDidl, MetadataTooLongForTheRowIsLeftOutRatherThanCut)
 {
-    const std::string description = "<dc:description>" + std::string(1600, 'd') + "</dc:description>";
+    const std::string description = "<dc:description>" + std::string(1600, 'd') +
+                                    "</dc:description>";
     auto rows = parse(didl(item("9", "Song", "object.item.audioItem",
                                 description + res("http://h/9.mp3", "http-get:*:audio/mpeg:*"))));
     ASSERT_EQ(rows.size(), 1u);
@@ -183,7 +191,8 @@ TEST(UpnpDidl, HostileAnswersAreRefusedCleanly)
         deep += "<container id=\"d\"><dc:title>x</dc:title>";
     std::string huge;
     for (int i = 0; i < 20000; ++i)
-        huge += item(std::to_string(i), "T", "object.item.videoItem", res("http://h/v", "http-get:*:video/mp4:*"));
+        huge += item(std::to_string(i), "T", "object.item.videoItem",
+                     res("http://h/v", "http-get:*:video/mp4:*"));
     const std::string cases[] = {
         "",
         "not xml at all",

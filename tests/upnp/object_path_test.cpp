@@ -20,11 +20,11 @@ TEST(UpnpObjectPath, BrowsesTheIdAfterTheLastStepOfTheChain)
         {"udn:uuid-1,id:0/}12/}34", 0, "uuid-1", "34"},
         {"udn:uuid-1,id:0", 0, "uuid-1", "0"},
         {"udn:uuid:4d696e69,id:0/}64$0", 0, "uuid:4d696e69", "64$0"},
-        {"udn:u,id:0/}a/b/}c}d", 0, "u", "c}d"},     // "/" alone is part of an id
-        {"udn:u,id:0/}12,extra", 0, "u", "12"},       // the id part ends at a comma
-        {"udn:u,id:0/}", -1, "", ""},                 // a chain ending in a step names nothing
-        {"udn:,id:0", -1, "", ""},                    // no UDN
-        {"udn:u,id:", -1, "", ""},                    // no id part
+        {"udn:u,id:0/}a/b/}c}d", 0, "u", "c}d"},  // "/" alone is part of an id
+        {"udn:u,id:0/}12,extra", 0, "u", "12"},   // the id part ends at a comma
+        {"udn:u,id:0/}", -1, "", ""},             // a chain ending in a step names nothing
+        {"udn:,id:0", -1, "", ""},                // no UDN
+        {"udn:u,id:", -1, "", ""},                // no id part
         {"udn:u", -1, "", ""},
         {"/", -1, "", ""},
         {"", -1, "", ""},

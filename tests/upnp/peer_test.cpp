@@ -98,7 +98,8 @@ protected:
         for (const char* d : {"/Seventy", "/Thousand", "/Music"})
             fs::create_directories(media + d);
         const std::string picture = scratch_->file("picture.jpg");
-        if (!peer_run("ffmpeg -nostdin -y -f lavfi -i testsrc=size=640x480 -frames:v 1 " + picture) ||
+        if (!peer_run("ffmpeg -nostdin -y -f lavfi -i testsrc=size=640x480 -frames:v 1 " +
+                      picture) ||
             !peer_run("ffmpeg -nostdin -y -f lavfi -i sine=duration=1 -c:a libmp3lame "
                       "-metadata title='AC/DC Live' " +
                       media + "/Music/song.mp3"))
@@ -148,7 +149,8 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         std::printf("discovery %s; minidlna said:\n", upnp_discovery_active() ? "active" : "off");
-        peer_run_shown("cat " + scratch_->file("minidlna.out") + " " + scratch_->file("minidlna.log") + "; ip addr; ip route");
+        peer_run_shown("cat " + scratch_->file("minidlna.out") + " " +
+                       scratch_->file("minidlna.log") + "; ip addr; ip route");
         return "";
     }
 
