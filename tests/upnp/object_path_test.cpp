@@ -55,14 +55,4 @@ TEST(UpnpObjectPath, RefusesWhatDoesNotFitInsteadOfCuttingIt)
     EXPECT_STREQ(out, "");
 }
 
-TEST(UpnpObjectPath, AChildPathBrowsesTheChild)
-{
-    char path[256];
-    ASSERT_EQ(upnp_child_path("udn:uuid-1,id:0/}12", "34", path, sizeof path), 0);
-    char udn[UPNP_UDN_SIZE];
-    char id[UPNP_OBJECT_ID_SIZE];
-    ASSERT_EQ(upnp_path_parse(path, udn, sizeof udn, id, sizeof id), 0);
-    EXPECT_STREQ(id, "34");
-}
-
 }  // namespace
