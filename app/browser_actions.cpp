@@ -15,6 +15,7 @@
 #include "app/listener.h"
 #include "app/player.h"
 #include "app/thumb_worker.h"
+#include "app/upnp_source.h"
 #include "browser/listing.h"
 #include "browser/navigation.h"
 #include "browser/play_order.h"
@@ -131,6 +132,7 @@ int start_fill(AppState* app)
     widget_draw(s, spinner);
     registry_add(spinner, SLOT_PRESS, browser_list_done);
     present(&app->ui);
+    app->ui.abort_requested = 0;  // a new wait: an earlier cancel must not end this fill
     return spinner_start_job(spinner, fill_job, &g_job);
 }
 
@@ -420,6 +422,10 @@ void browser_back(AppState* app, RegistrySlot*)
             show_local_media(app);
             break;
         }
+        if (b.list_source == SOURCE_UPNP) {
+            show_upnp_servers(app);
+            break;
+        }
         show_home(app);
         break;
     case BACK_PLAYLISTS: browser_show_playlists(app); break;
@@ -612,6 +618,28 @@ void show_local_media(AppState* app)
         show_failure(app, ERR_OUT_OF_MEMORY);
 }
 
+void show_upnp_servers(AppState* app)
+{
+    BrowserState& b = app->browser;
+    Settings& s = app->settings;
+    b.previous_browse_mode = b.browse_mode;
+    b.browse_mode = BROWSE_UPNP;
+    b.list_source = SOURCE_UPNP;
+    b.subtitle_picker = b.charset_picker = b.play_to_picker = 0;
+    copy_text(s.browse_path_3, PATH_SIZE, "/");
+    copy_text(s.browse_path_4, PATH_SIZE, "/");
+    b.previous_path[0] = '\0';
+    clear_selection(b);
+    g_undo.active = false;
+    if (browser_open_list(app) != 0)
+        show_failure(app, ERR_OUT_OF_MEMORY);
+}
+
+void browser_show_servers(AppState* app, RegistrySlot*)
+{
+    show_upnp_servers(app);
+}
+
 int player_start_entry(AppState* app, const char* path)
 {
     if (!path || !path[0])
@@ -705,5 +733,8 @@ void browser_install(AppState* app)
     sources.playlists = playlist_source_list;
     sources.playlist_items = playlist_source_items;
     sources.charsets = charset_rows;
+    sources.upnp = upnp_source_fill;
+    sources.renderers = upnp_renderer_rows;
     browser_set_sources(sources);
+    upnp_source_set_cancel(&app->ui.abort_requested);
 }

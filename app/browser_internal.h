@@ -24,6 +24,7 @@ void browser_activate_row(AppState* app, RegistrySlot* slot);
 void browser_hold_row(AppState* app, RegistrySlot* slot);
 void browser_back(AppState* app, RegistrySlot* slot);
 void browser_go_home(AppState* app, RegistrySlot* slot);
+void browser_show_servers(AppState* app, RegistrySlot* slot);
 void browser_now_playing(AppState* app, RegistrySlot* slot);
 void browser_play(AppState* app, RegistrySlot* slot);
 void browser_resume(AppState* app, RegistrySlot* slot);

@@ -259,6 +259,10 @@ bool draw_bars(AppState* app)
     if (b.previous_path[0] && !browser_picker_open(&b) &&
         !browser_button(app, 8, bottom, BUTTON_WIDTH, "Back", browser_back))
         return false;
+    if (b.browse_mode == BROWSE_UPNP && !browser_picker_open(&b) &&
+        !browser_button(app, 8 + BUTTON_STEP, bottom, BUTTON_WIDTH, "Servers",
+                        browser_show_servers))
+        return false;
     if (browser_item_loaded(app) &&
         !browser_button(app, LIST_COLUMN_WIDTH - BUTTON_STEP, bottom, BUTTON_WIDTH, "Now Playing",
                         browser_now_playing))

@@ -18,6 +18,9 @@ void browser_install(AppState* app);
 
 // The home screen's entries: the local media at the local path.
 void show_local_media(AppState* app);
+// The DLNA/UPnP entry: mode 5 with both UPnP paths at "/", listing the
+// media servers found so far.
+void show_upnp_servers(AppState* app);
 // The list of playlists, and the favorites (the first playlist); the
 // previous path follows the list being left.
 void browser_show_playlists(AppState* app);

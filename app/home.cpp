@@ -29,8 +29,14 @@ constexpr int CORNER_MARGIN = 25;
 constexpr int CORNER_Y = 10;
 
 void local_media(AppState* app, RegistrySlot*);
+void upnp_servers(AppState* app, RegistrySlot*)
+{
+    show_upnp_servers(app);
+}
+
 void playlists(AppState* app, RegistrySlot*);
 void settings_menu(AppState* app, RegistrySlot*);
+void upnp_servers(AppState* app, RegistrySlot*);
 
 struct HomeTile {
     const char* label;
@@ -41,7 +47,7 @@ struct HomeTile {
 // Row by row, left to right.
 const HomeTile TILES[6] = {
     {"Local Media", ART_MOVIE, local_media}, {"Remote Media", ART_REMOTE, nullptr},
-    {"DLNA/UPNP", ART_UPNP, nullptr},        {"Settings", ART_SETTINGS, settings_menu},
+    {"DLNA/UPNP", ART_UPNP, upnp_servers},   {"Settings", ART_SETTINGS, settings_menu},
     {"Live Streaming", ART_TV, nullptr},     {"Playlists", ART_FAVS, playlists},
 };
 

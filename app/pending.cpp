@@ -5,12 +5,6 @@
 #include "app/app_state.h"
 #include "platform/result_codes.h"
 
-int upnp_thread_start(AppState*)
-{
-    return 0;
-}
-void upnp_thread_stop() {}
-
 int play_to_run(AppState*)
 {
     return ERR_MEDIA_OPEN;

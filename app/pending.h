@@ -1,16 +1,12 @@
 // Entry points of subsystems that are not part of the program yet (streamer
-// client, DLNA, recording). Each is a named no-op or reports that the path
+// client, Play To, recording). Each is a named no-op or reports that the path
 // is unavailable, so the main loop and dispatcher keep their final
 // shape; each is replaced by its subsystem. Main thread only, like the
-// callers they stand in for; the *_start/_stop pairs are start-up's and
-// shutdown's. Results: 0 or a negative ResultCode (ERR_MEDIA_OPEN for a path
+// callers they stand in for. Results: 0 or a negative ResultCode (ERR_MEDIA_OPEN for a path
 // that is not there yet).
 #pragma once
 
 struct AppState;
-
-int upnp_thread_start(AppState* app);
-void upnp_thread_stop();
 
 int play_to_run(AppState* app);
 int stream_decoders_open(AppState* app);

@@ -19,6 +19,7 @@ extern "C" {
 #include "app/pending.h"
 #include "app/prefs.h"
 #include "app/thumb_worker.h"
+#include "app/upnp_source.h"
 #include "browser/navigation.h"
 #include "browser/playlist.h"
 #include "engine/info_cache.h"

@@ -9,13 +9,15 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libsdl1.2-dev libsdl-ttf2.0-dev libsdl-image1.2-dev
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libx11-dev
-  zlib1g-dev libglib2.0-dev libgssdp-1.6-dev libgupnp-1.6-dev libgupnp-av-1.0-dev libpng-dev
+  zlib1g-dev libglib2.0-dev libgssdp-1.6-dev libgupnp-1.6-dev libgupnp-av-1.0-dev libxml2-dev libpng-dev
   libgtest-dev googletest
   # runtime: fonts and artwork tools
   fonts-roboto-unhinted fonts-droid-fallback fonts-dejavu-extra fonts-nanum fonts-tlwg-garuda-ttf
   librsvg2-bin
   # running without a display, and the tests
   xvfb xdotool x11-apps x11-utils imagemagick ffmpeg tesseract-ocr tesseract-ocr-rus python3 procps iproute2 time
+  # UPnP peers for the network tests: a media server, and a renderer with its decoders
+  minidlna gmediarender gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 
 missing=()

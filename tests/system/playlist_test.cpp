@@ -62,7 +62,11 @@ protected:
         return harness::eventually(
             [&] {
                 seen_ = harness::read_text(shot(), x, y, w, h);
-                return seen_.find(text) != std::string::npos;
+                // A row's long path may wrap anywhere, even inside the
+                // name looked for: the lines are read as one.
+                std::string joined = seen_;
+                std::erase(joined, '\n');
+                return joined.find(text) != std::string::npos;
             },
             timeout_s);
     }

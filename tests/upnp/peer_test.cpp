@@ -1,0 +1,306 @@
+// Discovery and browsing against a real media server (minidlna) on a
+// network of the test's own, serving media made here with ffmpeg.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/scratch_dir.h"
+#include "tests/upnp/peer_net.h"
+#include "upnp/browse.h"
+#include "upnp/device_list.h"
+#include "upnp/discovery.h"
+#include "upnp/object_path.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* SERVER_NAME = "Velmora Test Server";
+constexpr int SEVENTY = 70;
+constexpr int THOUSAND = 1000;
+
+struct Rows {
+    std::vector<UpnpRow> rows;
+    Clock::time_point started;
+    double first_page_ms = -1;
+};
+
+bool take(void* context, const UpnpRow* row)
+{
+    auto* r = static_cast<Rows*>(context);
+    r->rows.push_back(*row);
+    if (r->rows.size() == 32)
+        r->first_page_ms =
+            std::chrono::duration<double, std::milli>(Clock::now() - r->started).count();
+    return r->rows.size() < 5000;
+}
+
+Rows browse(const std::string& path, UpnpBrowseStats* stats = nullptr, int* status = nullptr)
+{
+    Rows r;
+    r.started = Clock::now();
+    int s = upnp_browse_path(path.c_str(), take, &r, {nullptr, nullptr}, stats);
+    if (status)
+        *status = s;
+    return r;
+}
+
+const UpnpRow* find_row(const Rows& r, const char* name)
+{
+    for (const UpnpRow& row : r.rows)
+        if (std::strcmp(row.name, name) == 0)
+            return &row;
+    return nullptr;
+}
+
+class UpnpPeer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!peer_net_enter(&skip_reason_))
+            return;
+        scratch_ = new ScratchDir;
+        if (!make_media() || !start_server()) {
+            skip_reason_.clear();
+            failure_ = "could not prepare the media or start minidlna";
+            return;
+        }
+        upnp_start();
+        server_path_ = wait_for_server();
+    }
+    static void TearDownTestSuite()
+    {
+        upnp_shutdown();
+        peer_stop(server_pid_);
+        delete scratch_;
+    }
+    void SetUp() override
+    {
+        if (!skip_reason_.empty())
+            GTEST_SKIP() << skip_reason_;
+        ASSERT_TRUE(failure_.empty()) << failure_;
+        ASSERT_FALSE(server_path_.empty()) << "minidlna was not discovered";
+    }
+
+    static bool make_media()
+    {
+        namespace fs = std::filesystem;
+        const std::string media = scratch_->file("media");
+        for (const char* d : {"/Seventy", "/Thousand", "/Music"})
+            fs::create_directories(media + d);
+        const std::string picture = scratch_->file("picture.jpg");
+        if (!peer_run("ffmpeg -nostdin -y -f lavfi -i testsrc=size=640x480 -frames:v 1 " +
+                      picture) ||
+            !peer_run("ffmpeg -nostdin -y -f lavfi -i sine=duration=1 -c:a libmp3lame "
+                      "-metadata title='AC/DC Live' " +
+                      media + "/Music/song.mp3"))
+            return false;
+        char name[64];
+        for (int i = 0; i < SEVENTY; ++i) {
+            std::snprintf(name, sizeof name, "/Seventy/picture%02d.jpg", i);
+            fs::create_hard_link(picture, media + name);
+        }
+        for (int i = 0; i < THOUSAND; ++i) {
+            std::snprintf(name, sizeof name, "/Thousand/picture%04d.jpg", i);
+            fs::create_hard_link(picture, media + name);
+        }
+        return true;
+    }
+
+    static bool start_server()
+    {
+        const std::string conf = scratch_->file("minidlna.conf");
+        FILE* f = std::fopen(conf.c_str(), "w");
+        if (!f)
+            return false;
+        std::fprintf(f,
+                     "media_dir=%s\ndb_dir=%s\nlog_dir=%s\nport=8200\nnetwork_interface=%s\n"
+                     "friendly_name=%s\ninotify=no\n",
+                     scratch_->file("media").c_str(), scratch_->file("db").c_str(),
+                     scratch_->path().c_str(), PEER_NET_PEERS, SERVER_NAME);
+        std::fclose(f);
+        server_pid_ = peer_spawn({"minidlnad", "-S", "-f", conf, "-P", scratch_->file("pid"), "-R"},
+                                 scratch_->file("minidlna.out"));
+        return server_pid_ > 0;
+    }
+
+    // The server row's object path once discovery lists it (30 s at most).
+    static std::string wait_for_server()
+    {
+        const auto deadline = Clock::now() + std::chrono::seconds(30);
+        while (Clock::now() < deadline) {
+            UpnpDeviceCopy servers[UPNP_LIST_SIZE];
+            int n = upnp_list_copy(UPNP_SERVERS, servers, UPNP_LIST_SIZE);
+            for (int i = 0; i < n; ++i)
+                if (std::strcmp(servers[i].friendly_name, SERVER_NAME) == 0) {
+                    char path[256];
+                    upnp_server_path(servers[i].udn, path, sizeof path);
+                    return path;
+                }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        std::printf("discovery %s; minidlna said:\n", upnp_discovery_active() ? "active" : "off");
+        peer_run_shown("cat " + scratch_->file("minidlna.out") + " " +
+                       scratch_->file("minidlna.log") + "; ip addr; ip route");
+        return "";
+    }
+
+    // The path of a folder under "Browse Folders" once the server has
+    // indexed all of its `expected` children (60 s at most).
+    static std::string folder_path(const char* folder, int expected)
+    {
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
+        while (Clock::now() < deadline) {
+            Rows root = browse(server_path_);
+            if (const UpnpRow* folders = find_row(root, "Browse Folders")) {
+                Rows top = browse(folders->path);
+                if (const UpnpRow* f = find_row(top, folder)) {
+                    if (static_cast<int>(browse(f->path).rows.size()) >= expected)
+                        return f->path;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+        return "";
+    }
+
+    static std::string skip_reason_;
+    static std::string failure_;
+    static ScratchDir* scratch_;
+    static pid_t server_pid_;
+    static std::string server_path_;
+};
+
+std::string UpnpPeer::skip_reason_;
+std::string UpnpPeer::failure_;
+ScratchDir* UpnpPeer::scratch_ = nullptr;
+pid_t UpnpPeer::server_pid_ = -1;
+std::string UpnpPeer::server_path_;
+
+TEST_F(UpnpPeer, AFolderOfSeventyArrivesInThreePagesWithTheRowRules)
+{
+    const std::string seventy = folder_path("Seventy", SEVENTY);
+    ASSERT_FALSE(seventy.empty());
+    UpnpBrowseStats stats{};
+    Rows r = browse(seventy, &stats);
+    EXPECT_EQ(stats.pages, 3);
+    ASSERT_EQ(r.rows.size(), static_cast<size_t>(SEVENTY));
+    const UpnpRow* first = find_row(r, "picture00.jpg");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->kind, UPNP_ROW_ITEM);
+    EXPECT_EQ(first->media_class, 1);
+    EXPECT_EQ(std::string(first->path).rfind("http://192.0.2.2:8200/", 0), 0u) << first->path;
+    EXPECT_GT(first->size, 0) << first->extra;  // the original, not a smaller rendition
+    EXPECT_NE(std::string(first->extra).find("<item"), std::string::npos);
+
+    const std::string music = folder_path("Music", 1);
+    ASSERT_FALSE(music.empty());
+    Rows songs = browse(music);
+    ASSERT_EQ(songs.rows.size(), 1u);
+    EXPECT_STREQ(songs.rows[0].name, "AC-DC Live");
+    EXPECT_EQ(songs.rows[0].media_class, 3);
+}
+
+// Not a timed assertion: the times are printed for the performance notes.
+TEST_F(UpnpPeer, AThousandItemFolderArrivesWhole)
+{
+    const std::string thousand = folder_path("Thousand", THOUSAND);
+    ASSERT_FALSE(thousand.empty());
+    for (int round = 0; round < 3; ++round) {
+        UpnpBrowseStats stats{};
+        Rows r = browse(thousand, &stats);
+        const double all_ms =
+            std::chrono::duration<double, std::milli>(Clock::now() - r.started).count();
+        EXPECT_EQ(r.rows.size(), static_cast<size_t>(THOUSAND));
+        EXPECT_EQ(stats.pages, (THOUSAND + 31) / 32);
+        std::printf("upnp browse of %d items: first 32 rows %.1f ms, all rows %.1f ms (%d pages)\n",
+                    THOUSAND, r.first_page_ms, all_ms, stats.pages);
+    }
+}
+
+// A server that stops answering: the Browse is given up at the time limit,
+// and shutdown does not wait for it either.
+TEST_F(UpnpPeer, AServerThatStopsAnsweringHoldsNeitherTheWorkerNorShutdown)
+{
+    const std::string seventy = folder_path("Seventy", SEVENTY);
+    ASSERT_FALSE(seventy.empty());
+    ASSERT_EQ(kill(server_pid_, SIGSTOP), 0);
+    upnp_set_call_timeout_ms(1500);
+    auto started = Clock::now();
+    int status = 1;
+    Rows r = browse(seventy, nullptr, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(r.rows.empty());
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(10));
+
+    upnp_set_call_timeout_ms(600000);
+    std::atomic<bool> returned{false};
+    std::thread worker([&] {
+        browse(seventy);
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    started = Clock::now();
+    upnp_shutdown();
+    worker.join();
+    EXPECT_TRUE(returned);
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(10));
+    kill(server_pid_, SIGCONT);
+    upnp_set_call_timeout_ms(0);
+}
+
+long resident_kb()
+{
+    FILE* f = std::fopen("/proc/self/status", "r");
+    long kb = -1;
+    char line[256];
+    while (f && std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmRSS: %ld", &kb) == 1)
+            break;
+    if (f)
+        std::fclose(f);
+    return kb;
+}
+
+// Thousands of devices announcing themselves leave the server list at
+// sixteen, the first server found among them; the memory the run costs is
+// printed (the stack keeps each device until its announcement expires).
+TEST_F(UpnpPeer, AFloodOfThousandsOfServersKeepsTheListAtSixteen)
+{
+    constexpr int FLOOD = 3000;
+    const long before_kb = resident_kb();
+    pid_t flood = peer_spawn({"python3", VELMORA_SOURCE_DIR "/tests/upnp/ssdp_flood.py",
+                              PEER_NET_PEER_ADDRESS, "8300", std::to_string(FLOOD)},
+                             scratch_->file("flood.out"));
+    ASSERT_GT(flood, 0);
+    // Wait until the list is full and has stopped changing.
+    int count = 0;
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (Clock::now() < deadline && count < UPNP_LIST_SIZE) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        UpnpDeviceCopy servers[UPNP_LIST_SIZE];
+        count = upnp_list_copy(UPNP_SERVERS, servers, UPNP_LIST_SIZE);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    peer_stop(flood);
+    UpnpDeviceCopy servers[UPNP_LIST_SIZE + 1];
+    count = upnp_list_copy(UPNP_SERVERS, servers, UPNP_LIST_SIZE + 1);
+    EXPECT_EQ(count, UPNP_LIST_SIZE);
+    EXPECT_STREQ(servers[0].friendly_name, SERVER_NAME);
+    const long after_kb = resident_kb();
+    std::printf("%d announced servers: resident memory %ld kB -> %ld kB\n", FLOOD, before_kb,
+                after_kb);
+    // The first server still browses in the middle of the flood's devices.
+    EXPECT_FALSE(browse(server_path_).rows.empty());
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+// Discovery of DLNA/UPnP media servers and renderers on a thread of its own:
+// a GLib main loop on a private main context drives a GUPnP context bound to
+// one network interface and a control point on "ssdp:all"; every announced
+// device is offered to the device lists (upnp/device_list.h). SOAP actions
+// of other threads run on that loop too (upnp_call_browse), so the GUPnP
+// objects are only ever touched by the discovery thread.
+//
+// Threads: upnp_start and upnp_shutdown by start-up and shutdown (main
+// thread); upnp_call_browse by any other thread (the browser's worker).
+// Results: 0 or a negative ResultCode.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The interface to bind to (platform's choice: the default route's, else
+// the last with an IPv4 address); 0 with a name, or -1.
+int upnp_select_interface(char* out, size_t out_size);
+
+// Starts the discovery thread (once; a second call while it runs does
+// nothing). The lists stay empty when no GUPnP context can be made.
+int upnp_start();
+// Quits the main loop, cancels the actions in flight and joins the thread;
+// the device lists are freed. Safe to call when nothing runs.
+void upnp_shutdown();
+// Whether discovery has a working control point (tests wait for it).
+bool upnp_discovery_active();
+
+// How long one SOAP action may take before it is given up (default 15 s).
+void upnp_set_call_timeout_ms(int ms);
+
+struct BrowseAnswer {
+    std::string result;  // DIDL-Lite text
+    uint32_t number_returned;
+    uint32_t total_matches;
+};
+// One ContentDirectory Browse (BrowseDirectChildren, filter "*", no sort)
+// of object_id on the server of that UDN. Waits for the answer, the time
+// limit, *cancel (when given) or shutdown, whichever comes first; the
+// action is cancelled when the wait gives up. ERR_GENERIC for an unknown
+// server, an error answer, a time-out or a cancel.
+int upnp_call_browse(const char* udn, const char* object_id, uint32_t start, uint32_t count,
+                     const std::atomic<uint8_t>* cancel, BrowseAnswer* out);
