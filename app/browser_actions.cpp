@@ -600,39 +600,49 @@ bool browser_item_loaded(const AppState* app)
 
 // ---- entries -------------------------------------------------------------------
 
-void show_local_media(AppState* app)
+namespace {
+
+// A home-screen entry: the browser leaves whatever it showed (pickers too)
+// for the mode and source, nothing selected.
+void enter_source(AppState* app, int mode, int source)
 {
     BrowserState& b = app->browser;
-    Settings& s = app->settings;
     b.previous_browse_mode = b.browse_mode;
-    b.browse_mode = BROWSE_LOCAL;
-    b.list_source = SOURCE_LOCAL;
+    b.browse_mode = mode;
+    b.list_source = source;
     b.subtitle_picker = b.charset_picker = b.play_to_picker = 0;
-    // A stored path that is not an absolute folder path starts at the root.
-    size_t n = strnlen(s.browse_path_1, PATH_SIZE);
-    if (n == 0 || n >= PATH_SIZE || s.browse_path_1[0] != '/' || s.browse_path_1[n - 1] != '/')
-        copy_text(s.browse_path_1, PATH_SIZE, "/");
-    clear_selection(b);
+}
+
+// Opens the entered source's list from where it now points.
+void open_entered(AppState* app)
+{
+    clear_selection(app->browser);
     g_undo.active = false;
     if (browser_open_list(app) != 0)
         show_failure(app, ERR_OUT_OF_MEMORY);
 }
 
+}  // namespace
+
+void show_local_media(AppState* app)
+{
+    Settings& s = app->settings;
+    enter_source(app, BROWSE_LOCAL, SOURCE_LOCAL);
+    // A stored path that is not an absolute folder path starts at the root.
+    size_t n = strnlen(s.browse_path_1, PATH_SIZE);
+    if (n == 0 || n >= PATH_SIZE || s.browse_path_1[0] != '/' || s.browse_path_1[n - 1] != '/')
+        copy_text(s.browse_path_1, PATH_SIZE, "/");
+    open_entered(app);
+}
+
 void show_upnp_servers(AppState* app)
 {
-    BrowserState& b = app->browser;
     Settings& s = app->settings;
-    b.previous_browse_mode = b.browse_mode;
-    b.browse_mode = BROWSE_UPNP;
-    b.list_source = SOURCE_UPNP;
-    b.subtitle_picker = b.charset_picker = b.play_to_picker = 0;
+    enter_source(app, BROWSE_UPNP, SOURCE_UPNP);
     copy_text(s.browse_path_3, PATH_SIZE, "/");
     copy_text(s.browse_path_4, PATH_SIZE, "/");
-    b.previous_path[0] = '\0';
-    clear_selection(b);
-    g_undo.active = false;
-    if (browser_open_list(app) != 0)
-        show_failure(app, ERR_OUT_OF_MEMORY);
+    app->browser.previous_path[0] = '\0';
+    open_entered(app);
 }
 
 void browser_show_servers(AppState* app, RegistrySlot*)
