@@ -47,13 +47,19 @@ struct FrameState {
     SDL_Rect window_rect;
 };
 
+struct UpnpDevice;
+
+constexpr size_t PLAY_TO_METADATA_SIZE = 1536;
+
 // Where the user is and what was chosen: main thread only.
 struct Navigation {
     uint8_t first_pass;
     uint8_t list_play;
-    int32_t media_kind;   // MediaKind
-    int32_t source_kind;  // SourceKind
-    uint8_t play_to_active;
+    int32_t media_kind;                            // MediaKind
+    int32_t source_kind;                           // SourceKind
+    uint8_t play_to_active;                        // items play on play_to_renderer
+    const UpnpDevice* play_to_renderer;            // valid for the whole run (upnp/device_list.h)
+    char play_to_metadata[PLAY_TO_METADATA_SIZE];  // the item's DIDL-Lite for the renderer
     uint8_t player_fullscreen;
     uint8_t audio_open;
     char current_media_path[PATH_SIZE];

@@ -32,6 +32,7 @@
 #include "ui/dialogs.h"
 #include "ui/events.h"
 #include "ui/text.h"
+#include "upnp/device_list.h"
 
 namespace {
 
@@ -251,6 +252,8 @@ void select_row(AppState* app, int row)
     }
 }
 
+void play_on_renderer(AppState* app, const UpnpDevice* renderer);
+
 void item_action(AppState* app, int row)
 {
     BrowserState& b = app->browser;
@@ -271,8 +274,10 @@ void item_action(AppState* app, int row)
         browser_screen_draw(app);
         return;
     }
-    if (b.play_to_picker)
-        return;  // Play To targets come with the renderers
+    if (b.play_to_picker) {
+        play_on_renderer(app, static_cast<const UpnpDevice*>(b.list.rows[row].ref));
+        return;
+    }
     info_panel_open(app);
     browser_screen_draw(app);
 }
@@ -327,12 +332,28 @@ void activate(AppState* app, int row)
 
 void start_selected(AppState* app, bool slideshow)
 {
+    app->nav.play_to_active = 0;
     app->now.slideshow = slideshow ? 1 : 0;
     // A slide show goes on through the list by itself; a single item
     // follows the play order chosen on the player's bar.
     app->nav.list_play = slideshow ? 1 : 0;
     app->browser.playing_from_list = 1;
     player_start_entry(app, app->browser.selected.play_path);
+}
+
+// A renderer chosen in the Play To picker: the list comes back as it was
+// and the chosen item (and those the play order steps to) plays there.
+void play_on_renderer(AppState* app, const UpnpDevice* renderer)
+{
+    close_picker(app);
+    if (!renderer) {
+        browser_screen_draw(app);
+        return;
+    }
+    app->nav.play_to_renderer = renderer;
+    app->browser.resume = 0;
+    start_selected(app, false);
+    app->nav.play_to_active = 1;
 }
 
 void delete_confirmed(AppState* app, RegistrySlot*)
@@ -515,7 +536,9 @@ void open_picker(AppState* app, uint8_t BrowserState::*flag)
     copy_text(b.picker_save.path, PATH_SIZE, browser_source_path(&b, &app->settings));
     copy_text(b.picker_save.previous_path, PATH_SIZE, b.previous_path);
     b.*flag = 1;
-    if (b.browse_mode != BROWSE_REMOTE) {
+    // Subtitle files and character sets are listed from the local side (or
+    // the streamer's); renderers come from discovery in any mode.
+    if (b.browse_mode != BROWSE_REMOTE && flag != &BrowserState::play_to_picker) {
         b.browse_mode = BROWSE_LOCAL;
         b.list_source = SOURCE_LOCAL;
     }
@@ -533,6 +556,20 @@ void browser_add_subtitles(AppState* app, RegistrySlot*)
 void browser_subs_language(AppState* app, RegistrySlot*)
 {
     open_picker(app, &BrowserState::charset_picker);
+}
+
+void browser_play_to(AppState* app, RegistrySlot*)
+{
+    open_picker(app, &BrowserState::play_to_picker);
+}
+
+bool browser_upnp_item_chosen(const BrowserState& b)
+{
+    if (b.browse_mode == BROWSE_UPNP)
+        return b.selected.play_path[0] != '\0';
+    const int row = b.highlighted_row;
+    return b.browse_mode == BROWSE_PLAYLIST_ITEMS && row >= 0 && row < b.list.count &&
+           b.list.rows[row].kind == ENTRY_PLAYLIST_UPNP_ITEM;
 }
 
 void browser_picker_cancel(AppState* app, RegistrySlot*)
@@ -709,6 +746,7 @@ void honour_play_request(AppState* app)
     app->browser.list_source = SOURCE_LOCAL;
     app->browser.playing_from_list = 0;
     app->now.slideshow = 0;
+    app->nav.play_to_active = 0;  // a URL sent here plays here
     app->ui.current_screen = show_local_media;
 }
 

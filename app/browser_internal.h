@@ -29,6 +29,11 @@ void browser_now_playing(AppState* app, RegistrySlot* slot);
 void browser_play(AppState* app, RegistrySlot* slot);
 void browser_resume(AppState* app, RegistrySlot* slot);
 void browser_slide_show(AppState* app, RegistrySlot* slot);
+// "Play To": the renderer picker, whose choice plays the chosen item there.
+void browser_play_to(AppState* app, RegistrySlot* slot);
+// Whether the chosen item is a UPnP server's (a row of a server's folder,
+// or a UPnP item of a playlist): only those can be sent to a renderer.
+bool browser_upnp_item_chosen(const BrowserState& b);
 void browser_delete_ask(AppState* app, RegistrySlot* slot);
 void browser_add_subtitles(AppState* app, RegistrySlot* slot);
 void browser_subs_language(AppState* app, RegistrySlot* slot);

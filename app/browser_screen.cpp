@@ -243,6 +243,8 @@ int item_buttons(const AppState* app, BarButton* out)
         out[n++] = {"Play", browser_play};
         out[n++] = {"Resume", browser_resume};
     }
+    if (b.selected.media_class != MEDIA_CLASS_FOLDER && browser_upnp_item_chosen(b))
+        out[n++] = {"Play To", browser_play_to};
     // Deleting from disk: local files and recordings.
     if (b.browse_mode == BROWSE_LOCAL || b.browse_mode == BROWSE_RECORDINGS)
         out[n++] = {"Delete", browser_delete_ask};

@@ -16,6 +16,12 @@ struct AppState;
 int remote_media_open(AppState* app);
 // Runs the local player on the opened item and leaves the player screen.
 int local_player_run(AppState* app);
+// Plays the chosen UPnP item on nav.play_to_renderer with the player screen
+// as its remote control: 0 when the item finished or previous/next was
+// asked for, 1 when the user stopped it, 2 (DISPATCH_LEAVE) when the window
+// was closed; ERR_GENERIC when there is no renderer or it would not start
+// the item, ERR_RENDERER_LOST when it left the network or stopped answering.
+int play_to_run(AppState* app);
 // After a dispatch: the item's open and closing bits go and, unless the
 // player is re-entered, its positions (the next item starts at its start).
 void remote_session_close(AppState* app);

@@ -5,10 +5,6 @@
 #include "app/app_state.h"
 #include "platform/result_codes.h"
 
-int play_to_run(AppState*)
-{
-    return ERR_MEDIA_OPEN;
-}
 int stream_decoders_open(AppState*)
 {
     return ERR_MEDIA_OPEN;

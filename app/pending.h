@@ -1,5 +1,5 @@
 // Entry points of subsystems that are not part of the program yet (streamer
-// client, Play To, recording). Each is a named no-op or reports that the path
+// client, recording). Each is a named no-op or reports that the path
 // is unavailable, so the main loop and dispatcher keep their final
 // shape; each is replaced by its subsystem. Main thread only, like the
 // callers they stand in for. Results: 0 or a negative ResultCode (ERR_MEDIA_OPEN for a path
@@ -8,7 +8,6 @@
 
 struct AppState;
 
-int play_to_run(AppState* app);
 int stream_decoders_open(AppState* app);
 int stream_session_run(AppState* app);
 void stream_decoders_stop(AppState* app);

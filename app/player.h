@@ -13,12 +13,25 @@
 // main thread, with the AppState as hook context.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "app/player_bar.h"
 #include "app/subtitle_band.h"
 
 struct AppState;
+
+// A renderer the player screen drives instead of the engine (Play To): the
+// bar's buttons and knob go to these, and tick runs once per loop pass.
+struct PlayerRemote {
+    void (*seek)(AppState* app, int64_t target_ms);
+    void (*stop)(AppState* app);  // the loop ends when tick sees the stop done
+    void (*toggle_pause)(AppState* app);
+    // -1 to go on; else the loop's result (tick has cleared APP_PLAYER_BUSY).
+    int (*tick)(AppState* app);
+};
+
+constexpr size_t PLAYER_LABEL_SIZE = 288;  // "Playing on " and a device name
 
 // The player's part of AppState (main thread only).
 struct PlayerState {
@@ -47,10 +60,18 @@ struct PlayerState {
     // The browser's screen shown by the library view; null = none.
     void (*library_screen)(AppState* app);
     SubtitleBand subtitle_band;
+    // Play To: the renderer being driven (null: the engine plays) and the
+    // line the audio screen shows about it.
+    const PlayerRemote* remote;
+    char remote_label[PLAYER_LABEL_SIZE];
 };
 
 // Plays the opened item (media_open has succeeded) until it ends.
 int play_local(AppState* app);
+// Shows the player screen with its controls and runs the loop (play_local
+// without starting anything: Play To sets APP_PLAYING when the renderer
+// plays).
+int player_run_shown(AppState* app);
 // The loop itself; see the results above.
 int player_loop(AppState* app);
 // Shows (on) or leaves (off) the library while the item keeps playing.

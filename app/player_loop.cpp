@@ -107,6 +107,14 @@ void refresh_bar_time(AppState* app)
 
 void jump(AppState* app, bool forward)
 {
+    const int64_t step_s = forward ? app->settings.seek_forward_secs
+                                   : app->settings.seek_backward_secs;
+    if (const PlayerRemote* remote = app->player.remote) {
+        const int64_t step_ms = step_s * MS_PER_SECOND;
+        if (app->now.duration_ms > 0)
+            remote->seek(app, jump_target_ms(player_shown_position_ms(app), step_ms, forward));
+        return;
+    }
     PlayerSession* s = app->now.session;
     if (!s)
         return;
@@ -114,9 +122,7 @@ void jump(AppState* app, bool forward)
     if (std::isnan(clock))
         return;
     NowPlaying& now = app->now;
-    const int64_t step_ms = static_cast<int64_t>(forward ? app->settings.seek_forward_secs
-                                                         : app->settings.seek_backward_secs) *
-                            MS_PER_SECOND;
+    const int64_t step_ms = step_s * MS_PER_SECOND;
     const int64_t current = static_cast<int64_t>(clock * MS_PER_SECOND) - now.media_start_ms;
     const int64_t target = jump_target_ms(current, step_ms, forward);
     now.start_ms = target;
@@ -128,6 +134,11 @@ void jump(AppState* app, bool forward)
 
 void toggle_play(AppState* app)
 {
+    if (const PlayerRemote* remote = app->player.remote) {
+        remote->toggle_pause(app);
+        player_redraw(app);
+        return;
+    }
     PlayerSession* s = app->now.session;
     if (!s || has(app, APP_CANNOT_PAUSE))
         return;
@@ -272,7 +283,13 @@ void release_control(AppState* app, int id, LoopResult* r)
     switch (id) {
     case CONTROL_PREVIOUS: end_loop(app, r, APP_WANT_PREVIOUS, 0, 0); break;
     case CONTROL_NEXT: end_loop(app, r, APP_WANT_NEXT, 0, 0); break;
-    case CONTROL_STOP: end_loop(app, r, 0, APP_REENTER_PLAYER, 1); break;
+    case CONTROL_STOP:
+        // A renderer is stopped first; the loop ends once it has obeyed.
+        if (app->player.remote)
+            app->player.remote->stop(app);
+        else
+            end_loop(app, r, 0, APP_REENTER_PLAYER, 1);
+        break;
     case CONTROL_JUMP_BACK: jump(app, false); break;
     case CONTROL_JUMP_FORWARD: jump(app, true); break;
     case CONTROL_PLAY: toggle_play(app); break;
@@ -286,6 +303,10 @@ bool finish_knob_drag(AppState* app)
 {
     PlayerState& p = app->player;
     p.knob_drag = 0;
+    if (p.knob_moved && app->player.remote && app->now.duration_ms > 0) {
+        app->player.remote->seek(app, app->now.start_ms);
+        return true;
+    }
     PlayerSession* s = app->now.session;
     if (p.knob_moved && s && app->now.duration_ms > 0) {
         stream_seek(s, app->now.start_ms, 0);
@@ -473,6 +494,10 @@ int player_loop(AppState* app)
         if (PlayerSession* s = app->now.session) {
             refresh_bar_time(app);
             player_session_tick(s);
+        } else if (const PlayerRemote* remote = app->player.remote) {
+            const int ended = remote->tick(app);
+            if (ended >= 0)
+                r.value = ended;
         }
         sleep_ms(LOOP_SLEEP_MS);
     }
@@ -487,11 +512,16 @@ int player_loop(AppState* app)
 
 int play_local(AppState* app)
 {
+    flags_set(&app->flags, APP_PLAYING);
+    flags_clear(&app->flags, APP_PAUSED);
+    return player_run_shown(app);
+}
+
+int player_run_shown(AppState* app)
+{
     // Stamped whether or not auto-hide is on, so that switching it on later
     // counts from the start of the item.
     app->player.last_activity_tick = SDL_GetTicks();
-    flags_set(&app->flags, APP_PLAYING);
-    flags_clear(&app->flags, APP_PAUSED);
     app->now.controls_visible = 1;
     app->player.full_redraw = 1;
     if (!app->now.player_screen_hidden)

@@ -151,6 +151,7 @@ bool player_control_shown(const AppState* app, int id)
 {
     switch (id) {
     case CONTROL_RECORD: return false;
+    case CONTROL_SOUND: return !app->player.remote;  // a renderer has its own volume
     case CONTROL_LIBRARY: return !player_shows_video(app) && app->player.library_screen;
     case CONTROL_ASPECT: return player_shows_video(app);
     default: return true;
@@ -291,6 +292,9 @@ void draw_audio_screen(AppState* app, Surface* s, int64_t shown_ms)
         std::snprintf(line, sizeof line, tag.format, tag.value);
         y = draw_text(s, line, label, x, y + 8, w, 40, ALIGN_LEFT, TEXT_BLEND, WHITE);
     }
+    if (app->player.remote_label[0])
+        y = draw_text(s, app->player.remote_label, label, x, y + 8, w, 40, ALIGN_LEFT, TEXT_BLEND,
+                      WHITE);
     format_clock(shown_ms, line, sizeof line);
     draw_text(s, line, large, x, y + 16, w, 40, ALIGN_LEFT, TEXT_BLEND, WHITE);
 }

@@ -20,6 +20,7 @@ enum ResultCode : int {
     ERR_STREAM_DATA = -20,     // malformed data stream
     ERR_SERVER_REPLY = -21,    // refused or malformed reply
     ERR_NO_UPNP_SERVER = -23,  // no UPnP server found
+    ERR_RENDERER_LOST = -24,   // the Play To renderer left the network or stopped answering
 };
 
 // The play dispatcher's result that ends the program.

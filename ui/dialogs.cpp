@@ -126,6 +126,11 @@ const ErrorEntry ERROR_TABLE[] = {
       "network connectivity and then restart the application. You NEED to RESTART the "
       "application after turning on network; otherwise, UPNP discovery will still fail.",
       false}},
+    {ERR_RENDERER_LOST,
+     false,
+     {"The renderer stopped answering. Please make sure it is switched on and connected to the "
+      "network, then choose it again with 'Play To'.",
+      false}},
 };
 
 const Message UNEXPECTED = {"Unexpected error. Please contact us at", true};

@@ -87,6 +87,7 @@ int upnp_list_add(int kind, const char* device_type, const char* location, const
     copy_or_empty(d->model_name, sizeof d->model_name, model_name);
     d->device = device;
     d->service = service;
+    d->available = true;
     list->entries[list->count++] = d;
     return UPNP_ADDED;
 }
@@ -100,6 +101,17 @@ bool upnp_list_has_location(int kind, const char* location)
     return listed(*list, location);
 }
 
+void upnp_list_set_available(const char* location, bool available)
+{
+    if (!location)
+        return;
+    std::lock_guard<std::mutex> guard(g_list_lock);
+    for (DeviceList& list : g_lists)
+        for (int i = 0; i < list.count; ++i)
+            if (std::strcmp(list.entries[i]->location, location) == 0)
+                list.entries[i]->available = available;
+}
+
 int upnp_list_copy(int kind, UpnpDeviceCopy* out, int max)
 {
     DeviceList* list = list_of(kind);
@@ -107,25 +119,28 @@ int upnp_list_copy(int kind, UpnpDeviceCopy* out, int max)
         return 0;
     std::lock_guard<std::mutex> guard(g_list_lock);
     int n = 0;
-    for (; n < list->count && n < max; ++n) {
-        const UpnpDevice* d = list->entries[n];
+    for (int i = 0; i < list->count && n < max; ++i) {
+        const UpnpDevice* d = list->entries[i];
+        if (!d->available && kind == UPNP_RENDERERS)
+            continue;  // said goodbye: not offered as a target until it comes back
         out[n].ref = d;
         copy_text(out[n].udn, sizeof out[n].udn, d->udn);
         copy_text(out[n].friendly_name, sizeof out[n].friendly_name, d->friendly_name);
         copy_text(out[n].model_name, sizeof out[n].model_name, d->model_name);
+        ++n;
     }
     return n;
 }
 
-void* upnp_server_service_ref(const char* udn)
+void* upnp_service_ref(int kind, const char* udn)
 {
-    if (!udn)
+    DeviceList* list = list_of(kind);
+    if (!list || !udn)
         return nullptr;
     std::lock_guard<std::mutex> guard(g_list_lock);
-    const DeviceList& list = g_lists[UPNP_SERVERS];
-    for (int i = 0; i < list.count; ++i)
-        if (std::strcmp(list.entries[i]->udn, udn) == 0)
-            return list.entries[i]->service ? g_object_ref(list.entries[i]->service) : nullptr;
+    for (int i = 0; i < list->count; ++i)
+        if (std::strcmp(list->entries[i]->udn, udn) == 0)
+            return list->entries[i]->service ? g_object_ref(list->entries[i]->service) : nullptr;
     return nullptr;
 }
 

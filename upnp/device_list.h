@@ -34,6 +34,7 @@ struct UpnpDevice {
     char udn[UPNP_TEXT_SIZE];
     char friendly_name[UPNP_TEXT_SIZE];
     char model_name[UPNP_TEXT_SIZE];
+    bool available;  // false after the device said goodbye or its announcement ran out
 };
 
 // What a reader may keep: the record's identity and texts.
@@ -61,12 +62,20 @@ int upnp_list_add(int kind, const char* device_type, const char* location, const
                   const char* friendly_name, const char* model_name, void* device, void* service);
 // Whether a device of that location is listed in kind.
 bool upnp_list_has_location(int kind, const char* location);
+// Marks the records of that location in both lists present or gone; a
+// device that comes back keeps its record (and its place in the list).
+// Discovery thread.
+void upnp_list_set_available(const char* location, bool available);
 
-// Copies up to max entries of a list into out; the number copied.
+// Copies up to max entries of a list into out; the number copied. Renderers
+// that said goodbye are left out (nothing to send to); servers keep their
+// place, since under a flood of announcements the stack also reports
+// goodbyes that were never said, and a server that really left only fails
+// its next Browse.
 int upnp_list_copy(int kind, UpnpDeviceCopy* out, int max);
-// The service proxy of the server of that UDN with a new reference (the
-// caller unreferences it), or null. Discovery thread.
-void* upnp_server_service_ref(const char* udn);
+// The service proxy of the device of that UDN in kind with a new reference
+// (the caller unreferences it), or null. Discovery thread.
+void* upnp_service_ref(int kind, const char* udn);
 
 // Frees every record (unreferencing the proxies) and empties the lists.
 // Shutdown, once nothing else uses the records.

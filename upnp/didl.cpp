@@ -303,3 +303,56 @@ DidlParseResult didl_parse(const char* xml, const char* folder_path, UpnpRowSink
     g_object_unref(parser);
     return pc.result;
 }
+
+namespace {
+
+void copy_tag(char* out, const char* text)
+{
+    copy_text(out, DIDL_TAG_SIZE, text ? text : "");
+}
+
+struct TagContext {
+    DidlTags* tags;
+    bool found;
+};
+
+void on_tagged_item(GUPnPDIDLLiteParser*, GUPnPDIDLLiteItem* item, gpointer data)
+{
+    auto* tc = static_cast<TagContext*>(data);
+    if (tc->found)
+        return;  // the first item only
+    tc->found = true;
+    DidlTags* tags = tc->tags;
+    GUPnPDIDLLiteObject* object = GUPNP_DIDL_LITE_OBJECT(item);
+    copy_tag(tags->title, gupnp_didl_lite_object_get_title(object));
+    copy_tag(tags->artist, gupnp_didl_lite_object_get_artist(object));
+    copy_tag(tags->album, gupnp_didl_lite_object_get_album(object));
+    copy_tag(tags->genre, gupnp_didl_lite_object_get_genre(object));
+    GList* list = gupnp_didl_lite_object_get_resources(object);
+    if (list) {
+        const long seconds = gupnp_didl_lite_resource_get_duration(
+            static_cast<GUPnPDIDLLiteResource*>(list->data));
+        tags->duration_ms = seconds > 0 ? int64_t(seconds) * 1000 : 0;
+    }
+    g_list_free_full(list, g_object_unref);
+}
+
+}  // namespace
+
+bool didl_item_tags(const char* xml, DidlTags* out)
+{
+    *out = DidlTags{};
+    if (!present(xml))
+        return false;
+    xmlSetGenericErrorFunc(nullptr, xml_error_ignored);
+    upnp_logging_off();
+    TagContext tc{out, false};
+    GUPnPDIDLLiteParser* parser = gupnp_didl_lite_parser_new();
+    g_signal_connect(parser, "item-available", G_CALLBACK(on_tagged_item), &tc);
+    GError* error = nullptr;
+    gupnp_didl_lite_parser_parse_didl(parser, xml, &error);
+    if (error)
+        g_error_free(error);
+    g_object_unref(parser);
+    return tc.found;
+}

@@ -86,3 +86,17 @@ void upnp_logging_off();
 // object path of the folder being listed.
 DidlParseResult didl_parse(const char* xml, const char* folder_path, UpnpRowSink sink,
                            void* context);
+
+// What a player shows of an item sent to a renderer: its tags and the
+// first resource's duration, read from the item's DIDL-Lite (a row's
+// extra). Missing texts are "", an unknown duration 0.
+constexpr size_t DIDL_TAG_SIZE = 128;
+struct DidlTags {
+    char title[DIDL_TAG_SIZE];
+    char artist[DIDL_TAG_SIZE];
+    char album[DIDL_TAG_SIZE];
+    char genre[DIDL_TAG_SIZE];
+    int64_t duration_ms;
+};
+// True when the text held an item.
+bool didl_item_tags(const char* xml, DidlTags* out);

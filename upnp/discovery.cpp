@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/net_interface.h"
 #include "platform/result_codes.h"
@@ -60,6 +62,8 @@ void on_device_available(GUPnPControlPoint*, GUPnPDeviceProxy* proxy, gpointer)
         return;
     const char* location = gupnp_device_info_get_location(info);
     const char* udn = gupnp_device_info_get_udn(info);
+    // A device that said goodbye and came back keeps its record.
+    upnp_list_set_available(location, true);
     if (server && upnp_list_has_location(UPNP_SERVERS, location))
         return;
     char* friendly = gupnp_device_info_get_friendly_name(info);
@@ -70,6 +74,11 @@ void on_device_available(GUPnPControlPoint*, GUPnPDeviceProxy* proxy, gpointer)
         offer(UPNP_RENDERERS, info, AV_TRANSPORT, type, location, udn, friendly, model);
     g_free(friendly);
     g_free(model);
+}
+
+void on_device_unavailable(GUPnPControlPoint*, GUPnPDeviceProxy* proxy, gpointer)
+{
+    upnp_list_set_available(gupnp_device_info_get_location(GUPNP_DEVICE_INFO(proxy)), false);
 }
 
 // ---- the thread ----------------------------------------------------------------------------
@@ -96,6 +105,8 @@ bool discovery_open(Discovery* d)
         return false;
     g_signal_connect(d->control_point, "device-proxy-available", G_CALLBACK(on_device_available),
                      nullptr);
+    g_signal_connect(d->control_point, "device-proxy-unavailable",
+                     G_CALLBACK(on_device_unavailable), nullptr);
     gssdp_resource_browser_set_active(GSSDP_RESOURCE_BROWSER(d->control_point), TRUE);
     return true;
 }
@@ -199,25 +210,22 @@ void upnp_set_call_timeout_ms(int ms)
 
 namespace {
 
-// One Browse in flight, shared by the caller and the discovery thread;
+// One action in flight, shared by the caller and the discovery thread;
 // freed by whichever drops the last reference.
-struct BrowseCall {
+struct ActionCall {
     std::atomic<int> references{2};
-    std::mutex lock;  // guards done, status and the answer
+    std::mutex lock;  // guards done, status and values
     std::condition_variable answered;
     bool done = false;
     int status = ERR_GENERIC;
-    BrowseAnswer answer;
+    std::vector<std::string> values;  // the out arguments, in the order asked for
     GCancellable* cancellable = g_cancellable_new();
-    std::string udn;
-    std::string object_id;
-    uint32_t start = 0;
-    uint32_t count = 0;
+    UpnpActionRequest request;
     GUPnPServiceProxy* proxy = nullptr;  // discovery thread only
     GUPnPServiceProxyAction* action = nullptr;
 };
 
-void call_release(BrowseCall* c)
+void call_release(ActionCall* c)
 {
     if (--c->references == 0) {
         g_object_unref(c->cancellable);
@@ -226,7 +234,7 @@ void call_release(BrowseCall* c)
 }
 
 // Discovery thread: records the outcome, wakes the caller, lets go.
-void call_finish(BrowseCall* c, int status)
+void call_finish(ActionCall* c, int status)
 {
     if (c->action)
         gupnp_service_proxy_action_unref(c->action);
@@ -241,46 +249,86 @@ void call_finish(BrowseCall* c, int status)
     call_release(c);
 }
 
-void on_browse_done(GObject* source, GAsyncResult* result, gpointer data)
+// The out arguments as texts (every SOAP value is text on the wire; the
+// caller converts what it needs). An argument the answer lacks stays "".
+bool read_outputs(ActionCall* c, GUPnPServiceProxyAction* action, GError** error)
 {
-    auto* c = static_cast<BrowseCall*>(data);
+    const auto& names = c->request.out_names;
+    GList* name_list = nullptr;
+    GList* type_list = nullptr;
+    for (const std::string& name : names) {
+        name_list = g_list_append(name_list, const_cast<char*>(name.c_str()));
+        type_list = g_list_append(type_list, GSIZE_TO_POINTER(G_TYPE_STRING));
+    }
+    GList* value_list = nullptr;
+    bool ok = names.empty() || gupnp_service_proxy_action_get_result_list(
+                                   action, name_list, type_list, &value_list, error);
+    std::vector<std::string> values(names.size());
+    size_t i = 0;
+    for (GList* l = value_list; l; l = l->next, ++i) {
+        auto* v = static_cast<GValue*>(l->data);
+        if (i < values.size() && v && G_VALUE_HOLDS_STRING(v) && g_value_get_string(v))
+            values[i] = g_value_get_string(v);
+        if (v) {
+            g_value_unset(v);
+            g_free(v);
+        }
+    }
+    g_list_free(value_list);
+    g_list_free(name_list);
+    g_list_free(type_list);
+    if (ok) {
+        std::lock_guard<std::mutex> guard(c->lock);
+        c->values = std::move(values);
+    }
+    return ok;
+}
+
+void on_action_done(GObject* source, GAsyncResult* result, gpointer data)
+{
+    auto* c = static_cast<ActionCall*>(data);
     GError* error = nullptr;
     GUPnPServiceProxyAction* action = gupnp_service_proxy_call_action_finish(
         GUPNP_SERVICE_PROXY(source), result, &error);
-    char* didl = nullptr;
-    guint returned = 0;
-    guint total = 0;
-    int status = ERR_GENERIC;
-    if (action && !error &&
-        gupnp_service_proxy_action_get_result(action, &error, "Result", G_TYPE_STRING, &didl,
-                                              "NumberReturned", G_TYPE_UINT, &returned,
-                                              "TotalMatches", G_TYPE_UINT, &total, nullptr)) {
-        std::lock_guard<std::mutex> guard(c->lock);
-        c->answer.result = didl ? didl : "";
-        c->answer.number_returned = returned;
-        c->answer.total_matches = total;
-        status = 0;
-    }
-    g_free(didl);
+    const bool ok = action && !error && read_outputs(c, action, &error);
     if (error)
         g_error_free(error);
-    call_finish(c, status);
+    call_finish(c, ok ? 0 : ERR_GENERIC);
 }
 
-gboolean start_browse(gpointer data)
+GUPnPServiceProxyAction* make_action(const UpnpActionRequest& r)
 {
-    auto* c = static_cast<BrowseCall*>(data);
-    c->proxy = static_cast<GUPnPServiceProxy*>(upnp_server_service_ref(c->udn.c_str()));
+    GList* names = nullptr;
+    GList* values = nullptr;
+    for (const auto& [name, text] : r.in) {
+        names = g_list_append(names, const_cast<char*>(name.c_str()));
+        auto* v = g_new0(GValue, 1);
+        g_value_init(v, G_TYPE_STRING);
+        g_value_set_string(v, text.c_str());
+        values = g_list_append(values, v);
+    }
+    GUPnPServiceProxyAction* action = gupnp_service_proxy_action_new_from_list(r.action.c_str(),
+                                                                               names, values);
+    for (GList* l = values; l; l = l->next) {
+        g_value_unset(static_cast<GValue*>(l->data));
+        g_free(l->data);
+    }
+    g_list_free(values);
+    g_list_free(names);
+    return action;
+}
+
+gboolean start_action(gpointer data)
+{
+    auto* c = static_cast<ActionCall*>(data);
+    c->proxy = static_cast<GUPnPServiceProxy*>(
+        upnp_service_ref(c->request.kind, c->request.udn.c_str()));
     if (!c->proxy || g_cancellable_is_cancelled(c->cancellable)) {
         call_finish(c, ERR_GENERIC);
         return G_SOURCE_REMOVE;
     }
-    c->action = gupnp_service_proxy_action_new(
-        "Browse", "ObjectID", G_TYPE_STRING, c->object_id.c_str(), "BrowseFlag", G_TYPE_STRING,
-        "BrowseDirectChildren", "Filter", G_TYPE_STRING, "*", "StartingIndex", G_TYPE_UINT,
-        c->start, "RequestedCount", G_TYPE_UINT, c->count, "SortCriteria", G_TYPE_STRING, "",
-        nullptr);
-    gupnp_service_proxy_call_action_async(c->proxy, c->action, c->cancellable, on_browse_done, c);
+    c->action = make_action(c->request);
+    gupnp_service_proxy_call_action_async(c->proxy, c->action, c->cancellable, on_action_done, c);
     return G_SOURCE_REMOVE;
 }
 
@@ -288,13 +336,13 @@ gboolean start_browse(gpointer data)
 // that owns the action.
 gboolean cancel_on_loop(gpointer data)
 {
-    auto* c = static_cast<BrowseCall*>(data);
+    auto* c = static_cast<ActionCall*>(data);
     g_cancellable_cancel(c->cancellable);
     call_release(c);
     return G_SOURCE_REMOVE;
 }
 
-void cancel_call(BrowseCall* c)
+void cancel_call(ActionCall* c)
 {
     std::lock_guard<std::mutex> guard(g_state_lock);
     if (!g_context) {
@@ -310,18 +358,20 @@ bool cancelled(const std::atomic<uint8_t>* cancel)
     return g_stopping || (cancel && cancel->load() != 0);
 }
 
+uint32_t to_uint(const std::string& text)
+{
+    return static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 10));
+}
+
 }  // namespace
 
-int upnp_call_browse(const char* udn, const char* object_id, uint32_t start, uint32_t count,
-                     const std::atomic<uint8_t>* cancel, BrowseAnswer* out)
+int upnp_call_action(const UpnpActionRequest& request, int timeout_ms,
+                     const std::atomic<uint8_t>* cancel, std::vector<std::string>* out)
 {
-    if (!udn || !object_id || !out || cancelled(cancel))
+    if (request.udn.empty() || request.action.empty() || cancelled(cancel))
         return ERR_GENERIC;
-    auto* c = new BrowseCall;
-    c->udn = udn;
-    c->object_id = object_id;
-    c->start = start;
-    c->count = count;
+    auto* c = new ActionCall;
+    c->request = request;
     {
         std::lock_guard<std::mutex> guard(g_state_lock);
         if (!g_context) {
@@ -329,10 +379,10 @@ int upnp_call_browse(const char* udn, const char* object_id, uint32_t start, uin
             call_release(c);
             return ERR_GENERIC;
         }
-        g_main_context_invoke_full(g_context, G_PRIORITY_DEFAULT, start_browse, c, nullptr);
+        g_main_context_invoke_full(g_context, G_PRIORITY_DEFAULT, start_action, c, nullptr);
     }
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(g_call_timeout_ms.load());
+    const int limit = timeout_ms > 0 ? timeout_ms : g_call_timeout_ms.load();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
     int status = ERR_GENERIC;
     {
         std::unique_lock<std::mutex> guard(c->lock);
@@ -340,12 +390,38 @@ int upnp_call_browse(const char* udn, const char* object_id, uint32_t start, uin
             c->answered.wait_for(guard, std::chrono::milliseconds(WAIT_SLICE_MS));
         if (c->done) {
             status = c->status;
-            if (status == 0)
-                *out = std::move(c->answer);
+            if (status == 0 && out)
+                *out = std::move(c->values);
         }
     }
     if (status != 0)
         cancel_call(c);  // the discovery thread then lets go of the call
     call_release(c);
     return status;
+}
+
+int upnp_call_browse(const char* udn, const char* object_id, uint32_t start, uint32_t count,
+                     const std::atomic<uint8_t>* cancel, BrowseAnswer* out)
+{
+    if (!udn || !object_id || !out)
+        return ERR_GENERIC;
+    UpnpActionRequest r;
+    r.kind = UPNP_SERVERS;
+    r.udn = udn;
+    r.action = "Browse";
+    r.in = {{"ObjectID", object_id},
+            {"BrowseFlag", "BrowseDirectChildren"},
+            {"Filter", "*"},
+            {"StartingIndex", std::to_string(start)},
+            {"RequestedCount", std::to_string(count)},
+            {"SortCriteria", ""}};
+    r.out_names = {"Result", "NumberReturned", "TotalMatches"};
+    std::vector<std::string> values;
+    const int status = upnp_call_action(r, 0, cancel, &values);
+    if (status != 0 || values.size() != 3)
+        return ERR_GENERIC;
+    out->result = std::move(values[0]);
+    out->number_returned = to_uint(values[1]);
+    out->total_matches = to_uint(values[2]);
+    return 0;
 }

@@ -2,11 +2,12 @@
 // a GLib main loop on a private main context drives a GUPnP context bound to
 // one network interface and a control point on "ssdp:all"; every announced
 // device is offered to the device lists (upnp/device_list.h). SOAP actions
-// of other threads run on that loop too (upnp_call_browse), so the GUPnP
+// of other threads run on that loop too (upnp_call_action), so the GUPnP
 // objects are only ever touched by the discovery thread.
 //
 // Threads: upnp_start and upnp_shutdown by start-up and shutdown (main
-// thread); upnp_call_browse by any other thread (the browser's worker).
+// thread); upnp_call_action and upnp_call_browse by any other thread (the
+// browser's worker, the Play To controller), never the discovery thread.
 // Results: 0 or a negative ResultCode.
 #pragma once
 
@@ -14,6 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 // The interface to bind to (platform's choice: the default route's, else
 // the last with an IPv4 address); 0 with a name, or -1.
@@ -30,6 +33,25 @@ bool upnp_discovery_active();
 
 // How long one SOAP action may take before it is given up (default 15 s).
 void upnp_set_call_timeout_ms(int ms);
+
+// One SOAP action on a listed device's service: the ContentDirectory of a
+// server (kind UPNP_SERVERS) or the AVTransport of a renderer
+// (UPNP_RENDERERS), found by UDN. Arguments travel as their texts.
+struct UpnpActionRequest {
+    int kind = 0;
+    std::string udn;
+    std::string action;
+    std::vector<std::pair<std::string, std::string>> in;
+    std::vector<std::string> out_names;
+};
+// Sends the action and waits for its answer, timeout_ms (0: the default
+// limit), *cancel (may be null) or shutdown, whichever comes first; a call
+// given up is cancelled on the loop. 0 with *out (may be null) holding the
+// out arguments' texts in the order asked for ("" for one the answer
+// lacks); ERR_GENERIC for an unknown device, a fault answer, a time-out or
+// a cancel.
+int upnp_call_action(const UpnpActionRequest& request, int timeout_ms,
+                     const std::atomic<uint8_t>* cancel, std::vector<std::string>* out);
 
 struct BrowseAnswer {
     std::string result;  // DIDL-Lite text

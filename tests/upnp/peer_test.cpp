@@ -19,12 +19,14 @@
 #include "upnp/device_list.h"
 #include "upnp/discovery.h"
 #include "upnp/object_path.h"
+#include "upnp/play_to.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* SERVER_NAME = "Velmora Test Server";
+constexpr const char* RENDERER_NAME = "Velmora Test Renderer";
 constexpr int SEVENTY = 70;
 constexpr int THOUSAND = 1000;
 
@@ -74,12 +76,19 @@ protected:
             failure_ = "could not prepare the media or start minidlna";
             return;
         }
+        // The renderer plays in real time into nothing (a sink that syncs
+        // to the clock), so an item takes as long as it lasts.
+        renderer_pid_ = peer_spawn({"gmediarender", "-I", PEER_NET_PEERS, "-f", RENDERER_NAME, "-u",
+                                    "5c863963-f2a2-491e-8b60-079cdadad147", "--gstout-audiopipe",
+                                    "fakesink sync=true", "--gstout-videosink", "fakesink"},
+                                   scratch_->file("gmediarender.out"));
         upnp_start();
         server_path_ = wait_for_server();
     }
     static void TearDownTestSuite()
     {
         upnp_shutdown();
+        peer_stop(renderer_pid_);
         peer_stop(server_pid_);
         delete scratch_;
     }
@@ -95,14 +104,18 @@ protected:
     {
         namespace fs = std::filesystem;
         const std::string media = scratch_->file("media");
-        for (const char* d : {"/Seventy", "/Thousand", "/Music"})
+        for (const char* d : {"/Seventy", "/Thousand", "/Music", "/Long"})
             fs::create_directories(media + d);
         const std::string picture = scratch_->file("picture.jpg");
         if (!peer_run("ffmpeg -nostdin -y -f lavfi -i testsrc=size=640x480 -frames:v 1 " +
                       picture) ||
             !peer_run("ffmpeg -nostdin -y -f lavfi -i sine=duration=1 -c:a libmp3lame "
                       "-metadata title='AC/DC Live' " +
-                      media + "/Music/song.mp3"))
+                      media + "/Music/song.mp3") ||
+            !peer_run("ffmpeg -nostdin -y -f lavfi -i sine=duration=20 -c:a libmp3lame " + media +
+                      "/Long/tone.mp3") ||
+            !peer_run("ffmpeg -nostdin -y -f lavfi -i sine=duration=3 -c:a libmp3lame " + media +
+                      "/Long/short.mp3"))
             return false;
         char name[64];
         for (int i = 0; i < SEVENTY; ++i) {
@@ -173,9 +186,26 @@ protected:
         return "";
     }
 
+    // The renderer's UDN once discovery lists it (30 s at most).
+    static std::string wait_for_renderer()
+    {
+        const auto deadline = Clock::now() + std::chrono::seconds(30);
+        while (Clock::now() < deadline) {
+            UpnpDeviceCopy renderers[UPNP_LIST_SIZE];
+            int n = upnp_list_copy(UPNP_RENDERERS, renderers, UPNP_LIST_SIZE);
+            for (int i = 0; i < n; ++i)
+                if (std::strcmp(renderers[i].friendly_name, RENDERER_NAME) == 0)
+                    return renderers[i].udn;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        peer_run_shown("cat " + scratch_->file("gmediarender.out"));
+        return "";
+    }
+
     static std::string skip_reason_;
     static std::string failure_;
     static ScratchDir* scratch_;
+    static pid_t renderer_pid_;
     static pid_t server_pid_;
     static std::string server_path_;
 };
@@ -183,6 +213,7 @@ protected:
 std::string UpnpPeer::skip_reason_;
 std::string UpnpPeer::failure_;
 ScratchDir* UpnpPeer::scratch_ = nullptr;
+pid_t UpnpPeer::renderer_pid_ = -1;
 pid_t UpnpPeer::server_pid_ = -1;
 std::string UpnpPeer::server_path_;
 
@@ -256,6 +287,111 @@ TEST_F(UpnpPeer, AServerThatStopsAnsweringHoldsNeitherTheWorkerNorShutdown)
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(10));
     kill(server_pid_, SIGCONT);
     upnp_set_call_timeout_ms(0);
+}
+
+// ---- Play To against gmediarender -----------------------------------------------------------
+
+// Polls the session until ready(status) or the time runs out.
+template <typename Ready>
+PlayToStatus wait_for(PlayToSession* s, int seconds, Ready ready)
+{
+    const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+    PlayToStatus st = play_to_session_status(s);
+    while (!ready(st) && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        st = play_to_session_status(s);
+    }
+    return st;
+}
+
+class PlayTo : public UpnpPeer {
+protected:
+    void SetUp() override
+    {
+        UpnpPeer::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        renderer_ = wait_for_renderer();
+        ASSERT_FALSE(renderer_.empty()) << "gmediarender was not discovered";
+        const std::string folder = folder_path("Long", 2);
+        ASSERT_FALSE(folder.empty());
+        items_ = browse(folder);
+        play_to_set_timing(5000, 2000, 250, 5);
+    }
+    void TearDown() override { play_to_set_timing(5000, 2000, 1000, 5); }
+
+    const UpnpRow& item(const char* name)
+    {
+        const UpnpRow* row = find_row(items_, name);
+        EXPECT_NE(row, nullptr) << name;
+        return row ? *row : items_.rows.at(0);
+    }
+
+    std::string renderer_;
+    Rows items_;
+};
+
+TEST_F(PlayTo, AnItemPlaysMovesAndStopsFromOurSide)
+{
+    const UpnpRow& tone = item("tone");
+    PlayToSession* s = play_to_session_open(renderer_.c_str(), tone.path, tone.extra, 0);
+    ASSERT_NE(s, nullptr);
+    PlayToStatus st = wait_for(s, 20, [](const PlayToStatus& t) {
+        return t.state == TRANSPORT_PLAYING && t.position_ms >= 1000;
+    });
+    EXPECT_EQ(st.start, PLAY_TO_STARTED);
+    ASSERT_EQ(st.state, TRANSPORT_PLAYING);
+    EXPECT_NEAR(double(st.duration_ms), 20000.0, 1000.0);  // the renderer's track duration
+
+    play_to_session_command(s, PLAY_TO_SEEK, 12000);
+    st = wait_for(s, 10, [](const PlayToStatus& t) { return t.position_ms >= 12000; });
+    EXPECT_GE(st.position_ms, 12000);
+    EXPECT_EQ(st.seeks_failed, 0u);
+    std::printf("renderer seeks by %s\n", st.seek_by_time ? "REL_TIME" : "ABS_COUNT");
+
+    play_to_session_command(s, PLAY_TO_STOP, 0);
+    st = wait_for(s, 10, [](const PlayToStatus& t) {
+        return t.stops_done == 1 && t.state == TRANSPORT_STOPPED;
+    });
+    EXPECT_EQ(st.stops_done, 1u);
+    EXPECT_EQ(st.state, TRANSPORT_STOPPED);
+    play_to_session_close(s, false, 0);
+}
+
+TEST_F(PlayTo, AnItemThatEndsOnItsOwnIsSeenStopped)
+{
+    const UpnpRow& short_item = item("short");
+    PlayToSession* s = play_to_session_open(renderer_.c_str(), short_item.path, short_item.extra,
+                                            0);
+    ASSERT_NE(s, nullptr);
+    PlayToStatus st = wait_for(s, 20,
+                               [](const PlayToStatus& t) { return t.state == TRANSPORT_PLAYING; });
+    ASSERT_EQ(st.state, TRANSPORT_PLAYING);
+    st = wait_for(s, 20, [](const PlayToStatus& t) { return t.state == TRANSPORT_STOPPED; });
+    EXPECT_EQ(st.state, TRANSPORT_STOPPED);
+    EXPECT_EQ(st.stops_done, 0u);
+    play_to_session_close(s, true, 1000);
+}
+
+// A renderer that freezes mid-item: the session says it is gone within a
+// few silent polls, and closing (with a Stop that gets no answer) returns
+// within its wait.
+TEST_F(PlayTo, ARendererThatStopsAnsweringIsReportedGone)
+{
+    const UpnpRow& tone = item("tone");
+    play_to_set_timing(1000, 500, 250, 3);
+    PlayToSession* s = play_to_session_open(renderer_.c_str(), tone.path, tone.extra, 0);
+    ASSERT_NE(s, nullptr);
+    PlayToStatus st = wait_for(s, 20,
+                               [](const PlayToStatus& t) { return t.state == TRANSPORT_PLAYING; });
+    ASSERT_EQ(st.state, TRANSPORT_PLAYING);
+    ASSERT_EQ(kill(renderer_pid_, SIGSTOP), 0);
+    st = wait_for(s, 20, [](const PlayToStatus& t) { return t.gone; });
+    EXPECT_TRUE(st.gone);
+    const auto started = Clock::now();
+    play_to_session_close(s, true, 1000);
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
+    kill(renderer_pid_, SIGCONT);
 }
 
 long resident_kb()
