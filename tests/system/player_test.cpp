@@ -21,6 +21,7 @@
 
 #include "app/player_bar.h"
 #include "app/prefs.h"
+#include "bar_layout.h"
 #include "program_harness.h"
 
 namespace {
@@ -80,30 +81,6 @@ bool request_play(const Player& player, const std::string& url)
     return sent;
 }
 
-// The bar as the program lays it out for the window, from the sizes of the
-// artwork in the run folder.
-std::array<PlayerControl, PLAYER_CONTROL_COUNT> bar_layout(const RunFolder& folder)
-{
-    auto size = [&](const char* image) {
-        std::array<int, 2> wh{0, 0};
-        std::sscanf(harness::run("identify -format '%w %h' " + folder.file(image)).c_str(), "%d %d",
-                    &wh[0], &wh[1]);
-        return wh;
-    };
-    const auto bar = size("images/playerbar-wide.png"), play = size("images/playl.png"),
-               stop = size("images/stop.png"), aspect = size("images/ar.png"),
-               order = size("images/shuffle.png"), thumb = size("images/thumb.png");
-    const BarLayoutInput in{WINDOW_W,
-                            WINDOW_H,
-                            WINDOW_W,
-                            false,
-                            {bar[1], play[0], play[1], stop[0], stop[1], aspect[0], aspect[1],
-                             order[0], order[1], thumb[0], thumb[1]}};
-    std::array<PlayerControl, PLAYER_CONTROL_COUNT> table{};
-    player_bar_compute(in, table.data());
-    return table;
-}
-
 // Seconds of an "HH:MM:SS" read by OCR; -1 when there is none.
 int clock_seconds(const std::string& text)
 {
@@ -135,7 +112,7 @@ protected:
         player_ = harness::launch(display_, folder_, &id_);
         ASSERT_FALSE(id_.empty()) << log();
         home_ = shot("home.png");
-        bar_ = bar_layout(folder_);
+        bar_ = harness::bar_layout(folder_, WINDOW_W, WINDOW_H);
         ASSERT_GT(bar_[CONTROL_BAR].h, 0) << "artwork sizes not read";
     }
 
