@@ -4,6 +4,7 @@
 
 #include "browser/media_types.h"
 #include "platform/result_codes.h"
+#include "platform/sync.h"
 #include "platform/text_copy.h"
 #include "upnp/browse.h"
 #include "upnp/device_list.h"
@@ -45,10 +46,34 @@ bool add_upnp_row(void* context, const UpnpRow* row)
     return true;
 }
 
+// Devices answer the first search within its MX of a few seconds: a list
+// opened earlier waits (under the spinner) for the first to come.
+constexpr int64_t FIRST_ANSWERS_MS = 5000;
+constexpr int WAIT_STEP_MS = 100;
+constexpr const char* NO_RENDERERS = "No DLNA renderers found on the network";
+
+bool cancelled()
+{
+    const std::atomic<uint8_t>* cancel = g_cancel.load();
+    return cancel && cancel->load() != 0;
+}
+
+int copy_when_found(int kind, UpnpDeviceCopy* out)
+{
+    int n = upnp_list_copy(kind, out, UPNP_LIST_SIZE);
+    for (int64_t age = upnp_discovery_age_ms();
+         n == 0 && age >= 0 && age < FIRST_ANSWERS_MS && !cancelled();
+         age = upnp_discovery_age_ms()) {
+        sleep_ms(WAIT_STEP_MS);
+        n = upnp_list_copy(kind, out, UPNP_LIST_SIZE);
+    }
+    return n;
+}
+
 int server_rows(BrowserList* list)
 {
     UpnpDeviceCopy servers[UPNP_LIST_SIZE];
-    const int n = upnp_list_copy(UPNP_SERVERS, servers, UPNP_LIST_SIZE);
+    const int n = copy_when_found(UPNP_SERVERS, servers);
     int made = 0;
     for (int i = 0; i < n; ++i) {
         char path[ENTRY_NAME_SIZE];
@@ -94,7 +119,9 @@ int upnp_source_fill(BrowserList* list, const FillRequest* request)
 int upnp_renderer_rows(BrowserList* list, const FillRequest*)
 {
     UpnpDeviceCopy renderers[UPNP_LIST_SIZE];
-    const int n = upnp_list_copy(UPNP_RENDERERS, renderers, UPNP_LIST_SIZE);
+    const int n = copy_when_found(UPNP_RENDERERS, renderers);
+    if (n == 0)
+        browser_list_add_row(list, ENTRY_MESSAGE, NO_RENDERERS, "");
     for (int i = 0; i < n; ++i) {
         MediaEntry* e = browser_list_add(list);
         if (!e)

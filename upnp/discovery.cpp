@@ -17,7 +17,11 @@
 
 namespace {
 
-constexpr const char* SEARCH_TARGET = "ssdp:all";
+// One control point per list, each searching for its own device type (and
+// later versions of it): the stack then fetches no description of routers,
+// printers and the like, and a list that is full can stop listening.
+constexpr const char* SEARCH_TARGETS[2] = {"urn:schemas-upnp-org:device:MediaServer:1",
+                                           "urn:schemas-upnp-org:device:MediaRenderer:1"};
 constexpr const char* CONTENT_DIRECTORY = "urn:schemas-upnp-org:service:ContentDirectory";
 constexpr const char* AV_TRANSPORT = "urn:schemas-upnp-org:service:AVTransport";
 constexpr const char* APPLICATION_NAME = "Velmora Media Player";
@@ -34,46 +38,67 @@ GMainLoop* g_loop = nullptr;
 bool g_quit_requested = false;
 std::atomic<bool> g_stopping{false};
 std::atomic<bool> g_active{false};
+std::atomic<int64_t> g_active_since_ms{0};  // steady clock, when the search went out
 std::atomic<int> g_call_timeout_ms{DEFAULT_CALL_TIMEOUT_MS};
 
 // ---- device announcements ----------------------------------------------------------------
 
+// Stops a control point from listening (its list is full: every further
+// announcement would only cost memory in the stack, which keeps each device
+// it hears of until the announcement expires). Run from an idle source, not
+// from inside the control point's own signal.
+gboolean stop_listening(gpointer data)
+{
+    auto* control_point = static_cast<GUPnPControlPoint*>(data);
+    gssdp_resource_browser_set_active(GSSDP_RESOURCE_BROWSER(control_point), FALSE);
+    g_object_unref(control_point);
+    return G_SOURCE_REMOVE;
+}
+
 // Offers one device to a list with its service proxy; the references are
 // kept only when the record is added.
-void offer(int kind, GUPnPDeviceInfo* info, const char* service_type, const char* type,
-           const char* location, const char* udn, const char* friendly, const char* model)
+int offer(int kind, GUPnPDeviceInfo* info, const char* service_type, const char* type,
+          const char* location, const char* udn, const char* friendly, const char* model)
 {
     GUPnPServiceInfo* service = gupnp_device_info_get_service(info, service_type);
     g_object_ref(info);
-    if (upnp_list_add(kind, type, location, udn, friendly, model, info, service) != UPNP_ADDED) {
+    const int r = upnp_list_add(kind, type, location, udn, friendly, model, info, service);
+    if (r != UPNP_ADDED) {
         if (service)
             g_object_unref(service);
         g_object_unref(info);
     }
+    return r;
 }
 
-void on_device_available(GUPnPControlPoint*, GUPnPDeviceProxy* proxy, gpointer)
+constexpr const char* SERVICE_OF_KIND[2] = {CONTENT_DIRECTORY, AV_TRANSPORT};
+
+void on_device_available(GUPnPControlPoint* control_point, GUPnPDeviceProxy* proxy, gpointer data)
 {
+    const int kind = GPOINTER_TO_INT(data);
     GUPnPDeviceInfo* info = GUPNP_DEVICE_INFO(proxy);
     const char* type = gupnp_device_info_get_device_type(info);
-    const bool server = upnp_type_is_server(type);
-    const bool renderer = upnp_type_is_renderer(type);
-    if (!server && !renderer)
+    const bool wanted = kind == UPNP_SERVERS ? upnp_type_is_server(type)
+                                             : upnp_type_is_renderer(type);
+    if (!wanted)
         return;
     const char* location = gupnp_device_info_get_location(info);
-    const char* udn = gupnp_device_info_get_udn(info);
     // A device that said goodbye and came back keeps its record.
     upnp_list_set_available(location, true);
-    if (server && upnp_list_has_location(UPNP_SERVERS, location))
+    if (upnp_list_has_location(kind, location))
         return;
     char* friendly = gupnp_device_info_get_friendly_name(info);
     char* model = gupnp_device_info_get_model_name(info);
-    if (server)
-        offer(UPNP_SERVERS, info, CONTENT_DIRECTORY, type, location, udn, friendly, model);
-    if (renderer)
-        offer(UPNP_RENDERERS, info, AV_TRANSPORT, type, location, udn, friendly, model);
+    const int r = offer(kind, info, SERVICE_OF_KIND[kind], type, location,
+                        gupnp_device_info_get_udn(info), friendly, model);
     g_free(friendly);
     g_free(model);
+    if (r == UPNP_LIST_FULL) {
+        GSource* idle = g_idle_source_new();
+        g_source_set_callback(idle, stop_listening, g_object_ref(control_point), nullptr);
+        g_source_attach(idle, g_main_context_get_thread_default());
+        g_source_unref(idle);
+    }
 }
 
 void on_device_unavailable(GUPnPControlPoint*, GUPnPDeviceProxy* proxy, gpointer)
@@ -86,7 +111,7 @@ void on_device_unavailable(GUPnPControlPoint*, GUPnPDeviceProxy* proxy, gpointer
 struct Discovery {
     GMainContext* context = nullptr;
     GUPnPContext* upnp_context = nullptr;
-    GUPnPControlPoint* control_point = nullptr;
+    GUPnPControlPoint* control_points[2] = {nullptr, nullptr};
 };
 
 bool discovery_open(Discovery* d)
@@ -100,22 +125,27 @@ bool discovery_open(Discovery* d)
             g_error_free(error);
         return false;
     }
-    d->control_point = gupnp_control_point_new(d->upnp_context, SEARCH_TARGET);
-    if (!d->control_point)
-        return false;
-    g_signal_connect(d->control_point, "device-proxy-available", G_CALLBACK(on_device_available),
-                     nullptr);
-    g_signal_connect(d->control_point, "device-proxy-unavailable",
-                     G_CALLBACK(on_device_unavailable), nullptr);
-    gssdp_resource_browser_set_active(GSSDP_RESOURCE_BROWSER(d->control_point), TRUE);
+    for (int kind : {UPNP_SERVERS, UPNP_RENDERERS}) {
+        GUPnPControlPoint* cp = gupnp_control_point_new(d->upnp_context, SEARCH_TARGETS[kind]);
+        if (!cp)
+            return false;
+        d->control_points[kind] = cp;
+        g_signal_connect(cp, "device-proxy-available", G_CALLBACK(on_device_available),
+                         GINT_TO_POINTER(kind));
+        g_signal_connect(cp, "device-proxy-unavailable", G_CALLBACK(on_device_unavailable),
+                         nullptr);
+        gssdp_resource_browser_set_active(GSSDP_RESOURCE_BROWSER(cp), TRUE);
+    }
     return true;
 }
 
 void discovery_close(Discovery* d)
 {
-    if (d->control_point) {
-        gssdp_resource_browser_set_active(GSSDP_RESOURCE_BROWSER(d->control_point), FALSE);
-        g_object_unref(d->control_point);
+    for (GUPnPControlPoint* cp : d->control_points) {
+        if (!cp)
+            continue;
+        gssdp_resource_browser_set_active(GSSDP_RESOURCE_BROWSER(cp), FALSE);
+        g_object_unref(cp);
     }
     if (d->upnp_context)
         g_object_unref(d->upnp_context);
@@ -135,6 +165,9 @@ void discovery_thread()
         run = !g_quit_requested;
     }
     if (run) {
+        g_active_since_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
         g_active = true;
         g_main_loop_run(loop);
         g_active = false;
@@ -199,6 +232,16 @@ void upnp_shutdown()
 bool upnp_discovery_active()
 {
     return g_active;
+}
+
+int64_t upnp_discovery_age_ms()
+{
+    if (!g_active)
+        return -1;
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    return now - g_active_since_ms.load();
 }
 
 void upnp_set_call_timeout_ms(int ms)

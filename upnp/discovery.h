@@ -1,6 +1,9 @@
 // Discovery of DLNA/UPnP media servers and renderers on a thread of its own:
 // a GLib main loop on a private main context drives a GUPnP context bound to
-// one network interface and a control point on "ssdp:all"; every announced
+// one network interface and two control points, one searching for media
+// servers and one for media renderers (a list that fills up stops its
+// control point listening, so a network that announces thousands of
+// devices costs a bounded amount of memory); every announced
 // device is offered to the device lists (upnp/device_list.h). SOAP actions
 // of other threads run on that loop too (upnp_call_action), so the GUPnP
 // objects are only ever touched by the discovery thread.
@@ -30,6 +33,10 @@ int upnp_start();
 void upnp_shutdown();
 // Whether discovery has a working control point (tests wait for it).
 bool upnp_discovery_active();
+// How long the control point has been searching (ms), -1 when it is not:
+// devices answer a search within a few seconds, so an empty list this
+// early means "not yet" rather than "none".
+int64_t upnp_discovery_age_ms();
 
 // How long one SOAP action may take before it is given up (default 15 s).
 void upnp_set_call_timeout_ms(int ms);

@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Announces COUNT media servers by SSDP from ADDRESS and serves their
-device descriptions over HTTP on ADDRESS:PORT, until killed.
+device descriptions over HTTP on ADDRESS:PORT, until killed. With ROUNDS the
+same servers announce themselves again ROUNDS times, a second apart (an
+hour of five-minute re-announcements in twelve seconds).
 
-    ssdp_flood.py ADDRESS PORT COUNT
+    ssdp_flood.py ADDRESS PORT COUNT [ROUNDS]
 """
 import http.server
 import socket
 import sys
 import threading
+import time
 
 DESCRIPTION = """<?xml version="1.0"?>
 <root xmlns="urn:schemas-upnp-org:device-1-0">
@@ -42,12 +45,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 def main():
     address, port, count = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+    rounds = int(sys.argv[4]) if len(sys.argv) > 4 else 1
     server = http.server.ThreadingHTTPServer((address, port), Handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     sender = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     sender.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_IF, socket.inet_aton(address))
     sender.bind((address, 0))
-    for n in range(count):
+    for n in [n for _ in range(rounds) for n in range(count)]:
+        if n == 0 and rounds > 1:
+            time.sleep(1)
         usn = "uuid:flood-%d::urn:schemas-upnp-org:device:MediaServer:1" % n
         message = ("NOTIFY * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\n"
                    "CACHE-CONTROL: max-age=1800\r\n"
