@@ -373,6 +373,25 @@ TEST_F(PlayTo, AnItemThatEndsOnItsOwnIsSeenStopped)
     play_to_session_close(s, true, 1000);
 }
 
+// A seek by the count scale that the renderer refuses is sent again by
+// time, and time is used with that renderer from then on.
+TEST_F(PlayTo, ARefusedCountSeekGoesByTimeFromThenOn)
+{
+    play_to_forget_renderers();
+    const UpnpRow& tone = item("tone");
+    PlayToSession* s = play_to_session_open(renderer_.c_str(), tone.path, tone.extra, 20000);
+    ASSERT_NE(s, nullptr);
+    // Queued before the first poll could teach the session anything.
+    play_to_session_command(s, PLAY_TO_SEEK, 12000);
+    PlayToStatus st = wait_for(s, 20, [](const PlayToStatus& t) {
+        return t.state == TRANSPORT_PLAYING && t.position_ms >= 12000;
+    });
+    EXPECT_GE(st.position_ms, 12000);
+    EXPECT_EQ(st.seeks_failed, 0u);
+    EXPECT_TRUE(st.seek_by_time);
+    play_to_session_close(s, true, 1000);
+}
+
 // A renderer that freezes mid-item: the session says it is gone within a
 // few silent polls, and closing (with a Stop that gets no answer) returns
 // within its wait.
