@@ -146,25 +146,30 @@ protected:
         return server_pid_ > 0;
     }
 
-    // The server row's object path once discovery lists it (30 s at most).
-    static std::string wait_for_server()
+    // The UDN of the device of that name once discovery lists it (30 s at
+    // most); "" with what the peers said when it never comes.
+    static std::string wait_for_device(int kind, const char* name, const char* peer_log)
     {
         const auto deadline = Clock::now() + std::chrono::seconds(30);
         while (Clock::now() < deadline) {
-            UpnpDeviceCopy servers[UPNP_LIST_SIZE];
-            int n = upnp_list_copy(UPNP_SERVERS, servers, UPNP_LIST_SIZE);
+            UpnpDeviceCopy devices[UPNP_LIST_SIZE];
+            int n = upnp_list_copy(kind, devices, UPNP_LIST_SIZE);
             for (int i = 0; i < n; ++i)
-                if (std::strcmp(servers[i].friendly_name, SERVER_NAME) == 0) {
-                    char path[256];
-                    upnp_server_path(servers[i].udn, path, sizeof path);
-                    return path;
-                }
+                if (std::strcmp(devices[i].friendly_name, name) == 0)
+                    return devices[i].udn;
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
-        std::printf("discovery %s; minidlna said:\n", upnp_discovery_active() ? "active" : "off");
-        peer_run_shown("cat " + scratch_->file("minidlna.out") + " " +
-                       scratch_->file("minidlna.log") + "; ip addr; ip route");
+        std::printf("discovery %s; the peer said:\n", upnp_discovery_active() ? "active" : "off");
+        peer_run_shown("cat " + scratch_->file(peer_log) + "; ip addr; ip route");
         return "";
+    }
+
+    // The server row's object path once discovery lists it.
+    static std::string wait_for_server()
+    {
+        const std::string udn = wait_for_device(UPNP_SERVERS, SERVER_NAME, "minidlna.out");
+        char path[256];
+        return !udn.empty() && upnp_server_path(udn.c_str(), path, sizeof path) == 0 ? path : "";
     }
 
     // The path of a folder under "Browse Folders" once the server has
@@ -183,22 +188,6 @@ protected:
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
         }
-        return "";
-    }
-
-    // The renderer's UDN once discovery lists it (30 s at most).
-    static std::string wait_for_renderer()
-    {
-        const auto deadline = Clock::now() + std::chrono::seconds(30);
-        while (Clock::now() < deadline) {
-            UpnpDeviceCopy renderers[UPNP_LIST_SIZE];
-            int n = upnp_list_copy(UPNP_RENDERERS, renderers, UPNP_LIST_SIZE);
-            for (int i = 0; i < n; ++i)
-                if (std::strcmp(renderers[i].friendly_name, RENDERER_NAME) == 0)
-                    return renderers[i].udn;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        peer_run_shown("cat " + scratch_->file("gmediarender.out"));
         return "";
     }
 
@@ -311,7 +300,7 @@ protected:
         UpnpPeer::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        renderer_ = wait_for_renderer();
+        renderer_ = wait_for_device(UPNP_RENDERERS, RENDERER_NAME, "gmediarender.out");
         ASSERT_FALSE(renderer_.empty()) << "gmediarender was not discovered";
         const std::string folder = folder_path("Long", 2);
         ASSERT_FALSE(folder.empty());
