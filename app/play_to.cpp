@@ -23,6 +23,7 @@ namespace {
 // for it at most (a renderer that stopped answering must not hold it).
 constexpr int CLOSE_STOP_WAIT_MS = 1000;
 constexpr const char* PLAYING_ON = "Playing on %s";
+constexpr const char* PLACEHOLDER_COVER = "images/placeholder.png";  // until a cover is made
 
 // The running session (main thread only).
 struct PlayToRun {
@@ -176,11 +177,13 @@ void describe_item(AppState* app, const UpnpDevice* renderer)
     now.duration_ms = 0;
     show_position(app, 0);
     now.artist[0] = now.album[0] = now.genre[0] = now.cover_path[0] = '\0';
+    app->player.remote_title[0] = '\0';
     DidlTags tags;
     if (didl_item_tags(app->nav.play_to_metadata, &tags)) {
         copy_text(now.artist, sizeof now.artist, tags.artist);
         copy_text(now.album, sizeof now.album, tags.album);
         copy_text(now.genre, sizeof now.genre, tags.genre);
+        copy_text(app->player.remote_title, sizeof app->player.remote_title, tags.title);
         now.duration_ms = static_cast<int32_t>(tags.duration_ms);
     }
     MediaInfo info;
@@ -190,8 +193,10 @@ void describe_item(AppState* app, const UpnpDevice* renderer)
                   renderer ? renderer->friendly_name : "");
     g_run.cover_wanted = true;
     take_cover(app);
-    if (g_run.cover_wanted)
+    if (g_run.cover_wanted) {
+        copy_text(now.cover_path, sizeof now.cover_path, PLACEHOLDER_COVER);
         thumb_request_panel(app->nav.current_media_path);
+    }
 }
 
 }  // namespace
@@ -218,7 +223,7 @@ int play_to_run(AppState* app)
     app->player.remote = &PLAY_TO_REMOTE;
     const int r = player_run_shown(app);
     app->player.remote = nullptr;
-    app->player.remote_label[0] = '\0';
+    app->player.remote_label[0] = app->player.remote_title[0] = '\0';
     // Leaving while the renderer still plays (window closed, previous or
     // next): it is stopped, the next item's start would replace it anyway.
     const PlayToStatus st = play_to_session_status(g_run.session);

@@ -64,6 +64,7 @@ struct PlayerState {
     // line the audio screen shows about it.
     const PlayerRemote* remote;
     char remote_label[PLAYER_LABEL_SIZE];
+    char remote_title[PLAYER_LABEL_SIZE];  // the item's own title ("" = from its path)
 };
 
 // Plays the opened item (media_open has succeeded) until it ends.

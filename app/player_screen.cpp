@@ -202,6 +202,8 @@ void draw_controls(AppState* app, Surface* s)
 // The media title: the last part of the path or URL.
 const char* media_title(const AppState* app)
 {
+    if (app->player.remote && app->player.remote_title[0])
+        return app->player.remote_title;
     const char* path = app->nav.current_media_path;
     const char* slash = std::strrchr(path, '/');
     return slash && slash[1] ? slash + 1 : path;
