@@ -106,6 +106,7 @@ struct LookupTest : LinkFixture {
     std::string brokers_body;  // the directory's answer
     std::string broker_body = "resp:0hst=streamer.pc,adr=10.1.2.3,port=7000,";
     bool stall_directory = false;
+    std::atomic<bool> client_let_go{false};  // a stalled directory saw the client close
 
     void start()
     {
@@ -121,7 +122,7 @@ struct LookupTest : LinkFixture {
                 body += directory ? brokers_body : broker_body;
             }
             if (stall) {
-                peer_sees_close(fd, 3000);
+                client_let_go = peer_sees_close(fd, 3000);
                 return;
             }
             peer_write(fd, body.data(), body.size());
@@ -161,26 +162,31 @@ TEST_F(LookupTest, TheBrokerNamedByTheDirectoryGivesTheStreamersPlace)
 
 TEST_F(LookupTest, WithoutBrokersOrAnAnsweringDirectoryTheServiceItselfIsAsked)
 {
+    const std::string flood(3 * DIRECTORY_BUFFER_SIZE, '<');
     const struct {
         const char* name;
+        std::string list;
         bool stall;
         const char* user;
         const char* encoded;
     } cases[] = {
-        {"no brokers listed", false, "viewer", "dmlld2Vy"},
-        {"directory silent", true, "viewer", "dmlld2Vy"},
-        {"name beyond ASCII", false, "abc\xC3\xA9", "YWJj"},
+        {"no brokers listed", "<brokers/>", false, "viewer", "dmlld2Vy"},
+        {"a list longer than the buffer", flood, false, "viewer", "dmlld2Vy"},
+        {"directory silent", "", true, "viewer", "dmlld2Vy"},
+        {"name beyond ASCII", "<brokers/>", false, "abc\xC3\xA9", "YWJj"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         requests.clear();
-        brokers_body = "<brokers/>";
+        brokers_body = c.list;
         stall_directory = c.stall;
+        client_let_go = false;
         account(c.user, "secret");
         start();
         EXPECT_EQ(directory_lookup(link.get()), 0);
         EXPECT_STREQ(link->host, "streamer.pc");
         peer.stop();
+        EXPECT_EQ(client_let_go.load(), c.stall) << "a silent directory held the lookup";
         ASSERT_EQ(requests.size(), 2u);
         EXPECT_NE(requests[1].find(std::string("un=") + c.encoded + " HTTP"), std::string::npos)
             << requests[1];
