@@ -11,7 +11,8 @@ the command connection on the next one. On the command connection:
   0xBF/0xBC  folder / subtitle-file listing of a 1024-byte path: reply payload
              plain length, stored length (u32 LE each), then the listing
              (records of name, NUL, type byte 'd' or 'f'), zlib-compressed
-             when --zlib says so
+             when that makes it shorter (the reply can only say "compressed"
+             by a stored length below the plain one), unless --zlib never
   0xBE       media information: reply, then the 584-byte record made from
              ffprobe's view of the file
   0xC3       channel list: no channels (count 0, length 0)
@@ -34,7 +35,7 @@ Misbehaviour for tests (CODE is a command code in hex such as bf, or "any"):
   --rate BYTES_PER_S    send everything through a link of that speed
 
     streamer_sim.py <folder> [--port N] [--bind ADDRESS] [--user U] [--password P]
-                    [--zlib auto|always|never] [misbehaviour switches]
+                    [--zlib auto|never] [misbehaviour switches]
 
 The base port actually bound (useful with --port 0) is the first and only line
 on stdout. SIGTERM ends it.
@@ -241,9 +242,8 @@ class Session:
     def listing(self, code, path):
         plain = self.server.files.listing(path, code == LIST_SUBS)
         packed = zlib.compress(plain, 9)
-        mode = self.args.zlib
-        use_zlib = mode == "always" or (mode == "auto" and len(packed) < len(plain))
-        stored = packed if use_zlib and plain else plain
+        use_zlib = self.args.zlib == "auto" and len(packed) < len(plain)
+        stored = packed if use_zlib else plain
         return self.reply(code, struct.pack("<II", len(plain), len(stored)), stored)
 
     def handle(self, code, payload):
@@ -364,7 +364,7 @@ def main():
     parser.add_argument("--bind", default="127.0.0.1")
     parser.add_argument("--user", default="viewer")
     parser.add_argument("--password", default="secret")
-    parser.add_argument("--zlib", choices=("auto", "always", "never"), default="auto")
+    parser.add_argument("--zlib", choices=("auto", "never"), default="auto")
     parser.add_argument("--refuse-login", action="store_true")
     parser.add_argument("--no-hello", action="store_true")
     for switch in ("--refuse", "--echo-other", "--stall", "--close-mid-reply", "--garbage"):

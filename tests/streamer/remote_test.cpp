@@ -1,5 +1,5 @@
-// Remote listings and records: the listing reply with and without zlib, the
-// information record, the stream request and description as bytes.
+// Remote listings and records: the listing reply with and without zlib, a
+// short information record, the stream request as bytes.
 #include <string>
 #include <vector>
 
@@ -135,60 +135,6 @@ TEST_F(RemoteTest, AListingArrivesWholeOrNotAtAll)
     }
 }
 
-TEST_F(RemoteTest, SubtitleListingsAskWithTheirOwnCommandAndThePathPadded)
-{
-    Bytes frame;
-    ASSERT_TRUE(peer.start([&](int fd) {
-        if (!peer_accept_login(fd))
-            return;
-        frame = peer_read_frame(fd, PATH_PAYLOAD_SIZE);
-        peer_reply(fd, CMD_LIST_SUBTITLES, le32(0, 0));
-    }));
-    manual_address(peer.base_port());
-    std::vector<uint8_t> listing;
-    EXPECT_EQ(remote_folder_list(link.get(), "/TV/", true, &listing), ERR_NO_SHARED_MEDIA);
-    peer.stop();
-    Bytes expected(2 + PATH_PAYLOAD_SIZE, 0);
-    expected[0] = FRAME_MARKER;
-    expected[1] = CMD_LIST_SUBTITLES;
-    std::memcpy(&expected[2], "/TV/", 4);
-    EXPECT_EQ(frame, expected);
-}
-
-Bytes info_record()
-{
-    Bytes r(sizeof(MediaInfoRecord), 'x');  // every text unterminated
-    r[12] = 100;                            // more streams than there are entries
-    return r;
-}
-
-TEST(MediaInfo, TheRecordIsBoundedWhateverItSays)
-{
-    const Bytes full = info_record();
-    Bytes negative = full;
-    negative[12] = 0xFD;
-    const struct {
-        const char* name;
-        Bytes bytes;
-        int streams;
-        size_t artist_length;
-    } cases[] = {
-        {"too many streams", full, MEDIA_INFO_STREAMS, 63},
-        {"negative count", negative, 0, 63},
-        {"cut before the tags", Bytes(full.begin(), full.begin() + 430), MEDIA_INFO_STREAMS, 0},
-        {"nothing", {}, 0, 0},
-    };
-    for (const auto& c : cases) {
-        MediaInfoRecord r;
-        media_info_parse(c.bytes.data(), c.bytes.size(), &r);
-        EXPECT_EQ(r.stream_count, c.streams) << c.name;
-        EXPECT_EQ(std::strlen(r.artist), c.artist_length) << c.name;
-        EXPECT_LT(std::strlen(r.genre), sizeof(r.genre)) << c.name;
-        for (const MediaInfoStream& s : r.streams)
-            EXPECT_LT(std::strlen(s.description), sizeof(s.description)) << c.name;
-    }
-}
-
 TEST_F(RemoteTest, AShortInformationRecordDropsTheLinkAndKeepsWhatCame)
 {
     Bytes record(sizeof(MediaInfoRecord), 0);
@@ -247,27 +193,6 @@ TEST(StreamRequest, BytesFollowTheSettingsAndTheChoices)
         const auto* bytes = reinterpret_cast<const uint8_t*>(&r);
         EXPECT_EQ(Bytes(bytes, bytes + sizeof(r)), expected) << "custom " << custom;
     }
-}
-
-TEST(StreamDescription, FieldsComeFromTheirOffsetsAndAMissingRateMeansSixty)
-{
-    uint8_t payload[REPLY_PAYLOAD_SIZE] = {};
-    payload[5] = STREAM_VIDEO_H264;
-    payload[6] = 25;
-    payload[7] = STREAM_AUDIO_AAC;
-    payload[12] = 0x44;  // 44100 = 0xAC44
-    payload[13] = 0xAC;
-    payload[24] = 0x10;  // 10000 ms
-    payload[25] = 0x27;
-    StreamDescription d = stream_description_parse(payload);
-    EXPECT_EQ(d.sample_rate, 44100u);
-    EXPECT_EQ(d.duration_ms, 10000u);
-    EXPECT_EQ(stream_frame_rate(d), 25);
-    payload[6] = 0;
-    EXPECT_EQ(stream_frame_rate(stream_description_parse(payload)), 60);
-    payload[6] = 25;
-    payload[5] = STREAM_CODEC_NONE;
-    EXPECT_EQ(stream_frame_rate(stream_description_parse(payload)), 60);
 }
 
 }  // namespace
