@@ -83,7 +83,8 @@ void media_info_parse(const uint8_t* bytes, size_t received, MediaInfoRecord* ou
     std::memset(out, 0, sizeof(*out));
     if (received > sizeof(*out))
         received = sizeof(*out);
-    std::memcpy(out, bytes, received);
+    if (received)
+        std::memcpy(out, bytes, received);
     if (received < sizeof(*out)) {
         std::memset(out->artist, 0, sizeof(out->artist));
         std::memset(out->album, 0, sizeof(out->album));

@@ -102,7 +102,8 @@ void peer_reply(int fd, uint8_t status, const std::vector<uint8_t>& payload)
 {
     uint8_t reply[REPLY_SIZE] = {};
     reply[1] = status;
-    std::memcpy(reply + 2, payload.data(), std::min(payload.size(), REPLY_PAYLOAD_SIZE));
+    if (!payload.empty())
+        std::memcpy(reply + 2, payload.data(), std::min(payload.size(), REPLY_PAYLOAD_SIZE));
     peer_write(fd, reply, sizeof(reply));
 }
 
