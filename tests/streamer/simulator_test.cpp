@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/result_codes.h"
+#include "streamer/directory.h"
 #include "streamer/remote.h"
 #include "tests/scratch_dir.h"
 #include "tests/streamer/link_fixture.h"
@@ -156,6 +157,34 @@ TEST_F(SimulatorTest, AMisbehavingStreamerFailsTheRequestAndLeavesTheLinkDown)
         }
         EXPECT_EQ(connected(), rc == 0);
         link_disconnect(link.get());
+    }
+}
+
+TEST_F(SimulatorTest, ADirectoryServiceThatMisbehavesGivesTheLookupsOwnAnswers)
+{
+    link->times.reply_ms = TEST_REPLY_MS;
+    const struct {
+        std::vector<std::string> switches;
+        int expected;
+    } cases[] = {
+        {{"--empty-list"}, 0},  // the service itself stands in as the broker
+        {{"--status", "1"}, ERR_LOGIN_REFUSED},
+        {{"--truncate", "20"}, ERR_DIRECTORY_SERVICE},
+        {{"--garbage"}, ERR_DIRECTORY_SERVICE},
+        {{"--stall"}, ERR_DIRECTORY_SERVICE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.switches[0]);
+        std::vector<std::string> args = {"--account", "viewer=pc.home,10.0.0.7,9000"};
+        args.insert(args.end(), c.switches.begin(), c.switches.end());
+        SimProcess directory;
+        ASSERT_TRUE(directory.start("directory_sim.py", args));
+        const std::string where = "127.0.0.1,127.0.0.1," + std::to_string(directory.port());
+        setenv("VELMORA_DIRECTORY", where.c_str(), 1);
+        std::strcpy(link->host, "before");
+        EXPECT_EQ(directory_lookup(link.get()), c.expected);
+        EXPECT_STREQ(link->host, c.expected == 0 ? "pc.home" : "before");
+        unsetenv("VELMORA_DIRECTORY");
     }
 }
 
