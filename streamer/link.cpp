@@ -180,6 +180,9 @@ int log_in(StreamerLink* link)
     uint8_t status = 0;
     const int rc = link_request(link, CMD_LOGIN, payload, sizeof(payload), &status, 1,
                                 link->times.reply_ms);
+    // The password is kept only in the settings.
+    ::explicit_bzero(payload, sizeof(payload));
+    ::explicit_bzero(password, sizeof(password));
     if (rc != 0)
         return rc;
     if (status != 0) {
@@ -336,7 +339,10 @@ int link_request(StreamerLink* link, uint8_t command, const void* payload, size_
         return up;
     const size_t n = link_frame_build(link->request, sizeof(link->request), command, payload,
                                       payload_length);
-    if (link_send_all(link->command_socket.fd(), link->request, static_cast<long>(n)) != 0) {
+    const int sent = link_send_all(link->command_socket.fd(), link->request, static_cast<long>(n));
+    // Sent frames are not kept: the login frame holds the password.
+    ::explicit_bzero(link->request, n);
+    if (sent != 0) {
         link_disconnect(link);
         return ERR_GENERIC;
     }

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -101,6 +102,10 @@ TEST_F(LinkTest, LoginSendsHelloThenNamePasswordAndZeroClientData)
     std::memcpy(&expected[2], "viewer", 6);
     std::memcpy(&expected[2 + 32], "s3cret", 6);
     EXPECT_EQ(login, expected);
+    const uint8_t* kept = link->request;
+    EXPECT_EQ(std::search(kept, kept + sizeof(link->request), "s3cret", "s3cret" + 6),
+              kept + sizeof(link->request))
+        << "the password stayed in the request buffer";
 }
 
 TEST_F(LinkTest, AReplyWithAnotherStatusDropsTheLinkButStillHandsOverItsPayload)
