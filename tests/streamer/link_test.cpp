@@ -44,10 +44,10 @@ TEST_F(LinkTest, EveryCommandGoesOutAsMarkerCodeAndPayloadAndNothingMore)
         uint8_t command;
         size_t payload;
     };
+    // Codes and payload sizes as the protocol's command table gives them.
     const Case cases[] = {
-        {CMD_LIST_SUBTITLES, 1024},  {CMD_MEDIA_INFO, 1024},       {CMD_LIST_FOLDER, 1024},
-        {CMD_CHANNEL_LIST, 0},       {CMD_SELECT_FILE, 1024},      {CMD_START_FILE_STREAM, 52},
-        {CMD_START_LIVE_STREAM, 52}, {CMD_SELECT_SUBTITLES, 1024}, {CMD_STOP_STREAM, 0},
+        {0xBC, 1024}, {0xBE, 1024}, {0xBF, 1024}, {0xC3, 0}, {0xD2, 1024},
+        {0xD3, 52},   {0xD4, 52},   {0xD6, 1024}, {0xED, 0},
     };
     ASSERT_TRUE(peer.start([&](int fd) {
         if (!peer_accept_login(fd))
@@ -73,7 +73,7 @@ TEST_F(LinkTest, EveryCommandGoesOutAsMarkerCodeAndPayloadAndNothingMore)
     peer.stop();
     ASSERT_EQ(seen.size(), std::size(cases));
     for (size_t i = 0; i < std::size(cases); ++i) {
-        Bytes expected = {FRAME_MARKER, cases[i].command};
+        Bytes expected = {0xAA, cases[i].command};
         const Bytes payload = pattern(cases[i].payload, cases[i].command);
         expected.insert(expected.end(), payload.begin(), payload.end());
         EXPECT_EQ(seen[i], expected) << "command " << int(cases[i].command);
@@ -96,9 +96,9 @@ TEST_F(LinkTest, LoginSendsHelloThenNamePasswordAndZeroClientData)
     EXPECT_TRUE(connected());
     peer.stop();
     EXPECT_EQ(hello[0], 0x01);
-    Bytes expected(2 + LOGIN_PAYLOAD_SIZE, 0);
-    expected[0] = FRAME_MARKER;
-    expected[1] = CMD_LOGIN;
+    Bytes expected(2 + 96, 0);
+    expected[0] = 0xAA;
+    expected[1] = 0xAC;
     std::memcpy(&expected[2], "viewer", 6);
     std::memcpy(&expected[2 + 32], "s3cret", 6);
     EXPECT_EQ(login, expected);
