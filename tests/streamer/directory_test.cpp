@@ -193,27 +193,6 @@ TEST_F(LookupTest, WithoutBrokersOrAnAnsweringDirectoryTheServiceItselfIsAsked)
     }
 }
 
-TEST_F(LookupTest, ABrokerThatRefusesOrCannotBeUnderstoodLeavesTheHostAlone)
-{
-    const struct {
-        const char* answer;
-        int expected;
-    } cases[] = {
-        {"resp:1hst=streamer.pc,adr=10.1.2.3,port=7000,", ERR_LOGIN_REFUSED},
-        {"garbage", ERR_DIRECTORY_SERVICE},
-        {"", ERR_DIRECTORY_SERVICE},
-    };
-    for (const auto& c : cases) {
-        broker_body = c.answer;
-        brokers_body = "";
-        start();
-        std::strcpy(link->host, "before");
-        EXPECT_EQ(directory_lookup(link.get()), c.expected) << c.answer;
-        EXPECT_STREQ(link->host, "before");
-        peer.stop();
-    }
-}
-
 TEST_F(LookupTest, NoReachableBrokerIsADirectoryFailure)
 {
     setenv("VELMORA_DIRECTORY", "127.0.0.1,127.0.0.1,1", 1);

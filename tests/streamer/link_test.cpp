@@ -193,45 +193,6 @@ TEST_F(LinkTest, AServerThatNeverAnswersTheHelloFailsAndIsLetGo)
     EXPECT_TRUE(closed.load()) << "the half-open command connection was kept";
 }
 
-TEST_F(LinkTest, RefusedLoginOrAPeerGoneMidReplyLeavesTheLinkDown)
-{
-    const struct {
-        const char* name;
-        std::function<void(int)> script;
-        int expected;
-    } cases[] = {
-        {"refused",
-         [](int fd) {
-             uint8_t b;
-             peer_read(fd, &b, 1);
-             peer_write(fd, &b, 1);
-             peer_read_frame(fd, LOGIN_PAYLOAD_SIZE);
-             peer_reply(fd, CMD_LOGIN, {3});
-         },
-         ERR_GENERIC},
-        {"half a reply",
-         [](int fd) {
-             uint8_t b;
-             peer_read(fd, &b, 1);
-             peer_write(fd, &b, 1);
-             peer_read_frame(fd, LOGIN_PAYLOAD_SIZE);
-             peer_write(fd, "\0\xAC\0\0", 4);
-         },
-         ERR_GENERIC},
-        {"silent", [](int fd) { peer_sees_close(fd, 3000); }, ERR_GENERIC},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScriptPeer one;
-        ASSERT_TRUE(one.start(c.script));
-        manual_address(one.base_port());
-        EXPECT_EQ(link_ensure_connected(link.get()), c.expected);
-        EXPECT_FALSE(connected());
-        EXPECT_FALSE(link->command_socket.valid());
-        EXPECT_FALSE(link->data_socket.valid());
-    }
-}
-
 // A listener whose queue is full: a further connect is neither accepted nor
 // refused, so it stays in progress until something ends it.
 struct FullListener {
