@@ -30,6 +30,7 @@
 #include "platform/flag_word.h"
 #include "platform/settings.h"
 #include "render/video_output.h"
+#include "streamer/streamer_link.h"
 #include "subtitles/cue_table.h"
 #include "ui/ui_state.h"
 
@@ -82,6 +83,7 @@ struct AppState {
     BrowserState browser;
     PlaylistStore playlists;  // made at start-up, freed at shutdown (browser/playlist.h)
     InfoPanelState info_panel;
+    StreamerLink link;  // the streamer connection (streamer/streamer_link.h)
 };
 
 // Process-wide: the result of the last dispatch, shown by the next screen.

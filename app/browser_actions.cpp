@@ -14,6 +14,7 @@
 #include "app/info_panel.h"
 #include "app/listener.h"
 #include "app/player.h"
+#include "app/streamer_source.h"
 #include "app/thumb_worker.h"
 #include "app/upnp_source.h"
 #include "browser/listing.h"
@@ -782,6 +783,7 @@ void browser_install(AppState* app)
     sources.playlist_items = playlist_source_items;
     sources.charsets = charset_rows;
     sources.upnp = upnp_source_fill;
+    sources.remote = streamer_source_fill;
     sources.renderers = upnp_renderer_rows;
     browser_set_sources(sources);
     upnp_source_set_cancel(&app->ui.abort_requested);

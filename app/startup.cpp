@@ -18,6 +18,7 @@ extern "C" {
 #include "app/listener.h"
 #include "app/pending.h"
 #include "app/prefs.h"
+#include "app/streamer_source.h"
 #include "app/thumb_worker.h"
 #include "app/upnp_source.h"
 #include "browser/navigation.h"
@@ -386,6 +387,7 @@ int load_resources(AppState* app)
     // The threads below run while APP_RUNNING is set, so it is set before
     // they start (the player locks exist by then).
     create_player_locks(app);
+    streamer_link_start(app);
     browser_install(app);
     if (ui_timer_start() != 0 ||
         listener_start(app, [](AppState*) { return post_play_request(); }) != 0)
@@ -412,6 +414,7 @@ void release_resources(AppState* app)
     free_ui_surfaces();
     ui_toolkit_free();
     free_artwork_and_fonts();
+    streamer_link_stop(app);
 }
 
 int app_main()

@@ -53,9 +53,11 @@ Socket tcp_listen(uint16_t port, int backlog)
     return s;
 }
 
-int wait_readable(int fd, int timeout_ms)
+namespace {
+
+int wait_for(int fd, short events, int timeout_ms)
 {
-    pollfd p{fd, POLLIN, 0};
+    pollfd p{fd, events, 0};
     int rc;
     do {
         rc = ::poll(&p, 1, timeout_ms);
@@ -63,6 +65,18 @@ int wait_readable(int fd, int timeout_ms)
     if (rc > 0 && (p.revents & (POLLERR | POLLNVAL)))
         return -1;
     return rc < 0 ? -1 : (rc > 0 ? 1 : 0);
+}
+
+}  // namespace
+
+int wait_readable(int fd, int timeout_ms)
+{
+    return wait_for(fd, POLLIN, timeout_ms);
+}
+
+int wait_writable(int fd, int timeout_ms)
+{
+    return wait_for(fd, POLLOUT, timeout_ms);
 }
 
 void set_receive_timeout(int fd, int timeout_ms)

@@ -35,5 +35,8 @@ Socket tcp_listen(uint16_t port, int backlog);
 // Waits up to `timeout_ms` for `fd` to become readable (or, for a listening
 // socket, to have a connection). 1 ready, 0 timed out, -1 error.
 int wait_readable(int fd, int timeout_ms);
+// Waits up to `timeout_ms` for `fd` to become writable (a connect in
+// progress has ended, well or badly). 1 ready, 0 timed out, -1 error.
+int wait_writable(int fd, int timeout_ms);
 // Sets the receive time-out of a connected socket.
 void set_receive_timeout(int fd, int timeout_ms);

@@ -1,0 +1,384 @@
+#!/usr/bin/env python3
+"""A streamer for the player's streamer client: serves a folder tree over the
+command connection of the streamer protocol.
+
+Listens on two consecutive ports: the data connection on the base port and
+the command connection on the next one. On the command connection:
+
+  hello      one byte in, one byte (1) back
+  0xAC       login: 96-byte payload (user name, password, client data);
+             reply payload byte 0 = 0 accepted, 1 refused
+  0xBF/0xBC  folder / subtitle-file listing of a 1024-byte path: reply payload
+             plain length, stored length (u32 LE each), then the listing
+             (records of name, NUL, type byte 'd' or 'f'), zlib-compressed
+             when that makes it shorter (the reply can only say "compressed"
+             by a stored length below the plain one), unless --zlib never
+  0xBE       media information: reply, then the 584-byte record made from
+             ffprobe's view of the file
+  0xC3       channel list: no channels (count 0, length 0)
+  0xD2/0xD6  select file / subtitle file; refused (0xFF) when not a file
+  0xD3/0xD4  start stream: the 40-byte stream description from ffprobe; the
+             data connection then gets the marker AA BB CC DD and an
+             end-of-stream chunk (the media data itself is not sent)
+  0xED       stop stream
+Every reply is 42 bytes: byte 0 unused, byte 1 the command's code (0xFF
+refused), 40 bytes of payload. Commands before a good login are refused.
+
+Misbehaviour for tests (CODE is a command code in hex such as bf, or "any"):
+  --refuse-login        every login is refused
+  --no-hello            the hello byte is never answered
+  --refuse CODE         reply status 0xFF
+  --echo-other CODE     reply with another command's code as its status
+  --stall CODE          read the request, never answer
+  --close-mid-reply CODE  send half of the reply (or of what follows it), close
+  --garbage CODE        answer 42 random bytes
+  --rate BYTES_PER_S    send everything through a link of that speed
+
+    streamer_sim.py <folder> [--port N] [--bind ADDRESS] [--user U] [--password P]
+                    [--zlib auto|never] [misbehaviour switches]
+
+The base port actually bound (useful with --port 0) is the first and only line
+on stdout. SIGTERM ends it.
+"""
+
+import argparse
+import json
+import os
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import threading
+import time
+import zlib
+
+LOGIN, LIST_SUBS, INFO, LIST, CHANNELS = 0xAC, 0xBC, 0xBE, 0xBF, 0xC3
+SELECT, START_FILE, START_LIVE, SELECT_SUBS, STOP = 0xD2, 0xD3, 0xD4, 0xD6, 0xED
+PAYLOAD_SIZES = {LOGIN: 96, LIST_SUBS: 1024, INFO: 1024, LIST: 1024, CHANNELS: 0,
+                 SELECT: 1024, START_FILE: 52, START_LIVE: 52, SELECT_SUBS: 1024, STOP: 0}
+REFUSED = 0xFF
+MARKER = 0xAA
+REPLY_SIZE = 42
+INFO_SIZE = 584
+STREAM_MARKER = b"\xAA\xBB\xCC\xDD"
+END_CHUNK = b"\x00\x00\x00\xFF"
+PORT_TRIES = 50
+RATE_SLICE_S = 0.05  # a rate-limited send goes out in pieces this far apart
+SUBTITLE_EXTENSIONS = (".srt",)
+
+
+def code_switch(text):
+    return "any" if text == "any" else int(text, 16)
+
+
+def c_text(data):
+    return data.split(b"\0", 1)[0].decode("utf-8", "replace")
+
+
+class Files:
+    """Maps the player's paths onto the served folder, never outside it."""
+
+    def __init__(self, root):
+        self.root = os.path.realpath(root)
+
+    def local(self, path):
+        rel = path.strip("/")
+        full = os.path.realpath(os.path.join(self.root, rel))
+        if full != self.root and not full.startswith(self.root + os.sep):
+            return None
+        return full
+
+    def listing(self, path, subtitles_only):
+        folder = self.local(path)
+        if not folder or not os.path.isdir(folder):
+            return b""
+        out = bytearray()
+        for name in sorted(os.listdir(folder)):
+            if name.startswith("."):
+                continue
+            full = os.path.join(folder, name)
+            if os.path.isdir(full):
+                kind = b"d"
+            elif subtitles_only and not name.lower().endswith(SUBTITLE_EXTENSIONS):
+                continue
+            else:
+                kind = b"f"
+            out += name.encode("utf-8") + b"\0" + kind
+        return bytes(out)
+
+
+def probe(path):
+    try:
+        out = subprocess.run(["ffprobe", "-v", "quiet", "-print_format", "json",
+                              "-show_format", "-show_streams", path],
+                             capture_output=True, timeout=30, check=False).stdout
+        return json.loads(out or b"{}")
+    except (OSError, ValueError, subprocess.TimeoutExpired):
+        return {}
+
+
+def rate_of(text):
+    try:
+        num, _, den = (text or "0/1").partition("/")
+        return float(num) / float(den or 1)
+    except (ValueError, ZeroDivisionError):
+        return 0.0
+
+
+def fixed(text, size):
+    return text.encode("utf-8")[: size - 1].ljust(size, b"\0")
+
+
+def info_record(path):
+    """The 584-byte information record of a file."""
+    p = probe(path)
+    fmt = p.get("format", {})
+    size = min(os.path.getsize(path), 0xFFFFFFFF)
+    duration = float(fmt.get("duration", 0) or 0)
+    if duration > 0:
+        total = int(duration)
+        length = struct.pack("<Bbbb", 1, min(total // 3600, 127), total // 60 % 60, total % 60)
+    else:
+        length = b"\0\0\0\0"  # all equal: unknown
+    kbps = int(fmt.get("bit_rate", 0) or 0) // 1000
+    entries = []
+    for s in p.get("streams", [])[:6]:
+        kind = s.get("codec_type")
+        name = s.get("codec_name", "unknown")
+        if kind == "video":
+            text = "Video: %s, %sx%s" % (name, s.get("width"), s.get("height"))
+            fps = rate_of(s.get("avg_frame_rate"))
+        elif kind == "audio":
+            text = "Audio: %s, %s Hz, %s channels" % (name, s.get("sample_rate"),
+                                                     s.get("channels"))
+            fps = 0.0
+        elif kind == "subtitle":
+            text, fps = "Subtitle: %s" % name, 0.0
+        else:
+            continue
+        entries.append(struct.pack("<f", fps) + fixed(text, 64))
+    tags = {k.lower(): v for k, v in fmt.get("tags", {}).items()}
+    record = struct.pack("<I", size) + length + struct.pack("<Ib3x", kbps, len(entries))
+    record += b"".join(entries).ljust(6 * 68, b"\0")
+    record += fixed(tags.get("artist", ""), 64) + fixed(tags.get("album", ""), 64)
+    record += fixed(tags.get("genre", ""), 32)
+    assert len(record) == INFO_SIZE
+    return record
+
+
+def stream_description(path):
+    """The 40-byte stream description of a file (0xFF: no such stream)."""
+    p = probe(path) if path else {}
+    video = next((s for s in p.get("streams", []) if s.get("codec_type") == "video"), None)
+    audio = next((s for s in p.get("streams", []) if s.get("codec_type") == "audio"), None)
+    vcodec = REFUSED if not video else (2 if video.get("codec_name") == "h264" else 1)
+    fps = int(round(rate_of(video.get("avg_frame_rate")))) if video else 0
+    acodec = REFUSED if not audio else (2 if audio.get("codec_name") == "aac" else 1)
+    rate = int(audio.get("sample_rate", 0)) if audio else 0
+    abr = int(audio.get("bit_rate", 0) or 0) if audio else 0
+    duration_ms = int(float(p.get("format", {}).get("duration", 0) or 0) * 1000)
+    return (b"\0" * 5 + struct.pack("<BBB", vcodec, min(fps, 255), acodec) + b"\0" * 4
+            + struct.pack("<I", rate) + b"\0" * 4 + struct.pack("<II", abr, duration_ms)
+            + b"\0" * 12)
+
+
+class Session:
+    """One command connection."""
+
+    def __init__(self, server, conn):
+        self.server = server
+        self.args = server.args
+        self.conn = conn
+        self.logged_in = False
+        self.selected = None
+
+    def send(self, data):
+        rate = self.args.rate
+        if not rate:
+            self.conn.sendall(data)
+            return
+        step = max(1, int(rate * RATE_SLICE_S))
+        for at in range(0, len(data), step):
+            self.conn.sendall(data[at:at + step])
+            time.sleep(RATE_SLICE_S)
+
+    def recv_exact(self, n):
+        data = b""
+        while len(data) < n:
+            piece = self.conn.recv(n - len(data))
+            if not piece:
+                raise ConnectionError("peer closed")
+            data += piece
+        return data
+
+    def hits(self, switch, code):
+        return switch is not None and (switch == "any" or switch == code)
+
+    def reply(self, code, payload=b"", follow=b""):
+        """Sends the reply frame and what follows it, or misbehaves. False: stop."""
+        a = self.args
+        if self.hits(a.stall, code):
+            while self.conn.recv(4096):
+                pass
+            return False
+        if self.hits(a.garbage, code):
+            self.send(os.urandom(REPLY_SIZE))
+            return True
+        status = code
+        if self.hits(a.refuse, code):
+            status = REFUSED
+        elif self.hits(a.echo_other, code):
+            status = INFO if code != INFO else LIST
+        frame = bytes([0, status]) + payload[:40].ljust(40, b"\0")
+        data = frame + (follow if status == code else b"")
+        if self.hits(a.close_mid_reply, code):
+            cut = len(frame) // 2 if not follow else len(frame) + len(follow) // 2
+            self.send(data[:cut])
+            return False
+        self.send(data)
+        return True
+
+    def listing(self, code, path):
+        plain = self.server.files.listing(path, code == LIST_SUBS)
+        packed = zlib.compress(plain, 9)
+        use_zlib = self.args.zlib == "auto" and len(packed) < len(plain)
+        stored = packed if use_zlib else plain
+        return self.reply(code, struct.pack("<II", len(plain), len(stored)), stored)
+
+    def handle(self, code, payload):
+        if code == LOGIN:
+            user, password = c_text(payload[:32]), c_text(payload[32:64])
+            self.logged_in = (not self.args.refuse_login and user == self.args.user
+                              and password == self.args.password)
+            return self.reply(code, bytes([0 if self.logged_in else 1]))
+        if not self.logged_in:
+            return self.send_refusal()
+        files = self.server.files
+        if code in (LIST, LIST_SUBS):
+            return self.listing(code, c_text(payload))
+        if code == INFO:
+            full = files.local(c_text(payload))
+            if not full or not os.path.isfile(full):
+                return self.send_refusal()
+            return self.reply(code, follow=info_record(full))
+        if code == CHANNELS:
+            return self.reply(code, struct.pack("<II", 0, 0))
+        if code in (SELECT, SELECT_SUBS):
+            full = files.local(c_text(payload))
+            if not full or not os.path.isfile(full):
+                return self.send_refusal()
+            if code == SELECT:
+                self.selected = full
+            return self.reply(code)
+        if code in (START_FILE, START_LIVE):
+            if code == START_FILE and not self.selected:
+                return self.send_refusal()
+            ok = self.reply(code, stream_description(self.selected if code == START_FILE
+                                                     else None))
+            self.server.push_data(STREAM_MARKER + END_CHUNK)
+            return ok
+        if code == STOP:
+            return self.reply(code)
+        return self.send_refusal()
+
+    def send_refusal(self):
+        self.send(bytes([0, REFUSED]) + b"\0" * 40)
+        return True
+
+    def run(self):
+        with self.conn:
+            try:
+                self.recv_exact(1)
+                if self.args.no_hello:
+                    while self.conn.recv(4096):
+                        pass
+                    return
+                self.send(b"\x01")
+                while True:
+                    head = self.recv_exact(2)
+                    if head[0] != MARKER or head[1] not in PAYLOAD_SIZES:
+                        return  # not a frame of ours: the stream is out of step
+                    payload = self.recv_exact(PAYLOAD_SIZES[head[1]])
+                    if not self.handle(head[1], payload):
+                        return
+            except (ConnectionError, OSError):
+                return
+
+
+class Server:
+    def __init__(self, args):
+        self.args = args
+        self.files = Files(args.folder)
+        self.data_lock = threading.Lock()
+        self.data_conns = []
+
+    def push_data(self, data):
+        with self.data_lock:
+            conns = list(self.data_conns)
+        for c in conns[-1:]:
+            try:
+                c.sendall(data)
+            except OSError:
+                pass
+
+    def accept_data(self, listener):
+        while True:
+            conn, _ = listener.accept()
+            with self.data_lock:
+                self.data_conns.append(conn)
+
+    def accept_commands(self, listener):
+        while True:
+            conn, _ = listener.accept()
+            threading.Thread(target=Session(self, conn).run, daemon=True).start()
+
+
+def listen_pair(bind, port):
+    """Two listeners on port and port + 1 (any free pair when port is 0)."""
+    for _ in range(PORT_TRIES):
+        data = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        data.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        data.bind((bind, port))
+        base = data.getsockname()[1]
+        command = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        command.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            command.bind((bind, base + 1))
+        except OSError:
+            data.close()
+            command.close()
+            if port:
+                raise
+            continue
+        data.listen(16)
+        command.listen(16)
+        return base, data, command
+    raise OSError("no free pair of ports")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("folder")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--bind", default="127.0.0.1")
+    parser.add_argument("--user", default="viewer")
+    parser.add_argument("--password", default="secret")
+    parser.add_argument("--zlib", choices=("auto", "never"), default="auto")
+    parser.add_argument("--refuse-login", action="store_true")
+    parser.add_argument("--no-hello", action="store_true")
+    for switch in ("--refuse", "--echo-other", "--stall", "--close-mid-reply", "--garbage"):
+        parser.add_argument(switch, type=code_switch, default=None, metavar="CODE")
+    parser.add_argument("--rate", type=int, default=0, metavar="BYTES_PER_S")
+    args = parser.parse_args()
+
+    server = Server(args)
+    base, data, command = listen_pair(args.bind, args.port)
+    print(base, flush=True)
+    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
+    threading.Thread(target=server.accept_data, args=(data,), daemon=True).start()
+    server.accept_commands(command)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
