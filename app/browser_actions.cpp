@@ -660,16 +660,27 @@ void open_entered(AppState* app)
         show_failure(app, ERR_OUT_OF_MEMORY);
 }
 
+// A stored path that is not an absolute folder path starts at the root.
+void keep_folder_path(char* path)
+{
+    size_t n = strnlen(path, PATH_SIZE);
+    if (n == 0 || n >= PATH_SIZE || path[0] != '/' || path[n - 1] != '/')
+        copy_text(path, PATH_SIZE, "/");
+}
+
 }  // namespace
 
 void show_local_media(AppState* app)
 {
-    Settings& s = app->settings;
     enter_source(app, BROWSE_LOCAL, SOURCE_LOCAL);
-    // A stored path that is not an absolute folder path starts at the root.
-    size_t n = strnlen(s.browse_path_1, PATH_SIZE);
-    if (n == 0 || n >= PATH_SIZE || s.browse_path_1[0] != '/' || s.browse_path_1[n - 1] != '/')
-        copy_text(s.browse_path_1, PATH_SIZE, "/");
+    keep_folder_path(app->settings.browse_path_1);
+    open_entered(app);
+}
+
+void show_remote_media(AppState* app)
+{
+    enter_source(app, BROWSE_REMOTE, SOURCE_STREAMER);
+    keep_folder_path(app->settings.browse_path_2);
     open_entered(app);
 }
 

@@ -21,6 +21,9 @@ void show_local_media(AppState* app);
 // The DLNA/UPnP entry: mode 5 with both UPnP paths at "/", listing the
 // media servers found so far.
 void show_upnp_servers(AppState* app);
+// "Remote Media": the streamer's folder stored as the remote path (its
+// root when none is stored), listed through the streamer link.
+void show_remote_media(AppState* app);
 // The list of playlists, and the favorites (the first playlist); the
 // previous path follows the list being left.
 void browser_show_playlists(AppState* app);

@@ -33,6 +33,10 @@ void upnp_servers(AppState* app, RegistrySlot*)
 {
     show_upnp_servers(app);
 }
+void remote_media(AppState* app, RegistrySlot*)
+{
+    show_remote_media(app);
+}
 
 void playlists(AppState* app, RegistrySlot*);
 void settings_menu(AppState* app, RegistrySlot*);
@@ -46,7 +50,7 @@ struct HomeTile {
 
 // Row by row, left to right.
 const HomeTile TILES[6] = {
-    {"Local Media", ART_MOVIE, local_media}, {"Remote Media", ART_REMOTE, nullptr},
+    {"Local Media", ART_MOVIE, local_media}, {"Remote Media", ART_REMOTE, remote_media},
     {"DLNA/UPNP", ART_UPNP, upnp_servers},   {"Settings", ART_SETTINGS, settings_menu},
     {"Live Streaming", ART_TV, nullptr},     {"Playlists", ART_FAVS, playlists},
 };

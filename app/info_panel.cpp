@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/app.h"
 #include "app/app_state.h"
+#include "app/remote_info.h"
 #include "app/thumb_worker.h"
 #include "browser/media_types.h"
 #include "engine/info_cache.h"
@@ -397,6 +399,16 @@ void fetch_picture(AppState* app)
     }
 }
 
+// The streamer's record has come (or the exchange failed: the panel then
+// shows the item without it, and the failure's message).
+void remote_info_arrived(AppState* app, int status)
+{
+    info_panel_draw(app);
+    if (status < 0)
+        show_error(app, status);
+    present(&app->ui);
+}
+
 void read_item(AppState* app)
 {
     InfoPanelState& p = app->info_panel;
@@ -406,8 +418,10 @@ void read_item(AppState* app)
     p.media = MediaInfo{};
     p.has_media = 0;
     copy_text(p.path, sizeof p.path, item.play_path);
-    // A streamer item's description comes from the streamer, not from here.
-    if (item.play_path[0] && !item.is_remote)
+    // A streamer item's description comes from the streamer, on a worker.
+    if (item.play_path[0] && item.is_remote)
+        remote_info_fetch(app, remote_info_arrived);
+    else if (item.play_path[0])
         p.has_media = media_info_cached(item.play_path, &p.media) == RESULT_OK;
     fetch_picture(app);
 }
