@@ -2,12 +2,9 @@
 // saves that fail part-way, start-up, the user's operations and the two
 // browser lists made from them.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -24,6 +21,7 @@
 #include "browser/playlist_ops.h"
 #include "platform/pack.h"
 #include "tests/browser/browser_test_support.h"
+#include "tests/full_disk.h"
 #include "tests/scratch_dir.h"
 
 namespace {
@@ -267,16 +265,8 @@ TEST_F(Playlists, FailedSaveKeepsThePreviousFile)
             c = static_cast<char>(random());
     }
     r->item_count = 200;
-    pid_t pid = fork();
-    if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{64 * 1024, 64 * 1024};
-        setrlimit(RLIMIT_FSIZE, &lim);
-        _exit(playlist_save(folder_.c_str(), r.get()) == -1 ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "failure not reported";
+    EXPECT_TRUE(fails_on_a_full_disk([&] { return playlist_save(folder_.c_str(), r.get()) == -1; }))
+        << "failure not reported";
     EXPECT_EQ(read_file(dir_ / "road trip.vlpls"), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1) << "temporary file left";
     EXPECT_EQ(playlist_save((folder_ + "road trip.vlpls/").c_str(), r.get()), -1);
