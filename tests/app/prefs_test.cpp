@@ -2,12 +2,9 @@
 // files, saves that fail part-way, and compression that does not fit.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -18,6 +15,7 @@
 #include "app/prefs.h"
 #include "platform/file_io.h"
 #include "platform/pack.h"
+#include "tests/full_disk.h"
 #include "tests/scratch_dir.h"
 
 namespace {
@@ -137,16 +135,7 @@ TEST_F(PrefsFile, FailedSaveKeepsThePreviousFile)
     ASSERT_EQ(save(), 0);
     const Bytes before = bytes();
     make_incompressible();
-    pid_t pid = fork();
-    if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{64 * 1024, 64 * 1024};
-        setrlimit(RLIMIT_FSIZE, &lim);
-        _exit(save() == -1 ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+    EXPECT_TRUE(fails_on_a_full_disk([&] { return save() == -1; }))
         << "the save did not report its failure";
     EXPECT_EQ(bytes(), before);
     EXPECT_NE(access(file_replace_temp_path(path_.c_str()).c_str(), F_OK), 0)

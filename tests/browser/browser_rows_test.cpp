@@ -17,48 +17,17 @@
 #include "browser/resume.h"
 #include "browser/sort.h"
 #include "platform/text_copy.h"
+#include "tests/browser/browser_test_support.h"
+#include "tests/scratch_dir.h"
 
 namespace {
 
-struct TestList {
-    BrowserList list{};
-    TestList() { browser_list_create(&list); }
-    ~TestList() { browser_list_free(&list); }
-    MediaEntry* add(int kind, const char* name, int64_t size = 0, int64_t mtime = 0)
-    {
-        MediaEntry* e = browser_list_add_row(&list, kind, name, "");
-        e->size = size;
-        e->mtime = mtime;
-        return e;
-    }
-};
-
-struct ScratchFolder {
-    char path[64] = "/tmp/velmora-browser-XXXXXX";
-    ScratchFolder()
-    {
-        if (mkdtemp(path))
-            std::strcat(path, "/");  // make() fails otherwise
-    }
-    ~ScratchFolder() { std::system(("rm -rf '" + std::string(path) + "'").c_str()); }
-    // An empty file (or, with a trailing "/", a folder) modified at mtime.
-    bool make(const std::string& name, time_t mtime = 1000) const
-    {
-        const std::string full = path + name;
-        std::FILE* f = name.back() == '/' ? nullptr : std::fopen(full.c_str(), "wb");
-        if (f ? std::fclose(f) != 0 : mkdir(full.c_str(), 0755) != 0)
-            return false;
-        struct timeval times[2] = {{mtime, 0}, {mtime, 0}};
-        return utimes(full.c_str(), times) == 0;
-    }
-};
-
-std::string names(const BrowserList& list)
+// An empty file modified at mtime.
+bool make_file(const std::string& path, time_t mtime)
 {
-    std::string out;
-    for (int i = 0; i < list.count; ++i)
-        out += std::string(i ? " " : "") + list.rows[i].name;
-    return out;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    struct timeval times[2] = {{mtime, 0}, {mtime, 0}};
+    return f && std::fclose(f) == 0 && utimes(path.c_str(), times) == 0;
 }
 
 TEST(BrowserSort, EveryKeyKeepsFoldersFirstDotDotOnTopAndTiesInListOrder)
@@ -81,10 +50,10 @@ TEST(BrowserSort, EveryKeyKeepsFoldersFirstDotDotOnTopAndTiesInListOrder)
         t.add(ENTRY_FILE, "c.avi", 20, 100);
         t.add(ENTRY_FILE, "ab.mp4", 10, 200);
         browser_sort(&t.list, BROWSE_LOCAL, key, "");
-        EXPECT_EQ(names(t.list), want) << "key " << key;
+        EXPECT_EQ(t.joined(), want) << "key " << key;
         browser_sort(&t.list, BROWSE_PLAYLIST_ITEMS, key ^ 1, "");  // playlists keep their order
         browser_sort(&t.list, BROWSE_PLAYLISTS, key ^ 1, "");
-        EXPECT_EQ(names(t.list), want) << "key " << key;
+        EXPECT_EQ(t.joined(), want) << "key " << key;
     }
 }
 
@@ -108,22 +77,23 @@ TEST(BrowserSort, NamesAndDateTextsFormOneConsistentOrder)
         for (const char* n : c.rows)
             copy_text(t.add(ENTRY_FILE, n, 0, 5)->date_text, ENTRY_DATE_SIZE, n[0] == '2' ? n : "");
         browser_sort(&t.list, BROWSE_UPNP, c.key, "udn:x,id:0");
-        EXPECT_EQ(names(t.list), c.want);
+        EXPECT_EQ(t.joined(), c.want);
     }
 }
 
 TEST(BrowserSort, RowsWithoutATimeAreDatedByTheirFilesStatus)
 {
-    ScratchFolder dir;
-    ASSERT_TRUE(dir.make("old", 1000) && dir.make("new", 3000) && dir.make("mid", 2000));
-    for (const std::string& p :
-         {std::string(), std::string(dir.path)}) {  // "" path: the name alone
+    ScratchDir scratch;
+    const std::string dir = scratch.path() + "/";
+    ASSERT_TRUE(make_file(dir + "old", 1000) && make_file(dir + "new", 3000) &&
+                make_file(dir + "mid", 2000));
+    for (const std::string& p : {std::string(), dir}) {  // "" path: the name alone
         TestList t;
         for (const char* n : {"new", "gone", "old", "mid"})
             t.add(ENTRY_FILE, (p + n).c_str());
         t.add(ENTRY_FILE, "own time", 0, 1500);
-        browser_sort(&t.list, BROWSE_LOCAL, SORT_DATE_UP, p.empty() ? dir.path : "");
-        EXPECT_EQ(names(t.list), p + "gone " + p + "old own time " + p + "mid " + p + "new");
+        browser_sort(&t.list, BROWSE_LOCAL, SORT_DATE_UP, p.empty() ? dir.c_str() : "");
+        EXPECT_EQ(t.joined(), p + "gone " + p + "old own time " + p + "mid " + p + "new");
     }
 }
 
@@ -242,24 +212,26 @@ TEST(PlayPath, EachListPlaysFromItsOwnPlace)
 
 TEST(PlayPath, LocalFilesPickUpTheSubtitleFileBesideThem)
 {
-    ScratchFolder dir;
-    ASSERT_TRUE(dir.make("film.mkv") && dir.make("film.srt") && dir.make("bare.mp4") &&
-                dir.make("a.b/") && dir.make("a.srt") && dir.make("a.b/clip"));
-    const std::string srt = dir.path + std::string("film.srt");
+    ScratchDir scratch;
+    const std::string dir = scratch.path() + "/";
+    ASSERT_EQ(mkdir((dir + "a.b").c_str(), 0755), 0);
+    for (const char* name : {"film.mkv", "film.srt", "bare.mp4", "a.srt", "a.b/clip"})
+        ASSERT_TRUE(make_file(dir + name, 1000)) << name;
+    const std::string srt = dir + "film.srt";
     const struct {
         int mode;
         MediaEntry e;
         std::string want;
     } cases[] = {
         {BROWSE_LOCAL, row(ENTRY_FILE, "film.mkv"), srt},
-        {BROWSE_PLAYLIST_ITEMS, row(ENTRY_PLAYLIST_LOCAL, dir.path + std::string("film.mkv")), srt},
+        {BROWSE_PLAYLIST_ITEMS, row(ENTRY_PLAYLIST_LOCAL, dir + "film.mkv"), srt},
         {BROWSE_LOCAL, row(ENTRY_FILE, "bare.mp4"), ""},
         {BROWSE_LOCAL, row(ENTRY_FILE, "a.b/clip"), ""},  // a folder's dot is no extension
         {BROWSE_REMOTE, row(ENTRY_FILE, "film.mkv"), ""},
     };
     for (const auto& c : cases) {
         PlayPath out;
-        ASSERT_EQ(entry_play_path(&c.e, c.mode, dir.path, dir.path, &out), 0);
+        ASSERT_EQ(entry_play_path(&c.e, c.mode, dir.c_str(), dir.c_str(), &out), 0);
         EXPECT_EQ(out.subtitle_file, c.want) << c.e.name;
     }
 }

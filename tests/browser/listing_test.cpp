@@ -11,6 +11,8 @@
 #include "browser/listing.h"
 #include "browser/media_types.h"
 #include "platform/result_codes.h"
+#include "tests/browser/browser_test_support.h"
+#include "tests/scratch_dir.h"
 
 namespace {
 
@@ -18,19 +20,6 @@ std::string rec(const std::string& name, char type)
 {
     return name + std::string(1, '\0') + std::string(1, type);
 }
-
-struct Table {
-    BrowserList list{};
-    Table() { browser_list_create(&list); }
-    ~Table() { browser_list_free(&list); }
-    std::vector<std::string> names() const
-    {
-        std::vector<std::string> out;
-        for (int i = 0; i < list.count; ++i)
-            out.push_back(list.rows[i].name);
-        return out;
-    }
-};
 
 TEST(RemoteListing, RecordsBecomeRowsByTheirTypeAndTheFilter)
 {
@@ -53,12 +42,12 @@ TEST(RemoteListing, RecordsBecomeRowsByTheirTypeAndTheFilter)
         {"/Films/", rec("pic.jpg", 'f'), V{".."}},  // the streamer's filter has no pictures
     };
     for (const auto& c : cases) {
-        Table t;
+        TestList t;
         remote_listing_parse(&t.list, c.path, FILTER_MEDIA_WITHOUT_IMAGES,
                              reinterpret_cast<const uint8_t*>(c.buffer.data()), c.buffer.size());
         EXPECT_EQ(t.names(), c.want) << c.path << " " << c.buffer.size();
     }
-    Table t;
+    TestList t;
     std::string b = rec("/abs", 'l') + rec("live", 'v');
     remote_listing_parse(&t.list, "/", FILTER_MEDIA_WITHOUT_IMAGES,
                          reinterpret_cast<const uint8_t*>(b.data()), b.size());
@@ -73,7 +62,7 @@ TEST(RemoteListing, FillingStopsAtTheTableSize)
     std::string b;
     for (int i = 0; i < MAX_BROWSER_ENTRIES + 10; ++i)
         b += rec("f" + std::to_string(i) + ".mp4", 'f');
-    Table t;
+    TestList t;
     remote_listing_parse(&t.list, "/x/", FILTER_MEDIA_WITH_IMAGES,
                          reinterpret_cast<const uint8_t*>(b.data()), b.size());
     EXPECT_EQ(t.list.count, MAX_BROWSER_ENTRIES);
@@ -82,14 +71,8 @@ TEST(RemoteListing, FillingStopsAtTheTableSize)
 
 class LocalFolder : public ::testing::Test {
 protected:
-    std::string dir;
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/velmora-listing-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = std::string(tmpl) + "/";
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    ScratchDir scratch;
+    const std::string dir = scratch.path() + "/";
     void file(const std::string& name, size_t size)
     {
         std::FILE* f = std::fopen((dir + name).c_str(), "wb");
@@ -110,7 +93,7 @@ TEST_F(LocalFolder, ListsFoldersAndMediaWithTheirStatusAndSkipsTheRest)
     std::string bad_utf8 = "caf\xE9\xFF.mkv";
     file(bad_utf8, 5);
     ASSERT_EQ(symlink((dir + "gone.avi").c_str(), (dir + "dangling.avi").c_str()), 0);
-    Table t;
+    TestList t;
     ASSERT_EQ(fill_local_folder(&t.list, dir.c_str(), FILTER_MEDIA_WITH_IMAGES, true), 0);
     std::vector<std::string> names = t.names();
     ASSERT_EQ(names.size(), 4u);
@@ -136,7 +119,7 @@ TEST_F(LocalFolder, ListsFoldersAndMediaWithTheirStatusAndSkipsTheRest)
 
 TEST_F(LocalFolder, AFolderThatCannotBeReadIsAnErrorAndTheRootHasNoParentRow)
 {
-    Table t;
+    TestList t;
     EXPECT_EQ(
         fill_local_folder(&t.list, (dir + "missing/").c_str(), FILTER_MEDIA_WITH_IMAGES, true),
         ERR_GENERIC);

@@ -2,12 +2,9 @@
 // saves that fail part-way, start-up, the user's operations and the two
 // browser lists made from them.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +20,9 @@
 #include "browser/playlist_fill.h"
 #include "browser/playlist_ops.h"
 #include "platform/pack.h"
+#include "tests/browser/browser_test_support.h"
+#include "tests/full_disk.h"
+#include "tests/scratch_dir.h"
 
 namespace {
 
@@ -119,17 +119,7 @@ bool all_zero(const PlaylistRecord* r)
 
 class Playlists : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/velmora-playlists-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        folder_ = dir_.string() + "/";
-    }
-    void TearDown() override
-    {
-        playlists_free(&store_);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { playlists_free(&store_); }
     void init() { ASSERT_EQ(playlists_init(&store_, folder_.c_str()), 0); }
     std::vector<std::string> names() const
     {
@@ -155,8 +145,9 @@ protected:
             out.push_back(r->items[i].name);
         return out;
     }
-    fs::path dir_;
-    std::string folder_;
+    ScratchDir scratch_;
+    const fs::path dir_ = scratch_.path();
+    const std::string folder_ = scratch_.path() + "/";
     PlaylistStore store_{};
 };
 
@@ -274,16 +265,8 @@ TEST_F(Playlists, FailedSaveKeepsThePreviousFile)
             c = static_cast<char>(random());
     }
     r->item_count = 200;
-    pid_t pid = fork();
-    if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{64 * 1024, 64 * 1024};
-        setrlimit(RLIMIT_FSIZE, &lim);
-        _exit(playlist_save(folder_.c_str(), r.get()) == -1 ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "failure not reported";
+    EXPECT_TRUE(fails_on_a_full_disk([&] { return playlist_save(folder_.c_str(), r.get()) == -1; }))
+        << "failure not reported";
     EXPECT_EQ(read_file(dir_ / "road trip.vlpls"), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1) << "temporary file left";
     EXPECT_EQ(playlist_save((folder_ + "road trip.vlpls/").c_str(), r.get()), -1);
@@ -500,8 +483,8 @@ TEST_F(Playlists, AddFilesModeTogglesRowsAndCancelDropsTheChanges)
         EXPECT_FALSE(playlist_add_active(&store_));
     }
 
-    BrowserList list{};
-    ASSERT_TRUE(browser_list_create(&list));
+    TestList rows;
+    BrowserList& list = rows.list;
     for (const MediaEntry& e : {row(ENTRY_FOLDER, ".."), row(ENTRY_FILE, "a.mp3"),
                                 row(ENTRY_FILE, "notes.txt"), row(ENTRY_FILE, "b.jpg")})
         *browser_list_add(&list) = e;
@@ -517,7 +500,6 @@ TEST_F(Playlists, AddFilesModeTogglesRowsAndCancelDropsTheChanges)
     EXPECT_EQ(playlist_add_row(&store_, SOURCE_LOCAL, "/s/", &more, &marked), PLAYLIST_ITEMS_FULL);
     playlist_add_cancel(&store_);
     EXPECT_EQ(items(1), V{"/v/Kids/"});
-    browser_list_free(&list);
 }
 
 // The two lists through the browser's fill: the list of playlists (mode 6)
@@ -541,8 +523,8 @@ TEST_F(Playlists, FillsListPlaylistsAndTheRowsOfEachItemType)
     playlist_fill_bind(&store_);
     browser_set_sources(BrowserSources{playlist_source_list, playlist_source_items, nullptr,
                                        nullptr, nullptr, nullptr});
-    BrowserList list{};
-    ASSERT_TRUE(browser_list_create(&list));
+    TestList rows;
+    BrowserList& list = rows.list;
     FillRequest req{};
     req.browse_mode = BROWSE_PLAYLISTS;
     ASSERT_EQ(browser_fill_list(&list, &req), 0);
@@ -586,7 +568,6 @@ TEST_F(Playlists, FillsListPlaylistsAndTheRowsOfEachItemType)
     EXPECT_EQ(browser_fill_list(&list, &req), -1);
     browser_set_sources(BrowserSources{});
     playlist_fill_bind(nullptr);
-    browser_list_free(&list);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "browser/rows.h"
 #include "platform/text_copy.h"
+#include "tests/browser/browser_test_support.h"
 
 namespace {
 
@@ -17,8 +18,8 @@ const char* thumb_for_clips(const MediaEntry* e)
 
 TEST(Rows, IconsFollowKindClassAndView)
 {
-    BrowserList list{};
-    ASSERT_TRUE(browser_list_create(&list));
+    TestList rows_made;
+    BrowserList& list = rows_made.list;
     const struct {
         int kind;
         const char* name;
@@ -80,7 +81,6 @@ TEST(Rows, IconsFollowKindClassAndView)
     }
     EXPECT_EQ(out[7].upnp_path, list.rows[7].path);
     EXPECT_EQ(out[1].upnp_path, nullptr);
-    browser_list_free(&list);
 }
 
 }  // namespace

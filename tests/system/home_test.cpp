@@ -6,50 +6,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "program_harness.h"
+#include "program_fixture.h"
 
 namespace {
 
-using harness::differing;
-using harness::Player;
-using harness::RunFolder;
-using harness::VirtualDisplay;
+using namespace harness;
 
-std::string slurp(const std::string& path)
-{
-    return harness::run("cat " + path + " 2>/dev/null");
-}
-
-class HomeScreen : public ::testing::Test {
+class HomeScreen : public ProgramTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(display_.ok()) << "Xvfb did not start"; }
-
-    std::unique_ptr<Player> launch(std::vector<std::string> env = {})
-    {
-        return harness::launch(display_, folder_, &id_, std::move(env));
-    }
-    std::string shot(const std::string& name)
-    {
-        display_.screenshot(folder_.file(name), 1000, 600);
-        return folder_.file(name);
-    }
     // Whether the rectangle comes to look as in `before` within 30 s.
     bool settles_back(const std::string& before, int w, int h, int fuzz = 0)
     {
-        return harness::eventually(
+        return eventually(
             [&] { return differing(before, shot("after.png"), 0, 0, w, h, fuzz) == 0; });
     }
-    void click(int x, int y) { display_.click(id_, x, y); }
-
-    VirtualDisplay display_;
-    RunFolder folder_;
-    std::string id_;
 };
 
 TEST_F(HomeScreen, ShowsTheTitleAndTilesAndHelpOpensThePage)
@@ -60,32 +33,30 @@ TEST_F(HomeScreen, ShowsTheTitleAndTilesAndHelpOpensThePage)
     std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho \"$@\" > '" << opened << ".tmp'\nmv '"
                                      << opened << ".tmp' '" << opened << "'\n";
     ::chmod((bin + "/xdg-open").c_str(), 0755);
-    auto player = launch({"PATH=" + bin + ":/usr/bin:/bin"});
-    ASSERT_FALSE(id_.empty()) << slurp(folder_.file("player.log"));
+    ASSERT_NO_FATAL_FAILURE(start({"PATH=" + bin + ":/usr/bin:/bin"}));
 
-    const std::string text = harness::read_text(shot("home.png"), 0, 0, 1000, 600);
+    const std::string text = read_text(shot("home.png"), 0, 0, WINDOW_W, WINDOW_H);
     EXPECT_NE(text.find("Velmora Media Player 4.0.2"), std::string::npos) << text;
     for (const char* label :
          {"Local Media", "Remote Media", "DLNA/UPNP", "Settings", "Live Streaming", "Playlists"})
         EXPECT_NE(text.find(label), std::string::npos) << label << " not read in:\n" << text;
 
     click(950, 32);
-    ASSERT_TRUE(harness::eventually([&] { return ::access(opened.c_str(), F_OK) == 0; }));
-    EXPECT_EQ(slurp(opened), "https://velmora.example/site/docs/vlmp_0_3_0/vlmph.html\n");
-    EXPECT_TRUE(player->running());
-    EXPECT_EQ(player->terminate(), 0);
+    ASSERT_TRUE(eventually([&] { return ::access(opened.c_str(), F_OK) == 0; }));
+    EXPECT_EQ(run("cat " + opened), "https://velmora.example/site/docs/vlmp_0_3_0/vlmph.html\n");
+    EXPECT_TRUE(player_->running());
+    EXPECT_EQ(player_->terminate(), 0);
 }
 
 TEST_F(HomeScreen, PressHelpWithoutOpenerResizeAndExit)
 {
-    auto player = launch({"PATH=/nonexistent"});
-    ASSERT_FALSE(id_.empty()) << slurp(folder_.file("player.log"));
+    ASSERT_NO_FATAL_FAILURE(start({"PATH=/nonexistent"}));
     const std::string before = shot("before.png");
 
     // A pressed tile lights up alone and looks exactly as before once released.
     display_.run("xdotool mousemove --window " + id_ + " 500 240 mousedown 1");
     const std::string pressed = folder_.file("pressed.png");
-    EXPECT_TRUE(harness::eventually([&] {
+    EXPECT_TRUE(eventually([&] {
         return differing(before, shot("pressed.png"), 405, 150, 190, 190) > 1000;
     })) << "no press feedback on the tile";
     EXPECT_EQ(differing(before, pressed, 72, 150, 190, 190), 0) << "a neighbour changed";
@@ -96,7 +67,7 @@ TEST_F(HomeScreen, PressHelpWithoutOpenerResizeAndExit)
     click(950, 32);
     click(500, 245);
     EXPECT_TRUE(settles_back(before, 1000, 600)) << "help or a tile left a changed screen";
-    EXPECT_TRUE(player->running());
+    EXPECT_TRUE(player_->running());
 
     // The smaller window shows the top-left part of the same screen (its
     // background rescaled to the window, hence the tolerance).
@@ -106,7 +77,7 @@ TEST_F(HomeScreen, PressHelpWithoutOpenerResizeAndExit)
     EXPECT_TRUE(settles_back(before, 1000, 600)) << "the screen was not redrawn after growing back";
 
     click(45, 30);  // exit
-    EXPECT_EQ(player->wait_exit(), 0);
+    EXPECT_EQ(player_->wait_exit(), 0);
     struct stat st;
     EXPECT_EQ(::stat(folder_.file("data/prefs.dat").c_str(), &st), 0);
 }

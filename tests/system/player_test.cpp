@@ -12,28 +12,20 @@
 #include <unistd.h>
 
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "app/player_bar.h"
 #include "app/prefs.h"
 #include "bar_layout.h"
-#include "program_harness.h"
+#include "program_fixture.h"
 
 namespace {
 
-using harness::differing;
-using harness::MediaServer;
-using harness::Player;
-using harness::RunFolder;
-using harness::VirtualDisplay;
+using namespace harness;
 
-constexpr int WINDOW_W = 1000;
-constexpr int WINDOW_H = 600;
 constexpr int MEDIA_SECONDS = 8;
 constexpr double PLAYBACK_TIMEOUT_S = 60;  // media plays in real time even under the sanitizers
 
@@ -43,17 +35,17 @@ bool make_media(const std::string& dir)
 {
     const std::string seconds = std::to_string(MEDIA_SECONDS);
     const std::string ffmpeg = "ffmpeg -v error -y -f lavfi -i ";
-    harness::run(ffmpeg + "testsrc2=size=640x360:rate=25:duration=" + seconds +
-                 " -f lavfi -i sine=frequency=440:duration=" + seconds +
-                 " -c:v libx264 -preset ultrafast -g 25 -pix_fmt yuv420p -c:a aac -shortest"
-                 " -movflags +faststart " +
-                 dir + "/clip.mp4");
-    harness::run(ffmpeg +
-                 "sine=frequency=330:duration=4 -c:a aac -metadata artist='Nora Vale'"
-                 " -metadata album='Quiet Rooms' -metadata genre=Ambient"
-                 " -movflags +faststart " +
-                 dir + "/song.m4a");
-    harness::run(ffmpeg + "testsrc2=size=640x360 -frames:v 1 " + dir + "/still.png");
+    run(ffmpeg + "testsrc2=size=640x360:rate=25:duration=" + seconds +
+        " -f lavfi -i sine=frequency=440:duration=" + seconds +
+        " -c:v libx264 -preset ultrafast -g 25 -pix_fmt yuv420p -c:a aac -shortest"
+        " -movflags +faststart " +
+        dir + "/clip.mp4");
+    run(ffmpeg +
+        "sine=frequency=330:duration=4 -c:a aac -metadata artist='Nora Vale'"
+        " -metadata album='Quiet Rooms' -metadata genre=Ambient"
+        " -movflags +faststart " +
+        dir + "/song.m4a");
+    run(ffmpeg + "testsrc2=size=640x360 -frames:v 1 " + dir + "/still.png");
     struct stat st;
     for (const char* name : {"/clip.mp4", "/song.m4a", "/still.png"})
         if (::stat((dir + name).c_str(), &st) != 0)
@@ -66,11 +58,9 @@ bool make_media(const std::string& dir)
 bool request_play(const Player& player, const std::string& url)
 {
     const std::string owner = "pid=" + std::to_string(player.pid()) + ",";
-    if (!harness::eventually([&] {
-            return harness::run("ss -ltnp 'sport = :6100'").find(owner) != std::string::npos;
-        })) {
-        ADD_FAILURE() << "port 6100 is not the player's: "
-                      << harness::run("ss -ltnp 'sport = :6100'");
+    if (!eventually(
+            [&] { return run("ss -ltnp 'sport = :6100'").find(owner) != std::string::npos; })) {
+        ADD_FAILURE() << "port 6100 is not the player's: " << run("ss -ltnp 'sport = :6100'");
         return false;
     }
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -88,40 +78,30 @@ int clock_seconds(const std::string& text)
     return std::sscanf(text.c_str(), "%d:%d:%d", &h, &m, &s) == 3 ? h * 3600 + m * 60 + s : -1;
 }
 
-class LocalPlayer : public ::testing::Test {
+class LocalPlayer : public ProgramTest {
 protected:
     static void SetUpTestSuite()
     {
-        char tmpl[] = "/tmp/velmora-media-XXXXXX";
-        media_dir_ = mkdtemp(tmpl);
-        if (make_media(media_dir_))
-            server_ = std::make_unique<MediaServer>(media_dir_);
+        media_ = std::make_unique<MediaFolder>();
+        if (make_media(media_->path()))
+            server_ = std::make_unique<MediaServer>(media_->path());
     }
     static void TearDownTestSuite()
     {
         server_.reset();
-        harness::run("rm -rf " + media_dir_);
+        media_.reset();
     }
     void SetUp() override
     {
         ASSERT_TRUE(server_ && server_->ok()) << "no test media or no media server";
-        ASSERT_TRUE(display_.ok()) << "Xvfb did not start";
-        ASSERT_TRUE(harness::write_settings(folder_, [](Settings& s) {
-            std::snprintf(s.browse_path_1, sizeof s.browse_path_1, "%s/", media_dir_.c_str());
-        }));
-        player_ = harness::launch(display_, folder_, &id_);
-        ASSERT_FALSE(id_.empty()) << log();
+        ProgramTest::SetUp();
+        browse_settings(media_->path());
+        ASSERT_NO_FATAL_FAILURE(start());
         home_ = shot("home.png");
-        bar_ = harness::bar_layout(folder_, WINDOW_W, WINDOW_H);
+        bar_ = bar_layout(folder_, WINDOW_W, WINDOW_H);
         ASSERT_GT(bar_[CONTROL_BAR].h, 0) << "artwork sizes not read";
     }
 
-    std::string log() { return harness::run("cat " + folder_.file("player.log") + " 2>/dev/null"); }
-    std::string shot(const std::string& name)
-    {
-        display_.screenshot(folder_.file(name), WINDOW_W, WINDOW_H);
-        return folder_.file(name);
-    }
     void press(int id)
     {
         const PlayerControl& c = bar_[id];
@@ -133,37 +113,27 @@ protected:
     bool picture_moves()
     {
         const std::string a = shot("a.png");
-        return harness::eventually(
+        return eventually(
             [&] { return differing(a, shot("b.png"), 0, 0, WINDOW_W, bar_top()) > 1000; }, 3);
     }
     // The position the bar shows in seconds, -1 when it cannot be read.
     int shown_seconds(const std::string& png)
     {
         const PlayerControl& track = bar_[CONTROL_TRACK];
-        return clock_seconds(
-            harness::read_text(png, 0, track.y - 8, TRACK_X - KNOB_LEFT_REACH, 32));
-    }
-    // Whether the screen comes to stay the same for a second; it is left in `png`.
-    bool stands_still(const std::string& png)
-    {
-        return harness::eventually([&] {
-            display_.screenshot(png, WINDOW_W, WINDOW_H);
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-            return differing(png, shot("later.png"), 0, 0, WINDOW_W, WINDOW_H) == 0;
-        });
+        return clock_seconds(read_text(png, 0, track.y - 8, TRACK_X - KNOB_LEFT_REACH, 32));
     }
     // The time the test pattern shows in the top left of the picture, in
     // seconds; -1 when it cannot be read.
     int picture_seconds(const std::string& png)
     {
-        return clock_seconds(harness::read_text(png, 0, 0, 170, 35));
+        return clock_seconds(read_text(png, 0, 0, 170, 35));
     }
     // Whether the audio-only screen comes to show the song's tags.
     bool shows_tags()
     {
         std::string text;
-        const bool all = harness::eventually([&] {
-            text = harness::read_text(shot("audio.png"), 0, 0, WINDOW_W, bar_top());
+        const bool all = eventually([&] {
+            text = read_text(shot("audio.png"), 0, 0, WINDOW_W, bar_top());
             for (const char* tag : {"Artist: Nora Vale", "Album: Quiet Rooms", "Genre: Ambient"})
                 if (text.find(tag) == std::string::npos)
                     return false;
@@ -177,20 +147,16 @@ protected:
     // again (at the local path: the media folder) once it ends.
     bool list_again()
     {
-        return harness::eventually(
+        return eventually(
             [&] {
-                return harness::read_text(shot("list.png"), 0, 120, 420, 360).find("clip.mp4") !=
+                return read_text(shot("list.png"), 0, 120, 420, 360).find("clip.mp4") !=
                        std::string::npos;
             },
             PLAYBACK_TIMEOUT_S);
     }
 
-    static inline std::string media_dir_;
+    static inline std::unique_ptr<MediaFolder> media_;
     static inline std::unique_ptr<MediaServer> server_;
-    VirtualDisplay display_;
-    RunFolder folder_;
-    std::unique_ptr<Player> player_;
-    std::string id_;
     std::string home_;
     std::array<PlayerControl, PLAYER_CONTROL_COUNT> bar_{};
 };
@@ -198,12 +164,12 @@ protected:
 TEST_F(LocalPlayer, PlaysAUrlWithTheBarThatHidesShowsPausesJumpsBackAndStops)
 {
     ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
-    ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
+    ASSERT_TRUE(eventually([&] { return picture_moves(); })) << log();
 
     // Paused, the screen stands still.
     press(CONTROL_PLAY);
     const std::string paused = folder_.file("paused.png");
-    ASSERT_TRUE(harness::eventually([&] {
+    ASSERT_TRUE(eventually([&] {
         shot("paused.png");
         return ::sleep(1) == 0 &&
                differing(paused, shot("later.png"), 0, 0, WINDOW_W, WINDOW_H) == 0;
@@ -212,14 +178,14 @@ TEST_F(LocalPlayer, PlaysAUrlWithTheBarThatHidesShowsPausesJumpsBackAndStops)
     // A tap on the picture hides the bar and shows the picture under it; a
     // second tap brings the screen back exactly as it was.
     tap_picture();
-    EXPECT_TRUE(harness::eventually([&] {
+    EXPECT_TRUE(eventually([&] {
         return differing(paused, shot("hidden.png"), 0, bar_top(), WINDOW_W, WINDOW_H - bar_top()) >
                WINDOW_W * 20;
     })) << "the bar did not go";
     EXPECT_EQ(differing(paused, folder_.file("hidden.png"), 0, 0, WINDOW_W, bar_top()), 0)
         << "the picture changed while paused";
     tap_picture();
-    EXPECT_TRUE(harness::eventually([&] {
+    EXPECT_TRUE(eventually([&] {
         return differing(paused, shot("shown.png"), 0, 0, WINDOW_W, WINDOW_H) == 0;
     })) << "the bar did not come back as it was";
 
@@ -227,13 +193,13 @@ TEST_F(LocalPlayer, PlaysAUrlWithTheBarThatHidesShowsPausesJumpsBackAndStops)
     press(CONTROL_PLAY);
     EXPECT_TRUE(picture_moves()) << "play did not resume";
     int before = -1;
-    ASSERT_TRUE(harness::eventually([&] { return (before = shown_seconds(shot("p.png"))) >= 4; }))
+    ASSERT_TRUE(eventually([&] { return (before = shown_seconds(shot("p.png"))) >= 4; }))
         << "the position never read 4 s or more";
     press(CONTROL_JUMP_BACK);
     // Each screenshot is taken at once and read afterwards, so the reading is
     // of the moment after the jump even when reading is slow.
     int bar_time = -1, picture_time = -1;
-    EXPECT_TRUE(harness::eventually([&] {
+    EXPECT_TRUE(eventually([&] {
         const std::string png = shot("jumped.png");
         bar_time = shown_seconds(png);
         picture_time = picture_seconds(png);
@@ -243,20 +209,15 @@ TEST_F(LocalPlayer, PlaysAUrlWithTheBarThatHidesShowsPausesJumpsBackAndStops)
         << " s";
 
     // "f" goes full screen on the whole display and back to the same window.
-    auto geometry = [&] {
-        std::array<int, 2> wh{0, 0};
-        std::sscanf(display_.run("xdotool getwindowgeometry --shell " + id_).c_str(),
-                    "WINDOW=%*d X=%*d Y=%*d WIDTH=%d HEIGHT=%d", &wh[0], &wh[1]);
-        return wh;
-    };
+    auto geometry = [&] { return window_size(display_, id_); };
     const std::string key_f = "xdotool key --window " + id_ + " f 2>/dev/null";
     display_.run(key_f);
-    EXPECT_TRUE(harness::eventually([&] {
+    EXPECT_TRUE(eventually([&] {
         return geometry() == std::array<int, 2>{1280, 800};
     })) << "not full screen: "
         << geometry()[0] << " x " << geometry()[1];
     display_.run(key_f);
-    EXPECT_TRUE(harness::eventually([&] {
+    EXPECT_TRUE(eventually([&] {
         return geometry() == std::array<int, 2>{1000, 600};
     })) << "not back to the window: "
         << geometry()[0] << " x " << geometry()[1];
@@ -273,7 +234,7 @@ TEST_F(LocalPlayer, AnAudioItemShowsItsTagsAndEveryItemEndsOnTheList)
     EXPECT_TRUE(list_again()) << "the song's end did not return to the list";
 
     ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
-    ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
+    ASSERT_TRUE(eventually([&] { return picture_moves(); })) << log();
     EXPECT_TRUE(list_again()) << "the video's end did not return to the list";
     EXPECT_TRUE(player_->running());
     EXPECT_EQ(player_->terminate(), 0);
@@ -283,13 +244,13 @@ TEST_F(LocalPlayer, AMissingUrlShowsTheOpenErrorAndTheNextUrlPlays)
 {
     ASSERT_TRUE(request_play(*player_, server_->url("no-such-clip.mp4")));
     std::string text;
-    EXPECT_TRUE(harness::eventually([&] {
-        text = harness::read_text(shot("error.png"), 0, 0, WINDOW_W, WINDOW_H, false);
+    EXPECT_TRUE(eventually([&] {
+        text = read_text(shot("error.png"), 0, 0, WINDOW_W, WINDOW_H, false);
         return text.find("Media could not be opened") != std::string::npos;
     })) << text;
     // A URL sent while the message shows plays.
     ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
-    EXPECT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
+    EXPECT_TRUE(eventually([&] { return picture_moves(); })) << log();
     EXPECT_TRUE(player_->running());
     EXPECT_EQ(player_->terminate(), 0);
 }
@@ -299,13 +260,13 @@ TEST_F(LocalPlayer, AMissingUrlShowsTheOpenErrorAndTheNextUrlPlays)
 TEST_F(LocalPlayer, AJumpPastTheEndEndsTheItemAndTheNextStartsAtItsBeginning)
 {
     ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
-    ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
+    ASSERT_TRUE(eventually([&] { return picture_moves(); })) << log();
     press(CONTROL_JUMP_FORWARD);  // 30 s by default, past the end
     ASSERT_TRUE(list_again()) << "the item did not end";
 
     ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
     int first = -1;
-    EXPECT_TRUE(harness::eventually([&] {
+    EXPECT_TRUE(eventually([&] {
         const std::string png = shot("next.png");
         first = picture_seconds(png);
         return first >= 0 ||
@@ -322,9 +283,8 @@ TEST_F(LocalPlayer, APictureStaysUntilAQuickSwipeMovesOn)
 {
     ASSERT_TRUE(request_play(*player_, server_->url("still.png")));
     const std::string picture = folder_.file("picture.png");
-    ASSERT_TRUE(harness::eventually([&] {
-        return stands_still(picture) && picture_seconds(picture) == 0;
-    })) << log();
+    ASSERT_TRUE(eventually([&] { return settles(picture) && picture_seconds(picture) == 0; }))
+        << log();
 
     auto drag = [&](const char* pause) {
         std::string moves = "xdotool mousemove --window " + id_ + " 800 200 mousedown 1";
@@ -334,7 +294,7 @@ TEST_F(LocalPlayer, APictureStaysUntilAQuickSwipeMovesOn)
         display_.run(moves + " mouseup 1");
     };
     drag(" sleep 0.05");
-    EXPECT_TRUE(stands_still(picture));
+    EXPECT_TRUE(settles(picture));
     EXPECT_GT(differing(home_, picture, 0, 0, WINDOW_W, WINDOW_H), 100000)
         << "a slow drag left the picture";
     drag("");
@@ -346,7 +306,7 @@ TEST_F(LocalPlayer, APictureStaysUntilAQuickSwipeMovesOn)
 TEST_F(LocalPlayer, ANewUrlReplacesThePlayingItemAndClosingTheWindowExitsCleanly)
 {
     ASSERT_TRUE(request_play(*player_, server_->url("clip.mp4")));
-    ASSERT_TRUE(harness::eventually([&] { return picture_moves(); })) << log();
+    ASSERT_TRUE(eventually([&] { return picture_moves(); })) << log();
     press(CONTROL_LOOP);  // a setting changed while playing must reach the file
     ASSERT_TRUE(request_play(*player_, server_->url("song.m4a")));
     EXPECT_TRUE(shows_tags()) << "the song did not replace the video";

@@ -3,17 +3,14 @@
 // for the run is gone after a restart while "Remember my login info" is off.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "platform/settings.h"
-#include "program_harness.h"
+#include "program_fixture.h"
 
 namespace {
 
-using harness::Player;
-using harness::RunFolder;
-using harness::VirtualDisplay;
+using namespace harness;
 
 // Where things are on a 1000 x 600 window.
 constexpr int SETTINGS_TILE[2] = {170, 480};
@@ -25,36 +22,25 @@ constexpr int PORT_BOX[2] = {380, 391};
 constexpr int USERNAME_BOX[2] = {380, 231};
 constexpr int OK_BUTTON[2] = {944, 565};
 
-class SettingsProgram : public ::testing::Test {
+class SettingsProgram : public ProgramTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(display_.ok()) << "Xvfb did not start"; }
-
-    void start()
-    {
-        player_ = harness::launch(display_, folder_, &id_);
-        ASSERT_FALSE(id_.empty()) << harness::run("cat " + folder_.file("player.log"));
-    }
     void quit()
     {
         ASSERT_TRUE(display_.close_window(id_));
         EXPECT_EQ(player_->wait_exit(), 0);
     }
-    void click(const int (&at)[2]) { display_.click(id_, at[0], at[1]); }
+    void click(const int (&at)[2]) { ProgramTest::click(at[0], at[1]); }
     void type(const std::string& text)
     {
         // The keys go to the window under the pointer, which the last click left there.
         display_.run("xdotool type --delay 40 '" + text + "' 2>/dev/null");
     }
     // The text OCR reads in the left pane now (dark on light, read as is).
-    std::string pane_text()
-    {
-        display_.screenshot(folder_.file("pane.png"), 1000, 600);
-        return harness::read_text(folder_.file("pane.png"), 0, 70, 420, 460, false);
-    }
+    std::string pane_text() { return read_text(shot("pane.png"), 0, 70, LIST_W, 460, false); }
     // Whether the left pane comes to show `text` within 10 s.
     bool shows(const std::string& text)
     {
-        return harness::eventually([&] { return pane_text().find(text) != std::string::npos; }, 10);
+        return eventually([&] { return pane_text().find(text) != std::string::npos; }, 10);
     }
     void open_settings_entry(const int (&entry)[2], const char* shown)
     {
@@ -63,16 +49,11 @@ protected:
         click(entry);
         ASSERT_TRUE(shows(shown)) << "no screen with " << shown;
     }
-
-    VirtualDisplay display_;
-    RunFolder folder_;
-    std::string id_;
-    std::unique_ptr<Player> player_;
 };
 
 TEST_F(SettingsProgram, TypedAddressIsSavedAtExitAndAnUnrememberedLoginIsGoneAfterARestart)
 {
-    ASSERT_TRUE(harness::write_settings(folder_, [](Settings& s) { s.remember_login = 0; }));
+    ASSERT_TRUE(write_settings(folder_, [](Settings& s) { s.remember_login = 0; }));
     start();
     open_settings_entry(NETWORK_ENTRY, "Connect with IP and port");
     click(CONNECT_CHECK);
@@ -94,7 +75,7 @@ TEST_F(SettingsProgram, TypedAddressIsSavedAtExitAndAnUnrememberedLoginIsGoneAft
     quit();
 
     Settings saved;
-    ASSERT_TRUE(harness::read_settings(folder_, &saved));
+    ASSERT_TRUE(read_settings(folder_, &saved));
     EXPECT_EQ(saved.connect_by_address, 1);
     EXPECT_STREQ(saved.streamer_host, "media-pc.lan");
     EXPECT_EQ(saved.streamer_port, 8100);

@@ -17,7 +17,7 @@
 #include <random>
 
 #include "app/prefs.h"
-#include "program_harness.h"
+#include "program_fixture.h"
 
 namespace {
 
@@ -69,9 +69,8 @@ int flood_play_port()
     return connected;
 }
 
-class WholeProgram : public ::testing::Test {
+class WholeProgram : public harness::ProgramTest {
 protected:
-    void SetUp() override { ASSERT_TRUE(display_.ok()) << "Xvfb did not start"; }
     static void write_settings(const RunFolder& folder, void (*change)(Settings&))
     {
         ASSERT_TRUE(harness::write_settings(folder, change));
@@ -79,8 +78,6 @@ protected:
     // Whether the folder's settings file loads (into s_).
     static bool loads(const RunFolder& folder) { return harness::read_settings(folder, &s_); }
     static inline Settings s_;
-    VirtualDisplay display_;
-    RunFolder folder_;
 };
 
 TEST_F(WholeProgram, FirstStartWritesDefaultsSurvivesGarbageAndSavesAtSigterm)

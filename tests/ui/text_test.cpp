@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/ui/ui_test_support.h"
+#include "tests/utf8_check.h"
 #include "ui/text.h"
 
 namespace {
@@ -227,26 +228,6 @@ TEST_F(TextFonts, AlignmentsPlaceTheTextAndModesBoxReplaceOrMeasure)
     draw_text_line(line.get(), mixed, f, 20, 10, w, 0xFFFFFF);
     draw_text(blended.get(), mixed, f, 20, 10, 640, 100, ALIGN_LEFT, TEXT_BLEND, 0xFFFFFF);
     EXPECT_TRUE(same_pixels(line.get(), blended.get()));
-}
-
-// True when s is well-formed UTF-8 (1 to 4 byte sequences).
-bool valid_utf8(const std::string& s)
-{
-    for (size_t i = 0; i < s.size();) {
-        const unsigned char c = s[i];
-        const size_t n = c < 0x80         ? 1
-                         : (c >> 5) == 6  ? 2
-                         : (c >> 4) == 14 ? 3
-                         : (c >> 3) == 30 ? 4
-                                          : 0;
-        if (n == 0 || i + n > s.size())
-            return false;
-        for (size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n;
-    }
-    return true;
 }
 
 TEST_F(TextFonts, ShorteningKeepsWholeCharactersWithinTheWidth)
