@@ -418,10 +418,10 @@ void read_item(AppState* app)
     p.media = MediaInfo{};
     p.has_media = 0;
     copy_text(p.path, sizeof p.path, item.play_path);
-    // A streamer item's description comes from the streamer, on a worker.
-    if (item.play_path[0] && item.is_remote)
-        remote_info_fetch(app, remote_info_arrived);
-    else if (item.play_path[0])
+    // A streamer item's description comes from the streamer, on a worker
+    // started by the draw (after the screen's widgets are made).
+    p.remote_pending = item.play_path[0] && item.is_remote;
+    if (item.play_path[0] && !item.is_remote)
         p.has_media = media_info_cached(item.play_path, &p.media) == RESULT_OK;
     fetch_picture(app);
 }
@@ -502,6 +502,8 @@ void info_panel_draw(AppState* app)
     ensure_widgets(app, layout.boxes, layout.box_count, r, scrolls);
     place_boxes(app, layout, r, scroll);
     copy_rect(app->ui.ui_surface, r.x, r.y, panel.get(), nullptr);
+    if (p.remote_pending)
+        remote_info_fetch(app, remote_info_arrived);
 }
 
 bool info_panel_picture_arrived(const AppState* app)

@@ -60,8 +60,9 @@ struct InfoPanelBox {
 
 // The panel's part of AppState (main thread only).
 struct InfoPanelState {
-    char path[PATH_SIZE];  // the item `media` was read for; "" = none yet
-    uint8_t has_media;     // the item was read: `media` holds its streams
+    char path[PATH_SIZE];    // the item `media` was read for; "" = none yet
+    uint8_t has_media;       // the item was read: `media` holds its streams
+    uint8_t remote_pending;  // a streamer item whose description is being fetched
     MediaInfo media;
     InfoPanelBox boxes[INFO_PANEL_MAX_BOXES];
     int32_t box_count;

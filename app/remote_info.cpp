@@ -1,6 +1,8 @@
 #include "app/remote_info.h"
 
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "platform/result_codes.h"
 
@@ -16,36 +18,60 @@ namespace {
 constexpr int64_t MS_PER_SECOND = 1000;
 constexpr int64_t BITS_PER_KILOBIT = 1000;
 
-// The one fetch: the worker fills record and status; the main thread reads
-// them in the completion, after the job has returned.
-struct InfoJob {
-    StreamerLink* link = nullptr;
-    char path[PATH_SIZE] = {};
-    MediaInfoRecord record{};
-    int status = 0;
-    bool running = false;  // main thread only
-    void (*done)(AppState*, int) = nullptr;
+// Fetches run one at a time and leave their answer here, so that a fetch
+// whose spinner went with a redraw of the screen still serves the next
+// spinner's job, which finds the answer instead of asking again.
+std::mutex g_fetch_lock;  // "info fetch lock": guards g_answer; held for a whole fetch
+struct Answer {
+    char path[PATH_SIZE];
+    MediaInfoRecord record;
+    int status;
+    bool valid;
 };
-InfoJob g_job;
+Answer g_answer{};
 
-int info_job(void*)
+struct FetchJob {
+    StreamerLink* link;
+    char path[PATH_SIZE];
+};
+
+int info_job(void* arg)
 {
-    g_job.status = remote_media_info(g_job.link, g_job.path, &g_job.record);
+    std::unique_ptr<FetchJob> job(static_cast<FetchJob*>(arg));
+    std::lock_guard<std::mutex> guard(g_fetch_lock);
+    if (g_answer.valid && std::strcmp(g_answer.path, job->path) == 0)
+        return 0;
+    g_answer.valid = false;
+    copy_text(g_answer.path, sizeof g_answer.path, job->path);
+    g_answer.status = remote_media_info(job->link, job->path, &g_answer.record);
+    g_answer.valid = true;
     return 0;
 }
 
+void (*g_done)(AppState*, int) = nullptr;
+
 void info_job_done(AppState* app, RegistrySlot*)
 {
-    g_job.running = false;
+    std::unique_lock<std::mutex> guard(g_fetch_lock, std::try_to_lock);
+    // Another item's fetch holds the answer: its own spinner finishes the work.
+    if (!guard.owns_lock() || !g_answer.valid)
+        return;
     InfoPanelState& p = app->info_panel;
     // The item may have changed while the record came: it belongs to its path.
-    if (g_job.status == 0 && std::strcmp(g_job.path, app->browser.selected.play_path) == 0) {
-        remote_info_to_media(g_job.record, &p.media);
+    if (std::strcmp(g_answer.path, app->browser.selected.play_path) != 0)
+        return;
+    p.remote_pending = 0;
+    if (g_answer.status == 0) {
+        remote_info_to_media(g_answer.record, &p.media);
         p.has_media = 1;
-        app->browser.selected.size = g_job.record.file_size;
+        app->browser.selected.size = g_answer.record.file_size;
+    } else {
+        g_answer.valid = false;  // asked again when the item is chosen again
     }
-    if (g_job.done)
-        g_job.done(app, g_job.status);
+    const int status = g_answer.status;
+    guard.unlock();
+    if (g_done)
+        g_done(app, status);
 }
 
 int stream_kind_of(const char* description)
@@ -87,8 +113,6 @@ void remote_info_to_media(const MediaInfoRecord& r, MediaInfo* out)
 
 int remote_info_fetch(AppState* app, void (*done)(AppState* app, int status))
 {
-    if (g_job.running)
-        return 0;
     Surface* s = app->ui.ui_surface;
     SDL_Surface* frame = artwork(ART_SPINNER_1);
     const int w = frame ? frame->w : 0;
@@ -96,17 +120,18 @@ int remote_info_fetch(AppState* app, void (*done)(AppState* app, int status))
     // Over the panel, right of the list column.
     Widget* spinner = create_spinner(LIST_COLUMN_WIDTH + (s->w - LIST_COLUMN_WIDTH - w) / 2,
                                      (s->h - h) / 2);
-    if (!spinner)
+    auto* job = new FetchJob{&app->link, {}};
+    copy_text(job->path, sizeof job->path, app->browser.selected.play_path);
+    if (!spinner) {
+        delete job;
         return -1;
-    g_job.link = &app->link;
-    copy_text(g_job.path, sizeof g_job.path, app->browser.selected.play_path);
-    g_job.done = done;
-    g_job.status = ERR_GENERIC;
+    }
+    g_done = done;
     widget_draw(s, spinner);
     registry_add(spinner, SLOT_PRESS, info_job_done);
-    app->ui.abort_requested = 0;
-    if (spinner_start_job(spinner, info_job, nullptr) != 0)
+    if (spinner_start_job(spinner, info_job, job) != 0) {
+        delete job;
         return -1;
-    g_job.running = true;
+    }
     return 0;
 }

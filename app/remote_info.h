@@ -18,7 +18,9 @@ struct MediaInfoRecord;
 // left out).
 void remote_info_to_media(const MediaInfoRecord& record, MediaInfo* out);
 
-// Starts the worker for the selected item unless one runs; when it ends,
-// done(app, status) runs on the main thread with the record stored in
-// app->info_panel (status 0) or the exchange's result code.
+// Starts a worker for the selected item under a spinner over the panel;
+// when it ends, the description is stored in app->info_panel (status 0) and
+// done(app, status) runs on the main thread with 0 or the exchange's result
+// code. A redraw that frees the spinner loses only the completion: the
+// next call's worker takes the answer the first one left.
 int remote_info_fetch(AppState* app, void (*done)(AppState* app, int status));
