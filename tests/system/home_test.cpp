@@ -54,18 +54,18 @@ TEST_F(HomeScreen, PressHelpWithoutOpenerResizeAndExit)
     const std::string before = shot("before.png");
 
     // A pressed tile lights up alone and looks exactly as before once released.
-    display_.run("xdotool mousemove --window " + id_ + " 500 240 mousedown 1");
+    display_.run("xdotool mousemove --window " + id_ + " 500 490 mousedown 1");
     const std::string pressed = folder_.file("pressed.png");
     EXPECT_TRUE(eventually([&] {
-        return differing(before, shot("pressed.png"), 405, 150, 190, 190) > 1000;
+        return differing(before, shot("pressed.png"), 405, 400, 190, 190) > 1000;
     })) << "no press feedback on the tile";
-    EXPECT_EQ(differing(before, pressed, 72, 150, 190, 190), 0) << "a neighbour changed";
+    EXPECT_EQ(differing(before, pressed, 72, 400, 190, 190), 0) << "a neighbour changed";
     display_.run("xdotool mouseup 1");
     EXPECT_TRUE(settles_back(before, 1000, 600)) << "the released tile does not look as before";
 
     // Help without an opener, and a tile whose screen is not there yet: nothing happens.
     click(950, 32);
-    click(500, 245);
+    click(500, 495);  // "Live Streaming"
     EXPECT_TRUE(settles_back(before, 1000, 600)) << "help or a tile left a changed screen";
     EXPECT_TRUE(player_->running());
 
