@@ -7,6 +7,7 @@
 #include "platform/result_codes.h"
 
 #include "app/app_state.h"
+#include "app/streamer_source.h"
 #include "browser/rows.h"
 #include "platform/text_copy.h"
 #include "streamer/remote.h"
@@ -43,6 +44,7 @@ int info_job(void* arg)
         return 0;
     g_answer.valid = false;
     copy_text(g_answer.path, sizeof g_answer.path, job->path);
+    std::lock_guard<std::mutex> exchange(streamer_command_lock());
     g_answer.status = remote_media_info(job->link, job->path, &g_answer.record);
     g_answer.valid = true;
     return 0;

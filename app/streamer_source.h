@@ -8,6 +8,8 @@
 // which is then the command connection's only user.
 #pragma once
 
+#include <mutex>
+
 #include "browser/listing.h"
 
 struct AppState;
@@ -15,6 +17,10 @@ struct AppState;
 // Wires app->link to the flag word, the settings, the abort flag and the
 // streamer-link lock; the link stays down until a source needs it.
 void streamer_link_start(AppState* app);
+// The "command lock": held for a whole exchange on the command connection
+// (request, reply and what follows it), so that the list worker and the
+// information worker never interleave their bytes.
+std::mutex& streamer_command_lock();
 // Closes every connection of the link.
 void streamer_link_stop(AppState* app);
 
