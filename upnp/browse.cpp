@@ -11,6 +11,11 @@
 namespace {
 
 constexpr int BUSY_POLL_MS = 50;  // a cancel ends the wait within this
+// A page that fails is asked for again: servers drop a kept-alive
+// connection just as the next request goes out, or answer an error while
+// they update their database. Three attempts in all, a short pause apart.
+constexpr int PAGE_ATTEMPTS = 3;
+constexpr int RETRY_PAUSE_MS = 100;
 
 bool set(const std::atomic<uint8_t>* flag)
 {
@@ -45,6 +50,19 @@ bool server_listed(const char* udn)
     return false;
 }
 
+int fetch_page(UpnpPageFetch fetch, void* context, const char* object_id, uint32_t start,
+               uint32_t count, const UpnpBrowseControl& control, BrowseAnswer* out)
+{
+    for (int attempt = 0; attempt < PAGE_ATTEMPTS && !set(control.cancel); ++attempt) {
+        if (attempt > 0)
+            sleep_ms(RETRY_PAUSE_MS);
+        *out = BrowseAnswer{};
+        if (fetch(context, object_id, start, count, control.cancel, out) == 0)
+            return 0;
+    }
+    return ERR_GENERIC;
+}
+
 }  // namespace
 
 int upnp_browse_pages(UpnpPageFetch fetch, void* fetch_context, const char* object_id,
@@ -58,8 +76,8 @@ int upnp_browse_pages(UpnpPageFetch fetch, void* fetch_context, const char* obje
     uint32_t count = UPNP_PAGE_SIZE;
     while (!set(control.cancel)) {
         BrowseAnswer answer{};
-        if (fetch(fetch_context, object_id, static_cast<uint32_t>(start), count, control.cancel,
-                  &answer) != 0)
+        if (fetch_page(fetch, fetch_context, object_id, static_cast<uint32_t>(start), count,
+                       control, &answer) != 0)
             break;
         ++s.pages;
         DidlParseResult page = didl_parse(answer.result.c_str(), folder_path, sink, sink_context);

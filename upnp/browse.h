@@ -5,8 +5,8 @@
 // Paging ends when all children are fetched, a page brings nothing (no
 // objects, or no row from them: a server that keeps promising more never
 // holds the worker), the sink is full (rows past the table's limit would
-// be dropped anyway), the caller cancels, or a Browse fails (the rows so
-// far stay). While *busy is set the next page waits (the list is in use).
+// be dropped anyway), the caller cancels, or a Browse fails three times in
+// a row (the rows so far stay). While *busy is set the next page waits (the list is in use).
 //
 // Threads: the browser's worker thread (or a test's). The control flags
 // are read, never written.

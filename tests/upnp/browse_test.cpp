@@ -21,6 +21,7 @@ struct FakeServer {
     bool untitled = false;  // objects without titles (no rows)
     std::vector<std::pair<uint32_t, uint32_t>> calls;
     std::atomic<uint8_t>* cancel_after_first = nullptr;
+    int failures_at_32 = 0;  // the second page fails this many times first
 };
 
 std::string page_text(const FakeServer& s, uint32_t start, uint32_t n)
@@ -45,6 +46,10 @@ int fake_fetch(void* context, const char*, uint32_t start, uint32_t count,
 {
     auto* s = static_cast<FakeServer*>(context);
     s->calls.emplace_back(start, count);
+    if (start == 32 && s->failures_at_32 > 0) {
+        --s->failures_at_32;
+        return -1;
+    }
     uint32_t n = s->fixed ? s->fixed : (start < s->total ? std::min(count, s->total - start) : 0);
     out->result = page_text(*s, start, n);
     out->number_returned = n;
@@ -87,6 +92,27 @@ TEST(UpnpBrowsePaging, AFolderOfSeventyTakesThreeBrowsesOf32_32And6)
     EXPECT_EQ(s.calls[2], std::make_pair(64u, 6u));
     EXPECT_EQ(t.count, 70);
     EXPECT_EQ(stats.pages, 3);
+}
+
+// A page that fails (a dropped connection, a server busy with its
+// database) is asked for again; one that keeps failing ends the paging
+// with the rows so far.
+TEST(UpnpBrowsePaging, AFailedPageIsAskedForAgainTwice)
+{
+    const struct {
+        int failures;
+        int rows;
+        size_t calls;
+    } cases[] = {{1, 70, 4}, {2, 70, 5}, {3, 32, 4}};
+    for (const auto& c : cases) {
+        FakeServer s;
+        s.total = s.claimed = 70;
+        s.failures_at_32 = c.failures;
+        Table t;
+        browse(&s, &t);
+        EXPECT_EQ(t.count, c.rows) << c.failures;
+        EXPECT_EQ(s.calls.size(), c.calls) << c.failures;
+    }
 }
 
 // Servers that never finish: each case must end, with the rows it gave.
