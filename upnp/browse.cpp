@@ -84,8 +84,13 @@ int upnp_browse_pages(UpnpPageFetch fetch, void* fetch_context, const char* obje
         s.rows += page.rows;
         s.full = s.full || page.full;
         // TotalMatches - (NumberReturned + start), in a width that cannot wrap.
+        // A server may say 0 when it does not know the total (minidlna does
+        // while it updates its database): a full page then means "more".
         const uint64_t seen = start + answer.number_returned;
-        const uint64_t remaining = answer.total_matches > seen ? answer.total_matches - seen : 0;
+        const bool unknown_total = answer.total_matches == 0 && answer.number_returned >= count;
+        const uint64_t remaining = unknown_total                 ? UPNP_PAGE_SIZE
+                                   : answer.total_matches > seen ? answer.total_matches - seen
+                                                                 : 0;
         if (s.full || remaining == 0 || answer.number_returned == 0 || page.rows == 0)
             break;
         if (!wait_not_busy(control))

@@ -2,6 +2,8 @@
 // server and the object; Browse actions fetch its children 32 at a time and
 // each page's DIDL-Lite becomes rows (upnp/didl.h).
 //
+// A TotalMatches of 0 with a full page means the server does not know the
+// total: paging goes on until a page comes back short.
 // Paging ends when all children are fetched, a page brings nothing (no
 // objects, or no row from them: a server that keeps promising more never
 // holds the worker), the sink is full (rows past the table's limit would

@@ -92,6 +92,13 @@ TEST(UpnpBrowsePaging, AFolderOfSeventyTakesThreeBrowsesOf32_32And6)
     EXPECT_EQ(s.calls[2], std::make_pair(64u, 6u));
     EXPECT_EQ(t.count, 70);
     EXPECT_EQ(stats.pages, 3);
+
+    // A server that does not know its total says 0: full pages mean more.
+    FakeServer unknown;
+    unknown.total = 70;
+    Table all;
+    EXPECT_EQ(browse(&unknown, &all).pages, 3);
+    EXPECT_EQ(all.count, 70);
 }
 
 // A page that fails (a dropped connection, a server busy with its
@@ -132,6 +139,7 @@ TEST(UpnpBrowsePaging, AServerThatNeverFinishesDoesNotHoldTheWorker)
         {"pages that hold nothing", 4000000000u, 0, false, 0, 1},
         {"pages of objects that make no rows", 4000000000u, 32, true, 0, 1},
         {"TotalMatches smaller than the pages", 10, 32, false, 32, 1},
+        {"TotalMatches unknown (0) on full pages", 0, 32, false, 5000, 5000 / 32 + 2},
     };
     for (const EndlessCase& c : cases) {
         FakeServer s;
