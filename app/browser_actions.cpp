@@ -124,15 +124,9 @@ void browser_list_done(AppState* app, RegistrySlot*);
 // worker; the spinner's completion is browser_list_done.
 int start_fill(AppState* app)
 {
-    Surface* s = app->ui.ui_surface;
-    SDL_Surface* frame = artwork(ART_SPINNER_1);
-    int w = frame ? frame->w : 0;
-    int h = frame ? frame->h : 0;
-    Widget* spinner = create_spinner((LIST_COLUMN_WIDTH - w) / 2, (s->h - h) / 2);
+    Widget* spinner = browser_spinner(app, 0, LIST_COLUMN_WIDTH, browser_list_done);
     if (!spinner)
         return -1;
-    widget_draw(s, spinner);
-    registry_add(spinner, SLOT_PRESS, browser_list_done);
     present(&app->ui);
     app->ui.abort_requested = 0;  // a new wait: an earlier cancel must not end this fill
     return spinner_start_job(spinner, fill_job, &g_job);
@@ -496,6 +490,20 @@ void browser_slide_show(AppState* app, RegistrySlot*)
 void browser_delete_ask(AppState* app, RegistrySlot*)
 {
     browser_confirm(app, CONFIRM_DELETE_ITEM, delete_confirmed);
+}
+
+Widget* browser_spinner(AppState* app, int area_x, int area_w, SlotAction done)
+{
+    Surface* s = app->ui.ui_surface;
+    SDL_Surface* frame = artwork(ART_SPINNER_1);
+    const int w = frame ? frame->w : 0;
+    const int h = frame ? frame->h : 0;
+    Widget* spinner = create_spinner(area_x + (area_w - w) / 2, (s->h - h) / 2);
+    if (!spinner)
+        return nullptr;
+    widget_draw(s, spinner);
+    registry_add(spinner, SLOT_PRESS, done);
+    return spinner;
 }
 
 void browser_confirm(AppState* app, const char* question, SlotAction on_ok)

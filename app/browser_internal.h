@@ -45,6 +45,10 @@ void browser_flip_sort(AppState* app, RegistrySlot* slot);
 // A question over the list column with "Cancel" (the list is opened again)
 // and "Ok" (on_ok).
 void browser_confirm(AppState* app, const char* question, SlotAction on_ok);
+// The wait box of a worker: a spinner centred in the column [area_x,
+// area_x + area_w) of the screen, drawn and registered with done as its
+// completion. Null when it cannot be made.
+Widget* browser_spinner(AppState* app, int area_x, int area_w, SlotAction done);
 // Opens the current list again; the home screen shows the error when that
 // cannot start. A screen function, so that a message box's "OK" can lead
 // back to the refilled list.

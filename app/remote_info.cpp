@@ -7,11 +7,11 @@
 #include "platform/result_codes.h"
 
 #include "app/app_state.h"
+#include "app/browser_internal.h"
 #include "app/streamer_source.h"
 #include "browser/rows.h"
 #include "platform/text_copy.h"
 #include "streamer/remote.h"
-#include "ui/artwork.h"
 #include "ui/widget.h"
 
 namespace {
@@ -115,22 +115,14 @@ void remote_info_to_media(const MediaInfoRecord& r, MediaInfo* out)
 
 int remote_info_fetch(AppState* app, void (*done)(AppState* app, int status))
 {
-    Surface* s = app->ui.ui_surface;
-    SDL_Surface* frame = artwork(ART_SPINNER_1);
-    const int w = frame ? frame->w : 0;
-    const int h = frame ? frame->h : 0;
     // Over the panel, right of the list column.
-    Widget* spinner = create_spinner(LIST_COLUMN_WIDTH + (s->w - LIST_COLUMN_WIDTH - w) / 2,
-                                     (s->h - h) / 2);
+    const int panel_w = app->ui.ui_surface->w - LIST_COLUMN_WIDTH;
+    Widget* spinner = browser_spinner(app, LIST_COLUMN_WIDTH, panel_w, info_job_done);
+    if (!spinner)
+        return -1;
+    g_done = done;
     auto* job = new FetchJob{&app->link, {}};
     copy_text(job->path, sizeof job->path, app->browser.selected.play_path);
-    if (!spinner) {
-        delete job;
-        return -1;
-    }
-    g_done = done;
-    widget_draw(s, spinner);
-    registry_add(spinner, SLOT_PRESS, info_job_done);
     if (spinner_start_job(spinner, info_job, job) != 0) {
         delete job;
         return -1;

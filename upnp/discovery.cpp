@@ -41,6 +41,13 @@ std::atomic<bool> g_active{false};
 std::atomic<int64_t> g_active_since_ms{0};  // steady clock, when the search went out
 std::atomic<int> g_call_timeout_ms{DEFAULT_CALL_TIMEOUT_MS};
 
+int64_t steady_ms()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // ---- device announcements ----------------------------------------------------------------
 
 // Stops a control point from listening (its list is full: every further
@@ -165,9 +172,7 @@ void discovery_thread()
         run = !g_quit_requested;
     }
     if (run) {
-        g_active_since_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                std::chrono::steady_clock::now().time_since_epoch())
-                                .count();
+        g_active_since_ms = steady_ms();
         g_active = true;
         g_main_loop_run(loop);
         g_active = false;
@@ -238,10 +243,7 @@ int64_t upnp_discovery_age_ms()
 {
     if (!g_active)
         return -1;
-    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::steady_clock::now().time_since_epoch())
-                            .count();
-    return now - g_active_since_ms.load();
+    return steady_ms() - g_active_since_ms.load();
 }
 
 void upnp_set_call_timeout_ms(int ms)

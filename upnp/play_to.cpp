@@ -191,9 +191,13 @@ bool send_with_attempts(PlayToSession* s, const UpnpActionRequest& r)
 
 bool send_simple(PlayToSession* s, const char* name)
 {
-    UpnpActionRequest r = transport_action(s, name);
-    if (std::strcmp(name, "Play") == 0)
-        r.in.emplace_back("Speed", NORMAL_SPEED);
+    return send_with_attempts(s, transport_action(s, name));
+}
+
+bool send_play(PlayToSession* s)
+{
+    UpnpActionRequest r = transport_action(s, "Play");
+    r.in.emplace_back("Speed", NORMAL_SPEED);
     return send_with_attempts(s, r);
 }
 
@@ -202,7 +206,7 @@ bool start_item(PlayToSession* s)
     UpnpActionRequest r = transport_action(s, "SetAVTransportURI");
     r.in.emplace_back("CurrentURI", s->uri);
     r.in.emplace_back("CurrentURIMetaData", s->metadata);
-    return send_with_attempts(s, r) && send_simple(s, "Play");
+    return send_with_attempts(s, r) && send_play(s);
 }
 
 int64_t known_duration(PlayToSession* s)
@@ -259,7 +263,7 @@ void run_command(PlayToSession* s, PlayToCommand command, int64_t argument)
     }
     case PLAY_TO_SEEK: seek(s, argument); break;
     case PLAY_TO_PAUSE: send_simple(s, "Pause"); break;
-    case PLAY_TO_RESUME: send_simple(s, "Play"); break;
+    case PLAY_TO_RESUME: send_play(s); break;
     }
 }
 
