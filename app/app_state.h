@@ -23,6 +23,7 @@
 
 #include "app/info_panel.h"
 #include "app/player.h"
+#include "app/stream_player.h"
 #include "browser/browser_list.h"
 #include "browser/playlist.h"
 #include "engine/now_playing.h"
@@ -30,6 +31,7 @@
 #include "platform/flag_word.h"
 #include "platform/settings.h"
 #include "render/video_output.h"
+#include "streamer/stream_session.h"
 #include "streamer/streamer_link.h"
 #include "subtitles/cue_table.h"
 #include "ui/ui_state.h"
@@ -83,7 +85,9 @@ struct AppState {
     BrowserState browser;
     PlaylistStore playlists;  // made at start-up, freed at shutdown (browser/playlist.h)
     InfoPanelState info_panel;
-    StreamerLink link;  // the streamer connection (streamer/streamer_link.h)
+    StreamerLink link;           // the streamer connection (streamer/streamer_link.h)
+    StreamSession stream;        // the session's rings (streamer/stream_session.h)
+    StreamPlayer stream_player;  // the session's player (app/stream_player.h)
 };
 
 // Process-wide: the result of the last dispatch, shown by the next screen.

@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/player.h"
+#include "app/stream_player.h"
 #include "browser/resume.h"
 #include "engine/media_open.h"
 #include "platform/media_enums.h"
@@ -59,7 +60,8 @@ int remote_media_open(AppState* app)
     int r = ERR_MEDIA_OPEN;
     switch (app->nav.media_kind) {
     case MEDIA_KIND_DIRECT: r = open_direct(app); break;
-    default: break;  // streamer files and live channels need the streamer link
+    case MEDIA_KIND_STREAMED: r = stream_file_open(app); break;
+    default: break;  // live channels are not offered yet
     }
     flags_clear(&app->flags, APP_OPENING);
     if (r != RESULT_OK)
@@ -93,6 +95,13 @@ int local_player_run(AppState* app)
 
 void remote_session_close(AppState* app)
 {
+    const bool streamed = app->nav.source_kind == SOURCE_KIND_STREAMER &&
+                          flags_any(&app->flags, APP_MEDIA_OPEN);
+    if (streamed) {
+        if (!flags_any(&app->flags, APP_REENTER_PLAYER) && app->nav.media_kind != MEDIA_KIND_LIVE)
+            remember_position(app);
+        stream_session_close(app);
+    }
     // start_ms is the next open's start position as well as the target of a
     // seek; a seek's target must not become where the next item starts.
     if (!flags_any(&app->flags, APP_REENTER_PLAYER)) {

@@ -7,6 +7,8 @@
 #include "app/item_open.h"
 #include "app/listener.h"
 #include "app/pending.h"
+#include "app/stream_decode.h"
+#include "app/stream_player.h"
 #include "platform/media_enums.h"
 #include "platform/result_codes.h"
 #include "ui/artwork.h"

@@ -1,5 +1,5 @@
-// Entry points of subsystems that are not part of the program yet (streamer
-// client, recording). Each is a named no-op or reports that the path
+// Entry points of subsystems that are not part of the program yet (the
+// recorder). Each is a named no-op or reports that the path
 // is unavailable, so the main loop and dispatcher keep their final
 // shape; each is replaced by its subsystem. Main thread only, like the
 // callers they stand in for. Results: 0 or a negative ResultCode (ERR_MEDIA_OPEN for a path
@@ -8,9 +8,4 @@
 
 struct AppState;
 
-int stream_decoders_open(AppState* app);
-int stream_session_run(AppState* app);
-void stream_decoders_stop(AppState* app);
-void stream_audio_codec_free(AppState* app);
 void recording_finish(AppState* app);
-void link_disconnect(AppState* app);

@@ -29,6 +29,7 @@ struct PlayerRemote {
     void (*toggle_pause)(AppState* app);
     // -1 to go on; else the loop's result (tick has cleared APP_PLAYER_BUSY).
     int (*tick)(AppState* app);
+    bool renderer;  // a Play To renderer: it has its own volume control
 };
 
 constexpr size_t PLAYER_LABEL_SIZE = 288;  // "Playing on " and a device name

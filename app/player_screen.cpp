@@ -3,11 +3,13 @@
 // something on it changed, and only its band of rows is uploaded and drawn
 // over the picture, so that a picture with the bar costs little more than a
 // picture alone.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "app/app_state.h"
 #include "app/player.h"
+#include "app/stream_player.h"
 #include "engine/player_session.h"
 #include "platform/text_copy.h"
 #include "render/gl_context.h"
@@ -29,6 +31,8 @@ constexpr int COVER_X = 60;
 constexpr int COVER_Y = 60;
 constexpr int COVER_MAX = 320;
 constexpr int TAG_GAP = 40;
+constexpr int NOTICE_STRIP_HEIGHT = 56;  // above the bar: a streamed session's notices
+constexpr size_t STATUS_TEXT_SIZE = 64;
 constexpr uint32_t REDRAW_STATE_BITS = APP_OPENING | APP_CLOSING | APP_REENTER_PLAYER |
                                        APP_STREAM_BUFFERING | APP_REBUFFERING | APP_LOW_BANDWIDTH |
                                        APP_STREAM_STALLED;
@@ -101,7 +105,7 @@ bool bar_needs_redraw(AppState* app, int64_t second)
     if (p.full_redraw || second != p.drawn_second || p.lock_hint_count > 0)
         return true;
     if (flags_any(&app->flags, REDRAW_STATE_BITS) ||
-        (p.drawn_flags ^ app->flags.load()) & (APP_PLAYING | APP_PAUSED))
+        (p.drawn_flags ^ app->flags.load()) & (APP_PLAYING | APP_PAUSED | REDRAW_STATE_BITS))
         return true;
     for (const PlayerControl& c : p.controls)
         if (c.pressed != c.was_pressed)
@@ -151,7 +155,7 @@ bool player_control_shown(const AppState* app, int id)
 {
     switch (id) {
     case CONTROL_RECORD: return false;
-    case CONTROL_SOUND: return !app->player.remote;  // a renderer has its own volume
+    case CONTROL_SOUND: return !(app->player.remote && app->player.remote->renderer);
     case CONTROL_LIBRARY: return !player_shows_video(app) && app->player.library_screen;
     case CONTROL_ASPECT: return player_shows_video(app);
     default: return true;
@@ -240,13 +244,13 @@ void draw_bar(AppState* app, Surface* s, int64_t shown_ms, bool over_picture)
     draw_controls(app, s);
 }
 
-const char* status_text(const AppState* app)
+const char* status_text(const AppState* app, char* buffer, size_t size)
 {
     if (flags_any(&app->flags, APP_OPENING))
         return "Opening media, please wait...";
     if (flags_any(&app->flags, APP_CLOSING))
         return "Closing media, please wait...";
-    return nullptr;
+    return stream_notice(app, buffer, size);
 }
 
 Surface* cover_image(const char* path)
@@ -303,7 +307,8 @@ void draw_audio_screen(AppState* app, Surface* s, int64_t shown_ms)
 
 void draw_status(const AppState* app, Surface* s)
 {
-    if (const char* text = status_text(app))
+    char buffer[STATUS_TEXT_SIZE];
+    if (const char* text = status_text(app, buffer, sizeof buffer))
         draw_text(s, text, font_get(FONT_SET_LARGE, FONT_PRELUDE), 0, 0, s->w,
                   app->player.controls[CONTROL_BAR].y, ALIGN_CENTRE_MIDDLE, TEXT_BOXED, WHITE);
 }
@@ -323,11 +328,14 @@ void draw_audio(AppState* app, Surface* s, TextureSlot* slot)
     show_opaque(slot, s);
 }
 
-// Video: the bar's band over the picture, then the present.
+// Video: the bar's band over the picture, then the present. A streamed
+// session's band also holds a strip above the bar for its notices.
 void draw_over_video(AppState* app, Surface* s, TextureSlot* slot)
 {
     const PlayerControl& bar = app->player.controls[CONTROL_BAR];
-    const int top = bar.y > 0 ? bar.y : 0;
+    const int bar_top = bar.y > 0 ? bar.y : 0;
+    const bool strip = app->nav.source_kind == SOURCE_KIND_STREAMER;
+    const int top = strip ? std::max(bar_top - NOTICE_STRIP_HEIGHT, 0) : bar_top;
     const int rows = s->h - top;
     const int64_t shown = player_shown_position_ms(app);
     if (bar_needs_redraw(app, shown / 1000)) {
@@ -335,6 +343,10 @@ void draw_over_video(AppState* app, Surface* s, TextureSlot* slot)
         fill_rect(s, 0, top, s->w, rows, 0);
         if (app->now.controls_visible)
             draw_bar(app, s, shown, true);
+        char buffer[STATUS_TEXT_SIZE];
+        if (const char* notice = strip ? stream_notice(app, buffer, sizeof buffer) : nullptr)
+            draw_text(s, notice, font_get(FONT_SET_LABEL, FONT_PRELUDE), 0, top, s->w,
+                      bar_top - top, ALIGN_CENTRE_MIDDLE, TEXT_BOXED, WHITE);
         note_drawn(app, shown / 1000);
         auto* band = static_cast<uint8_t*>(s->pixels) + static_cast<size_t>(top) * s->pitch;
         texture_slot_draw(slot, band, top, s->w, rows, true, false, false, false);

@@ -132,7 +132,7 @@ int start_record()
 void stop_record()
 {
     if (g_app)
-        link_disconnect(g_app);
+        streamer_link_stop(g_app);
     app_destroy(g_app);
     g_app = nullptr;
 }

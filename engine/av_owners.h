@@ -31,6 +31,9 @@ struct SwrFree {
 struct SwsFree {
     void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
+struct AvParserClose {
+    void operator()(AVCodecParserContext* p) const { av_parser_close(p); }
+};
 struct AvBufferFree {
     void operator()(uint8_t* p) const { av_free(p); }
 };
@@ -41,4 +44,5 @@ using CodecContextPtr = std::unique_ptr<AVCodecContext, AvCodecContextFree>;
 using FormatContextPtr = std::unique_ptr<AVFormatContext, AvFormatContextClose>;
 using SwrPtr = std::unique_ptr<SwrContext, SwrFree>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
+using ParserPtr = std::unique_ptr<AVCodecParserContext, AvParserClose>;
 using AvBufferPtr = std::unique_ptr<uint8_t, AvBufferFree>;

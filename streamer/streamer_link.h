@@ -78,7 +78,8 @@ struct LinkTimes {
     int32_t connect_step_ms = 200;
     int32_t connect_steps = 50;  // 10 s of steps before a connect gives up
     int32_t stall_ms = 5000;     // no data this long sets APP_STREAM_STALLED
-    int32_t poll_ms = 1000;      // link_recv_poll's longest wait
+    int32_t poll_ms = 100;       // link_recv_poll's longest wait: the receiver's
+                                 // stop check comes at least this often
 };
 
 struct BrokerEntry {

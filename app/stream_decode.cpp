@@ -1,0 +1,453 @@
+#include "app/stream_decode.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <SDL/SDL.h>
+
+#include "app/app_state.h"
+#include "app/stream_player.h"
+#include "engine/av_owners.h"
+#include "platform/result_codes.h"
+#include "platform/sync.h"
+#include "render/video_layout.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+namespace {
+
+struct StreamDecoders {
+    CodecContextPtr video;
+    ParserPtr video_parser;
+    PacketPtr video_packet;
+    FramePtr video_frame;  // the picture last decoded
+    SwsPtr sws;
+    FramePtr converted;  // the picture as drawn when it needs converting
+    VideoTextures textures;
+    CodecContextPtr audio;
+    ParserPtr audio_parser;
+    PacketPtr audio_packet;
+    FramePtr audio_frame;
+    SwrPtr swr;
+    uint32_t pcm_since_stamp;  // PCM bytes made since the last audio stamp
+};
+
+// An MPEG-4 AudioSpecificConfig for AAC-LC; ADTS headers in the stream
+// override it frame by frame.
+constexpr uint8_t AAC_CONFIG[2] = {0x15, 0x88};
+constexpr int AUDIO_CHANNELS = 2;
+constexpr int AUDIO_BUFFER_SAMPLES = 2048;
+constexpr int BYTES_PER_SAMPLE_FRAME = 4;  // 16-bit stereo
+constexpr int FALLBACK_SAMPLE_RATE = 48000;
+constexpr uint32_t PCM_AHEAD_LIMIT = 32768;  // decoded bytes kept ahead of the device
+constexpr size_t PARSE_STEP = 65536;         // bytes handed to a parser at a time
+constexpr int DECODE_STEPS = 64;             // parser steps tried for one picture
+constexpr int AUDIO_IDLE_MS = 10;
+
+// The session's decoders: one session at a time, so they live here.
+// Created and freed on the main thread while no session thread runs; the
+// audio thread uses the audio half while the session runs.
+std::unique_ptr<StreamDecoders> g_decoders;
+
+int open_video(AppState* app, StreamDecoders& d)
+{
+    const AVCodecID id = app->stream_player.info.video_codec == STREAM_VIDEO_H264
+                             ? AV_CODEC_ID_H264
+                             : AV_CODEC_ID_MPEG4;
+    const AVCodec* codec = avcodec_find_decoder(id);
+    if (!codec)
+        return ERR_MEDIA_OPEN;
+    d.video.reset(avcodec_alloc_context3(codec));
+    d.video_parser.reset(av_parser_init(id));
+    d.video_packet.reset(av_packet_alloc());
+    d.video_frame.reset(av_frame_alloc());
+    d.converted.reset(av_frame_alloc());
+    if (!d.video || !d.video_parser || !d.video_packet || !d.video_frame || !d.converted)
+        return ERR_MEDIA_OPEN;
+    return avcodec_open2(d.video.get(), codec, nullptr) < 0 ? ERR_MEDIA_OPEN : RESULT_OK;
+}
+
+void audio_callback(void* userdata, Uint8* out, int length);
+
+int open_audio_device(AppState* app)
+{
+    const uint32_t rate = app->stream_player.info.sample_rate;
+    SDL_AudioSpec wanted{};
+    wanted.freq = rate > 0 ? static_cast<int>(rate) : FALLBACK_SAMPLE_RATE;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = AUDIO_CHANNELS;
+    wanted.samples = AUDIO_BUFFER_SAMPLES;
+    wanted.callback = audio_callback;
+    wanted.userdata = app;
+    if (SDL_OpenAudio(&wanted, nullptr) < 0)
+        return ERR_MEDIA_OPEN;
+    app->nav.audio_open = 1;
+    return RESULT_OK;
+}
+
+int open_audio(AppState* app, StreamDecoders& d)
+{
+    const bool aac = app->stream_player.info.audio_codec == STREAM_AUDIO_AAC;
+    const AVCodecID id = aac ? AV_CODEC_ID_AAC : AV_CODEC_ID_MP3;
+    const AVCodec* codec = avcodec_find_decoder(id);
+    if (!codec)
+        return ERR_MEDIA_OPEN;
+    d.audio.reset(avcodec_alloc_context3(codec));
+    d.audio_parser.reset(av_parser_init(id));
+    d.audio_packet.reset(av_packet_alloc());
+    d.audio_frame.reset(av_frame_alloc());
+    if (!d.audio || !d.audio_parser || !d.audio_packet || !d.audio_frame)
+        return ERR_MEDIA_OPEN;
+    if (aac) {
+        auto* extra = static_cast<uint8_t*>(
+            av_mallocz(sizeof AAC_CONFIG + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!extra)
+            return ERR_MEDIA_OPEN;
+        std::memcpy(extra, AAC_CONFIG, sizeof AAC_CONFIG);
+        d.audio->extradata = extra;  // freed with the context
+        d.audio->extradata_size = sizeof AAC_CONFIG;
+    }
+    if (avcodec_open2(d.audio.get(), codec, nullptr) < 0)
+        return ERR_MEDIA_OPEN;
+    return open_audio_device(app);
+}
+
+// ---- audio ---------------------------------------------------------------------------------
+
+// The device's fill callback: plays decoded PCM while the session plays,
+// and moves the audio clock as the bytes of each stamped unit go out.
+void audio_callback(void* userdata, Uint8* out, int length)
+{
+    auto* app = static_cast<AppState*>(userdata);
+    std::memset(out, 0, static_cast<size_t>(length));
+    if (!flags_any(&app->flags, APP_PLAYING))
+        return;
+    StreamPlayer& sp = app->stream_player;
+    LockGuard guard(app->frame.player_audio_lock);
+    PcmQueue& q = sp.pcm;
+    const auto n = static_cast<uint32_t>(length);
+    if (q.count < n)
+        return;  // under-run: silence, nothing consumed
+    if (app->now.sound_on.load())
+        std::memcpy(out, q.bytes, n);
+    std::memmove(q.bytes, q.bytes + n, q.count - n);
+    q.count -= n;
+    q.played_since_stamp += n;
+    while (q.stamp_count > 0 && q.played_since_stamp >= q.stamps[q.stamp_head].bytes) {
+        const PcmStamp& s = q.stamps[q.stamp_head];
+        q.played_since_stamp -= s.bytes;
+        sp.audio_clock_ms.store(stamp_unwrap(sp.audio_clock_ms.load(), s.stamp));
+        q.stamp_head = (q.stamp_head + 1) % PCM_STAMP_COUNT;
+        q.stamp_count--;
+    }
+    sp.audio_tick.store(SDL_GetTicks());
+}
+
+bool ensure_resampler(AppState* app, StreamDecoders& d, AVFrame* f)
+{
+    if (d.swr)
+        return true;
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    SwrContext* swr = nullptr;
+    const int rate = app->stream_player.info.sample_rate > 0
+                         ? static_cast<int>(app->stream_player.info.sample_rate)
+                         : FALLBACK_SAMPLE_RATE;
+    if (swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_S16, rate, &f->ch_layout,
+                            static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr) < 0)
+        return false;
+    d.swr.reset(swr);
+    return swr_init(swr) >= 0;
+}
+
+// Converts a decoded frame into the PCM queue (under the audio lock).
+void queue_pcm(AppState* app, StreamDecoders& d, AVFrame* f)
+{
+    if (!ensure_resampler(app, d, f))
+        return;
+    PcmQueue& q = app->stream_player.pcm;
+    LockGuard guard(app->frame.player_audio_lock);
+    uint8_t* at = q.bytes + q.count;
+    const int room = static_cast<int>((PCM_BUFFER_SIZE - q.count) / BYTES_PER_SAMPLE_FRAME);
+    const int made = swr_convert(d.swr.get(), &at, room,
+                                 const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+    if (made <= 0)
+        return;
+    const auto bytes = static_cast<uint32_t>(made * BYTES_PER_SAMPLE_FRAME);
+    q.count += bytes;
+    d.pcm_since_stamp += bytes;
+}
+
+void stamp_pcm(AppState* app, StreamDecoders& d, int64_t stamp)
+{
+    PcmQueue& q = app->stream_player.pcm;
+    LockGuard guard(app->frame.player_audio_lock);
+    if (q.stamp_count == PCM_STAMP_COUNT)
+        return;  // far more stamps than the PCM they stand for: drop this one
+    q.stamps[(q.stamp_head + q.stamp_count) % PCM_STAMP_COUNT] = {static_cast<uint32_t>(stamp),
+                                                                  d.pcm_since_stamp};
+    q.stamp_count++;
+    d.pcm_since_stamp = 0;
+}
+
+void decode_audio_packet(AppState* app, StreamDecoders& d, const AVPacket* packet)
+{
+    if (avcodec_send_packet(d.audio.get(), packet) < 0)
+        return;  // a damaged frame: the next one decodes
+    while (avcodec_receive_frame(d.audio.get(), d.audio_frame.get()) == 0) {
+        queue_pcm(app, d, d.audio_frame.get());
+        av_frame_unref(d.audio_frame.get());
+    }
+}
+
+uint32_t pcm_waiting(AppState* app)
+{
+    LockGuard guard(app->frame.player_audio_lock);
+    return app->stream_player.pcm.count;
+}
+
+// One parser step over the audio ring; false when there was nothing to do.
+bool audio_step(AppState* app, StreamDecoders& d)
+{
+    StreamSession& ss = app->stream;
+    const uint8_t* at = nullptr;
+    size_t n = 0;
+    {
+        LockGuard guard(app->frame.player_stream_lock);
+        n = std::min(ring_readable(ss.audio, &at), PARSE_STEP);
+    }
+    if (n == 0)
+        return false;
+    uint8_t* data = nullptr;
+    int size = 0;
+    const int used = av_parser_parse2(d.audio_parser.get(), d.audio.get(), &data, &size, at,
+                                      static_cast<int>(n), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+    int64_t stamp = -1;
+    {
+        LockGuard guard(app->frame.player_stream_lock);
+        stamp = ring_take(&ss.audio, &ss.audio_stamps, AUDIO_UNIT_SIZE,
+                          static_cast<size_t>(std::max(used, 0)));
+    }
+    if (size > 0) {
+        d.audio_packet->data = data;
+        d.audio_packet->size = size;
+        decode_audio_packet(app, d, d.audio_packet.get());
+    }
+    if (stamp >= 0)
+        stamp_pcm(app, d, stamp);
+    return used > 0 || size > 0;
+}
+
+// ---- video ---------------------------------------------------------------------------------
+
+void send_video(StreamDecoders& d, uint8_t* data, int size)
+{
+    d.video_packet->data = data;
+    d.video_packet->size = size;
+    avcodec_send_packet(d.video.get(), d.video_packet.get());  // a damaged frame is skipped
+}
+
+// The end of the stream: what the parser still holds, then the decoder's
+// delayed pictures.
+void drain_video(StreamDecoders& d)
+{
+    uint8_t* data = nullptr;
+    int size = 0;
+    av_parser_parse2(d.video_parser.get(), d.video.get(), &data, &size, nullptr, 0, AV_NOPTS_VALUE,
+                     AV_NOPTS_VALUE, 0);
+    if (size > 0)
+        send_video(d, data, size);
+    avcodec_send_packet(d.video.get(), nullptr);
+}
+
+bool planar_420(const AVFrame* f)
+{
+    const bool format = f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P;
+    return format && f->linesize[1] == f->linesize[2] && f->linesize[0] == 2 * f->linesize[1];
+}
+
+// Converts the picture for the path that cannot take its planes as they are.
+bool convert_picture(StreamDecoders& d, const AVFrame* f, bool yuv)
+{
+    AVFrame* c = d.converted.get();
+    const AVPixelFormat format = yuv ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_BGRA;
+    const int width = yuv ? (f->width + 1) & ~1 : f->width;
+    if (c->width != width || c->height != f->height || c->format != format) {
+        av_frame_unref(c);
+        c->width = width;
+        c->height = f->height;
+        c->format = format;
+        if (av_frame_get_buffer(c, 1) < 0)  // rows tightly packed, as the textures take them
+            return false;
+    }
+    SwsContext* ctx = sws_getCachedContext(d.sws.release(), f->width, f->height,
+                                           static_cast<AVPixelFormat>(f->format), width, f->height,
+                                           format, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
+    d.sws.reset(ctx);
+    if (!ctx)
+        return false;
+    sws_scale(ctx, f->data, f->linesize, 0, f->height, c->data, c->linesize);
+    return true;
+}
+
+void place_video(AppState* app, StreamDecoders& d, const AVFrame* f, int line_width, bool yuv)
+{
+    VideoOutput& out = app->out;
+    const VideoGeometry g{d.textures.y,
+                          yuv,
+                          f->width,
+                          f->height,
+                          f->sample_aspect_ratio.num,
+                          f->sample_aspect_ratio.den,
+                          line_width};
+    if (out.video.slot == g.slot && out.video.coded_width == g.coded_width &&
+        out.video.coded_height == g.coded_height && out.video.display_width == g.display_width)
+        return;
+    out.video = g;
+    app->now.video_width = f->width;
+    app->now.video_height = f->height;
+    apply_aspect_mode(&out, out.aspect_mode, out.window_width, out.window_height);
+    gl_blend_for_video(true);
+}
+
+}  // namespace
+
+int stream_decoders_open(AppState* app)
+{
+    StreamPlayer& sp = app->stream_player;
+    g_decoders = std::make_unique<StreamDecoders>();
+    StreamDecoders& d = *g_decoders;
+    int r = RESULT_OK;
+    if (sp.info.video_codec != STREAM_CODEC_NONE)
+        r = open_video(app, d);
+    if (r == RESULT_OK && sp.info.audio_codec != STREAM_CODEC_NONE)
+        r = open_audio(app, d);
+    if (r != RESULT_OK) {
+        if (app->nav.audio_open) {
+            SDL_CloseAudio();
+            app->nav.audio_open = 0;
+        }
+        stream_decoders_stop(app);
+        stream_audio_codec_free(app);
+        g_decoders.reset();
+    }
+    return r;
+}
+
+void stream_decoders_stop(AppState* app)
+{
+    StreamDecoders* d = g_decoders.get();
+    if (!d)
+        return;
+    video_textures_free(&d->textures);
+    app->out.video = VideoGeometry{};
+    d->video.reset();
+    d->video_parser.reset();
+    d->sws.reset();
+}
+
+void stream_audio_codec_free(AppState* app)
+{
+    if (StreamDecoders* d = g_decoders.get()) {
+        d->audio.reset();
+        d->audio_parser.reset();
+        d->swr.reset();
+        if (!d->video)
+            g_decoders.reset();
+    }
+}
+
+void stream_decoders_flush(AppState* app)
+{
+    StreamDecoders* d = g_decoders.get();
+    if (!d)
+        return;
+    // A parser holds bytes of the old position: a new one starts clean.
+    if (d->video) {
+        avcodec_flush_buffers(d->video.get());
+        d->video_parser.reset(av_parser_init(d->video->codec_id));
+    }
+    if (d->audio) {
+        avcodec_flush_buffers(d->audio.get());
+        d->audio_parser.reset(av_parser_init(d->audio->codec_id));
+    }
+    d->pcm_since_stamp = 0;
+}
+
+bool stream_video_decode(AppState* app)
+{
+    StreamDecoders* d = g_decoders.get();
+    if (!d || !d->video || !d->video_parser)
+        return false;
+    StreamSession& ss = app->stream;
+    for (int step = 0; step < DECODE_STEPS; step++) {
+        if (avcodec_receive_frame(d->video.get(), d->video_frame.get()) == 0)
+            return true;
+        const uint8_t* at = nullptr;
+        size_t n = 0;
+        bool ended = false;
+        {
+            LockGuard guard(app->frame.player_stream_lock);
+            n = std::min(ring_readable(ss.video, &at), PARSE_STEP);
+            ended = ss.ended.load() != 0 && ss.video.count == 0;
+        }
+        if (n == 0) {
+            if (!ended || app->stream_player.video_drained)
+                return false;
+            app->stream_player.video_drained = 1;
+            drain_video(*d);
+            continue;
+        }
+        uint8_t* data = nullptr;
+        int size = 0;
+        const int used = av_parser_parse2(d->video_parser.get(), d->video.get(), &data, &size, at,
+                                          static_cast<int>(n), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        {
+            LockGuard guard(app->frame.player_stream_lock);
+            const int64_t stamp = ring_take(&ss.video, &ss.video_stamps, VIDEO_UNIT_SIZE,
+                                            static_cast<size_t>(std::max(used, 0)));
+            if (stamp >= 0)
+                app->stream_player.video_clock_ms = stamp_unwrap(app->stream_player.video_clock_ms,
+                                                                 static_cast<uint32_t>(stamp));
+        }
+        if (size > 0)
+            send_video(*d, data, size);
+    }
+    return false;
+}
+
+bool stream_video_draw(AppState* app)
+{
+    StreamDecoders* d = g_decoders.get();
+    if (!d || !d->video_frame || !d->video_frame->data[0])
+        return false;
+    const AVFrame* f = d->video_frame.get();
+    const bool yuv = video_yuv_path_preferred();
+    const AVFrame* src = f;
+    if (!yuv || !planar_420(f)) {
+        if (!convert_picture(*d, f, yuv))
+            return false;
+        src = d->converted.get();
+    }
+    const int width = yuv ? src->linesize[0] : src->width;
+    if (!video_textures_prepare(&d->textures, width, src->height, yuv))
+        return false;
+    place_video(app, *d, f, width, yuv);
+    const uint8_t* const planes[3] = {src->data[0], src->data[1], src->data[2]};
+    video_planes_draw(&d->textures, planes, width, src->height);
+    return true;
+}
+
+void stream_audio_thread(AppState* app, std::stop_token stop)
+{
+    StreamDecoders* d = g_decoders.get();
+    if (!d || !d->audio)
+        return;
+    while (!stop.stop_requested() && flags_any(&app->flags, APP_PLAYER_BUSY)) {
+        if (flags_any(&app->flags, APP_STREAM_BUFFERING) || pcm_waiting(app) > PCM_AHEAD_LIMIT ||
+            !audio_step(app, *d))
+            sleep_ms(AUDIO_IDLE_MS);
+    }
+}

@@ -1,0 +1,78 @@
+// The streaming session player: plays what the streamer sends (a streamer
+// file for now) with the player screen as its face. The receiver thread
+// fills the rings (streamer/stream_session.h), the audio thread decodes
+// audio into PCM that the audio device's callback plays (and whose time
+// stamps drive the audio clock), and the main thread decodes and shows
+// video frames at the stream's frame rate, keeps the buffer watch and runs
+// the player loop, which reaches the session through PlayerRemote hooks.
+//
+// Threads: every function here runs on the main thread, except
+// stream_audio_thread (its own thread) and the audio callback (the audio
+// device's thread). Fields of StreamPlayer say which thread writes them.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "render/video_planes.h"
+#include "streamer/remote.h"
+
+struct AppState;
+
+constexpr uint32_t PCM_BUFFER_SIZE = 0x7FFF0;
+constexpr uint32_t PCM_STAMP_COUNT = 2048;
+
+// Decoded audio and the stamps that tell its time: guarded by the audio
+// lock (the audio thread appends, the callback takes).
+struct PcmStamp {
+    uint32_t stamp;  // stream ms the clock takes ...
+    uint32_t bytes;  // ... once this many more PCM bytes have been played
+};
+
+struct PcmQueue {
+    uint8_t bytes[PCM_BUFFER_SIZE];
+    uint32_t count;
+    PcmStamp stamps[PCM_STAMP_COUNT];
+    uint32_t stamp_head;
+    uint32_t stamp_count;
+    uint32_t played_since_stamp;
+};
+
+struct StreamPlayer {
+    StreamDescription info;  // the stream's description (main thread)
+    PcmQueue pcm;
+    std::atomic<int64_t> audio_clock_ms;  // written by the audio callback
+    std::atomic<uint32_t> audio_tick;     // when the audio clock last moved
+    int64_t video_clock_ms;               // main thread
+    int64_t start_ms;                     // where the session started
+    uint32_t next_frame_tick;
+    int32_t frame_interval_ms;
+    int32_t drift_ms;
+    uint32_t frames_shown;
+    int32_t underruns;
+    int32_t full_passes;
+    int32_t shown_fill;  // the "Buf:" percentage last drawn
+    uint32_t subtitle_serial;
+    uint32_t subtitle_tick;
+    uint8_t seek_disabled;
+    uint8_t stop_requested;
+    uint8_t picture_shown;
+    uint8_t video_drained;  // the decoder was told the stream ended
+    std::jthread receiver;
+    std::jthread audio_thread;
+};
+
+// The notice the player screen shows for the session's state, or null.
+// `buffer` receives "Buf:%d%%" texts.
+const char* stream_notice(const AppState* app, char* buffer, size_t size);
+// Opens a streamer file (nav.current_media_path): select, subtitle, stream
+// start. 0 or a negative ResultCode (the link down after a socket failure).
+int stream_file_open(AppState* app);
+// Runs the session on the opened stream until it ends: 0 (ended, or a move
+// or previous/next asked for), 1 (stopped by the user), DISPATCH_LEAVE, or a
+// negative ResultCode.
+int stream_session_run(AppState* app);
+// Stops the stream at the streamer (the link goes down instead when it
+// stalled or the stop fails).
+void stream_session_close(AppState* app);
