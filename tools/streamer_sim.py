@@ -136,14 +136,6 @@ def probe(path):
         return {}
 
 
-def rate_of(text):
-    try:
-        num, _, den = (text or "0/1").partition("/")
-        return float(num) / float(den or 1)
-    except (ValueError, ZeroDivisionError):
-        return 0.0
-
-
 def fixed(text, size):
     return text.encode("utf-8")[: size - 1].ljust(size, b"\0")
 
@@ -166,7 +158,7 @@ def info_record(path):
         name = s.get("codec_name", "unknown")
         if kind == "video":
             text = "Video: %s, %sx%s" % (name, s.get("width"), s.get("height"))
-            fps = rate_of(s.get("avg_frame_rate"))
+            fps = stream_push.rate_of(s.get("avg_frame_rate"))
         elif kind == "audio":
             text = "Audio: %s, %s Hz, %s channels" % (name, s.get("sample_rate"),
                                                      s.get("channels"))
