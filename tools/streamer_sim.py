@@ -17,10 +17,16 @@ the command connection on the next one. On the command connection:
              ffprobe's view of the file
   0xC3       channel list: no channels (count 0, length 0)
   0xD2/0xD6  select file / subtitle file; refused (0xFF) when not a file
-  0xD3/0xD4  start stream: the 40-byte stream description from ffprobe; the
-             data connection then gets the marker AA BB CC DD and an
-             end-of-stream chunk (the media data itself is not sent)
-  0xED       stop stream
+  0xD3       start file stream at the request's u32 at offset 4 (seconds):
+             the 40-byte description of what is sent; then, on the newest
+             data connection, the marker AA BB CC DD, the file's video and
+             audio as fixed-size time-stamped units (and the cues of the .srt
+             chosen with 0xD6), and an end chunk (see stream_push.py). The
+             file is transcoded by ffmpeg while it is sent; a running push is
+             stopped first. The data connection stays open across streams.
+  0xD4       start live stream: the description of no streams, the marker and
+             an end chunk (no channels are served)
+  0xED       stop stream: ends the push and its ffmpeg at once
 Every reply is 42 bytes: byte 0 unused, byte 1 the command's code (0xFF
 refused), 40 bytes of payload. Commands before a good login are refused.
 
@@ -32,10 +38,22 @@ Misbehaviour for tests (CODE is a command code in hex such as bf, or "any"):
   --stall CODE          read the request, never answer
   --close-mid-reply CODE  send half of the reply (or of what follows it), close
   --garbage CODE        answer 42 random bytes
-  --rate BYTES_PER_S    send everything through a link of that speed
+  --rate BYTES_PER_S    send everything (data connection included) through a
+                        link of that speed
+
+Data stream (without these it goes out as fast as the client reads it):
+  --video-codec h264|mpeg4  H.264 Annex B (default) or MPEG-4 Part 2
+  --audio-codec aac|mp3     AAC in ADTS (default) or bare MP3 frames
+  --realtime            stay at most 5 s of stream time ahead of the wall clock
+  --data-garbage N      N random bytes (no marker among them) before the marker
+  --data-cut-after N    close the data connection after N stream bytes (counted
+                        from the marker on), mid-chunk
+  --data-stall-after N  send nothing more after N stream bytes, keep it open
+  --data-bad-type-after N  after N chunks, a chunk header with type 0x42 (then
+                        the stream goes on)
 
     streamer_sim.py <folder> [--port N] [--bind ADDRESS] [--user U] [--password P]
-                    [--zlib auto|never] [misbehaviour switches]
+                    [--zlib auto|never] [data stream switches] [misbehaviour switches]
 
 The base port actually bound (useful with --port 0) is the first and only line
 on stdout. SIGTERM ends it.
@@ -53,6 +71,8 @@ import threading
 import time
 import zlib
 
+import stream_push
+
 LOGIN, LIST_SUBS, INFO, LIST, CHANNELS = 0xAC, 0xBC, 0xBE, 0xBF, 0xC3
 SELECT, START_FILE, START_LIVE, SELECT_SUBS, STOP = 0xD2, 0xD3, 0xD4, 0xD6, 0xED
 PAYLOAD_SIZES = {LOGIN: 96, LIST_SUBS: 1024, INFO: 1024, LIST: 1024, CHANNELS: 0,
@@ -61,8 +81,6 @@ REFUSED = 0xFF
 MARKER = 0xAA
 REPLY_SIZE = 42
 INFO_SIZE = 584
-STREAM_MARKER = b"\xAA\xBB\xCC\xDD"
-END_CHUNK = b"\x00\x00\x00\xFF"
 PORT_TRIES = 50
 RATE_SLICE_S = 0.05  # a rate-limited send goes out in pieces this far apart
 SUBTITLE_EXTENSIONS = (".srt",)
@@ -118,14 +136,6 @@ def probe(path):
         return {}
 
 
-def rate_of(text):
-    try:
-        num, _, den = (text or "0/1").partition("/")
-        return float(num) / float(den or 1)
-    except (ValueError, ZeroDivisionError):
-        return 0.0
-
-
 def fixed(text, size):
     return text.encode("utf-8")[: size - 1].ljust(size, b"\0")
 
@@ -148,7 +158,7 @@ def info_record(path):
         name = s.get("codec_name", "unknown")
         if kind == "video":
             text = "Video: %s, %sx%s" % (name, s.get("width"), s.get("height"))
-            fps = rate_of(s.get("avg_frame_rate"))
+            fps = stream_push.rate_of(s.get("avg_frame_rate"))
         elif kind == "audio":
             text = "Audio: %s, %s Hz, %s channels" % (name, s.get("sample_rate"),
                                                      s.get("channels"))
@@ -167,22 +177,6 @@ def info_record(path):
     return record
 
 
-def stream_description(path):
-    """The 40-byte stream description of a file (0xFF: no such stream)."""
-    p = probe(path) if path else {}
-    video = next((s for s in p.get("streams", []) if s.get("codec_type") == "video"), None)
-    audio = next((s for s in p.get("streams", []) if s.get("codec_type") == "audio"), None)
-    vcodec = REFUSED if not video else (2 if video.get("codec_name") == "h264" else 1)
-    fps = int(round(rate_of(video.get("avg_frame_rate")))) if video else 0
-    acodec = REFUSED if not audio else (2 if audio.get("codec_name") == "aac" else 1)
-    rate = int(audio.get("sample_rate", 0)) if audio else 0
-    abr = int(audio.get("bit_rate", 0) or 0) if audio else 0
-    duration_ms = int(float(p.get("format", {}).get("duration", 0) or 0) * 1000)
-    return (b"\0" * 5 + struct.pack("<BBB", vcodec, min(fps, 255), acodec) + b"\0" * 4
-            + struct.pack("<I", rate) + b"\0" * 4 + struct.pack("<II", abr, duration_ms)
-            + b"\0" * 12)
-
-
 class Session:
     """One command connection."""
 
@@ -192,6 +186,7 @@ class Session:
         self.conn = conn
         self.logged_in = False
         self.selected = None
+        self.subtitles = None
 
     def send(self, data):
         rate = self.args.rate
@@ -270,17 +265,33 @@ class Session:
                 return self.send_refusal()
             if code == SELECT:
                 self.selected = full
+            else:
+                self.subtitles = full
             return self.reply(code)
         if code in (START_FILE, START_LIVE):
             if code == START_FILE and not self.selected:
                 return self.send_refusal()
-            ok = self.reply(code, stream_description(self.selected if code == START_FILE
-                                                     else None))
-            self.server.push_data(STREAM_MARKER + END_CHUNK)
-            return ok
+            return self.start_stream(code, payload)
         if code == STOP:
+            self.server.stop_push()
             return self.reply(code)
         return self.send_refusal()
+
+    def start_stream(self, code, request):
+        """Stops any running push, answers with the description of what will be
+        sent, then pushes it on the data connection (a live start: no media)."""
+        self.server.stop_push()
+        plan = None
+        if code == START_FILE:
+            start_s = struct.unpack_from("<I", request, 4)[0]
+            plan = stream_push.Plan(self.selected, probe(self.selected), self.args.video_codec,
+                                    self.args.audio_codec, start_s)
+        description = plan.description() if plan else stream_push.Plan(None, {}).description()
+        ok = self.reply(code, description)
+        if ok:
+            self.server.start_push(stream_push.Pusher(self.server, self.args, plan,
+                                                      self.subtitles))
+        return ok
 
     def send_refusal(self):
         self.send(bytes([0, REFUSED]) + b"\0" * 40)
@@ -312,15 +323,41 @@ class Server:
         self.files = Files(args.folder)
         self.data_lock = threading.Lock()
         self.data_conns = []
+        self.push_lock = threading.Lock()
+        self.pusher = None  # one data connection in use, so one push at a time
 
-    def push_data(self, data):
+    def newest_data(self, timeout, stop):
+        """The newest data connection, waiting up to timeout for one; None if none came."""
+        deadline = time.monotonic() + timeout
+        while not stop.is_set():
+            with self.data_lock:
+                if self.data_conns:
+                    return self.data_conns[-1]
+            if time.monotonic() > deadline:
+                return None
+            time.sleep(stream_push.POLL_S)
+        return None
+
+    def drop_data(self, conn):
         with self.data_lock:
-            conns = list(self.data_conns)
-        for c in conns[-1:]:
-            try:
-                c.sendall(data)
-            except OSError:
-                pass
+            if conn in self.data_conns:
+                self.data_conns.remove(conn)
+        try:
+            conn.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+        conn.close()
+
+    def start_push(self, pusher):
+        with self.push_lock:
+            self.pusher = pusher
+            pusher.start()
+
+    def stop_push(self):
+        with self.push_lock:
+            pusher, self.pusher = self.pusher, None
+        if pusher:
+            pusher.stop()
 
     def accept_data(self, listener):
         while True:
@@ -370,6 +407,12 @@ def main():
     for switch in ("--refuse", "--echo-other", "--stall", "--close-mid-reply", "--garbage"):
         parser.add_argument(switch, type=code_switch, default=None, metavar="CODE")
     parser.add_argument("--rate", type=int, default=0, metavar="BYTES_PER_S")
+    parser.add_argument("--video-codec", choices=("h264", "mpeg4"), default="h264")
+    parser.add_argument("--audio-codec", choices=("aac", "mp3"), default="aac")
+    parser.add_argument("--realtime", action="store_true")
+    parser.add_argument("--data-garbage", type=int, default=0, metavar="N")
+    for switch in ("--data-cut-after", "--data-stall-after", "--data-bad-type-after"):
+        parser.add_argument(switch, type=int, default=None, metavar="N")
     args = parser.parse_args()
 
     server = Server(args)
