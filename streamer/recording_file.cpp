@@ -181,6 +181,19 @@ uint64_t start_offset_for(const RecordingPlayback& p, int64_t resume_ms)
     return p.data_start + p.seek_index[static_cast<size_t>(second)];
 }
 
+// The chunk where reading begins must be a whole chunk of a known type: an
+// index entry that points into a payload would feed the player noise.
+bool whole_chunk_at(const RecordingSource& src, const RecordingPlayback& p, uint64_t offset)
+{
+    uint8_t header[CHUNK_HEADER_SIZE];
+    if (offset + CHUNK_HEADER_SIZE > p.data_end ||
+        !src.read_at(src.context, offset, header, sizeof header))
+        return false;
+    const long payload = chunk_payload_size(header[3], le32(header) & CHUNK_VALUE_MASK);
+    return payload >= 0 &&
+           offset + CHUNK_HEADER_SIZE + static_cast<uint64_t>(payload) <= p.data_end;
+}
+
 struct MemorySpan {
     const uint8_t* bytes;
     size_t size;
@@ -289,7 +302,7 @@ int recording_read(const RecordingSource& src, int64_t resume_ms, RecordingPlayb
     out->description.duration_ms = out->duration_ms;
     out->seek_disabled = out->duration_ms == 0;
     out->start_offset = start_offset_for(*out, resume_ms);
-    return RESULT_OK;
+    return whole_chunk_at(src, *out, out->start_offset) ? RESULT_OK : ERR_MEDIA_OPEN;
 }
 
 int recording_read_bytes(const uint8_t* bytes, size_t size, int64_t resume_ms,

@@ -22,8 +22,9 @@
 // stopped, the disk filled) has zero index fields; it still opens, and its
 // index, duration and end are rebuilt by walking its chunks. A file whose
 // index fields point outside it, whose index entries point outside its
-// chunks, or whose header is cut short is refused with ERR_MEDIA_OPEN; a
-// walk stops at the last whole chunk, so a cut or damaged tail is left out.
+// chunks, whose reading would begin at anything but a whole chunk, or whose
+// header is cut short is refused with ERR_MEDIA_OPEN; a walk stops at the
+// last whole chunk, so a cut or damaged tail is left out.
 //
 // Threads: every function works only on what it is given; any thread.
 #pragma once

@@ -153,6 +153,12 @@ int tsb_index_chunks(TimeShift* ts, const uint8_t* bytes, size_t n)
     return chunk_parse(&ts->parser, bytes, n, events) < 0 ? ERR_STREAM_DATA : RESULT_OK;
 }
 
+bool tsb_ready_to_read(const TimeShift& ts)
+{
+    return ts.buffered_bytes > 0 &&
+           (ts.buffered_bytes >= static_cast<int64_t>(TSB_BLOCK_SIZE) || ts.download_complete);
+}
+
 long tsb_read(TimeShift* ts, uint8_t* out, size_t max)
 {
     const auto want = static_cast<size_t>(

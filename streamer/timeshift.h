@@ -81,6 +81,9 @@ int tsb_write(TimeShift* ts, const uint8_t* bytes, size_t n);
 // Walks n newly written bytes: extends the seek index and the window, and
 // notes the end chunk. 0 or ERR_STREAM_DATA.
 int tsb_index_chunks(TimeShift* ts, const uint8_t* bytes, size_t n);
+// Whether the player should read this pass: a whole block is buffered, or
+// the stream has ended and what is left must be played out.
+bool tsb_ready_to_read(const TimeShift& ts);
 // Reads up to max buffered bytes at read_pos for the player: the count read
 // (0 when nothing is buffered or a read failed this pass), or ERR_STORE_FULL
 // when the file cannot be opened.

@@ -238,6 +238,8 @@ TEST(RecordingRead, DamagedFilesAreRefused)
         {"index lost at the end", cut(good.size() - 2)},
         {"entry past the chunks", with(index_at + 4, static_cast<uint32_t>(chunks.size()))},
         {"entries out of order", with(index_at, index[1] + 4)},
+        {"entry inside a payload", with(index_at + 4, index[1] + 100)},
+        {"index offset moved into the chunks", with(40, static_cast<uint32_t>(index_at - 10))},
         {"first chunk of no known type", with(RECORDING_DATA_START, 0x42000000)},
         {"cut short with no whole chunk",
          cut_short(Bytes(chunks.begin(), chunks.begin() + 5000), 0)},

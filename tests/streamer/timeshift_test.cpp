@@ -84,18 +84,23 @@ TEST(TimeShift, WritesAcrossAFileBoundaryReadBackWithoutFillingTheDisk)
     EXPECT_EQ(ts.buffered_bytes, static_cast<int64_t>(stream.size()));
     EXPECT_EQ(indexed(ts), std::vector<uint64_t>{start});
 
+    EXPECT_FALSE(tsb_ready_to_read(ts));  // less than a block, and the stream goes on
+    const Bytes end = chunk(CHUNK_END, 0);
+    ASSERT_EQ(tsb_write(&ts, end.data(), end.size()), RESULT_OK);
+    EXPECT_TRUE(tsb_ready_to_read(ts));
     Bytes back(stream.size() + 100);
-    ASSERT_EQ(tsb_read(&ts, back.data(), back.size()), static_cast<long>(stream.size()));
+    ASSERT_EQ(tsb_read(&ts, back.data(), back.size()), static_cast<long>(stream.size() + 4));
     back.resize(stream.size());
     EXPECT_EQ(back, stream);
     EXPECT_EQ(ts.buffered_bytes, 0);
+    EXPECT_FALSE(tsb_ready_to_read(ts));
 
     struct stat first {};
     struct stat second {};
     ASSERT_EQ(stat(dir.file("tsb00").c_str(), &first), 0);
     ASSERT_EQ(stat(dir.file("tsb01").c_str(), &second), 0);
     EXPECT_EQ(static_cast<uint64_t>(first.st_size), TSB_FILE_SIZE);
-    EXPECT_EQ(static_cast<uint64_t>(second.st_size), stream.size() - 10000);
+    EXPECT_EQ(static_cast<uint64_t>(second.st_size), stream.size() + 4 - 10000);
     EXPECT_LT(first.st_blocks * 512, 1 << 20);  // sparse: only the written end takes room
     struct statvfs after {};
     ASSERT_EQ(statvfs(dir.path().c_str(), &after), 0);
