@@ -57,7 +57,7 @@ struct RecordingRing {
     ChunkParser parser{};
     uint8_t broken = 0;  // a malformed chunk at broken_at: nothing after is a chunk
     uint64_t broken_at = 0;
-    uint64_t dropped_bytes = 0;  // lost because the writer fell behind
+    uint64_t dropped_bytes = 0;  // left the ring unwritten (all of it while not recording)
 };
 
 enum RecordingKind : uint8_t {
