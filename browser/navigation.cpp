@@ -7,7 +7,6 @@
 
 const char PLAYLISTS_FOLDER[] = "data/playlists/";
 const char FAVORITES_FOLDER[] = "data/favorites/";
-const char RECORDINGS_FOLDER[] = "data/recordings/";
 
 namespace {
 

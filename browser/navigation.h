@@ -9,11 +9,11 @@
 #include <cstdint>
 
 #include "browser/browser_list.h"
+#include "platform/data_paths.h"
 #include "platform/settings.h"
 
-extern const char PLAYLISTS_FOLDER[];   // "data/playlists/"
-extern const char FAVORITES_FOLDER[];   // "data/favorites/"
-extern const char RECORDINGS_FOLDER[];  // "data/recordings/"
+extern const char PLAYLISTS_FOLDER[];  // "data/playlists/"
+extern const char FAVORITES_FOLDER[];  // "data/favorites/"
 
 // The path of the current mode: the playlists folder for modes 0 and 6, the
 // recordings folder for mode 1, else the local, remote or UPnP display

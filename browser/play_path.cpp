@@ -3,11 +3,11 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/data_paths.h"
 #include "platform/dir.h"
 
 namespace {
 
-constexpr const char* RECORDINGS_FOLDER = "data/recordings/";
 constexpr const char* NO_URL_PATH = "/";  // a UPnP row without URL plays from "/"
 constexpr const char* SUBTITLE_EXTENSION = "srt";
 // The "." of a name whose extension becomes "srt" must lie below this byte,
