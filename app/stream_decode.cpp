@@ -348,7 +348,7 @@ void stream_decoders_stop(AppState* app)
     d->sws.reset();
 }
 
-void stream_audio_codec_free(AppState* app)
+void stream_audio_codec_free(AppState*)
 {
     if (StreamDecoders* d = g_decoders.get()) {
         d->audio.reset();
@@ -359,7 +359,7 @@ void stream_audio_codec_free(AppState* app)
     }
 }
 
-void stream_decoders_flush(AppState* app)
+void stream_decoders_flush(AppState*)
 {
     StreamDecoders* d = g_decoders.get();
     if (!d)
