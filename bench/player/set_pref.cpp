@@ -26,10 +26,13 @@ struct TextPref {
     char* (*field)(Settings*);
     size_t size;
 };
-#define TEXT_PREF(f) {#f, [](Settings* s) { return s->f; }, sizeof(Settings::f)}
-const TextPref TEXTS[] = {TEXT_PREF(browse_path_1), TEXT_PREF(browse_path_2),
+#define TEXT_PREF(f)                                                                               \
+    {                                                                                              \
+#f, [](Settings * s) { return s->f; }, sizeof(Settings::f)                                 \
+    }
+const TextPref TEXTS[] = {TEXT_PREF(browse_path_1),    TEXT_PREF(browse_path_2),
                           TEXT_PREF(subtitle_charset), TEXT_PREF(username),
-                          TEXT_PREF(password), TEXT_PREF(streamer_host)};
+                          TEXT_PREF(password),         TEXT_PREF(streamer_host)};
 #undef TEXT_PREF
 
 struct NumberPref {
@@ -43,6 +46,7 @@ const NumberPref NUMBERS[] = {
     {"connect_by_address", [](Settings* s, long v) { s->connect_by_address = v != 0; }},
     {"remember_login", [](Settings* s, long v) { s->remember_login = v != 0; }},
     {"streamer_port", [](Settings* s, long v) { s->streamer_port = static_cast<int32_t>(v); }},
+    {"auto_hide_controls", [](Settings* s, long v) { s->auto_hide_controls = v != 0; }},
 };
 
 bool apply(Settings* s, const char* name, const char* value)

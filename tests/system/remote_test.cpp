@@ -1,12 +1,16 @@
 // Remote media in the whole program under Xvfb, against the streamer and
 // directory simulators: the account found through the directory service,
-// "Remote Media" lists the streamer's shared folder, a folder opens, and a
-// tapped file shows the information the streamer sends for it.
+// "Remote Media" lists the streamer's shared folder, a folder opens, a
+// tapped file shows the information the streamer sends for it, and "Play"
+// streams it: the picture and the bar's clock move, a skip back starts it
+// again from the beginning, and stop returns to the list.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
+#include "app/player_bar.h"
+#include "bar_layout.h"
 #include "platform/settings.h"
 #include "program_fixture.h"
 #include "tests/streamer/sim_process.h"
@@ -17,15 +21,37 @@ using namespace harness;
 
 constexpr int REMOTE_MEDIA_X = 499, REMOTE_MEDIA_Y = 245;  // the home screen's second tile
 
-class RemoteProgram : public ProgramTest {};
+constexpr int PLAY_X = 940, PLAY_Y = 565;  // the panel's "Play", bottom right
 
-TEST_F(RemoteProgram, TheAccountFindsTheStreamerWhoseFoldersAndFileInformationShow)
+// Seconds of an "HH:MM:SS" read from the screen; -1 when there is none.
+int clock_seconds(const std::string& text)
+{
+    int h = 0, m = 0, s = 0;
+    return std::sscanf(text.c_str(), "%d:%d:%d", &h, &m, &s) == 3 ? h * 3600 + m * 60 + s : -1;
+}
+
+class RemoteProgram : public ProgramTest {
+protected:
+    // The position the bar shows, in seconds (-1 when it cannot be read).
+    int bar_seconds(const PlayerControl& track)
+    {
+        return clock_seconds(
+            read_text(shot("p.png"), 0, track.y - 8, TRACK_X - KNOB_LEFT_REACH, 32));
+    }
+    void press(const PlayerControl& c) { click(c.x + c.w / 2, c.y + c.h / 2); }
+};
+
+TEST_F(RemoteProgram, TheAccountFindsTheStreamerWhoseFilesShowTheirInformationAndStream)
 {
     MediaFolder media;
     run("mkdir -p " + media.path() +
         "Films && ffmpeg -nostdin -loglevel error -y -f lavfi -i "
         "sine=duration=5 " +
-        media.path() + "Films/song.mp3");
+        media.path() +
+        "Films/song.mp3 && ffmpeg -nostdin -loglevel error -y -f lavfi -i "
+        "testsrc2=size=640x480:rate=25:duration=40 -f lavfi -i sine=duration=40 -c:v libx264 "
+        "-preset ultrafast -pix_fmt yuv420p -c:a aac -shortest " +
+        media.path() + "Films/clip.mp4");
     SimProcess streamer;
     ASSERT_TRUE(streamer.start("streamer_sim.py",
                                {media.path(), "--port", "0", "--user", "me", "--password", "pw"}));
@@ -35,6 +61,7 @@ TEST_F(RemoteProgram, TheAccountFindsTheStreamerWhoseFoldersAndFileInformationSh
         {"--port", "0", "--account", "me=127.0.0.1,127.0.0.1," + std::to_string(streamer.port())}));
     ASSERT_TRUE(write_settings(folder_, [](Settings& s) {
         s.remember_login = 1;
+        s.auto_hide_controls = 0;  // the bar stays for the presses however slow reading is
         std::snprintf(s.username, sizeof s.username, "me");
         std::snprintf(s.password, sizeof s.password, "pw");
     }));
@@ -43,9 +70,37 @@ TEST_F(RemoteProgram, TheAccountFindsTheStreamerWhoseFoldersAndFileInformationSh
     ASSERT_TRUE(list_shows("Films")) << seen_ << log();
     tap_row(0);
     ASSERT_TRUE(list_shows("song.mp3")) << seen_;
-    tap_row(1);  // below ".."
+    tap_row(2);  // below ".." and clip.mp4
     EXPECT_TRUE(panel_shows("00:00:05")) << seen_;
     EXPECT_TRUE(panel_shows("Audio: mp3")) << seen_;
+
+    tap_row(1);
+    ASSERT_TRUE(panel_shows("Video: h264")) << seen_;
+    click(PLAY_X, PLAY_Y);
+    const auto bar = bar_layout(folder_, WINDOW_W, WINDOW_H);
+    const PlayerControl& track = bar[CONTROL_TRACK];
+    const std::string start = shot("start.png");
+    EXPECT_TRUE(eventually(
+        [&] { return differing(start, shot("moved.png"), 0, 0, WINDOW_W, track.y - 20) > 1000; },
+        60))
+        << "the streamed picture does not move\n"
+        << log();
+    int at = -1;
+    ASSERT_TRUE(eventually([&] { return (at = bar_seconds(track)) >= 6; }, 60))
+        << "the bar's clock did not reach 6 s (last read " << at << ")\n"
+        << log();
+    press(bar[CONTROL_JUMP_BACK]);  // 30 s back from a few seconds in: the start
+    EXPECT_TRUE(eventually([&] {
+        at = bar_seconds(track);
+        return at >= 0 && at <= 3;
+    })) << "skip back went to "
+        << at << " s";
+    press(bar[CONTROL_STOP]);
+    // The played row is highlighted, which reading takes badly: the row
+    // under it shows the list is back.
+    EXPECT_TRUE(shows("song.mp3", 0, LIST_Y + 2 * ROW_H, LIST_W, ROW_H))
+        << "stop did not return to the list: " << seen_;
+    EXPECT_EQ(player_->terminate(), 0);
 }
 
 }  // namespace
