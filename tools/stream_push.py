@@ -20,6 +20,10 @@ the first one belong to frame 0) is presented at start + k * 1000 / fps;
 an audio frame at start + (samples before it) * 1000 / sample rate, from the
 ADTS or MP3 frame headers. Units go out in time-stamp order, the smaller
 stamp first (video first on a tie).
+
+A live channel (LivePlan) is the same stream made from ffmpeg's test sources
+instead of a file: endless, stamps from 0 on, paced to a wall clock that may
+run K times fast.
 """
 
 import os
@@ -27,6 +31,7 @@ import select
 import socket
 import struct
 import subprocess
+import tempfile
 import threading
 import time
 
@@ -108,25 +113,110 @@ class Plan:
             args += ["-map", "0:%d" % self.video["index"], "-an", "-sn", "-dn",
                      # Larger pictures shrink to fit 640x480 (aspect kept, even sizes).
                      "-vf", "scale=w='min(640,iw)':h='min(480,ih)'"
-                     ":force_original_aspect_ratio=decrease:force_divisible_by=2",
-                     "-pix_fmt", "yuv420p", "-r", str(self.fps), "-fps_mode", "cfr", "-bf", "0"]
-            if self.video_codec == "h264":
-                # No lookahead: the first pictures leave the encoder at once.
-                args += ["-c:v", "libx264", "-preset", "veryfast", "-x264-params",
-                         "aud=1:rc-lookahead=0:sync-lookahead=0", "-f", "h264"]
-            else:
-                args += ["-c:v", "mpeg4", "-q:v", "4", "-f", "m4v"]
-            args.append("pipe:%d" % video_fd)
+                     ":force_original_aspect_ratio=decrease:force_divisible_by=2"]
+            args += self.video_encoder_args() + ["pipe:%d" % video_fd]
         if self.audio:
-            args += ["-map", "0:%d" % self.audio["index"], "-vn", "-sn", "-dn", "-ac", "2",
-                     "-ar", str(self.sample_rate), "-b:a", str(self.bit_rate)]
-            if self.audio_codec == "aac":
-                args += ["-c:a", "aac", "-f", "adts"]
-            else:  # bare frames: no ID3 tag, no Xing frame
-                args += ["-c:a", "libmp3lame", "-f", "mp3", "-id3v2_version", "0",
-                         "-write_xing", "0"]
-            args.append("pipe:%d" % audio_fd)
+            args += ["-map", "0:%d" % self.audio["index"], "-vn", "-sn", "-dn"]
+            args += self.audio_encoder_args() + ["pipe:%d" % audio_fd]
         return args
+
+    def video_encoder_args(self):
+        args = ["-pix_fmt", "yuv420p", "-r", str(self.fps), "-fps_mode", "cfr", "-bf", "0"]
+        if self.video_codec == "h264":
+            # No lookahead: the first pictures leave the encoder at once.
+            return args + ["-c:v", "libx264", "-preset", "veryfast", "-x264-params",
+                           "aud=1:rc-lookahead=0:sync-lookahead=0", "-f", "h264"]
+        return args + ["-c:v", "mpeg4", "-q:v", "4", "-f", "m4v"]
+
+    def audio_encoder_args(self):
+        args = ["-ac", "2", "-ar", str(self.sample_rate), "-b:a", str(self.bit_rate)]
+        if self.audio_codec == "aac":
+            return args + ["-c:a", "aac", "-f", "adts"]
+        # Bare frames: no ID3 tag, no Xing frame.
+        return args + ["-c:a", "libmp3lame", "-f", "mp3", "-id3v2_version", "0",
+                       "-write_xing", "0"]
+
+    def pace(self, args):
+        """(clock speed, lead in ms) the push keeps to, or None to go as fast as read."""
+        return (1.0, REALTIME_LEAD_MS) if args.realtime else None
+
+    def cleanup(self):
+        pass
+
+
+LIVE_SIZE = "320x240"  # small pictures keep fast live clocks within ffmpeg's reach
+LIVE_FPS = 25
+LIVE_SAMPLE_RATE = 48000
+LIVE_LEAD_MS = 1000  # a live source holds about a second ready when a client joins
+LIVE_GOP = 2 * LIVE_FPS  # a key picture every 2 s: a joining decoder starts soon
+LIVE_TONES = (440, 523, 587, 659, 698, 784, 880, 988)  # one tone per channel, cycled
+_drawtext = None
+
+
+def have_drawtext():
+    """True when this ffmpeg can draw text (the channel name on the picture)."""
+    global _drawtext
+    if _drawtext is None:
+        try:
+            out = subprocess.run(["ffmpeg", "-hide_banner", "-filters"], capture_output=True,
+                                 timeout=10, check=False).stdout
+            _drawtext = b" drawtext " in out
+        except (OSError, subprocess.TimeoutExpired):
+            _drawtext = False
+    return _drawtext
+
+
+class LivePlan(Plan):
+    """An endless live channel: a moving test picture tinted by the channel's
+    place in the table, with its name drawn on it when ffmpeg can, and a sine
+    tone of its own; H.264 (or MPEG-4) and AAC (or MP3) like file streams.
+    Stream time runs clock_speed times as fast as the wall clock: ffmpeg
+    reads its sources at that rate and units are sent no sooner."""
+
+    def __init__(self, name, slot, video_codec="h264", audio_codec="aac", clock_speed=1.0):
+        super().__init__(None, {}, video_codec, audio_codec, 0)
+        self.video = {"live": True}
+        self.audio = {"live": True}
+        self.fps = LIVE_FPS
+        rates = AAC_RATES if audio_codec == "aac" else MP3_RATES
+        self.sample_rate = nearest_rate(LIVE_SAMPLE_RATE, rates)
+        self.bit_rate = AUDIO_BIT_RATE
+        self.duration_ms = 0  # endless
+        self.name, self.slot, self.clock_speed = name, slot, clock_speed
+        self.text_path = None
+
+    def video_filter(self):
+        hue = "hue=h=%d" % (self.slot * 47 % 360)
+        if not have_drawtext():
+            return hue
+        fd, self.text_path = tempfile.mkstemp(prefix="velmora-live-", suffix=".txt")
+        with os.fdopen(fd, "w", encoding="utf-8") as f:
+            f.write(self.name)
+        return (hue + ",drawtext=textfile=%s:expansion=none:fontsize=28:fontcolor=white"
+                ":box=1:boxcolor=black@0.6:x=(w-text_w)/2:y=h-2*text_h" % self.text_path)
+
+    def ffmpeg_args(self, video_fd, audio_fd):
+        rate = ["-readrate", "%g" % self.clock_speed]
+        tone = LIVE_TONES[self.slot % len(LIVE_TONES)]
+        args = ["ffmpeg", "-nostdin", "-v", "error"]
+        args += rate + ["-f", "lavfi", "-i", "testsrc2=size=%s:rate=%d" % (LIVE_SIZE, self.fps)]
+        args += rate + ["-f", "lavfi", "-i", "sine=frequency=%d:sample_rate=%d"
+                        % (tone, self.sample_rate)]
+        args += ["-map", "0:v", "-vf", self.video_filter(), "-g", str(LIVE_GOP)]
+        args += self.video_encoder_args() + ["pipe:%d" % video_fd]
+        args += ["-map", "1:a"] + self.audio_encoder_args() + ["pipe:%d" % audio_fd]
+        return args
+
+    def pace(self, args):
+        return (self.clock_speed, LIVE_LEAD_MS)
+
+    def cleanup(self):
+        if self.text_path:
+            try:
+                os.remove(self.text_path)
+            except OSError:
+                pass
+            self.text_path = None
 
 
 def adts_frame(head):
@@ -349,13 +439,13 @@ class DataLink:
         while time.monotonic() < due and not self.stop.is_set():
             time.sleep(min(POLL_S, max(0.0, due - time.monotonic())))
 
-    def wait_realtime(self, stream_ms):
-        """With --realtime, holds stream time at most REALTIME_LEAD_MS ahead of the clock."""
+    def wait_clock(self, stream_ms, speed, lead_ms):
+        """Holds stream time at most lead_ms ahead of the wall clock run speed times as fast."""
         while not self.stop.is_set():
-            elapsed = (time.monotonic() - self.began) * 1000
-            if stream_ms <= elapsed + REALTIME_LEAD_MS:
+            elapsed = (time.monotonic() - self.began) * 1000 * speed
+            if stream_ms <= elapsed + lead_ms:
                 return
-            time.sleep(min(POLL_S, (stream_ms - elapsed - REALTIME_LEAD_MS) / 1000))
+            time.sleep(min(POLL_S, (stream_ms - elapsed - lead_ms) / 1000 / speed))
 
 
 class Pusher:
@@ -402,6 +492,8 @@ class Pusher:
             self.kill()
             if self.proc:
                 self.proc.wait()
+            if self.plan:
+                self.plan.cleanup()
 
     def push_media(self, link):
         plan = self.plan
@@ -466,6 +558,7 @@ class Pusher:
     def interleave(self, link, streams):
         """Sends the units of all streams, smaller stamp first. False: the push ended early."""
         start_ms = self.plan.start_ms
+        pace = self.plan.pace(self.args)
         cues = [cue for cue in self.cues if cue[1] > start_ms]
         while True:
             pending = self.next_stamps(streams)
@@ -474,8 +567,8 @@ class Pusher:
             if not pending:
                 return True
             stamp, _, units = min(pending, key=lambda p: p[:2])
-            if self.args.realtime:
-                link.wait_realtime(stamp - start_ms)
+            if pace:
+                link.wait_clock(stamp - start_ms, *pace)
             while cues and cues[0][0] <= stamp:
                 text = cues.pop(0)[2].encode("utf-8")[:LENGTH_MAX]
                 if not self.send_chunk(link, len(text), TYPE_SUBTITLE, text):

@@ -15,7 +15,11 @@ the command connection on the next one. On the command connection:
              by a stored length below the plain one), unless --zlib never
   0xBE       media information: reply, then the 584-byte record made from
              ffprobe's view of the file
-  0xC3       channel list: no channels (count 0, length 0)
+  0xC3       channel list: reply payload channel count and stored length (u32
+             LE each), then the table of 36-byte entries (i16 number, one
+             unused byte, NUL-terminated 33-byte name), zlib-compressed when
+             that makes it shorter (unless --zlib never); --channels 0 gives
+             count 0 and length 0
   0xD2/0xD6  select file / subtitle file; refused (0xFF) when not a file
   0xD3       start file stream at the request's u32 at offset 4 (seconds):
              the 40-byte description of what is sent; then, on the newest
@@ -24,8 +28,12 @@ the command connection on the next one. On the command connection:
              chosen with 0xD6), and an end chunk (see stream_push.py). The
              file is transcoded by ffmpeg while it is sent; a running push is
              stopped first. The data connection stays open across streams.
-  0xD4       start live stream: the description of no streams, the marker and
-             an end chunk (no channels are served)
+  0xD4       start live stream of the channel whose number is the request's
+             i32 at offset 0 (refused when there is no such channel): the
+             description (duration 0), then the marker and an endless stream
+             of that channel made by ffmpeg from test sources as it goes out,
+             paced to the wall clock (see stream_push.LivePlan); a running
+             push is stopped first
   0xED       stop stream: ends the push and its ffmpeg at once
 Every reply is 42 bytes: byte 0 unused, byte 1 the command's code (0xFF
 refused), 40 bytes of payload. Commands before a good login are refused.
@@ -41,6 +49,17 @@ Misbehaviour for tests (CODE is a command code in hex such as bf, or "any"):
   --rate BYTES_PER_S    send everything (data connection included) through a
                         link of that speed
 
+Live channels:
+  --channels N          N channels numbered from 1 (default 3): "News 24/7",
+                        "Sports One", ... (names repeat with a number past the
+                        list); N above 1000 sends a table longer than a client
+                        may take, N = 0 an empty list
+  --channels-file PATH  the channels from a JSON list instead: names, or
+                        objects {"number": 7, "name": "News"}
+  --live-clock-speed K  live stream time runs K times as fast as the wall
+                        clock (default 1): ffmpeg makes it and the push sends
+                        it K times faster, stamps stay true to the pictures
+
 Data stream (without these it goes out as fast as the client reads it):
   --video-codec h264|mpeg4  H.264 Annex B (default) or MPEG-4 Part 2
   --audio-codec aac|mp3     AAC in ADTS (default) or bare MP3 frames
@@ -53,7 +72,8 @@ Data stream (without these it goes out as fast as the client reads it):
                         the stream goes on)
 
     streamer_sim.py <folder> [--port N] [--bind ADDRESS] [--user U] [--password P]
-                    [--zlib auto|never] [data stream switches] [misbehaviour switches]
+                    [--zlib auto|never] [--channels N | --channels-file PATH]
+                    [--live-clock-speed K] [data stream switches] [misbehaviour switches]
 
 The base port actually bound (useful with --port 0) is the first and only line
 on stdout. SIGTERM ends it.
@@ -84,10 +104,50 @@ INFO_SIZE = 584
 PORT_TRIES = 50
 RATE_SLICE_S = 0.05  # a rate-limited send goes out in pieces this far apart
 SUBTITLE_EXTENSIONS = (".srt",)
+CHANNEL_NAMES = ("News 24/7", "Sports One", "Movie Max", "Kids Corner", "Music Hits",
+                 "Nature HD", "Cooking Live", "Retro TV")
+CHANNEL_NAME_SIZE = 33  # NUL included
+CHANNEL_ENTRY = struct.Struct("<HB33s")  # the i16 number as its 16 bits
+
+
+def default_channels(count):
+    """count channels numbered from 1, the names repeating with a number past the list."""
+    out = []
+    for i in range(count):
+        name = CHANNEL_NAMES[i % len(CHANNEL_NAMES)]
+        if i >= len(CHANNEL_NAMES):
+            name += " %d" % (i // len(CHANNEL_NAMES) + 1)
+        out.append((i + 1, name))
+    return out
+
+
+def channels_from_file(path):
+    with open(path, encoding="utf-8") as f:
+        items = json.load(f)
+    out = []
+    for i, item in enumerate(items):
+        if isinstance(item, str):
+            out.append((i + 1, item))
+        else:
+            out.append((int(item["number"]), str(item["name"])))
+    return out
+
+
+def channel_table(channels):
+    """The packed table: one 36-byte entry per channel, in table order."""
+    return b"".join(CHANNEL_ENTRY.pack(number & 0xFFFF, 0, fixed(name, CHANNEL_NAME_SIZE))
+                    for number, name in channels)
 
 
 def code_switch(text):
     return "any" if text == "any" else int(text, 16)
+
+
+def positive(text):
+    value = float(text)
+    if not value > 0:
+        raise argparse.ArgumentTypeError("must be above 0")
+    return value
 
 
 def c_text(data):
@@ -234,12 +294,20 @@ class Session:
         self.send(data)
         return True
 
+    def stored(self, plain):
+        """plain, or its zlib stream when that is shorter (and allowed)."""
+        packed = zlib.compress(plain, 9)
+        return packed if self.args.zlib == "auto" and len(packed) < len(plain) else plain
+
     def listing(self, code, path):
         plain = self.server.files.listing(path, code == LIST_SUBS)
-        packed = zlib.compress(plain, 9)
-        use_zlib = self.args.zlib == "auto" and len(packed) < len(plain)
-        stored = packed if use_zlib else plain
+        stored = self.stored(plain)
         return self.reply(code, struct.pack("<II", len(plain), len(stored)), stored)
+
+    def channel_list(self):
+        channels = self.server.channels
+        stored = self.stored(channel_table(channels)) if channels else b""
+        return self.reply(CHANNELS, struct.pack("<II", len(channels), len(stored)), stored)
 
     def handle(self, code, payload):
         if code == LOGIN:
@@ -258,7 +326,7 @@ class Session:
                 return self.send_refusal()
             return self.reply(code, follow=info_record(full))
         if code == CHANNELS:
-            return self.reply(code, struct.pack("<II", 0, 0))
+            return self.channel_list()
         if code in (SELECT, SELECT_SUBS):
             full = files.local(c_text(payload))
             if not full or not os.path.isfile(full):
@@ -279,18 +347,26 @@ class Session:
 
     def start_stream(self, code, request):
         """Stops any running push, answers with the description of what will be
-        sent, then pushes it on the data connection (a live start: no media)."""
+        sent, then pushes it on the data connection."""
         self.server.stop_push()
-        plan = None
+        a = self.args
+        subtitles = None
         if code == START_FILE:
             start_s = struct.unpack_from("<I", request, 4)[0]
-            plan = stream_push.Plan(self.selected, probe(self.selected), self.args.video_codec,
-                                    self.args.audio_codec, start_s)
-        description = plan.description() if plan else stream_push.Plan(None, {}).description()
-        ok = self.reply(code, description)
+            plan = stream_push.Plan(self.selected, probe(self.selected), a.video_codec,
+                                    a.audio_codec, start_s)
+            subtitles = self.subtitles
+        else:
+            number = struct.unpack_from("<i", request, 0)[0]
+            slot = next((i for i, (n, _) in enumerate(self.server.channels) if n == number),
+                        None)
+            if slot is None:
+                return self.send_refusal()
+            plan = stream_push.LivePlan(self.server.channels[slot][1], slot, a.video_codec,
+                                        a.audio_codec, a.live_clock_speed)
+        ok = self.reply(code, plan.description())
         if ok:
-            self.server.start_push(stream_push.Pusher(self.server, self.args, plan,
-                                                      self.subtitles))
+            self.server.start_push(stream_push.Pusher(self.server, a, plan, subtitles))
         return ok
 
     def send_refusal(self):
@@ -321,6 +397,8 @@ class Server:
     def __init__(self, args):
         self.args = args
         self.files = Files(args.folder)
+        self.channels = (channels_from_file(args.channels_file) if args.channels_file
+                         else default_channels(args.channels))
         self.data_lock = threading.Lock()
         self.data_conns = []
         self.push_lock = threading.Lock()
@@ -402,6 +480,9 @@ def main():
     parser.add_argument("--user", default="viewer")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--zlib", choices=("auto", "never"), default="auto")
+    parser.add_argument("--channels", type=int, default=3, metavar="N")
+    parser.add_argument("--channels-file", default=None, metavar="PATH")
+    parser.add_argument("--live-clock-speed", type=positive, default=1.0, metavar="K")
     parser.add_argument("--refuse-login", action="store_true")
     parser.add_argument("--no-hello", action="store_true")
     for switch in ("--refuse", "--echo-other", "--stall", "--close-mid-reply", "--garbage"):

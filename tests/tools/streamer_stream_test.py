@@ -2,7 +2,8 @@
 """Runs tools/streamer_sim.py on clips made with ffmpeg's lavfi sources and
 reads its data stream back with tools/stream_check.py: clean streams must
 decode and match their description, each data-connection fault must be seen
-as that fault."""
+as that fault; a live channel from the channel list streams without end
+until it is stopped."""
 
 import os
 import signal
@@ -45,7 +46,8 @@ class StreamerStreamTest(unittest.TestCase):
         try:
             port = sim.stdout.readline().strip()
             out = tempfile.mkdtemp(dir=self.folder.name)
-            result = subprocess.run([sys.executable, CHECK, port, path, "--out", out,
+            where = [path] if path else []
+            result = subprocess.run([sys.executable, CHECK, port, *where, "--out", out,
                                      "--timeout", "10", *check_args],
                                     capture_output=True, text=True, timeout=60)
             return result.returncode, result.stdout
@@ -69,6 +71,10 @@ class StreamerStreamTest(unittest.TestCase):
             # A later --timeout wins: one quiet second counts as the stall.
             (["--data-stall-after", "20000"], "clip.mp4", ["--timeout", "1"], STALLED,
              ["no data"]),
+            # Two seconds of a live channel, its clock run four times as fast.
+            (["--live-clock-speed", "4"], None, ["--channels", "--live", "2", "--seconds", "2"],
+             OK, ["channels: 3", "channel_table:", "channel 2: Sports One", "duration_ms=0",
+                  "video: h264 320x240", "audio: aac 48000 Hz 2 ch"]),
         ]
         for switches, path, check_args, status, lines in cases:
             with self.subTest(switches=switches, path=path):
