@@ -66,7 +66,8 @@ struct Navigation {
     uint8_t player_fullscreen;
     uint8_t audio_open;
     char current_media_path[PATH_SIZE];
-    int32_t current_channel;
+    int32_t current_channel;  // live: the row of the channel table playing, -1 = none
+    int32_t channel_number;   // live: that entry's number ("Ch %d"), sent with stream starts
     int32_t current_list_index;
     uint8_t stream_video_codec;  // streamed item's codecs, 255 = none
     uint8_t stream_audio_codec;

@@ -35,6 +35,7 @@ void take_play_request(AppState* app)
     app->ui.play_requested = 0;
     switch (app->browser.browse_mode) {
     case BROWSE_REMOTE: app->nav.media_kind = MEDIA_KIND_STREAMED; break;
+    case BROWSE_CHANNELS: app->nav.media_kind = MEDIA_KIND_LIVE; break;  // channel_select chose
     case BROWSE_RECORDINGS:
     case BROWSE_LOCAL:
     case BROWSE_UPNP: app->nav.media_kind = MEDIA_KIND_DIRECT; break;
@@ -44,7 +45,8 @@ void take_play_request(AppState* app)
         break;
     default: break;
     }
-    app->nav.current_channel = -1;
+    if (app->nav.media_kind != MEDIA_KIND_LIVE)
+        app->nav.current_channel = -1;
     app->nav.current_list_index = -1;
     // A new choice is shown in the player, even when it was made in the
     // library view (items that follow it stay hidden the same way).

@@ -88,7 +88,7 @@ int start_file_stream(AppState* app)
 {
     const NowPlaying& now = app->now;
     const StreamChoices choices{
-        std::max(app->nav.current_channel, 0),
+        app->nav.channel_number,
         static_cast<uint32_t>(std::max<int64_t>(now.start_ms, 0) / MS_PER_SECOND), now.audio_stream,
         now.video_stream, now.subtitle_stream};
     const StreamRequest request = stream_request_make(app->settings, choices);
