@@ -108,7 +108,10 @@ void open_from_bar(AppState* app, int mode, int playlist)
 {
     BrowserState& b = app->browser;
     const char* previous = PLAYLISTS_FOLDER;
-    if (b.browse_mode == BROWSE_PLAYLIST_ITEMS)
+    const bool lists = b.browse_mode == BROWSE_PLAYLIST_ITEMS || b.browse_mode == BROWSE_PLAYLISTS;
+    if (mode == BROWSE_RECORDINGS && (lists || b.browse_mode == BROWSE_RECORDINGS))
+        previous = lists ? PLAYLISTS_FOLDER : "";
+    else if (b.browse_mode == BROWSE_PLAYLIST_ITEMS)
         previous = mode == BROWSE_PLAYLISTS ? PLAYLISTS_FOLDER : "";
     else if (b.browse_mode == BROWSE_PLAYLISTS)
         previous = mode == BROWSE_PLAYLIST_ITEMS ? PLAYLISTS_FOLDER : "";
@@ -136,6 +139,11 @@ void playlists_pressed(AppState* app, RegistrySlot*)
 void favorites_pressed(AppState* app, RegistrySlot*)
 {
     browser_show_favorites(app);
+}
+
+void recordings_pressed(AppState* app, RegistrySlot*)
+{
+    open_from_bar(app, BROWSE_RECORDINGS, 0);
 }
 
 // ---- favorites ------------------------------------------------------------------
@@ -374,6 +382,9 @@ int playlist_top_buttons(const AppState* app, BarButton* out)
         out[n++] = {"Bookmark Folder", bookmark_folder};
         if (selected(app))
             out[n++] = {"Bookmark", bookmark};
+    } else if (!adding(app)) {
+        // Among the lists the bookmark buttons give way to the recordings.
+        out[n++] = {"Recordings", recordings_pressed};
     }
     return n;
 }

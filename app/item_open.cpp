@@ -37,7 +37,7 @@ int open_direct(AppState* app)
         return ERR_MEDIA_OPEN;
     // Recordings are played by the streaming session's file reader.
     if (is_recording(path))
-        return ERR_MEDIA_OPEN;
+        return stream_recording_open(app);
     const EngineContext ctx{&app->now, &app->out, &app->flags, &app->settings, &app->cues};
     const int r = media_open(ctx, path);
     if (r != RESULT_OK)
@@ -61,7 +61,8 @@ int remote_media_open(AppState* app)
     switch (app->nav.media_kind) {
     case MEDIA_KIND_DIRECT: r = open_direct(app); break;
     case MEDIA_KIND_STREAMED: r = stream_file_open(app); break;
-    default: break;  // live channels are not offered yet
+    case MEDIA_KIND_LIVE: r = stream_live_open(app); break;
+    default: break;
     }
     flags_clear(&app->flags, APP_OPENING);
     if (r != RESULT_OK)

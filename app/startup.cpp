@@ -25,10 +25,12 @@ extern "C" {
 #include "browser/playlist.h"
 #include "engine/info_cache.h"
 #include "engine/thumbnail.h"
+#include "platform/data_paths.h"
 #include "platform/media_enums.h"
 #include "platform/net.h"
 #include "platform/x11_window.h"
 #include "render/gl_context.h"
+#include "streamer/timeshift.h"
 #include "ui/artwork.h"
 #include "ui/events.h"
 #include "ui/layers.h"
@@ -420,6 +422,10 @@ void release_resources(AppState* app)
 int app_main()
 {
     ::mkdir("data", 0755);  // the program's data folder, beside it
+    ::mkdir(RECORDINGS_FOLDER, 0755);
+    // Time-shift files belong to one session: any found now were left by a
+    // run that ended without closing them (a crash or a power loss).
+    tsb_remove_stale(RECORDINGS_FOLDER);
     signals_install();
     const int started = start_up();
     if (started == 0 && !g_quit_signalled)

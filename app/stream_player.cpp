@@ -5,6 +5,8 @@
 #include <cstring>
 #include <mutex>
 
+#include <unistd.h>
+
 #include <SDL/SDL.h>
 
 #include "app/app_state.h"
@@ -19,6 +21,7 @@
 #include "platform/sync.h"
 #include "platform/text_copy.h"
 #include "render/gl_context.h"
+#include "streamer/recording_file.h"
 
 namespace {
 
@@ -84,21 +87,33 @@ void fetch_tags(AppState* app)
     copy_text(now.genre, sizeof now.genre, record.genre);
 }
 
-int start_file_stream(AppState* app)
+// A stream start (file or live) and its description.
+int start_stream(AppState* app, uint8_t command, uint32_t start_seconds)
 {
     const NowPlaying& now = app->now;
-    const StreamChoices choices{
-        app->nav.channel_number,
-        static_cast<uint32_t>(std::max<int64_t>(now.start_ms, 0) / MS_PER_SECOND), now.audio_stream,
-        now.video_stream, now.subtitle_stream};
+    const StreamChoices choices{app->nav.channel_number, start_seconds, now.audio_stream,
+                                now.video_stream, now.subtitle_stream};
     const StreamRequest request = stream_request_make(app->settings, choices);
     uint8_t description[REPLY_PAYLOAD_SIZE] = {};
-    const int r = link_request(&app->link, CMD_START_FILE_STREAM, &request, sizeof request,
-                               description, sizeof description, app->link.times.reply_ms);
+    const int r = link_request(&app->link, command, &request, sizeof request, description,
+                               sizeof description, app->link.times.reply_ms);
     if (r != RESULT_OK)
         return r;
     app->stream_player.info = stream_description_parse(description);
     return RESULT_OK;
+}
+
+// What every opened stream shares: the flags and whether it can be moved in.
+void stream_opened(AppState* app, bool seek_disabled)
+{
+    app->stream_player.seek_disabled = seek_disabled ? 1 : 0;
+    flags_set(&app->flags, APP_MEDIA_OPEN);
+    app->nav.source_kind = SOURCE_KIND_STREAMER;
+}
+
+bool local_recording(const AppState* app)
+{
+    return app->stream_player.recording != nullptr;
 }
 
 // ---- the player loop's hooks ---------------------------------------------------------------
@@ -179,7 +194,7 @@ void waiting_pass(AppState* app)
 void buffer_watch(AppState* app)
 {
     StreamPlayer& sp = app->stream_player;
-    if (app->stream.ended.load())
+    if (app->stream.ended.load() || local_recording(app))
         return;
     const int fill = fill_percent(app);
     if (fill < UNDERRUN_PERCENT) {
@@ -207,7 +222,8 @@ void frame_pass(AppState* app, uint32_t now_tick)
             show_picture(app);
             advance = true;
         }
-        advance = advance || (duration > 0 && sp.video_clock_ms >= duration - END_RUN_MS);
+        const int64_t end = app->now.media_start_ms + duration;
+        advance = advance || (duration > 0 && sp.video_clock_ms >= end - END_RUN_MS);
         if (advance)
             sp.video_clock_ms += sp.frame_interval_ms;
         if (++sp.frames_shown % DRIFT_FRAMES == 0 && has_audio(app))
@@ -232,7 +248,7 @@ bool item_ended(AppState* app)
 {
     StreamPlayer& sp = app->stream_player;
     const int64_t duration = sp.info.duration_ms;
-    if (duration > 0 && session_clock(app) >= duration)
+    if (duration > 0 && session_clock(app) >= app->now.media_start_ms + duration)
         return true;
     if (!app->stream.ended.load())
         return false;
@@ -321,21 +337,48 @@ long network_read(void* context, uint8_t* buffer, size_t capacity, int64_t buffe
     return std::max(got, 0L);  // a closed or failing connection stalls: "No link!"
 }
 
+// A recording's chunks up to where they end, then an end chunk of our own
+// (the file holds none), so that the session ends as a stream does.
+long disk_read(void* context, uint8_t* buffer, size_t capacity, int64_t, bool)
+{
+    auto* app = static_cast<AppState*>(context);
+    StreamPlayer& sp = app->stream_player;
+    if (sp.recording_pos >= sp.recording_end) {
+        if (sp.recording_ended || capacity < CHUNK_HEADER_SIZE)
+            return 0;
+        const uint8_t end[CHUNK_HEADER_SIZE] = {0, 0, 0, CHUNK_END};
+        std::memcpy(buffer, end, sizeof end);
+        sp.recording_ended = 1;
+        return sizeof end;
+    }
+    const size_t n = static_cast<size_t>(
+        std::min<uint64_t>(capacity, sp.recording_end - sp.recording_pos));
+    const ssize_t got = ::pread(sp.recording->fd, buffer, n, static_cast<off_t>(sp.recording_pos));
+    if (got <= 0)
+        return 0;  // a read that fails now may not fail later: nothing this pass
+    sp.recording_pos += static_cast<uint64_t>(got);
+    return got;
+}
+
 void session_start(AppState* app)
 {
     StreamPlayer& sp = app->stream_player;
     StreamSession& ss = app->stream;
-    const bool kept = has(app, APP_REMOTE_SESSION);
+    // A recording from the disk plays at once: its bytes do not keep anyone waiting.
+    const bool kept = has(app, APP_REMOTE_SESSION) || local_recording(app);
     ss.lock = app->frame.player_stream_lock;
     ss.flags = &app->flags;
-    stream_session_reset(&ss, has_video(app), has_audio(app), app->settings.stream_quality, !kept);
+    // A network stream starts with the marker unless the kept session goes on;
+    // a recording's bytes begin at a chunk.
+    const bool resync = !has(app, APP_REMOTE_SESSION) && !local_recording(app);
+    stream_session_reset(&ss, has_video(app), has_audio(app), app->settings.stream_quality, resync);
     stream_decoders_flush(app);
     {
         LockGuard guard(app->frame.player_audio_lock);
         sp.pcm.count = sp.pcm.stamp_count = sp.pcm.stamp_head = 0;
         sp.pcm.played_since_stamp = 0;
     }
-    sp.start_ms = app->now.start_ms;
+    sp.start_ms = app->now.media_start_ms + app->now.start_ms;
     sp.video_clock_ms = sp.start_ms;
     sp.audio_clock_ms = sp.start_ms;
     sp.frame_interval_ms = MS_PER_SECOND / stream_frame_rate(sp.info);
@@ -348,7 +391,8 @@ void session_start(AppState* app)
     sp.subtitle_tick = 0;
     sp.next_frame_tick = SDL_GetTicks();
     NowPlaying& now = app->now;
-    now.media_start_ms = 0;
+    if (!local_recording(app))
+        now.media_start_ms = 0;
     now.duration_ms = sp.seek_disabled ? 0 : static_cast<int32_t>(sp.info.duration_ms);
     now.audio_only = has_video(app) ? 0 : 1;
     now.no_audio = has_audio(app) ? 0 : 1;
@@ -389,12 +433,44 @@ int stream_file_open(AppState* app)
         return r;
     if (media_class_of_name(path, MEDIA_CLASS_OTHER) == MEDIA_CLASS_AUDIO)
         fetch_tags(app);
-    r = start_file_stream(app);
-    if (r != RESULT_OK)
-        return r;
-    app->stream_player.seek_disabled = app->stream_player.info.duration_ms == 0 ? 1 : 0;
-    flags_set(&app->flags, APP_MEDIA_OPEN);
-    app->nav.source_kind = SOURCE_KIND_STREAMER;
+    const auto start_s = static_cast<uint32_t>(std::max<int64_t>(now.start_ms, 0) / MS_PER_SECOND);
+    r = start_stream(app, CMD_START_FILE_STREAM, start_s);
+    if (r == RESULT_OK)
+        stream_opened(app, app->stream_player.info.duration_ms == 0);
+    return r;
+}
+
+int stream_live_open(AppState* app)
+{
+    std::lock_guard<std::mutex> exchange(streamer_command_lock());
+    copy_text(app->now.cover_path, sizeof app->now.cover_path, PLACEHOLDER_COVER);
+    int r = link_ensure_connected(&app->link);
+    if (r == RESULT_OK)
+        r = start_stream(app, CMD_START_LIVE_STREAM, 0);
+    if (r == RESULT_OK) {
+        app->stream_player.info.duration_ms = 0;  // live: endless
+        app->now.start_ms = 0;
+        stream_opened(app, true);  // no time-shift store: played straight from the socket
+    }
+    return r;
+}
+
+int stream_recording_open(AppState* app)
+{
+    StreamPlayer& sp = app->stream_player;
+    RecordingPlayback playback;
+    const int64_t resume = std::max<int64_t>(app->now.start_ms, 0);
+    if (recording_open_for_play(app->nav.current_media_path, resume, &playback, &sp.recording) !=
+        RESULT_OK)
+        return ERR_MEDIA_OPEN;
+    sp.info = playback.description;
+    sp.info.duration_ms = playback.duration_ms;
+    sp.recording_pos = playback.start_offset;
+    sp.recording_end = playback.data_end;
+    sp.recording_ended = 0;
+    app->now.media_start_ms = playback.start_ms;
+    copy_text(app->now.cover_path, sizeof app->now.cover_path, PLACEHOLDER_COVER);
+    stream_opened(app, playback.seek_disabled != 0);
     return RESULT_OK;
 }
 
@@ -404,7 +480,7 @@ int stream_session_run(AppState* app)
     StreamPlayer& sp = app->stream_player;
     if (app->nav.audio_open)
         SDL_PauseAudio(0);  // the callback plays silence until the session plays
-    const StreamSource source{app, network_read};
+    const StreamSource source{app, local_recording(app) ? disk_read : network_read};
     sp.receiver = std::jthread([app, source] { stream_receive(&app->stream, source); });
     if (has_audio(app))
         sp.audio_thread = std::jthread(
@@ -430,6 +506,10 @@ int stream_session_run(AppState* app)
 
 void stream_session_close(AppState* app)
 {
+    if (local_recording(app)) {
+        app->stream_player.recording.reset();
+        return;
+    }
     StreamerLink* link = &app->link;
     if (has(app, APP_STREAM_STALLED)) {
         link_disconnect(link);

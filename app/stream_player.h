@@ -13,7 +13,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <thread>
+
+#include "platform/file_io.h"
 
 #include "render/video_planes.h"
 #include "streamer/remote.h"
@@ -59,6 +62,12 @@ struct StreamPlayer {
     uint8_t stop_requested;
     uint8_t picture_shown;
     uint8_t video_drained;  // the decoder was told the stream ended
+    // A recording played from the disk: the file, where reading stands and
+    // where its chunks end (receiver thread while the session runs).
+    std::unique_ptr<FileHandle> recording;
+    uint64_t recording_pos;
+    uint64_t recording_end;
+    uint8_t recording_ended;  // the end was handed to the receiver
     std::jthread receiver;
     std::jthread audio_thread;
 };
@@ -69,6 +78,11 @@ const char* stream_notice(const AppState* app, char* buffer, size_t size);
 // Opens a streamer file (nav.current_media_path): select, subtitle, stream
 // start. 0 or a negative ResultCode (the link down after a socket failure).
 int stream_file_open(AppState* app);
+// Starts the live channel nav.channel_number. 0 or a negative ResultCode.
+int stream_live_open(AppState* app);
+// Opens a ".vlm" recording (nav.current_media_path) at the resume
+// position: 0 or ERR_MEDIA_OPEN for a file that is missing or not sound.
+int stream_recording_open(AppState* app);
 // Runs the session on the opened stream until it ends: 0 (ended, or a move
 // or previous/next asked for), 1 (stopped by the user), DISPATCH_LEAVE, or a
 // negative ResultCode.
