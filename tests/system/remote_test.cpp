@@ -21,7 +21,9 @@ using namespace harness;
 
 constexpr int REMOTE_MEDIA_X = 499, REMOTE_MEDIA_Y = 245;  // the home screen's second tile
 
-constexpr int PLAY_X = 940, PLAY_Y = 565;  // the panel's "Play", bottom right
+constexpr int PLAY_X = 940, PLAY_Y = 565;             // the panel's "Play", bottom right
+constexpr int PLAYLISTS_X = 831, PLAYLISTS_Y = 495;   // the home screen's last tile
+constexpr int RECORDINGS_X = 694, RECORDINGS_Y = 35;  // the lists' third top button
 
 // Seconds of an "HH:MM:SS" read from the screen; -1 when there is none.
 int clock_seconds(const std::string& text)
@@ -100,6 +102,47 @@ TEST_F(RemoteProgram, TheAccountFindsTheStreamerWhoseFilesShowTheirInformationAn
     // under it shows the list is back.
     EXPECT_TRUE(shows("song.mp3", 0, LIST_Y + 2 * ROW_H, LIST_W, ROW_H))
         << "stop did not return to the list: " << seen_;
+    EXPECT_EQ(player_->terminate(), 0);
+}
+
+// Recordings, written from the stream by a recorder of the tests' own (one
+// finished, one cut short as a crash leaves it), play from the recordings
+// list through the session and end back on the list.
+TEST_F(RemoteProgram, RecordingsPlayFromTheRecordingsList)
+{
+    MediaFolder media;
+    run("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=640x480:rate=25:duration=4 "
+        "-f lavfi -i sine=duration=4 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac "
+        "-shortest " +
+        media.path() + "clip.mp4");
+    SimProcess streamer;
+    ASSERT_TRUE(streamer.start("streamer_sim.py", {media.path(), "--port", "0"}));
+    const std::string folder = folder_.file("data/recordings/");
+    run("mkdir -p " + folder);
+    const std::string record = "python3 " + std::string(VELMORA_SOURCE_DIR) +
+                               "/tools/record_stream.py " + std::to_string(streamer.port()) +
+                               " /clip.mp4 ";
+    run(record + folder + "Finished.vlm && " + record + folder + "Crashed.vlm --crash");
+    ASSERT_TRUE(write_settings(folder_, [](Settings& s) { s.auto_hide_controls = 0; }));
+    start();
+    click(PLAYLISTS_X, PLAYLISTS_Y);
+    ::sleep(2);  // the lists' screen with its buttons
+    click(RECORDINGS_X, RECORDINGS_Y);
+    ASSERT_TRUE(list_shows("Finished")) << seen_;
+    for (int row : {0, 1}) {
+        SCOPED_TRACE(row);
+        tap_row(row);
+        ::sleep(1);
+        click(PLAY_X, PLAY_Y);
+        const std::string start = shot("start.png");
+        EXPECT_TRUE(eventually([&] {
+            return differing(start, shot("moved.png"), 0, 0, WINDOW_W, 400) > 1000;
+        })) << log();
+        // Four seconds of film, then the list again (the row below the
+        // highlighted one reads reliably).
+        EXPECT_TRUE(shows(row == 0 ? "Finished" : "Crashed", 0, LIST_Y, LIST_W, 2 * ROW_H))
+            << seen_;
+    }
     EXPECT_EQ(player_->terminate(), 0);
 }
 
