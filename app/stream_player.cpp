@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -120,8 +121,14 @@ bool local_recording(const AppState* app)
 
 void show_picture(AppState* app)
 {
-    if (!stream_video_draw(app))
+    StreamStats& stats = app->stream_player.stats;
+    if (stream_video_draw(app)) {
+        stats.pictures++;
+        if (!stats.first_picture_tick)
+            stats.first_picture_tick = SDL_GetTicks();
+    } else {
         video_area_clear();
+    }
     app->stream_player.picture_shown = 1;
     NowPlaying& now = app->now;
     now.redraw_request_count = 0;
@@ -201,6 +208,7 @@ void buffer_watch(AppState* app)
         flags_clear(&app->flags, APP_PLAYING);
         flags_set(&app->flags, APP_REBUFFERING);
         sp.full_passes = 0;
+        sp.stats.rebuffers++;
         if (++sp.underruns >= LOW_BANDWIDTH_UNDERRUNS)
             flags_set(&app->flags, APP_LOW_BANDWIDTH);
         sp.shown_fill = -1;
@@ -360,6 +368,16 @@ long disk_read(void* context, uint8_t* buffer, size_t capacity, int64_t, bool)
     return got;
 }
 
+void report_stats(const StreamStats& st)
+{
+    const char* on = std::getenv("VELMORA_PLAYBACK_STATS");
+    if (!on || std::strcmp(on, "1") != 0)
+        return;
+    const long first = st.first_picture_tick ? long(st.first_picture_tick - st.open_tick) : -1;
+    std::fprintf(stderr, "velmora-stream-stats: pictures=%u rebuffers=%u first_picture_ms=%ld\n",
+                 st.pictures, st.rebuffers, first);
+}
+
 void session_start(AppState* app)
 {
     StreamPlayer& sp = app->stream_player;
@@ -384,6 +402,10 @@ void session_start(AppState* app)
     sp.frame_interval_ms = MS_PER_SECOND / stream_frame_rate(sp.info);
     sp.drift_ms = 0;
     sp.frames_shown = 0;
+    if (!has(app, APP_REMOTE_SESSION)) {
+        const uint32_t opened = sp.stats.open_tick;
+        sp.stats = StreamStats{opened, 0, 0, 0};
+    }
     sp.underruns = sp.full_passes = 0;
     sp.shown_fill = -1;
     sp.stop_requested = sp.video_drained = sp.picture_shown = 0;
@@ -420,6 +442,7 @@ const char* stream_notice(const AppState* app, char* buffer, size_t size)
 
 int stream_file_open(AppState* app)
 {
+    app->stream_player.stats.open_tick = SDL_GetTicks();
     std::lock_guard<std::mutex> exchange(streamer_command_lock());
     NowPlaying& now = app->now;
     copy_text(now.cover_path, sizeof now.cover_path, PLACEHOLDER_COVER);
@@ -442,6 +465,7 @@ int stream_file_open(AppState* app)
 
 int stream_live_open(AppState* app)
 {
+    app->stream_player.stats.open_tick = SDL_GetTicks();
     std::lock_guard<std::mutex> exchange(streamer_command_lock());
     copy_text(app->now.cover_path, sizeof app->now.cover_path, PLACEHOLDER_COVER);
     int r = link_ensure_connected(&app->link);
@@ -497,6 +521,7 @@ int stream_session_run(AppState* app)
     }
     if (app->nav.audio_open)
         SDL_PauseAudio(1);
+    report_stats(sp.stats);
     const int received = app->stream.result.load();
     if (received < 0 && r == RESULT_OK)
         r = received;

@@ -42,6 +42,15 @@ struct PcmQueue {
     uint32_t played_since_stamp;
 };
 
+// What a session did, printed at its end when VELMORA_PLAYBACK_STATS=1
+// (benchmarks read it).
+struct StreamStats {
+    uint32_t open_tick;           // the item's open began
+    uint32_t first_picture_tick;  // 0 until the first picture (or sound) played
+    uint32_t pictures;
+    uint32_t rebuffers;  // under-runs after preroll
+};
+
 struct StreamPlayer {
     StreamDescription info;  // the stream's description (main thread)
     PcmQueue pcm;
@@ -58,6 +67,7 @@ struct StreamPlayer {
     int32_t shown_fill;  // the "Buf:" percentage last drawn
     uint32_t subtitle_serial;
     uint32_t subtitle_tick;
+    StreamStats stats;
     uint8_t seek_disabled;
     uint8_t stop_requested;
     uint8_t picture_shown;
