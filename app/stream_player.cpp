@@ -107,6 +107,12 @@ int start_stream(AppState* app, uint8_t command, uint32_t start_seconds)
 // What every opened stream shares: the flags and whether it can be moved in.
 void stream_opened(AppState* app, bool seek_disabled)
 {
+    // A live channel is shown by its number and name; anything else by its path.
+    char* title = app->player.remote_title;
+    title[0] = '\0';
+    if (app->nav.media_kind == MEDIA_KIND_LIVE)
+        std::snprintf(title, PLAYER_LABEL_SIZE, "Ch %d  %.200s", app->nav.channel_number,
+                      app->nav.current_media_path);
     app->stream_player.seek_disabled = seek_disabled ? 1 : 0;
     flags_set(&app->flags, APP_MEDIA_OPEN);
     app->nav.source_kind = SOURCE_KIND_STREAMER;
