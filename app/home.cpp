@@ -75,11 +75,13 @@ void settings_menu(AppState* app, RegistrySlot*)
     settings_menu_open(&app->settings, &app->ui, show_home);
 }
 
-void open_help(AppState*, RegistrySlot*)
+void open_help(AppState* app, RegistrySlot*)
 {
     char url[256];
     help_page_url(url, sizeof url);
     shell_open(url);
+    // The screen stays: the released button, redrawn under the press, is shown.
+    present(&app->ui);
 }
 
 void exit_program(AppState* app, RegistrySlot*)
