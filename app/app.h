@@ -43,6 +43,10 @@ void main_loop(AppState* app);
 // doing (the current list's source, the browse mode, the media kind).
 void show_error(AppState* app, int code);
 
+// The frame every screen but the home screen draws on: background, title
+// bar and bottom bar.
+void draw_screen_frame(AppState* app);
+
 // Switches the window between its framed size and borderless full screen
 // for the player (off again when leaving the player). Does nothing under
 // always_fullscreen or without a native window.

@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/app_state.h"
 #include "app/browser_screen.h"
+#include "app/channels_screen.h"
 #include "platform/shell.h"
 #include "platform/text_copy.h"
 #include "settings/settings_screens.h"
@@ -37,6 +38,10 @@ void remote_media(AppState* app, RegistrySlot*)
 {
     show_remote_media(app);
 }
+void live_channels(AppState* app, RegistrySlot*)
+{
+    show_channels(app, false);
+}
 
 void playlists(AppState* app, RegistrySlot*);
 void settings_menu(AppState* app, RegistrySlot*);
@@ -50,9 +55,9 @@ struct HomeTile {
 
 // Row by row, left to right.
 const HomeTile TILES[6] = {
-    {"Local Media", ART_MOVIE, local_media}, {"Remote Media", ART_REMOTE, remote_media},
-    {"DLNA/UPNP", ART_UPNP, upnp_servers},   {"Settings", ART_SETTINGS, settings_menu},
-    {"Live Streaming", ART_TV, nullptr},     {"Playlists", ART_FAVS, playlists},
+    {"Local Media", ART_MOVIE, local_media},   {"Remote Media", ART_REMOTE, remote_media},
+    {"DLNA/UPNP", ART_UPNP, upnp_servers},     {"Settings", ART_SETTINGS, settings_menu},
+    {"Live Streaming", ART_TV, live_channels}, {"Playlists", ART_FAVS, playlists},
 };
 
 void local_media(AppState* app, RegistrySlot*)
@@ -70,11 +75,13 @@ void settings_menu(AppState* app, RegistrySlot*)
     settings_menu_open(&app->settings, &app->ui, show_home);
 }
 
-void open_help(AppState*, RegistrySlot*)
+void open_help(AppState* app, RegistrySlot*)
 {
     char url[256];
     help_page_url(url, sizeof url);
     shell_open(url);
+    // The screen stays: the released button, redrawn under the press, is shown.
+    present(&app->ui);
 }
 
 void exit_program(AppState* app, RegistrySlot*)

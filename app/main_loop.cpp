@@ -59,18 +59,6 @@ void take_play_request(AppState* app)
 constexpr uint32_t TITLE_BAR_FILL = 0xFF151515;
 constexpr uint32_t BOTTOM_BAR_FILL = 0xFF606060;
 
-// The frame every screen but the home screen draws on: background, title
-// bar and bottom bar.
-void draw_screen_frame(AppState* app)
-{
-    Surface* s = app->ui.ui_surface;
-    if (!s)
-        return;
-    copy_pixels(s, artwork(s->w < s->h ? ART_BACKGROUND_TALL : ART_BACKGROUND2), 0, 0);
-    fill_rect(s, 0, 0, s->w, TITLE_BAR_HEIGHT, TITLE_BAR_FILL);
-    fill_rect(s, 0, s->h - BOTTOM_BAR_HEIGHT, s->w, BOTTOM_BAR_HEIGHT, BOTTOM_BAR_FILL);
-}
-
 void draw_current_screen(AppState* app)
 {
     if (!app->ui.current_screen) {
@@ -86,6 +74,16 @@ void draw_current_screen(AppState* app)
 }
 
 }  // namespace
+
+void draw_screen_frame(AppState* app)
+{
+    Surface* s = app->ui.ui_surface;
+    if (!s)
+        return;
+    copy_pixels(s, artwork(s->w < s->h ? ART_BACKGROUND_TALL : ART_BACKGROUND2), 0, 0);
+    fill_rect(s, 0, 0, s->w, TITLE_BAR_HEIGHT, TITLE_BAR_FILL);
+    fill_rect(s, 0, s->h - BOTTOM_BAR_HEIGHT, s->w, BOTTOM_BAR_HEIGHT, BOTTOM_BAR_FILL);
+}
 
 void show_error(AppState* app, int code)
 {

@@ -1,0 +1,87 @@
+// The live channel screen in the whole program under Xvfb, against the
+// streamer and directory simulators: with no table yet, "Live Streaming"
+// fetches the streamer's channels, lists them and keeps them in the
+// preferences; a streamer without channels gives the no-channels message.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/settings.h"
+#include "program_fixture.h"
+#include "tests/streamer/sim_process.h"
+
+namespace {
+
+using namespace harness;
+
+constexpr int LIVE_X = 500, LIVE_Y = 495;  // the home screen's fifth tile
+constexpr int BARS_H = 70;                 // title and bottom bar
+
+class ChannelsProgram : public ProgramTest {
+protected:
+    // Starts the simulators (the streamer with `channel_args`) and the
+    // program logged in to that streamer, then taps "Live Streaming".
+    void open_channels(const std::vector<std::string>& channel_args)
+    {
+        std::vector<std::string> args = {media_.path(), "--port",     "0", "--user",
+                                         "me",          "--password", "pw"};
+        args.insert(args.end(), channel_args.begin(), channel_args.end());
+        ASSERT_TRUE(streamer_.start("streamer_sim.py", args));
+        ASSERT_TRUE(directory_.start(
+            "directory_sim.py", {"--port", "0", "--account",
+                                 "me=127.0.0.1,127.0.0.1," + std::to_string(streamer_.port())}));
+        ASSERT_TRUE(write_settings(folder_, [](Settings& s) {
+            s.remember_login = 1;
+            std::snprintf(s.username, sizeof s.username, "me");
+            std::snprintf(s.password, sizeof s.password, "pw");
+        }));
+        ASSERT_NO_FATAL_FAILURE(
+            start({"VELMORA_DIRECTORY=127.0.0.1,127.0.0.1," + std::to_string(directory_.port())}));
+        click(LIVE_X, LIVE_Y);
+    }
+    // The space between the bars, where the rows and the message box are.
+    bool screen_shows(const std::string& text)
+    {
+        return shows(text, 0, BARS_H, WINDOW_W, WINDOW_H - 2 * BARS_H);
+    }
+
+    MediaFolder media_;
+    SimProcess streamer_;
+    SimProcess directory_;
+};
+
+TEST_F(ChannelsProgram, AnEmptyTableIsFetchedListedAndKept)
+{
+    ASSERT_NO_FATAL_FAILURE(open_channels({}));
+    ASSERT_TRUE(screen_shows("News 24/7")) << seen_ << log();
+    EXPECT_TRUE(screen_shows("Movie Max")) << seen_;
+    EXPECT_TRUE(shows("Update channels", 0, WINDOW_H - BARS_H, WINDOW_W / 2, BARS_H)) << seen_;
+    // Saved as soon as it came, not only at the program's end.
+    Settings saved{};
+    ASSERT_TRUE(read_settings(folder_, &saved));
+    ASSERT_EQ(saved.channel_count, 3);
+    EXPECT_STREQ(saved.channels[0].name, "News 24/7");
+    EXPECT_EQ(saved.channels[2].number, 3);
+    EXPECT_EQ(player_->terminate(), 0);
+}
+
+TEST_F(ChannelsProgram, AStreamerWithoutChannelsGivesTheNoChannelsMessage)
+{
+    ASSERT_NO_FATAL_FAILURE(open_channels({"--channels", "0"}));
+    EXPECT_TRUE(screen_shows("No live channels could be found")) << seen_ << log();
+    EXPECT_TRUE(player_->running());
+    EXPECT_EQ(player_->terminate(), 0);
+}
+
+TEST_F(ChannelsProgram, WithoutAnAccountTheAccountMessageShows)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    click(LIVE_X, LIVE_Y);
+    EXPECT_TRUE(screen_shows("Account Settings")) << seen_ << log();
+    EXPECT_TRUE(player_->running());
+    EXPECT_EQ(player_->terminate(), 0);
+}
+
+}  // namespace
