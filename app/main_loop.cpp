@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/app_state.h"
 #include "app/browser_screen.h"
+#include "app/channels_screen.h"
 #include "app/home.h"
 #include "app/item_open.h"
 #include "app/listener.h"
@@ -145,8 +146,15 @@ int play_cycle(AppState* app)
     app->nav.first_pass = 1;
     for (;;) {
         bool step = !has(app, APP_REENTER_PLAYER) && !app->nav.first_pass && wants_next_item(app);
-        if (step && play_order_advance(app) == -1)
+        if (step && app->nav.media_kind == MEDIA_KIND_LIVE) {
+            // Previous/next move through the channels; a live stream that
+            // ended on its own is not followed by anything.
+            const bool asked = has(app, STEP_REQUEST);
+            if (!asked || !channel_step(app, has(app, APP_WANT_PREVIOUS) ? -1 : 1))
+                return r;
+        } else if (step && play_order_advance(app) == -1) {
             return r;
+        }
         app->ui.play_requested = 0;
         r = play_dispatch(app);
         after_dispatch(app);

@@ -173,8 +173,12 @@ class LivePlan(Plan):
     Stream time runs clock_speed times as fast as the wall clock: ffmpeg
     reads its sources at that rate and units are sent no sooner."""
 
-    def __init__(self, name, slot, video_codec="h264", audio_codec="aac", clock_speed=1.0):
+    def __init__(self, name, slot, video_codec="h264", audio_codec="aac", clock_speed=1.0,
+                 bitrate_kbps=0):
         super().__init__(None, {}, video_codec, audio_codec, 0)
+        # A live source is encoded at the client's custom bit rate when it asks
+        # for one, at a constant rate (filler included), as a TV encoder sends.
+        self.bitrate_kbps = bitrate_kbps
         self.video = {"live": True}
         self.audio = {"live": True}
         self.fps = LIVE_FPS
@@ -206,6 +210,16 @@ class LivePlan(Plan):
         args += self.video_encoder_args() + ["pipe:%d" % video_fd]
         args += ["-map", "1:a"] + self.audio_encoder_args() + ["pipe:%d" % audio_fd]
         return args
+
+    def video_encoder_args(self):
+        args = super().video_encoder_args()
+        if not self.bitrate_kbps or self.video_codec != "h264":
+            return args
+        rate = "%dk" % self.bitrate_kbps
+        at = args.index("-x264-params") + 1
+        args[at] += ":nal-hrd=cbr"
+        return args + ["-b:v", rate, "-minrate", rate, "-maxrate", rate,
+                       "-bufsize", "%dk" % (self.bitrate_kbps // 2)]
 
     def pace(self, args):
         return (self.clock_speed, LIVE_LEAD_MS)

@@ -362,8 +362,9 @@ class Session:
                         None)
             if slot is None:
                 return self.send_refusal()
+            kbps = struct.unpack_from("<I", request, 8)[0]
             plan = stream_push.LivePlan(self.server.channels[slot][1], slot, a.video_codec,
-                                        a.audio_codec, a.live_clock_speed)
+                                        a.audio_codec, a.live_clock_speed, kbps)
         ok = self.reply(code, plan.description())
         if ok:
             self.server.start_push(stream_push.Pusher(self.server, a, plan, subtitles))

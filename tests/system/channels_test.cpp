@@ -1,13 +1,16 @@
 // The live channel screen in the whole program under Xvfb, against the
 // streamer and directory simulators: with no table yet, "Live Streaming"
 // fetches the streamer's channels, lists them and keeps them in the
-// preferences; a streamer without channels gives the no-channels message.
+// preferences; a tapped channel plays live and "next" moves to the next
+// channel; a streamer without channels gives the no-channels message.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/player_bar.h"
+#include "bar_layout.h"
 #include "platform/settings.h"
 #include "program_fixture.h"
 #include "tests/streamer/sim_process.h"
@@ -36,6 +39,7 @@ protected:
             s.remember_login = 1;
             std::snprintf(s.username, sizeof s.username, "me");
             std::snprintf(s.password, sizeof s.password, "pw");
+            s.auto_hide_controls = 0;
         }));
         ASSERT_NO_FATAL_FAILURE(
             start({"VELMORA_DIRECTORY=127.0.0.1,127.0.0.1," + std::to_string(directory_.port())}));
@@ -64,6 +68,26 @@ TEST_F(ChannelsProgram, AnEmptyTableIsFetchedListedAndKept)
     ASSERT_EQ(saved.channel_count, 3);
     EXPECT_STREQ(saved.channels[0].name, "News 24/7");
     EXPECT_EQ(saved.channels[2].number, 3);
+
+    // The first row plays live; "next" goes to the second channel.
+    click(WINDOW_W / 2, BARS_H + 30);
+    const auto bar = bar_layout(folder_, WINDOW_W, WINDOW_H);
+    const PlayerControl& track = bar[CONTROL_TRACK];
+    const std::string start = shot("start.png");
+    EXPECT_TRUE(eventually([&] {
+        return differing(start, shot("moved.png"), 0, 0, WINDOW_W, track.y - 20) > 1000;
+    })) << "the live picture does not move\n"
+        << log();
+    const auto title_shows = [&](const std::string& text) {
+        return shows(text, WINDOW_W / 4, track.y + 4, WINDOW_W / 2, 40);
+    };
+    EXPECT_TRUE(title_shows("News 24/7")) << seen_;
+    const PlayerControl& next = bar[CONTROL_NEXT];
+    click(next.x + next.w / 2, next.y + next.h / 2);
+    EXPECT_TRUE(title_shows("Sports One")) << seen_;
+    const PlayerControl& stop = bar[CONTROL_STOP];
+    click(stop.x + stop.w / 2, stop.y + stop.h / 2);
+    EXPECT_TRUE(screen_shows("News 24/7")) << "stop did not return to the channels: " << seen_;
     EXPECT_EQ(player_->terminate(), 0);
 }
 
