@@ -7,7 +7,6 @@
 #include "app/home.h"
 #include "app/item_open.h"
 #include "app/listener.h"
-#include "app/pending.h"
 #include "app/stream_decode.h"
 #include "app/stream_player.h"
 #include "platform/media_enums.h"
@@ -134,7 +133,7 @@ void after_dispatch(AppState* app)
             app->now.audio_stream = app->now.video_stream = app->now.subtitle_stream = STREAM_AUTO;
     }
     if (has(app, APP_RECORDING_OPEN))
-        recording_finish(app);
+        stream_recording_stop(app);
     app->nav.first_pass = 0;
 }
 

@@ -29,7 +29,8 @@ struct PlayerRemote {
     void (*toggle_pause)(AppState* app);
     // -1 to go on; else the loop's result (tick has cleared APP_PLAYER_BUSY).
     int (*tick)(AppState* app);
-    bool renderer;  // a Play To renderer: it has its own volume control
+    bool renderer;                  // a Play To renderer: it has its own volume control
+    void (*record)(AppState* app);  // starts or ends a recording; null = none offered
 };
 
 constexpr size_t PLAYER_LABEL_SIZE = 288;  // "Playing on " and a device name

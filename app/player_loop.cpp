@@ -33,9 +33,9 @@ constexpr int PRESS_ORDER[] = {
     CONTROL_RECORD, CONTROL_SOUND, CONTROL_PREVIOUS,     CONTROL_JUMP_BACK, CONTROL_PLAY,
     CONTROL_STOP,   CONTROL_NEXT,  CONTROL_JUMP_FORWARD, CONTROL_ORDER,     CONTROL_LOOP,
     CONTROL_LOCK,   CONTROL_KNOB,  CONTROL_ASPECT,       CONTROL_LIBRARY,   CONTROL_WINDOW};
-constexpr int RELEASE_ORDER[] = {CONTROL_PREVIOUS, CONTROL_JUMP_BACK, CONTROL_SOUND,
-                                 CONTROL_PLAY,     CONTROL_NEXT,      CONTROL_JUMP_FORWARD,
-                                 CONTROL_STOP};
+constexpr int RELEASE_ORDER[] = {CONTROL_RECORD,       CONTROL_PREVIOUS, CONTROL_JUMP_BACK,
+                                 CONTROL_SOUND,        CONTROL_PLAY,     CONTROL_NEXT,
+                                 CONTROL_JUMP_FORWARD, CONTROL_STOP};
 
 struct LoopResult {
     int value = 0;
@@ -294,6 +294,10 @@ void release_control(AppState* app, int id, LoopResult* r)
     case CONTROL_JUMP_FORWARD: jump(app, true); break;
     case CONTROL_PLAY: toggle_play(app); break;
     case CONTROL_SOUND: toggle_sound(app); break;
+    case CONTROL_RECORD:
+        if (app->player.remote && app->player.remote->record)
+            app->player.remote->record(app);
+        break;
     default: break;
     }
 }

@@ -129,6 +129,9 @@ ArtId control_art(const AppState* app, int id, bool* has_pressed)
     *has_pressed = true;
     switch (id) {
     case CONTROL_SOUND: return app->now.sound_on ? ART_VOLON : ART_VOLOFF;
+    case CONTROL_RECORD:
+        *has_pressed = false;  // the lit button says a recording runs
+        return flags_any(&app->flags, APP_RECORDING_OPEN) ? ART_RECORDP : ART_RECORD;
     case CONTROL_PREVIOUS: return ART_SKIPBACK;
     case CONTROL_STOP: return ART_STOP;
     case CONTROL_PLAY: return flags_any(&app->flags, APP_PLAYING) ? ART_PAUSEL : ART_PLAYL;
@@ -154,7 +157,7 @@ ArtId control_art(const AppState* app, int id, bool* has_pressed)
 bool player_control_shown(const AppState* app, int id)
 {
     switch (id) {
-    case CONTROL_RECORD: return false;
+    case CONTROL_RECORD: return app->player.remote && app->player.remote->record;
     case CONTROL_SOUND: return !(app->player.remote && app->player.remote->renderer);
     case CONTROL_LIBRARY: return !player_shows_video(app) && app->player.library_screen;
     case CONTROL_ASPECT: return player_shows_video(app);
@@ -181,9 +184,9 @@ const char* control_label(const AppState* app, int id)
 void draw_controls(AppState* app, Surface* s)
 {
     static const int ORDER[] = {
-        CONTROL_SOUND,     CONTROL_PREVIOUS,     CONTROL_STOP,   CONTROL_PLAY, CONTROL_NEXT,
-        CONTROL_JUMP_BACK, CONTROL_JUMP_FORWARD, CONTROL_ORDER,  CONTROL_LOOP, CONTROL_LOCK,
-        CONTROL_ASPECT,    CONTROL_WINDOW,       CONTROL_LIBRARY};
+        CONTROL_SOUND,     CONTROL_PREVIOUS,     CONTROL_STOP,    CONTROL_PLAY,  CONTROL_NEXT,
+        CONTROL_JUMP_BACK, CONTROL_JUMP_FORWARD, CONTROL_ORDER,   CONTROL_LOOP,  CONTROL_LOCK,
+        CONTROL_ASPECT,    CONTROL_WINDOW,       CONTROL_LIBRARY, CONTROL_RECORD};
     TTF_Font* small = font_get(FONT_SET_SMALL, FONT_PRELUDE);
     for (int id : ORDER) {
         if (!player_control_shown(app, id))

@@ -16,7 +16,6 @@ extern "C" {
 #include "app/browser_screen.h"
 #include "app/info_panel.h"
 #include "app/listener.h"
-#include "app/pending.h"
 #include "app/prefs.h"
 #include "app/streamer_source.h"
 #include "app/thumb_worker.h"

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 
 #include <unistd.h>
@@ -12,11 +13,11 @@
 
 #include "app/app_state.h"
 #include "app/item_open.h"
-#include "app/pending.h"
 #include "app/player.h"
 #include "app/stream_decode.h"
 #include "app/streamer_source.h"
 #include "browser/media_types.h"
+#include "platform/data_paths.h"
 #include "platform/media_enums.h"
 #include "platform/result_codes.h"
 #include "platform/sync.h"
@@ -174,6 +175,8 @@ void show_subtitle(AppState* app)
 void publish_position(AppState* app)
 {
     const int64_t clock = session_clock(app);
+    app->stream_player.recorder.play_clock_ms.store(static_cast<uint32_t>(clock) &
+                                                    CHUNK_VALUE_MASK);
     app->now.position_ms = clock;
     app->now.audio_position_ms = clock;
 }
@@ -287,6 +290,10 @@ int session_tick(AppState* app)
     if (const int failed = app->stream.result.load(); failed < 0)
         return failed;
     show_subtitle(app);
+    if (has(app, APP_RECORDING_OPEN) && !sp.recorder.open.load()) {
+        stream_recording_stop(app);  // the writer ended it (a full disk)
+        player_redraw(app);
+    }
     if (!has(app, APP_PLAYING)) {
         waiting_pass(app);
         return -1;
@@ -337,8 +344,32 @@ void session_toggle_pause(AppState* app)
     }
 }
 
+// The record button: starts a recording of what plays, or ends it.
+void session_record(AppState* app)
+{
+    if (has(app, APP_RECORDING_OPEN)) {
+        stream_recording_stop(app);
+        return;
+    }
+    // A channel's name is its title ("/" and all); a file's is its name.
+    const char* path = app->nav.current_media_path;
+    const char* slash = std::strrchr(path, '/');
+    const bool named = app->nav.media_kind != MEDIA_KIND_LIVE && slash && slash[1];
+    const std::time_t now = std::time(nullptr);
+    RecordingRequest request{
+        RECORDINGS_FOLDER, named ? slash + 1 : path, app->stream_player.info, {}};
+    localtime_r(&now, &request.local_time);
+    const int r = recording_start(&app->stream_player.recorder, request);
+    if (r == RESULT_OK)
+        flags_set(&app->flags, APP_RECORDING_OPEN);
+    else if (r < 0)
+        last_error = r;
+}
+
 constexpr PlayerRemote STREAM_SESSION{session_seek, session_stop, session_toggle_pause,
-                                      session_tick, false};
+                                      session_tick, false,        session_record};
+constexpr PlayerRemote RECORDING_SESSION{session_seek, session_stop, session_toggle_pause,
+                                         session_tick, false,        nullptr};
 
 // ---- the receiver's source -----------------------------------------------------------------
 
@@ -384,6 +415,11 @@ void report_stats(const StreamStats& st)
                  st.pictures, st.rebuffers, first);
 }
 
+void recorder_tap(void* context, const uint8_t* bytes, size_t n)
+{
+    recorder_feed(static_cast<Recorder*>(context), bytes, n);
+}
+
 void session_start(AppState* app)
 {
     StreamPlayer& sp = app->stream_player;
@@ -396,6 +432,12 @@ void session_start(AppState* app)
     // a recording's bytes begin at a chunk.
     const bool resync = !has(app, APP_REMOTE_SESSION) && !local_recording(app);
     stream_session_reset(&ss, has_video(app), has_audio(app), app->settings.stream_quality, resync);
+    // Network streams pass through the recorder, which keeps the last few
+    // megabytes so that a recording can begin at the picture on screen.
+    ss.tap = local_recording(app) ? nullptr : recorder_tap;
+    ss.tap_context = &sp.recorder;
+    if (resync)
+        recorder_reset(&sp.recorder);
     stream_decoders_flush(app);
     {
         LockGuard guard(app->frame.player_audio_lock);
@@ -515,7 +557,8 @@ int stream_session_run(AppState* app)
     if (has_audio(app))
         sp.audio_thread = std::jthread(
             [app](std::stop_token stop) { stream_audio_thread(app, std::move(stop)); });
-    app->player.remote = &STREAM_SESSION;
+    // What plays from the disk is a recording already.
+    app->player.remote = local_recording(app) ? &RECORDING_SESSION : &STREAM_SESSION;
     int r = player_run_shown(app);
     app->player.remote = nullptr;
     flags_clear(&app->flags, APP_PLAYER_BUSY | APP_PLAYING | APP_STREAM_BUFFERING);
@@ -533,6 +576,14 @@ int stream_session_run(AppState* app)
         r = received;
     player_screen_end(app);
     return r;
+}
+
+void stream_recording_stop(AppState* app)
+{
+    const int r = recording_finish(&app->stream_player.recorder);
+    flags_clear(&app->flags, APP_RECORDING_OPEN);
+    if (r < 0)
+        last_error = r;
 }
 
 void stream_session_close(AppState* app)

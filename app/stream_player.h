@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "platform/file_io.h"
+#include "streamer/recorder.h"
 
 #include "render/video_planes.h"
 #include "streamer/remote.h"
@@ -78,6 +79,7 @@ struct StreamPlayer {
     uint64_t recording_pos;
     uint64_t recording_end;
     uint8_t recording_ended;  // the end was handed to the receiver
+    Recorder recorder;        // records the network stream on demand
     std::jthread receiver;
     std::jthread audio_thread;
 };
@@ -97,6 +99,9 @@ int stream_recording_open(AppState* app);
 // or previous/next asked for), 1 (stopped by the user), DISPATCH_LEAVE, or a
 // negative ResultCode.
 int stream_session_run(AppState* app);
+// Ends a recording that runs (the record button again, the end of the
+// session or a fault of the writer); a fault becomes the next message shown.
+void stream_recording_stop(AppState* app);
 // Stops the stream at the streamer (the link goes down instead when it
 // stalled or the stop fails).
 void stream_session_close(AppState* app);

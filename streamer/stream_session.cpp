@@ -170,6 +170,8 @@ int stream_take_bytes(StreamSession* s, const uint8_t* bytes, size_t n)
         bytes += past;
         n -= static_cast<size_t>(past);
     }
+    if (s->tap && n > 0)
+        s->tap(s->tap_context, bytes, n);
     const ChunkEvents events{s, on_header, on_payload};
     return chunk_parse(&s->parser, bytes, n, events) < 0 ? ERR_STREAM_DATA : RESULT_OK;
 }

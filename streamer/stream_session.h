@@ -63,9 +63,15 @@ struct StreamSource {
     long (*read)(void* context, uint8_t* buffer, size_t capacity, int64_t buffered, bool ended);
 };
 
+// Sees every block of the stream after the marker, as it arrives (the
+// recorder's feed). Called on the receiver thread under the stream lock.
+using StreamTap = void (*)(void* context, const uint8_t* bytes, size_t n);
+
 struct StreamSession {
     SDL_mutex* lock;  // wired at start-up: the player's stream lock
     FlagWord* flags;
+    StreamTap tap;  // null = none; set while no session thread runs
+    void* tap_context;
     ByteRing video;
     ByteRing audio;
     UnitStamps video_stamps;
