@@ -160,8 +160,8 @@ int remote_tick(AppState* app)
     return -1;
 }
 
-constexpr PlayerRemote PLAY_TO_REMOTE = {remote_seek, remote_stop, remote_toggle_pause, remote_tick,
-                                         true};
+constexpr PlayerRemote PLAY_TO_REMOTE = {remote_seek, remote_stop, remote_toggle_pause,
+                                         remote_tick, true,        nullptr};
 
 // ---- the item ----------------------------------------------------------------------------
 

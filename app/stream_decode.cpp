@@ -19,18 +19,21 @@ extern "C" {
 
 namespace {
 
+// A decoder fed from a ring through FFmpeg's parser, which finds the frames
+// in a stream cut without regard to them.
+struct ParsedDecoder {
+    CodecContextPtr codec;
+    ParserPtr parser;
+    PacketPtr packet;
+    FramePtr frame;  // the frame last decoded
+};
+
 struct StreamDecoders {
-    CodecContextPtr video;
-    ParserPtr video_parser;
-    PacketPtr video_packet;
-    FramePtr video_frame;  // the picture last decoded
+    ParsedDecoder video;
     SwsPtr sws;
     FramePtr converted;  // the picture as drawn when it needs converting
     VideoTextures textures;
-    CodecContextPtr audio;
-    ParserPtr audio_parser;
-    PacketPtr audio_packet;
-    FramePtr audio_frame;
+    ParsedDecoder audio;
     SwrPtr swr;
     uint32_t pcm_since_stamp;  // PCM bytes made since the last audio stamp
 };
@@ -52,22 +55,73 @@ constexpr int AUDIO_IDLE_MS = 10;
 // audio thread uses the audio half while the session runs.
 std::unique_ptr<StreamDecoders> g_decoders;
 
+// Finds the decoder for id and makes its context, parser, packet and frame:
+// the codec to open, or null when any of them cannot be had.
+const AVCodec* parsed_decoder_make(ParsedDecoder* d, AVCodecID id)
+{
+    const AVCodec* codec = avcodec_find_decoder(id);
+    if (!codec)
+        return nullptr;
+    d->codec.reset(avcodec_alloc_context3(codec));
+    d->parser.reset(av_parser_init(id));
+    d->packet.reset(av_packet_alloc());
+    d->frame.reset(av_frame_alloc());
+    return d->codec && d->parser && d->packet && d->frame ? codec : nullptr;
+}
+
+// Forgets what the decoder holds; a parser holds bytes of the old position,
+// so a new one starts clean.
+void parsed_decoder_flush(ParsedDecoder* d)
+{
+    if (!d->codec)
+        return;
+    avcodec_flush_buffers(d->codec.get());
+    d->parser.reset(av_parser_init(d->codec->codec_id));
+}
+
+enum ParseOutcome { PARSE_EMPTY, PARSE_STALLED, PARSE_MOVED };
+
+// One parser step over `ring`: the bytes the parser used leave the ring (the
+// stamp of the newest unit they complete goes to *stamp, else -1) and the
+// frame it delimited goes to the decoder (a damaged one is skipped).
+ParseOutcome parse_step(AppState* app, ParsedDecoder& d, ByteRing& ring, UnitStamps& stamps,
+                        uint32_t unit_size, int64_t* stamp)
+{
+    *stamp = -1;
+    const uint8_t* at = nullptr;
+    size_t n = 0;
+    {
+        LockGuard guard(app->frame.player_stream_lock);
+        n = std::min(ring_readable(ring, &at), PARSE_STEP);
+    }
+    if (n == 0)
+        return PARSE_EMPTY;
+    uint8_t* data = nullptr;
+    int size = 0;
+    const int used = av_parser_parse2(d.parser.get(), d.codec.get(), &data, &size, at,
+                                      static_cast<int>(n), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+    {
+        LockGuard guard(app->frame.player_stream_lock);
+        *stamp = ring_take(&ring, &stamps, unit_size, static_cast<size_t>(std::max(used, 0)));
+    }
+    if (size > 0) {
+        d.packet->data = data;
+        d.packet->size = size;
+        avcodec_send_packet(d.codec.get(), d.packet.get());
+    }
+    return used > 0 || size > 0 ? PARSE_MOVED : PARSE_STALLED;
+}
+
 int open_video(AppState* app, StreamDecoders& d)
 {
     const AVCodecID id = app->stream_player.info.video_codec == STREAM_VIDEO_H264
                              ? AV_CODEC_ID_H264
                              : AV_CODEC_ID_MPEG4;
-    const AVCodec* codec = avcodec_find_decoder(id);
-    if (!codec)
-        return ERR_MEDIA_OPEN;
-    d.video.reset(avcodec_alloc_context3(codec));
-    d.video_parser.reset(av_parser_init(id));
-    d.video_packet.reset(av_packet_alloc());
-    d.video_frame.reset(av_frame_alloc());
+    const AVCodec* codec = parsed_decoder_make(&d.video, id);
     d.converted.reset(av_frame_alloc());
-    if (!d.video || !d.video_parser || !d.video_packet || !d.video_frame || !d.converted)
+    if (!codec || !d.converted)
         return ERR_MEDIA_OPEN;
-    return avcodec_open2(d.video.get(), codec, nullptr) < 0 ? ERR_MEDIA_OPEN : RESULT_OK;
+    return avcodec_open2(d.video.codec.get(), codec, nullptr) < 0 ? ERR_MEDIA_OPEN : RESULT_OK;
 }
 
 void audio_callback(void* userdata, Uint8* out, int length);
@@ -92,14 +146,8 @@ int open_audio(AppState* app, StreamDecoders& d)
 {
     const bool aac = app->stream_player.info.audio_codec == STREAM_AUDIO_AAC;
     const AVCodecID id = aac ? AV_CODEC_ID_AAC : AV_CODEC_ID_MP3;
-    const AVCodec* codec = avcodec_find_decoder(id);
+    const AVCodec* codec = parsed_decoder_make(&d.audio, id);
     if (!codec)
-        return ERR_MEDIA_OPEN;
-    d.audio.reset(avcodec_alloc_context3(codec));
-    d.audio_parser.reset(av_parser_init(id));
-    d.audio_packet.reset(av_packet_alloc());
-    d.audio_frame.reset(av_frame_alloc());
-    if (!d.audio || !d.audio_parser || !d.audio_packet || !d.audio_frame)
         return ERR_MEDIA_OPEN;
     if (aac) {
         auto* extra = static_cast<uint8_t*>(
@@ -107,10 +155,10 @@ int open_audio(AppState* app, StreamDecoders& d)
         if (!extra)
             return ERR_MEDIA_OPEN;
         std::memcpy(extra, AAC_CONFIG, sizeof AAC_CONFIG);
-        d.audio->extradata = extra;  // freed with the context
-        d.audio->extradata_size = sizeof AAC_CONFIG;
+        d.audio.codec->extradata = extra;  // freed with the context
+        d.audio.codec->extradata_size = sizeof AAC_CONFIG;
     }
-    if (avcodec_open2(d.audio.get(), codec, nullptr) < 0)
+    if (avcodec_open2(d.audio.codec.get(), codec, nullptr) < 0)
         return ERR_MEDIA_OPEN;
     return open_audio_device(app);
 }
@@ -143,7 +191,6 @@ void audio_callback(void* userdata, Uint8* out, int length)
         q.stamp_head = (q.stamp_head + 1) % PCM_STAMP_COUNT;
         q.stamp_count--;
     }
-    sp.audio_tick.store(SDL_GetTicks());
 }
 
 bool ensure_resampler(AppState* app, StreamDecoders& d, AVFrame* f)
@@ -192,74 +239,48 @@ void stamp_pcm(AppState* app, StreamDecoders& d, int64_t stamp)
     d.pcm_since_stamp = 0;
 }
 
-void decode_audio_packet(AppState* app, StreamDecoders& d, const AVPacket* packet)
-{
-    if (avcodec_send_packet(d.audio.get(), packet) < 0)
-        return;  // a damaged frame: the next one decodes
-    while (avcodec_receive_frame(d.audio.get(), d.audio_frame.get()) == 0) {
-        queue_pcm(app, d, d.audio_frame.get());
-        av_frame_unref(d.audio_frame.get());
-    }
-}
-
 uint32_t pcm_waiting(AppState* app)
 {
     LockGuard guard(app->frame.player_audio_lock);
     return app->stream_player.pcm.count;
 }
 
-// One parser step over the audio ring; false when there was nothing to do.
+// One parser step over the audio ring, then the PCM of what it decoded;
+// false when there was nothing to do.
 bool audio_step(AppState* app, StreamDecoders& d)
 {
     StreamSession& ss = app->stream;
-    const uint8_t* at = nullptr;
-    size_t n = 0;
-    {
-        LockGuard guard(app->frame.player_stream_lock);
-        n = std::min(ring_readable(ss.audio, &at), PARSE_STEP);
-    }
-    if (n == 0)
-        return false;
-    uint8_t* data = nullptr;
-    int size = 0;
-    const int used = av_parser_parse2(d.audio_parser.get(), d.audio.get(), &data, &size, at,
-                                      static_cast<int>(n), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
     int64_t stamp = -1;
-    {
-        LockGuard guard(app->frame.player_stream_lock);
-        stamp = ring_take(&ss.audio, &ss.audio_stamps, AUDIO_UNIT_SIZE,
-                          static_cast<size_t>(std::max(used, 0)));
-    }
-    if (size > 0) {
-        d.audio_packet->data = data;
-        d.audio_packet->size = size;
-        decode_audio_packet(app, d, d.audio_packet.get());
+    const ParseOutcome step = parse_step(app, d.audio, ss.audio, ss.audio_stamps, AUDIO_UNIT_SIZE,
+                                         &stamp);
+    if (step == PARSE_EMPTY)
+        return false;
+    AVFrame* frame = d.audio.frame.get();
+    while (avcodec_receive_frame(d.audio.codec.get(), frame) == 0) {
+        queue_pcm(app, d, frame);
+        av_frame_unref(frame);
     }
     if (stamp >= 0)
         stamp_pcm(app, d, stamp);
-    return used > 0 || size > 0;
+    return step == PARSE_MOVED;
 }
 
 // ---- video ---------------------------------------------------------------------------------
 
-void send_video(StreamDecoders& d, uint8_t* data, int size)
-{
-    d.video_packet->data = data;
-    d.video_packet->size = size;
-    avcodec_send_packet(d.video.get(), d.video_packet.get());  // a damaged frame is skipped
-}
-
 // The end of the stream: what the parser still holds, then the decoder's
 // delayed pictures.
-void drain_video(StreamDecoders& d)
+void drain_video(ParsedDecoder& d)
 {
     uint8_t* data = nullptr;
     int size = 0;
-    av_parser_parse2(d.video_parser.get(), d.video.get(), &data, &size, nullptr, 0, AV_NOPTS_VALUE,
+    av_parser_parse2(d.parser.get(), d.codec.get(), &data, &size, nullptr, 0, AV_NOPTS_VALUE,
                      AV_NOPTS_VALUE, 0);
-    if (size > 0)
-        send_video(d, data, size);
-    avcodec_send_packet(d.video.get(), nullptr);
+    if (size > 0) {
+        d.packet->data = data;
+        d.packet->size = size;
+        avcodec_send_packet(d.codec.get(), d.packet.get());  // a damaged frame is skipped
+    }
+    avcodec_send_packet(d.codec.get(), nullptr);
 }
 
 bool planar_420(const AVFrame* f)
@@ -343,18 +364,18 @@ void stream_decoders_stop(AppState* app)
         return;
     video_textures_free(&d->textures);
     app->out.video = VideoGeometry{};
-    d->video.reset();
-    d->video_parser.reset();
+    d->video.codec.reset();
+    d->video.parser.reset();
     d->sws.reset();
 }
 
 void stream_audio_codec_free(AppState*)
 {
     if (StreamDecoders* d = g_decoders.get()) {
-        d->audio.reset();
-        d->audio_parser.reset();
+        d->audio.codec.reset();
+        d->audio.parser.reset();
         d->swr.reset();
-        if (!d->video)
+        if (!d->video.codec)
             g_decoders.reset();
     }
 }
@@ -364,56 +385,37 @@ void stream_decoders_flush(AppState*)
     StreamDecoders* d = g_decoders.get();
     if (!d)
         return;
-    // A parser holds bytes of the old position: a new one starts clean.
-    if (d->video) {
-        avcodec_flush_buffers(d->video.get());
-        d->video_parser.reset(av_parser_init(d->video->codec_id));
-    }
-    if (d->audio) {
-        avcodec_flush_buffers(d->audio.get());
-        d->audio_parser.reset(av_parser_init(d->audio->codec_id));
-    }
+    parsed_decoder_flush(&d->video);
+    parsed_decoder_flush(&d->audio);
     d->pcm_since_stamp = 0;
 }
 
 bool stream_video_decode(AppState* app)
 {
     StreamDecoders* d = g_decoders.get();
-    if (!d || !d->video || !d->video_parser)
+    if (!d || !d->video.codec || !d->video.parser)
         return false;
     StreamSession& ss = app->stream;
+    StreamPlayer& sp = app->stream_player;
     for (int step = 0; step < DECODE_STEPS; step++) {
-        if (avcodec_receive_frame(d->video.get(), d->video_frame.get()) == 0)
+        if (avcodec_receive_frame(d->video.codec.get(), d->video.frame.get()) == 0)
             return true;
-        const uint8_t* at = nullptr;
-        size_t n = 0;
-        bool ended = false;
-        {
-            LockGuard guard(app->frame.player_stream_lock);
-            n = std::min(ring_readable(ss.video, &at), PARSE_STEP);
-            ended = ss.ended.load() != 0 && ss.video.count == 0;
-        }
-        if (n == 0) {
-            if (!ended || app->stream_player.video_drained)
+        int64_t stamp = -1;
+        if (parse_step(app, d->video, ss.video, ss.video_stamps, VIDEO_UNIT_SIZE, &stamp) ==
+            PARSE_EMPTY) {
+            bool ended = false;  // and nothing more comes: the end chunk followed the last unit
+            {
+                LockGuard guard(app->frame.player_stream_lock);
+                ended = ss.ended.load() != 0 && ss.video.count == 0;
+            }
+            if (!ended || sp.video_drained)
                 return false;
-            app->stream_player.video_drained = 1;
-            drain_video(*d);
+            sp.video_drained = 1;
+            drain_video(d->video);
             continue;
         }
-        uint8_t* data = nullptr;
-        int size = 0;
-        const int used = av_parser_parse2(d->video_parser.get(), d->video.get(), &data, &size, at,
-                                          static_cast<int>(n), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-        {
-            LockGuard guard(app->frame.player_stream_lock);
-            const int64_t stamp = ring_take(&ss.video, &ss.video_stamps, VIDEO_UNIT_SIZE,
-                                            static_cast<size_t>(std::max(used, 0)));
-            if (stamp >= 0)
-                app->stream_player.video_clock_ms = stamp_unwrap(app->stream_player.video_clock_ms,
-                                                                 static_cast<uint32_t>(stamp));
-        }
-        if (size > 0)
-            send_video(*d, data, size);
+        if (stamp >= 0)
+            sp.video_clock_ms = stamp_unwrap(sp.video_clock_ms, static_cast<uint32_t>(stamp));
     }
     return false;
 }
@@ -421,9 +423,9 @@ bool stream_video_decode(AppState* app)
 bool stream_video_draw(AppState* app)
 {
     StreamDecoders* d = g_decoders.get();
-    if (!d || !d->video_frame || !d->video_frame->data[0])
+    if (!d || !d->video.frame || !d->video.frame->data[0])
         return false;
-    const AVFrame* f = d->video_frame.get();
+    const AVFrame* f = d->video.frame.get();
     const bool yuv = video_yuv_path_preferred();
     const AVFrame* src = f;
     if (!yuv || !planar_420(f)) {
@@ -443,7 +445,7 @@ bool stream_video_draw(AppState* app)
 void stream_audio_thread(AppState* app, std::stop_token stop)
 {
     StreamDecoders* d = g_decoders.get();
-    if (!d || !d->audio)
+    if (!d || !d->audio.codec)
         return;
     while (!stop.stop_requested() && flags_any(&app->flags, APP_PLAYER_BUSY)) {
         if (flags_any(&app->flags, APP_STREAM_BUFFERING) || pcm_waiting(app) > PCM_AHEAD_LIMIT ||

@@ -13,8 +13,6 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 Bytes table_of(int count)
 {
     Bytes out(count * CHANNEL_ENTRY_SIZE, 0);
@@ -25,24 +23,6 @@ Bytes table_of(int count)
         std::memcpy(e.name, name.c_str(), name.size());
         std::memcpy(&out[i * CHANNEL_ENTRY_SIZE], &e, sizeof(e));
     }
-    return out;
-}
-
-Bytes packed(const Bytes& plain)
-{
-    Bytes out(pack_bound(plain.size()));
-    size_t n = out.size();
-    EXPECT_EQ(pack_buffer(out.data(), &n, plain.data(), plain.size()), 0);
-    out.resize(n);
-    return out;
-}
-
-Bytes le32(uint32_t a, uint32_t b)
-{
-    Bytes out;
-    for (uint32_t v : {a, b})
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     return out;
 }
 

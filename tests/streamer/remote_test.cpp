@@ -11,8 +11,6 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 Bytes listing_of(const std::vector<std::string>& names)
 {
     Bytes out;
@@ -21,24 +19,6 @@ Bytes listing_of(const std::vector<std::string>& names)
         out.push_back(0);
         out.push_back('f');
     }
-    return out;
-}
-
-Bytes packed(const Bytes& plain)
-{
-    Bytes out(pack_bound(plain.size()));
-    size_t n = out.size();
-    EXPECT_EQ(pack_buffer(out.data(), &n, plain.data(), plain.size()), 0);
-    out.resize(n);
-    return out;
-}
-
-Bytes le32(uint32_t a, uint32_t b)
-{
-    Bytes out;
-    for (uint32_t v : {a, b})
-        for (int i = 0; i < 4; ++i)
-            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     return out;
 }
 
