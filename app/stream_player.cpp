@@ -36,7 +36,6 @@ constexpr int LOW_BANDWIDTH_UNDERRUNS = 5;  // under-runs that raise the notice
 constexpr int CLEAR_NOTICE_MS = 10000;      // time above FULL_PERCENT that clears it
 constexpr int DRIFT_FRAMES = 128;           // frames between drift corrections
 constexpr int END_RUN_MS = 3000;            // the clock runs on alone this close to the end
-constexpr int AUDIO_SCREEN_REFRESH_MS = 100;
 constexpr uint32_t SUBTITLE_SHOW_MS = 4000;
 constexpr uint32_t PCM_TAIL_BYTES = 4 * 2048;  // less than one device buffer: played out
 
@@ -136,7 +135,6 @@ void show_picture(AppState* app)
     } else {
         video_area_clear();
     }
-    app->stream_player.picture_shown = 1;
     NowPlaying& now = app->now;
     now.redraw_request_count = 0;
     char notice[64];
@@ -246,7 +244,7 @@ void frame_pass(AppState* app, uint32_t now_tick)
         if (++sp.frames_shown % DRIFT_FRAMES == 0 && has_audio(app))
             sp.drift_ms = static_cast<int32_t>((sp.audio_clock_ms.load() - sp.video_clock_ms) /
                                                DRIFT_FRAMES);
-    } else if (now_tick - sp.subtitle_tick > AUDIO_SCREEN_REFRESH_MS) {
+    } else {
         player_screen_draw(app);  // draws only when the shown second changed
     }
     // Late audio: the next frame comes a little sooner until it catches up.
@@ -424,12 +422,11 @@ void session_start(AppState* app)
 {
     StreamPlayer& sp = app->stream_player;
     StreamSession& ss = app->stream;
-    // A recording from the disk plays at once: its bytes do not keep anyone waiting.
-    const bool kept = has(app, APP_REMOTE_SESSION) || local_recording(app);
     ss.lock = app->frame.player_stream_lock;
     ss.flags = &app->flags;
-    // A network stream starts with the marker unless the kept session goes on;
-    // a recording's bytes begin at a chunk.
+    // A network stream starts with the marker and fills before it plays,
+    // unless the kept session goes on; a recording's bytes begin at a chunk
+    // and play at once, since they keep no one waiting.
     const bool resync = !has(app, APP_REMOTE_SESSION) && !local_recording(app);
     stream_session_reset(&ss, has_video(app), has_audio(app), app->settings.stream_quality, resync);
     // Network streams pass through the recorder, which keeps the last few
@@ -444,7 +441,10 @@ void session_start(AppState* app)
         sp.pcm.count = sp.pcm.stamp_count = sp.pcm.stamp_head = 0;
         sp.pcm.played_since_stamp = 0;
     }
-    sp.start_ms = app->now.media_start_ms + app->now.start_ms;
+    NowPlaying& now = app->now;
+    if (!local_recording(app))
+        now.media_start_ms = 0;  // stream stamps count from the item's start
+    sp.start_ms = now.media_start_ms + now.start_ms;
     sp.video_clock_ms = sp.start_ms;
     sp.audio_clock_ms = sp.start_ms;
     sp.frame_interval_ms = MS_PER_SECOND / stream_frame_rate(sp.info);
@@ -456,19 +456,16 @@ void session_start(AppState* app)
     }
     sp.underruns = sp.full_passes = 0;
     sp.shown_fill = -1;
-    sp.stop_requested = sp.video_drained = sp.picture_shown = 0;
+    sp.stop_requested = sp.video_drained = 0;
     sp.subtitle_serial = 0;
     sp.subtitle_tick = 0;
     sp.next_frame_tick = SDL_GetTicks();
-    NowPlaying& now = app->now;
-    if (!local_recording(app))
-        now.media_start_ms = 0;
     now.duration_ms = sp.seek_disabled ? 0 : static_cast<int32_t>(sp.info.duration_ms);
     now.audio_only = has_video(app) ? 0 : 1;
     now.no_audio = has_audio(app) ? 0 : 1;
     publish_position(app);
     flags_clear(&app->flags, APP_PLAYING | APP_REENTER_PLAYER);
-    flags_set(&app->flags, APP_PLAYER_BUSY | (kept ? APP_PLAYING : APP_STREAM_BUFFERING));
+    flags_set(&app->flags, APP_PLAYER_BUSY | (resync ? APP_STREAM_BUFFERING : APP_PLAYING));
 }
 
 }  // namespace

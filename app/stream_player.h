@@ -56,7 +56,6 @@ struct StreamPlayer {
     StreamDescription info;  // the stream's description (main thread)
     PcmQueue pcm;
     std::atomic<int64_t> audio_clock_ms;  // written by the audio callback
-    std::atomic<uint32_t> audio_tick;     // when the audio clock last moved
     int64_t video_clock_ms;               // main thread
     int64_t start_ms;                     // where the session started
     uint32_t next_frame_tick;
@@ -71,7 +70,6 @@ struct StreamPlayer {
     StreamStats stats;
     uint8_t seek_disabled;
     uint8_t stop_requested;
-    uint8_t picture_shown;
     uint8_t video_drained;  // the decoder was told the stream ended
     // A recording played from the disk: the file, where reading stands and
     // where its chunks end (receiver thread while the session runs).
