@@ -68,6 +68,17 @@ int fill_percent(AppState* app)
 
 // ---- the exchanges -------------------------------------------------------------------------
 
+long network_read(void* context, uint8_t* buffer, size_t capacity, int64_t buffered, bool ended)
+{
+    auto* app = static_cast<AppState*>(context);
+    if (capacity == 0)
+        return 0;  // the rings are full: the connection waits
+    StreamerLink* link = &app->link;
+    const long got = link_recv_poll(link, link->data_socket.fd(), buffer, capacity, buffered,
+                                    ended);
+    return std::max(got, 0L);  // a closed or failing connection stalls: "No link!"
+}
+
 int path_request(AppState* app, uint8_t command, const char* path)
 {
     uint8_t payload[PATH_PAYLOAD_SIZE];
@@ -114,6 +125,7 @@ void stream_opened(AppState* app, bool seek_disabled)
         std::snprintf(title, PLAYER_LABEL_SIZE, "Ch %d  %.200s", app->nav.channel_number,
                       app->nav.current_media_path);
     app->stream_player.seek_disabled = seek_disabled ? 1 : 0;
+    app->stream_player.live = app->nav.media_kind == MEDIA_KIND_LIVE ? 1 : 0;
     flags_set(&app->flags, APP_MEDIA_OPEN);
     app->nav.source_kind = SOURCE_KIND_STREAMER;
 }
@@ -121,6 +133,35 @@ void stream_opened(AppState* app, bool seek_disabled)
 bool local_recording(const AppState* app)
 {
     return app->stream_player.recording != nullptr;
+}
+
+// A started stream passes through the time-shift buffer when progressive
+// download is on; when its first file cannot be made the stream plays
+// straight from the connection. Whether the buffer is on.
+bool timeshift_begin(AppState* app, bool live)
+{
+    TimeShiftFeed& feed = app->stream_player.timeshift;
+    timeshift_feed_close(&feed);
+    if (!app->settings.progressive_download)
+        return false;
+    const StreamSource network{app, network_read};
+    return timeshift_feed_open(&feed, RECORDINGS_FOLDER, live, app->frame.player_stream_lock,
+                               network) == RESULT_OK;
+}
+
+bool time_shifted_live(const AppState* app)
+{
+    return app->stream_player.live && app->stream_player.timeshift.active;
+}
+
+// A live channel's seek bar spans the hour that is kept: positions are
+// shown from the window's start, which moves once an hour has come.
+void follow_live_window(AppState* app)
+{
+    if (!time_shifted_live(app))
+        return;
+    LockGuard guard(app->frame.player_stream_lock);
+    app->now.media_start_ms = timeshift_feed_window(&app->stream_player.timeshift).start_ms;
 }
 
 // ---- the player loop's hooks ---------------------------------------------------------------
@@ -288,6 +329,7 @@ int session_tick(AppState* app)
     if (const int failed = app->stream.result.load(); failed < 0)
         return failed;
     show_subtitle(app);
+    follow_live_window(app);
     if (has(app, APP_RECORDING_OPEN) && !sp.recorder.open.load()) {
         stream_recording_stop(app);  // the writer ended it (a full disk)
         player_redraw(app);
@@ -306,17 +348,30 @@ int session_tick(AppState* app)
     return RESULT_OK;
 }
 
-// The move rule: the session is closed and opened again at the new
-// position (a fresh stream start).
+// The move rule: a position the time-shift buffer holds (a live channel's
+// held within its hour) is played from it and the open session goes on;
+// anywhere else the session is closed and opened again there (a fresh
+// stream start). target_ms counts from the bar's start.
 void session_seek(AppState* app, int64_t target_ms)
 {
     StreamPlayer& sp = app->stream_player;
     if (sp.seek_disabled)
         return;
-    const int64_t duration = sp.info.duration_ms;
-    app->now.start_ms = std::clamp<int64_t>(target_ms, 0, duration > 0 ? duration : target_ms);
-    flags_set(&app->flags, APP_REENTER_PLAYER);
-    flags_clear(&app->flags, APP_PLAYER_BUSY | APP_REMOTE_SESSION);
+    NowPlaying& now = app->now;
+    const int64_t span = now.duration_ms;
+    int64_t target = std::clamp<int64_t>(target_ms, 0, span > 0 ? span : target_ms);
+    bool kept = false;
+    if (sp.timeshift.active) {
+        LockGuard guard(app->frame.player_stream_lock);
+        const int64_t at = tsb_clamp_to_window(sp.timeshift.store, now.media_start_ms + target);
+        kept = timeshift_feed_holds(&sp.timeshift, at);
+        if (kept)
+            target = at - now.media_start_ms;
+    }
+    now.start_ms = target;
+    sp.stats.open_tick = SDL_GetTicks();  // a move's first picture is timed from here
+    flags_set(&app->flags, APP_REENTER_PLAYER | (kept ? APP_REMOTE_SESSION : 0));
+    flags_clear(&app->flags, APP_PLAYER_BUSY | (kept ? 0 : APP_REMOTE_SESSION));
 }
 
 void session_stop(AppState* app)
@@ -371,15 +426,6 @@ constexpr PlayerRemote RECORDING_SESSION{session_seek, session_stop, session_tog
 
 // ---- the receiver's source -----------------------------------------------------------------
 
-long network_read(void* context, uint8_t* buffer, size_t capacity, int64_t buffered, bool ended)
-{
-    auto* app = static_cast<AppState*>(context);
-    StreamerLink* link = &app->link;
-    const long got = link_recv_poll(link, link->data_socket.fd(), buffer, capacity, buffered,
-                                    ended);
-    return std::max(got, 0L);  // a closed or failing connection stalls: "No link!"
-}
-
 // A recording's chunks up to where they end, then an end chunk of our own
 // (the file holds none), so that the session ends as a stream does.
 long disk_read(void* context, uint8_t* buffer, size_t capacity, int64_t, bool)
@@ -424,36 +470,40 @@ void session_start(AppState* app)
     StreamSession& ss = app->stream;
     ss.lock = app->frame.player_stream_lock;
     ss.flags = &app->flags;
-    // A network stream starts with the marker and fills before it plays,
-    // unless the kept session goes on; a recording's bytes begin at a chunk
-    // and play at once, since they keep no one waiting.
-    const bool resync = !has(app, APP_REMOTE_SESSION) && !local_recording(app);
+    // A network stream fills before it plays, unless the kept session goes
+    // on; a recording's bytes begin at a chunk and play at once, since they
+    // keep no one waiting. The marker that begins a stream is found here,
+    // or by the time-shift buffer when the stream passes through it.
+    const bool kept = has(app, APP_REMOTE_SESSION);
+    const bool fills = !kept && !local_recording(app);
+    const bool resync = fills && !sp.timeshift.active;
     stream_session_reset(&ss, has_video(app), has_audio(app), app->settings.stream_quality, resync);
     // Network streams pass through the recorder, which keeps the last few
-    // megabytes so that a recording can begin at the picture on screen.
+    // megabytes played so that a recording can begin at the picture on
+    // screen; after a move they are no longer what comes next.
     ss.tap = local_recording(app) ? nullptr : recorder_tap;
     ss.tap_context = &sp.recorder;
-    if (resync)
+    if (!local_recording(app) && !has(app, APP_RECORDING_OPEN))
         recorder_reset(&sp.recorder);
+    NowPlaying& now = app->now;
+    if (!local_recording(app))
+        now.media_start_ms = 0;  // stream stamps count from the item's start
+    follow_live_window(app);
+    if (kept)
+        timeshift_feed_move(&sp.timeshift, now.media_start_ms + now.start_ms);
     stream_decoders_flush(app);
     {
         LockGuard guard(app->frame.player_audio_lock);
         sp.pcm.count = sp.pcm.stamp_count = sp.pcm.stamp_head = 0;
         sp.pcm.played_since_stamp = 0;
     }
-    NowPlaying& now = app->now;
-    if (!local_recording(app))
-        now.media_start_ms = 0;  // stream stamps count from the item's start
     sp.start_ms = now.media_start_ms + now.start_ms;
     sp.video_clock_ms = sp.start_ms;
     sp.audio_clock_ms = sp.start_ms;
     sp.frame_interval_ms = MS_PER_SECOND / stream_frame_rate(sp.info);
     sp.drift_ms = 0;
     sp.frames_shown = 0;
-    if (!has(app, APP_REMOTE_SESSION)) {
-        const uint32_t opened = sp.stats.open_tick;
-        sp.stats = StreamStats{opened, 0, 0, 0};
-    }
+    sp.stats = StreamStats{sp.stats.open_tick, 0, 0, 0};
     sp.underruns = sp.full_passes = 0;
     sp.shown_fill = -1;
     sp.stop_requested = sp.video_drained = 0;
@@ -461,11 +511,13 @@ void session_start(AppState* app)
     sp.subtitle_tick = 0;
     sp.next_frame_tick = SDL_GetTicks();
     now.duration_ms = sp.seek_disabled ? 0 : static_cast<int32_t>(sp.info.duration_ms);
+    if (time_shifted_live(app))
+        now.duration_ms = static_cast<int32_t>(LIVE_WINDOW_MS);
     now.audio_only = has_video(app) ? 0 : 1;
     now.no_audio = has_audio(app) ? 0 : 1;
     publish_position(app);
     flags_clear(&app->flags, APP_PLAYING | APP_REENTER_PLAYER);
-    flags_set(&app->flags, APP_PLAYER_BUSY | (resync ? APP_STREAM_BUFFERING : APP_PLAYING));
+    flags_set(&app->flags, APP_PLAYER_BUSY | (fills ? APP_STREAM_BUFFERING : APP_PLAYING));
 }
 
 }  // namespace
@@ -503,9 +555,11 @@ int stream_file_open(AppState* app)
         fetch_tags(app);
     const auto start_s = static_cast<uint32_t>(std::max<int64_t>(now.start_ms, 0) / MS_PER_SECOND);
     r = start_stream(app, CMD_START_FILE_STREAM, start_s);
-    if (r == RESULT_OK)
-        stream_opened(app, app->stream_player.info.duration_ms == 0);
-    return r;
+    if (r != RESULT_OK)
+        return r;
+    timeshift_begin(app, false);
+    stream_opened(app, app->stream_player.info.duration_ms == 0);
+    return RESULT_OK;
 }
 
 int stream_live_open(AppState* app)
@@ -516,12 +570,14 @@ int stream_live_open(AppState* app)
     int r = link_ensure_connected(&app->link);
     if (r == RESULT_OK)
         r = start_stream(app, CMD_START_LIVE_STREAM, 0);
-    if (r == RESULT_OK) {
-        app->stream_player.info.duration_ms = 0;  // live: endless
-        app->now.start_ms = 0;
-        stream_opened(app, true);  // no time-shift store: played straight from the socket
-    }
-    return r;
+    if (r != RESULT_OK)
+        return r;
+    app->stream_player.info.duration_ms = 0;  // live: endless
+    app->now.start_ms = 0;
+    // Without the time-shift buffer it plays straight from the connection
+    // and cannot be moved in.
+    stream_opened(app, !timeshift_begin(app, true));
+    return RESULT_OK;
 }
 
 int stream_recording_open(AppState* app)
@@ -537,6 +593,7 @@ int stream_recording_open(AppState* app)
     sp.recording_pos = playback.start_offset;
     sp.recording_end = playback.data_end;
     sp.recording_ended = 0;
+    timeshift_feed_close(&sp.timeshift);
     app->now.media_start_ms = playback.start_ms;
     copy_text(app->now.cover_path, sizeof app->now.cover_path, PLACEHOLDER_COVER);
     stream_opened(app, playback.seek_disabled != 0);
@@ -549,7 +606,11 @@ int stream_session_run(AppState* app)
     StreamPlayer& sp = app->stream_player;
     if (app->nav.audio_open)
         SDL_PauseAudio(0);  // the callback plays silence until the session plays
-    const StreamSource source{app, local_recording(app) ? disk_read : network_read};
+    StreamSource source{app, network_read};
+    if (local_recording(app))
+        source = {app, disk_read};
+    else if (sp.timeshift.active)
+        source = {&sp.timeshift, timeshift_feed_read};
     sp.receiver = std::jthread([app, source] { stream_receive(&app->stream, source); });
     if (has_audio(app))
         sp.audio_thread = std::jthread(
@@ -585,6 +646,7 @@ void stream_recording_stop(AppState* app)
 
 void stream_session_close(AppState* app)
 {
+    timeshift_feed_close(&app->stream_player.timeshift);
     if (local_recording(app)) {
         app->stream_player.recording.reset();
         return;

@@ -1,5 +1,9 @@
-// The streaming session player: plays what the streamer sends (a streamer
-// file for now) with the player screen as its face. The receiver thread
+// The streaming session player: plays what the streamer sends (a file or a
+// live channel), or a recording from the disk, with the player screen as
+// its face. With progressive download on, the stream passes through the
+// time-shift buffer (streamer/timeshift_feed.h): a live channel can be
+// paused and moved in over its last hour, a file over what has been
+// received, without a new request. The receiver thread
 // fills the rings (streamer/stream_session.h), the audio thread decodes
 // audio into PCM that the audio device's callback plays (and whose time
 // stamps drive the audio clock), and the main thread decodes and shows
@@ -18,6 +22,7 @@
 
 #include "platform/file_io.h"
 #include "streamer/recorder.h"
+#include "streamer/timeshift_feed.h"
 
 #include "render/video_planes.h"
 #include "streamer/remote.h"
@@ -69,6 +74,7 @@ struct StreamPlayer {
     uint32_t subtitle_tick;
     StreamStats stats;
     uint8_t seek_disabled;
+    uint8_t live;  // a live channel (main thread)
     uint8_t stop_requested;
     uint8_t video_drained;  // the decoder was told the stream ended
     // A recording played from the disk: the file, where reading stands and
@@ -78,6 +84,10 @@ struct StreamPlayer {
     uint64_t recording_end;
     uint8_t recording_ended;  // the end was handed to the receiver
     Recorder recorder;        // records the network stream on demand
+    // The time-shift buffer (progressive download): on for the session when
+    // the setting is and its first file could be made (receiver thread
+    // while a session runs, main thread between runs).
+    TimeShiftFeed timeshift;
     std::jthread receiver;
     std::jthread audio_thread;
 };
@@ -101,5 +111,5 @@ int stream_session_run(AppState* app);
 // session or a fault of the writer); a fault becomes the next message shown.
 void stream_recording_stop(AppState* app);
 // Stops the stream at the streamer (the link goes down instead when it
-// stalled or the stop fails).
+// stalled or the stop fails) and deletes the time-shift files.
 void stream_session_close(AppState* app);

@@ -186,9 +186,9 @@ int stream_receive(StreamSession* s, const StreamSource& source)
             allowance = stream_read_allowance(*s);
             buffered = int64_t{s->video.count} + s->audio.count;
         }
-        long got = 0;
-        if (allowance > 0)
-            got = source.read(source.context, s->receive, allowance, buffered, false);
+        // Asked even when the rings are full: a source with a store of its
+        // own (the time-shift buffer) goes on receiving meanwhile.
+        const long got = source.read(source.context, s->receive, allowance, buffered, false);
         if (got < 0) {
             session_failed(s, static_cast<int>(got));
             return static_cast<int>(got);

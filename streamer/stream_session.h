@@ -58,6 +58,7 @@ struct StreamThresholds {
 
 // Where the receiver's bytes come from: returns the count read (0: nothing
 // this time, negative: a failure that ends the session with that code).
+// Asked every pass, with a capacity of 0 while the rings are full.
 struct StreamSource {
     void* context;
     long (*read)(void* context, uint8_t* buffer, size_t capacity, int64_t buffered, bool ended);

@@ -20,12 +20,20 @@ struct Piece {
     size_t n;  // bytes up to the end of the range or of the file
 };
 
+// Where a logical offset lies in the files: a live channel's buffer is
+// reused from its start (only its last hour is ever reached), a streamer
+// file's is not.
+uint64_t place_of(const TimeShift& ts, uint64_t offset)
+{
+    return ts.live ? offset % TSB_CAPACITY : offset;
+}
+
 int piece_for(TimeShift* ts, uint64_t offset, size_t want, Piece* out)
 {
     out->fd = tsb_file_for(ts, offset);
     if (out->fd < 0)
         return ERR_STORE_FULL;
-    const uint64_t in_file = offset % TSB_FILE_SIZE;
+    const uint64_t in_file = place_of(*ts, offset) % TSB_FILE_SIZE;
     out->at = static_cast<off_t>(in_file);
     out->n = static_cast<size_t>(std::min<uint64_t>(want, TSB_FILE_SIZE - in_file));
     return RESULT_OK;
@@ -107,7 +115,7 @@ int tsb_open(TimeShift* ts, const std::string& folder, bool live)
 
 int tsb_file_for(TimeShift* ts, uint64_t offset)
 {
-    const uint64_t n = offset / TSB_FILE_SIZE;
+    const uint64_t n = place_of(*ts, offset) / TSB_FILE_SIZE;
     if (n >= TSB_FILE_COUNT)
         return -1;
     int& fd = ts->files[n];
@@ -119,7 +127,10 @@ int tsb_file_for(TimeShift* ts, uint64_t offset)
 
 bool tsb_has_room(const TimeShift& ts, size_t n)
 {
-    return ts.write_pos + n <= TSB_CAPACITY;
+    // A live channel may overwrite what has been played, never what waits.
+    const uint64_t held = ts.live ? ts.write_pos - std::min(ts.read_pos, ts.write_pos)
+                                  : ts.write_pos;
+    return held + n <= TSB_CAPACITY;
 }
 
 int tsb_write(TimeShift* ts, const uint8_t* bytes, size_t n)
@@ -189,17 +200,24 @@ int tsb_offset_for(const TimeShift& ts, int64_t position_ms, uint64_t* offset)
                                 : 0;
     if (second >= ts.seconds_indexed || second < oldest)
         return -1;
-    *offset = ts.seek_index[second % SEEK_INDEX_SIZE];
+    const uint64_t at = ts.seek_index[second % SEEK_INDEX_SIZE];
+    if (ts.write_pos > TSB_CAPACITY && at < ts.write_pos - TSB_CAPACITY)
+        return -1;  // a live channel's buffer has been written over there since
+    *offset = at;
     return 0;
+}
+
+int64_t tsb_clamp_to_window(const TimeShift& ts, int64_t position_ms)
+{
+    if (!ts.live)
+        return position_ms;
+    return std::max(ts.window_start_ms, std::min(position_ms, ts.window_end_ms - MS_PER_SECOND));
 }
 
 int tsb_move_to(TimeShift* ts, int64_t position_ms)
 {
-    if (ts->live)
-        position_ms = std::max(ts->window_start_ms,
-                               std::min(position_ms, ts->window_end_ms - MS_PER_SECOND));
     uint64_t offset = 0;
-    if (tsb_offset_for(*ts, position_ms, &offset) != 0)
+    if (tsb_offset_for(*ts, tsb_clamp_to_window(*ts, position_ms), &offset) != 0)
         return -1;
     ts->read_pos = offset;
     ts->buffered_bytes = static_cast<int64_t>(ts->write_pos - offset);

@@ -1,7 +1,10 @@
 // The time-shift buffer: the received data stream kept on disk so that the
 // player can pause and move back in it. Four files "tsb00".."tsb03" in the
 // recordings folder, 2^31 bytes each, make one logical buffer of 2^33
-// bytes: logical offset p lies in file p / 2^31 at p mod 2^31. The files are
+// bytes: logical offset p lies in file p / 2^31 at p mod 2^31. A live
+// channel reuses the buffer from its start once 8 GiB have come (offsets go
+// on growing, p mod 2^33 is where they lie), so that watching for hours
+// never fills it; a streamer file fills it at most once. The files are
 // sparse (written at their offsets, never filled in), created on first use
 // and deleted when the session closes.
 //
@@ -69,9 +72,10 @@ int tsb_open(TimeShift* ts, const std::string& folder, bool live);
 // The descriptor of the file that holds logical offset, opening (creating)
 // it when needed; -1 past the fourth file or when it cannot be created.
 int tsb_file_for(TimeShift* ts, uint64_t offset);
-// Whether n more bytes fit the buffer. The receiver asks before each block:
-// a streamer file that does not fit ends with ERR_STORE_FULL, a live channel
-// receives nothing that pass.
+// Whether n more bytes fit the buffer: for a streamer file 8 GiB in all,
+// for a live channel 8 GiB not yet played. The receiver asks before each
+// block: a streamer file that does not fit ends with ERR_STORE_FULL, a live
+// channel (paused that long) receives nothing that pass.
 bool tsb_has_room(const TimeShift& ts, size_t n);
 // Writes a received block at write_pos (split at file boundaries) and
 // indexes its chunks. 0; ERR_STORE_FULL when a file cannot be opened,
@@ -90,8 +94,11 @@ bool tsb_ready_to_read(const TimeShift& ts);
 long tsb_read(TimeShift* ts, uint8_t* out, size_t max);
 // The logical offset of the chunk at which the stream second holding
 // position_ms begins: 0, or -1 when that second is not indexed (not yet
-// received, or its entry has been reused).
+// received, or its entry or its bytes have been reused).
 int tsb_offset_for(const TimeShift& ts, int64_t position_ms, uint64_t* offset);
+// A live channel's position_ms held within [window start, window end -
+// 1 s]; a file's as it is.
+int64_t tsb_clamp_to_window(const TimeShift& ts, int64_t position_ms);
 // Moves the player's reading to position_ms (for a live channel first held
 // within [window start, window end - 1 s]): 0, or -1 when nothing is
 // indexed there (the reading position stays).

@@ -206,6 +206,32 @@ TEST(TimeShift, LiveWindowKeepsTheLastHourAndMovesAreHeldInIt)
     }
 }
 
+TEST(TimeShift, LiveChannelReusesTheBufferFromItsStart)
+{
+    ScratchDir dir;
+    TimeShift ts;
+    ASSERT_EQ(tsb_open(&ts, dir.path() + "/", true), RESULT_OK);
+    // Eight GiB have come and gone: the next block wraps into the first file.
+    const uint64_t start = TSB_CAPACITY - 10000;
+    ts.write_pos = ts.read_pos = ts.parser.offset = start;
+    const Bytes stream = av_stream(0, 1);
+    ASSERT_EQ(tsb_write(&ts, stream.data(), stream.size()), RESULT_OK);
+    Bytes back(stream.size());
+    ASSERT_EQ(tsb_read(&ts, back.data(), back.size()), static_cast<long>(stream.size()));
+    EXPECT_EQ(back, stream);
+    struct stat first {};
+    ASSERT_EQ(stat(dir.file("tsb00").c_str(), &first), 0);
+    EXPECT_EQ(static_cast<uint64_t>(first.st_size), stream.size() - 10000);
+    // Its first second now lies where the buffer was written over.
+    uint64_t offset = 0;
+    ts.write_pos = start + TSB_CAPACITY + 1;
+    EXPECT_EQ(tsb_offset_for(ts, 0, &offset), -1);
+    // What has not been played is never written over: a paused channel waits.
+    ts.read_pos = ts.write_pos - TSB_CAPACITY + 10;
+    EXPECT_FALSE(tsb_has_room(ts, 11));
+    EXPECT_TRUE(tsb_has_room(ts, 10));
+}
+
 TEST(TimeShift, CloseDeletesTheFilesAndStaleOnesAreRemoved)
 {
     ScratchDir dir;

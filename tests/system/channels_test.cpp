@@ -5,6 +5,8 @@
 // channel; a streamer without channels gives the no-channels message.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -88,6 +90,63 @@ TEST_F(ChannelsProgram, AnEmptyTableIsFetchedListedAndKept)
     const PlayerControl& stop = bar[CONTROL_STOP];
     click(stop.x + stop.w / 2, stop.y + stop.h / 2);
     EXPECT_TRUE(screen_shows("News 24/7")) << "stop did not return to the channels: " << seen_;
+    EXPECT_EQ(player_->terminate(), 0);
+}
+
+// Live TV through the time-shift files: paused, the channel goes on being
+// received into them; resumed, it plays on from where it stood; a skip back
+// moves within what they hold without a new request (the files are not
+// started again); stop deletes them.
+TEST_F(ChannelsProgram, APausedChannelIsKeptInTheTimeShiftFilesAndMovedBackIn)
+{
+    ASSERT_NO_FATAL_FAILURE(open_channels({}));
+    ASSERT_TRUE(screen_shows("News 24/7")) << seen_ << log();
+    click(WINDOW_W / 2, BARS_H + 30);
+    const auto bar = bar_layout(folder_, WINDOW_W, WINDOW_H);
+    const PlayerControl& track = bar[CONTROL_TRACK];
+    const int picture_h = track.y - 20;
+    const std::string start = shot("start.png");
+    ASSERT_TRUE(eventually([&] {
+        return differing(start, shot("moved.png"), 0, 0, WINDOW_W, picture_h) > 1000;
+    })) << "the live picture does not move\n"
+        << log();
+    const std::string store = folder_.file("data/recordings/tsb00");
+    const auto stored = [&] {
+        struct stat st {};
+        return stat(store.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1L;
+    };
+    ASSERT_GT(stored(), 0) << "no time-shift file";
+
+    press(bar[CONTROL_PLAY]);  // pause
+    const std::string paused = folder_.file("paused.png");
+    ASSERT_TRUE(settles(paused)) << "the paused picture still moves";
+    const long before = stored();
+    EXPECT_TRUE(eventually([&] { return stored() > before + 100000; }))
+        << "nothing was received while paused";
+    EXPECT_EQ(differing(paused, shot("still.png"), 0, 0, WINDOW_W, picture_h), 0);
+
+    press(bar[CONTROL_PLAY]);  // resume
+    EXPECT_TRUE(eventually([&] {
+        return differing(paused, shot("resumed.png"), 0, 0, WINDOW_W, picture_h) > 1000;
+    })) << "the picture did not move on after the pause";
+    int at = -1;
+    ASSERT_TRUE(eventually([&] { return (at = bar_seconds(track)) >= 5; }))
+        << "the bar's clock did not reach 5 s (last read " << at << ")";
+    const long held = stored();
+    press(bar[CONTROL_JUMP_BACK]);  // back to where the files begin
+    EXPECT_TRUE(eventually([&] {
+        at = bar_seconds(track);
+        return at >= 0 && at < 4;
+    })) << "skip back went to "
+        << at << " s";
+    EXPECT_GE(stored(), held) << "the skip back started the time-shift files again";
+    EXPECT_TRUE(eventually(
+        [&] { return differing(start, shot("again.png"), 0, 0, WINDOW_W, picture_h) > 1000; }));
+
+    press(bar[CONTROL_STOP]);
+    // The played row is highlighted, which reading takes badly: the next one.
+    EXPECT_TRUE(screen_shows("Sports One")) << "stop did not return to the channels: " << seen_;
+    EXPECT_TRUE(eventually([&] { return stored() < 0; })) << "the time-shift file outlived it";
     EXPECT_EQ(player_->terminate(), 0);
 }
 

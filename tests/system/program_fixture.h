@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/player_bar.h"
 #include "platform/settings.h"
 #include "program_harness.h"
 
@@ -110,6 +111,16 @@ protected:
     {
         return shows(text, LIST_W, 70, WINDOW_W - LIST_W, WINDOW_H - 140);
     }
+    // The position the player's bar shows, in seconds (-1 when it cannot be
+    // read): the "HH:MM:SS" left of its track.
+    int bar_seconds(const PlayerControl& track)
+    {
+        const std::string text = read_text(shot("p.png"), 0, track.y - 8, TRACK_X - KNOB_LEFT_REACH,
+                                           32);
+        int h = 0, m = 0, s = 0;
+        return std::sscanf(text.c_str(), "%d:%d:%d", &h, &m, &s) == 3 ? h * 3600 + m * 60 + s : -1;
+    }
+    void press(const PlayerControl& c) { click(c.x + c.w / 2, c.y + c.h / 2); }
     // Whether the screen comes to stay the same for a second; it is left in `png`.
     bool settles(const std::string& png)
     {

@@ -25,23 +25,7 @@ constexpr int PLAY_X = 940, PLAY_Y = 565;             // the panel's "Play", bot
 constexpr int PLAYLISTS_X = 831, PLAYLISTS_Y = 495;   // the home screen's last tile
 constexpr int RECORDINGS_X = 694, RECORDINGS_Y = 35;  // the lists' third top button
 
-// Seconds of an "HH:MM:SS" read from the screen; -1 when there is none.
-int clock_seconds(const std::string& text)
-{
-    int h = 0, m = 0, s = 0;
-    return std::sscanf(text.c_str(), "%d:%d:%d", &h, &m, &s) == 3 ? h * 3600 + m * 60 + s : -1;
-}
-
-class RemoteProgram : public ProgramTest {
-protected:
-    // The position the bar shows, in seconds (-1 when it cannot be read).
-    int bar_seconds(const PlayerControl& track)
-    {
-        return clock_seconds(
-            read_text(shot("p.png"), 0, track.y - 8, TRACK_X - KNOB_LEFT_REACH, 32));
-    }
-    void press(const PlayerControl& c) { click(c.x + c.w / 2, c.y + c.h / 2); }
-};
+class RemoteProgram : public ProgramTest {};
 
 TEST_F(RemoteProgram, TheAccountFindsTheStreamerWhoseFilesShowTheirInformationAndStream)
 {
