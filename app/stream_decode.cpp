@@ -26,6 +26,9 @@ struct ParsedDecoder {
     ParserPtr parser;
     PacketPtr packet;
     FramePtr frame;  // the frame last decoded
+    // Pictures still to be passed over before a key picture comes (video,
+    // after joining or moving in a stream): what follows one is whole.
+    int32_t key_wait;
 };
 
 struct StreamDecoders {
@@ -47,7 +50,10 @@ constexpr int BYTES_PER_SAMPLE_FRAME = 4;  // 16-bit stereo
 constexpr int FALLBACK_SAMPLE_RATE = 48000;
 constexpr uint32_t PCM_AHEAD_LIMIT = 32768;  // decoded bytes kept ahead of the device
 constexpr size_t PARSE_STEP = 65536;         // bytes handed to a parser at a time
-constexpr int DECODE_STEPS = 64;             // parser steps tried for one picture
+// Pictures passed over at most while waiting for a key picture: a stream
+// that refreshes without key pictures is shown as it comes after these.
+constexpr int32_t KEY_WAIT_PICTURES = 300;
+constexpr int DECODE_STEPS = 64;  // parser steps tried for one picture
 constexpr int AUDIO_IDLE_MS = 10;
 
 // The session's decoders: one session at a time, so they live here.
@@ -77,6 +83,24 @@ void parsed_decoder_flush(ParsedDecoder* d)
         return;
     avcodec_flush_buffers(d->codec.get());
     d->parser.reset(av_parser_init(d->codec->codec_id));
+    if (d->codec->codec_type == AVMEDIA_TYPE_VIDEO)
+        d->key_wait = KEY_WAIT_PICTURES;
+}
+
+// Whether the frame the parser delimited goes to the decoder: after a
+// join or a move, pictures before the first key picture would show the
+// decoder's guesses (grey or smeared blocks), so they are passed over.
+bool wanted_frame(ParsedDecoder& d)
+{
+    if (d.key_wait <= 0)
+        return true;
+    const AVCodecParserContext* p = d.parser.get();
+    if (p->key_frame == 1 || p->pict_type == AV_PICTURE_TYPE_I) {
+        d.key_wait = 0;
+        return true;
+    }
+    --d.key_wait;
+    return false;
 }
 
 enum ParseOutcome { PARSE_EMPTY, PARSE_STALLED, PARSE_MOVED };
@@ -104,7 +128,7 @@ ParseOutcome parse_step(AppState* app, ParsedDecoder& d, ByteRing& ring, UnitSta
         LockGuard guard(app->frame.player_stream_lock);
         *stamp = ring_take(&ring, &stamps, unit_size, static_cast<size_t>(std::max(used, 0)));
     }
-    if (size > 0) {
+    if (size > 0 && wanted_frame(d)) {
         d.packet->data = data;
         d.packet->size = size;
         avcodec_send_packet(d.codec.get(), d.packet.get());
@@ -118,6 +142,7 @@ int open_video(AppState* app, StreamDecoders& d)
                              ? AV_CODEC_ID_H264
                              : AV_CODEC_ID_MPEG4;
     const AVCodec* codec = parsed_decoder_make(&d.video, id);
+    d.video.key_wait = KEY_WAIT_PICTURES;
     d.converted.reset(av_frame_alloc());
     if (!codec || !d.converted)
         return ERR_MEDIA_OPEN;
@@ -275,7 +300,7 @@ void drain_video(ParsedDecoder& d)
     int size = 0;
     av_parser_parse2(d.parser.get(), d.codec.get(), &data, &size, nullptr, 0, AV_NOPTS_VALUE,
                      AV_NOPTS_VALUE, 0);
-    if (size > 0) {
+    if (size > 0 && wanted_frame(d)) {
         d.packet->data = data;
         d.packet->size = size;
         avcodec_send_packet(d.codec.get(), d.packet.get());  // a damaged frame is skipped

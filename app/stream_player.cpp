@@ -369,7 +369,7 @@ void session_seek(AppState* app, int64_t target_ms)
             target = at - now.media_start_ms;
     }
     now.start_ms = target;
-    sp.stats.open_tick = SDL_GetTicks();  // a move's first picture is timed from here
+    sp.move_tick = SDL_GetTicks();  // a move's first picture is timed from here
     flags_set(&app->flags, APP_REENTER_PLAYER | (kept ? APP_REMOTE_SESSION : 0));
     flags_clear(&app->flags, APP_PLAYER_BUSY | (kept ? 0 : APP_REMOTE_SESSION));
 }
@@ -455,8 +455,10 @@ void report_stats(const StreamStats& st)
     if (!on || std::strcmp(on, "1") != 0)
         return;
     const long first = st.first_picture_tick ? long(st.first_picture_tick - st.open_tick) : -1;
-    std::fprintf(stderr, "velmora-stream-stats: pictures=%u rebuffers=%u first_picture_ms=%ld\n",
-                 st.pictures, st.rebuffers, first);
+    std::fprintf(stderr,
+                 "velmora-stream-stats: start_ms=%lld pictures=%u rebuffers=%u "
+                 "first_picture_ms=%ld\n",
+                 static_cast<long long>(st.start_ms), st.pictures, st.rebuffers, first);
 }
 
 void recorder_tap(void* context, const uint8_t* bytes, size_t n)
@@ -503,7 +505,8 @@ void session_start(AppState* app)
     sp.frame_interval_ms = MS_PER_SECOND / stream_frame_rate(sp.info);
     sp.drift_ms = 0;
     sp.frames_shown = 0;
-    sp.stats = StreamStats{sp.stats.open_tick, 0, 0, 0};
+    const uint32_t asked = has(app, APP_REENTER_PLAYER) ? sp.move_tick : sp.stats.open_tick;
+    sp.stats = StreamStats{asked, 0, 0, 0, sp.start_ms};
     sp.underruns = sp.full_passes = 0;
     sp.shown_fill = -1;
     sp.stop_requested = sp.video_drained = 0;

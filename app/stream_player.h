@@ -51,10 +51,11 @@ struct PcmQueue {
 // What a session did, printed at its end when VELMORA_PLAYBACK_STATS=1
 // (benchmarks read it).
 struct StreamStats {
-    uint32_t open_tick;           // the item's open began
+    uint32_t open_tick;           // the item's open (or the move that re-entered it) began
     uint32_t first_picture_tick;  // 0 until the first picture (or sound) played
     uint32_t pictures;
     uint32_t rebuffers;  // under-runs after preroll
+    int64_t start_ms;    // where the run began on the stream's clock
 };
 
 struct StreamPlayer {
@@ -73,6 +74,7 @@ struct StreamPlayer {
     uint32_t subtitle_serial;
     uint32_t subtitle_tick;
     StreamStats stats;
+    uint32_t move_tick;  // when the last move was asked for
     uint8_t seek_disabled;
     uint8_t live;  // a live channel (main thread)
     uint8_t stop_requested;

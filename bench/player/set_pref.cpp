@@ -47,6 +47,10 @@ const NumberPref NUMBERS[] = {
     {"remember_login", [](Settings* s, long v) { s->remember_login = v != 0; }},
     {"streamer_port", [](Settings* s, long v) { s->streamer_port = static_cast<int32_t>(v); }},
     {"auto_hide_controls", [](Settings* s, long v) { s->auto_hide_controls = v != 0; }},
+    {"progressive_download", [](Settings* s, long v) { s->progressive_download = v != 0; }},
+    {"custom_bitrate_enabled", [](Settings* s, long v) { s->custom_bitrate_enabled = v != 0; }},
+    {"custom_bitrate_kbps",
+     [](Settings* s, long v) { s->custom_bitrate_kbps = static_cast<uint32_t>(v); }},
 };
 
 bool apply(Settings* s, const char* name, const char* value)
