@@ -229,6 +229,9 @@ void on_press(AppState* app, int x, int y)
     p.quick_motions = 0;
     if (!app->now.controls_visible || app->now.player_screen_hidden || !bar_hit(p.controls, x, y))
         return;
+    // The knob is taken where it is drawn, at the shown position, not where
+    // the layout first put it.
+    control(app, CONTROL_KNOB).x = knob_x_now(app);
     for (int id : PRESS_ORDER) {
         if (player_control_shown(app, id) && control_hit(p.controls[id], x, y)) {
             press_control(app, id, x);

@@ -124,14 +124,16 @@ ParseOutcome parse_step(AppState* app, ParsedDecoder& d, ByteRing& ring, UnitSta
     int size = 0;
     const int used = av_parser_parse2(d.parser.get(), d.codec.get(), &data, &size, at,
                                       static_cast<int>(n), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-    {
-        LockGuard guard(app->frame.player_stream_lock);
-        *stamp = ring_take(&ring, &stamps, unit_size, static_cast<size_t>(std::max(used, 0)));
-    }
+    // The frame may lie in the ring itself: the decoder copies it before
+    // the bytes are given back, since the receiver refills them at once.
     if (size > 0 && wanted_frame(d)) {
         d.packet->data = data;
         d.packet->size = size;
         avcodec_send_packet(d.codec.get(), d.packet.get());
+    }
+    {
+        LockGuard guard(app->frame.player_stream_lock);
+        *stamp = ring_take(&ring, &stamps, unit_size, static_cast<size_t>(std::max(used, 0)));
     }
     return used > 0 || size > 0 ? PARSE_MOVED : PARSE_STALLED;
 }

@@ -273,6 +273,13 @@ void frame_pass(AppState* app, uint32_t now_tick)
     StreamPlayer& sp = app->stream_player;
     const int64_t duration = sp.info.duration_ms;
     bool advance = false;
+    if (!sp.blend_set) {
+        // The screens shown while the session was opened or re-entered
+        // (drawn without blending) may have left it off: the bar's band is
+        // blended over the picture again, or drawn opaque without one.
+        gl_blend_for_video(has_video(app));
+        sp.blend_set = 1;
+    }
     if (has_video(app)) {
         if (stream_video_decode(app)) {
             show_picture(app);
@@ -509,7 +516,7 @@ void session_start(AppState* app)
     sp.stats = StreamStats{asked, 0, 0, 0, sp.start_ms};
     sp.underruns = sp.full_passes = 0;
     sp.shown_fill = -1;
-    sp.stop_requested = sp.video_drained = 0;
+    sp.stop_requested = sp.video_drained = sp.blend_set = 0;
     sp.subtitle_serial = 0;
     sp.subtitle_tick = 0;
     sp.next_frame_tick = SDL_GetTicks();

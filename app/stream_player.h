@@ -79,6 +79,7 @@ struct StreamPlayer {
     uint8_t live;  // a live channel (main thread)
     uint8_t stop_requested;
     uint8_t video_drained;  // the decoder was told the stream ended
+    uint8_t blend_set;      // the video layer's blending was set for this run
     // A recording played from the disk: the file, where reading stands and
     // where its chunks end (receiver thread while the session runs).
     std::unique_ptr<FileHandle> recording;

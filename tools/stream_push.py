@@ -123,9 +123,12 @@ class Plan:
     def video_encoder_args(self):
         args = ["-pix_fmt", "yuv420p", "-r", str(self.fps), "-fps_mode", "cfr", "-bf", "0"]
         if self.video_codec == "h264":
-            # No lookahead: the first pictures leave the encoder at once.
+            # No lookahead: the first pictures leave the encoder at once. The
+            # parameter sets come again before every key picture, as in a
+            # broadcast, so that a decoder may start at any of them.
             return args + ["-c:v", "libx264", "-preset", "veryfast", "-x264-params",
-                           "aud=1:rc-lookahead=0:sync-lookahead=0", "-f", "h264"]
+                           "aud=1:rc-lookahead=0:sync-lookahead=0:repeat-headers=1",
+                           "-f", "h264"]
         return args + ["-c:v", "mpeg4", "-q:v", "4", "-f", "m4v"]
 
     def audio_encoder_args(self):

@@ -1,8 +1,13 @@
 #!/bin/bash
-# What the time-shift files cost and how fast moving in them is, against the
-# streamer simulator's live channels on loopback:
-#  - a live channel at real time with time-shift on and off: the player's
-#    CPU (s per s) and the bytes written to the time-shift files per second;
+# What the time-shift files and recording cost and how fast moving in the
+# files is, against the streamer simulator's live channels on loopback:
+#  - a live channel at real time, at the highest bit rate the player asks
+#    for (3000 kbps), with time-shift on and off: the player's CPU (s per s)
+#    and the bytes written to the time-shift files per second;
+#  - the same channel recorded for RECORD_S: whether the recorder kept up
+#    (the recording's bytes per second of stream time against the rate the
+#    channel came at; a recorder that fell behind loses chunks) and the
+#    recording read back by tools/vlm_check.py;
 #  - a live channel whose clock runs fast, so that more than half an hour is
 #    held within two minutes: the time from letting the seek bar's knob go
 #    to the first picture, for a move to 31 minutes and then 30 minutes back
@@ -20,6 +25,7 @@ set_pref=$build/bench/set_pref
 MEASURE_S=20    # CPU and writes are taken over this much of live playing
 FAST_CLOCK=40   # the fast channel's stream time runs this many times the wall clock
 HELD_MIN=33     # stream minutes the files must hold before the moves
+RECORD_S=30     # seconds recorded
 TICKS=$(getconf CLK_TCK)
 log() { echo "== $*"; }
 
@@ -70,11 +76,12 @@ start_sim() {  # simulator switches...
 }
 
 # The player logged in to the simulator, its first channel playing.
-play_channel() {  # run dir, progressive download 0/1
+play_channel() {  # run dir, progressive download 0/1, custom bit rate (3000 kbps) 0/1
     rm -rf "$1"; cp -r "$build/run" "$1"; mkdir -p "$1/data"
     for kv in "remember_login 1" "username me" "password pw" "streamer_host 127.0.0.1" \
               "streamer_port $(head -1 "$work/sim.port")" "connect_by_address 1" \
-              "auto_hide_controls 0" "progressive_download $2" "custom_bitrate_enabled 0"; do
+              "auto_hide_controls 0" "progressive_download $2" "custom_bitrate_enabled $3" \
+              "custom_bitrate_kbps 3000"; do
         "$set_pref" "$1/data/prefs.dat" $kv
     done
     (cd "$1" && VELMORA_PLAYBACK_STATS=1 SDL_AUDIODRIVER=dummy exec ./velmora-player \
@@ -89,7 +96,7 @@ play_channel() {  # run dir, progressive download 0/1
 
 live_run() {  # label, progressive download 0/1
     start_sim
-    play_channel "$work/run-$1" "$2"
+    play_channel "$work/run-$1" "$2" 1
     sleep 5
     local store=$work/run-$1/data/recordings/tsb00
     local t0; t0=$(cpu_ticks $player)
@@ -117,14 +124,14 @@ moves_run() {
     local rate; rate=$(stream_rate)
     local want=$((rate * HELD_MIN * 60))
     log "fast channel: $rate bytes per stream second; waiting for $want bytes held"
-    play_channel "$work/run-moves" 1
+    play_channel "$work/run-moves" 1 0
     local store=$work/run-moves/data/recordings/tsb00
     local t0=$SECONDS   # playing runs at real time from about here
     while [ "$(size_of "$store")" -lt "$want" ] && [ $((SECONDS - t0)) -lt 600 ]; do sleep 2; done
     log "held $(size_of "$store") bytes after $((SECONDS - t0)) s"
     # To 31 minutes from where playing stands, then 30 minutes back.
     drag $((SECONDS - t0)) 1860; sleep 6
-    drag 1860 60; sleep 6
+    drag 1866 60; sleep 6
     click "$win" 363 555; sleep 2     # stop
     kill $player; wait $player 2>/dev/null
     kill $sim
@@ -132,8 +139,31 @@ moves_run() {
         sed -e '1s/^/to 31 min: /' -e '2s/^/30 min back: /'
 }
 
+record_run() {
+    start_sim
+    play_channel "$work/run-record" 1 1
+    sleep 8
+    local store=$work/run-record/data/recordings/tsb00
+    local s0; s0=$(size_of "$store")
+    click "$win" 285 555              # record
+    sleep $RECORD_S
+    click "$win" 285 555              # and its end
+    local s1; s1=$(size_of "$store")
+    sleep 2
+    kill $player; wait $player 2>/dev/null
+    kill $sim
+    local vlm; vlm=$(ls "$work"/run-record/data/recordings/*.vlm | head -1)
+    python3 "$src/tools/vlm_check.py" "$vlm" >"$work/vlm.txt"
+    echo "recording: $(tr '\n' ' ' <"$work/vlm.txt")"
+    awk -v came=$(((s1 - s0) / RECORD_S)) '/^chunk_bytes:/ {b = $2} /^duration_ms:/ {d = $2}
+        END {printf "recorder: %d bytes per stream second written, %d per second came (%.3f)\n",
+             b * 1000 / d, came, b * 1000 / d / came}' "$work/vlm.txt"
+}
+
 log "live channel, real time"
 live_run timeshift_on 1
 live_run timeshift_off 0
 log "moves in the time-shift files"
 moves_run
+log "recording the live channel"
+record_run

@@ -24,6 +24,7 @@ constexpr int REMOTE_MEDIA_X = 499, REMOTE_MEDIA_Y = 245;  // the home screen's 
 constexpr int PLAY_X = 940, PLAY_Y = 565;             // the panel's "Play", bottom right
 constexpr int PLAYLISTS_X = 831, PLAYLISTS_Y = 495;   // the home screen's last tile
 constexpr int RECORDINGS_X = 694, RECORDINGS_Y = 35;  // the lists' third top button
+constexpr int KNOB_HALF_W = 40;                       // the knob is 80 wide
 
 class RemoteProgram : public ProgramTest {};
 
@@ -75,7 +76,21 @@ TEST_F(RemoteProgram, TheAccountFindsTheStreamerWhoseFilesShowTheirInformationAn
     ASSERT_TRUE(eventually([&] { return (at = bar_seconds(track)) >= 6; }, 60))
         << "the bar's clock did not reach 6 s (last read " << at << ")\n"
         << log();
-    press(bar[CONTROL_JUMP_BACK]);  // 30 s back from a few seconds in: the start
+    // The knob, taken where it stands, dragged to the middle of the clip
+    // (20 s, which the progressive download may already hold).
+    const int knob = track.x - KNOB_LEFT_REACH + at * knob_travel(track) / 40 + KNOB_HALF_W;
+    const int to = track.x - KNOB_LEFT_REACH + 20 * knob_travel(track) / 40 + KNOB_HALF_W;
+    const std::string move = " mousemove --window " + id_ + " ";
+    const std::string y = " " + std::to_string(track.y + track.h / 2);
+    display_.run("xdotool" + move + std::to_string(knob) + y + " mousedown 1 sleep 0.2" + move +
+                 std::to_string((knob + to) / 2) + y + " sleep 0.2" + move + std::to_string(to) +
+                 y + " sleep 0.2 mouseup 1");
+    EXPECT_TRUE(eventually([&] {
+        at = bar_seconds(track);
+        return at >= 20 && at <= 28;
+    })) << "the knob's drag went to "
+        << at << " s";
+    press(bar[CONTROL_JUMP_BACK]);  // 30 s back from 20-odd s in: the start
     EXPECT_TRUE(eventually([&] {
         at = bar_seconds(track);
         return at >= 0 && at <= 3;
