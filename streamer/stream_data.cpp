@@ -21,6 +21,19 @@ long marker_scan(MarkerScan* scan, const uint8_t* bytes, size_t n)
     return -1;
 }
 
+bool marker_skip(MarkerScan* scan, uint8_t* synced, const uint8_t** bytes, size_t* n)
+{
+    if (*synced)
+        return true;
+    const long past = marker_scan(scan, *bytes, *n);
+    if (past < 0)
+        return false;
+    *synced = 1;
+    *bytes += past;
+    *n -= static_cast<size_t>(past);
+    return true;
+}
+
 long chunk_payload_size(uint8_t type, uint32_t value)
 {
     switch (type) {

@@ -37,6 +37,9 @@ struct MarkerScan {
 // The index just past the marker in bytes[0..n), or -1 when it has not
 // appeared yet.
 long marker_scan(MarkerScan* scan, const uint8_t* bytes, size_t n);
+// Drops what comes before the marker: true once it has been passed (now or
+// before, as *synced says), with *bytes and *n narrowed to what follows it.
+bool marker_skip(MarkerScan* scan, uint8_t* synced, const uint8_t** bytes, size_t* n);
 
 // What the parser reports, as the bytes come: a header, then the payload in
 // pieces (a payload may span many reads, a header two).

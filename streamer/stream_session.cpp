@@ -162,14 +162,8 @@ size_t stream_read_allowance(const StreamSession& s)
 
 int stream_take_bytes(StreamSession* s, const uint8_t* bytes, size_t n)
 {
-    if (!s->synced) {
-        const long past = marker_scan(&s->marker, bytes, n);
-        if (past < 0)
-            return RESULT_OK;
-        s->synced = 1;
-        bytes += past;
-        n -= static_cast<size_t>(past);
-    }
+    if (!marker_skip(&s->marker, &s->synced, &bytes, &n))
+        return RESULT_OK;
     if (s->tap && n > 0)
         s->tap(s->tap_context, bytes, n);
     const ChunkEvents events{s, on_header, on_payload};

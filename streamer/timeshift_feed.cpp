@@ -10,14 +10,8 @@ namespace {
 int store_block(TimeShiftFeed* feed, size_t n)
 {
     const uint8_t* bytes = feed->block;
-    if (!feed->synced) {
-        const long past = marker_scan(&feed->marker, bytes, n);
-        if (past < 0)
-            return RESULT_OK;
-        feed->synced = 1;
-        bytes += past;
-        n -= static_cast<size_t>(past);
-    }
+    if (!marker_skip(&feed->marker, &feed->synced, &bytes, &n))
+        return RESULT_OK;
     return n > 0 ? tsb_write(&feed->store, bytes, n) : RESULT_OK;
 }
 

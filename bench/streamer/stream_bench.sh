@@ -17,33 +17,13 @@ set_pref=$build/bench/set_pref
 CLIP_SECONDS=30
 MEASURE_S=20          # CPU is taken over this much of the playback
 RATE_MARGIN=1.25      # the capped link carries this times the file's bit rate
-TICKS=$(getconf CLK_TCK)
-log() { echo "== $*"; }
 
 clip=$work/media/Films/clip.mp4
 [ -s "$clip" ] || ffmpeg -nostdin -y -v error -f lavfi -i testsrc2=size=640x480:rate=25 \
     -f lavfi -i sine=frequency=440:sample_rate=44100 -t $CLIP_SECONDS -c:v libx264 \
     -b:v 1500k -pix_fmt yuv420p -c:a aac -b:a 128k "$clip"
 
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait 2>/dev/null; }
-trap cleanup EXIT
-GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456 \
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x800x24 3>"$work/display.txt" \
-    >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display.txt" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -1 "$work/display.txt")
-
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
-window_of() {
-    for _ in $(seq 100); do
-        w=$(xdotool search --pid "$1" 2>/dev/null | head -1)
-        [ -n "$w" ] && { echo "$w"; return; }
-        sleep 0.2
-    done
-}
-click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+. "$src/bench/streamer/bench_display.sh"
 
 # A run folder of the player with the account and the simulator's address.
 start_player() {  # port, run dir

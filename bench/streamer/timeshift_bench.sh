@@ -26,29 +26,9 @@ MEASURE_S=20    # CPU and writes are taken over this much of live playing
 FAST_CLOCK=40   # the fast channel's stream time runs this many times the wall clock
 HELD_MIN=33     # stream minutes the files must hold before the moves
 RECORD_S=30     # seconds recorded
-TICKS=$(getconf CLK_TCK)
-log() { echo "== $*"; }
 
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait 2>/dev/null; }
-trap cleanup EXIT
-GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456 \
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x800x24 3>"$work/display.txt" \
-    >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display.txt" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -1 "$work/display.txt")
-
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+. "$src/bench/streamer/bench_display.sh"
 size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
-window_of() {
-    for _ in $(seq 100); do
-        w=$(xdotool search --pid "$1" 2>/dev/null | head -1)
-        [ -n "$w" ] && { echo "$w"; return; }
-        sleep 0.2
-    done
-}
-click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 
 # The seek bar of the 1024 x 600 window: the knob's left end at 0 and its
 # travel of 720 px over the hour a live channel keeps; its centre is 40 px
