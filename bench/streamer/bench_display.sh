@@ -24,3 +24,21 @@ window_of() {
     done
 }
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+
+# Starts the player in a fresh run folder logged in to the simulator at
+# `port` (with further "key value" settings) and waits for its window: the
+# player's pid in $player, its window in $win. Needs $build and $set_pref.
+start_player() {  # port, run dir, settings...
+    local port=$1 dir=$2; shift 2
+    rm -rf "$dir"; cp -r "$build/run" "$dir"; mkdir -p "$dir/data"
+    for kv in "remember_login 1" "username me" "password pw" "streamer_host 127.0.0.1" \
+              "streamer_port $port" "connect_by_address 1" "auto_hide_controls 0" "$@"; do
+        "$set_pref" "$dir/data/prefs.dat" $kv
+    done
+    (cd "$dir" && VELMORA_PLAYBACK_STATS=1 SDL_AUDIODRIVER=dummy exec ./velmora-player \
+        >player.log 2>&1) &
+    player=$!
+    pids+=($player)
+    win=$(window_of $player)
+    sleep 2
+}

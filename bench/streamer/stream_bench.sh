@@ -25,20 +25,6 @@ clip=$work/media/Films/clip.mp4
 
 . "$src/bench/streamer/bench_display.sh"
 
-# A run folder of the player with the account and the simulator's address.
-start_player() {  # port, run dir
-    rm -rf "$2"; cp -r "$build/run" "$2"; mkdir -p "$2/data"
-    for kv in "remember_login 1" "username me" "password pw" "streamer_host 127.0.0.1" \
-              "streamer_port $1" "connect_by_address 1" "auto_hide_controls 0"; do
-        "$set_pref" "$2/data/prefs.dat" $kv
-    done
-    (cd "$2" && VELMORA_PLAYBACK_STATS=1 SDL_AUDIODRIVER=dummy exec ./velmora-player \
-        >player.log 2>&1) &
-    player=$!
-    pids+=($player)
-    win=$(window_of $player)
-    sleep 2
-}
 
 # Streams the clip: Remote Media, the Films folder, the clip, Play; then
 # CPU over MEASURE_S and the session's own numbers once it ends.

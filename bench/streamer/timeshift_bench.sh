@@ -57,19 +57,8 @@ start_sim() {  # simulator switches...
 
 # The player logged in to the simulator, its first channel playing.
 play_channel() {  # run dir, progressive download 0/1, custom bit rate (3000 kbps) 0/1
-    rm -rf "$1"; cp -r "$build/run" "$1"; mkdir -p "$1/data"
-    for kv in "remember_login 1" "username me" "password pw" "streamer_host 127.0.0.1" \
-              "streamer_port $(head -1 "$work/sim.port")" "connect_by_address 1" \
-              "auto_hide_controls 0" "progressive_download $2" "custom_bitrate_enabled $3" \
-              "custom_bitrate_kbps 3000"; do
-        "$set_pref" "$1/data/prefs.dat" $kv
-    done
-    (cd "$1" && VELMORA_PLAYBACK_STATS=1 SDL_AUDIODRIVER=dummy exec ./velmora-player \
-        >player.log 2>&1) &
-    player=$!
-    pids+=($player)
-    win=$(window_of $player)
-    sleep 2
+    start_player "$(head -1 "$work/sim.port")" "$1" "progressive_download $2" \
+        "custom_bitrate_enabled $3" "custom_bitrate_kbps 3000"
     click "$win" 499 495; sleep 3     # Live Streaming
     click "$win" 512 100              # the first channel
 }
